@@ -1,0 +1,67 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+
+#include "radio/d2xx.h"
+
+namespace plugshift {
+
+// The only code that touches the programming cable: counts matching cables, opens one by index,
+// sets the line up and moves bytes. Failures leave a category-3 record and a false/short result.
+class USBSerial {
+public:
+    static constexpr const char* kCableDescription = "NV PGM Cable";
+    static constexpr uint32_t kDefaultBaudRate = 57600;
+    static constexpr uint32_t kPurgeBeforeWrite = 4;
+    static constexpr uint32_t kPurgeRxTx = FT_PURGE_RX | FT_PURGE_TX;
+
+    using Sleeper = std::function<void(std::chrono::milliseconds)>;
+
+    explicit USBSerial(D2xx& driver, Sleeper sleeper = {});
+    virtual ~USBSerial();
+    USBSerial(const USBSerial&) = delete;
+    USBSerial& operator=(const USBSerial&) = delete;
+
+    virtual int read(uint8_t* buffer, int length);
+    virtual int write(const uint8_t* buffer, int length);
+
+    int countCables(int& firstIndex);
+    int deviceCount();
+    bool open(int index);
+    bool close();
+    bool setBaudRate(uint32_t baud);
+    bool setDataCharacteristics();
+    bool setFlowControl();
+    bool setTimeouts(uint32_t readMs, uint32_t writeMs);
+    // FT_Purge with the mask; a failure records "Error:failed to purge port." and returns false.
+    bool purge(uint32_t mask);
+
+    bool isOpen() const { return handle_ != nullptr; }
+    // Open and not left failing by the last driver call: the only state in which SBEP sends.
+    bool isUsable() const { return handle_ != nullptr && lastStatus_ == FT_OK; }
+    FT_HANDLE handle() const { return handle_; }
+    FT_STATUS lastStatus() const { return lastStatus_; }
+    void resetStatus() { lastStatus_ = FT_OK; }
+    uint32_t baudRate() const { return baudRate_; }
+    uint32_t readTimeout() const { return readTimeout_; }
+    uint32_t writeTimeout() const { return writeTimeout_; }
+    D2xx& driver() { return driver_; }
+
+private:
+    bool describesCable(int index);
+
+    D2xx& driver_;
+    Sleeper sleep_;
+    FT_HANDLE handle_ = nullptr;
+    FT_STATUS lastStatus_ = FT_OK;
+    std::mutex portLock_;
+    std::mutex countLock_;
+    uint32_t readTimeout_ = 0;
+    uint32_t writeTimeout_ = 0;
+    uint32_t baudRate_ = kDefaultBaudRate;
+};
+
+}  // namespace plugshift
