@@ -8,9 +8,9 @@
 
 namespace plugshift {
 
-// A message endpoint of the user-interface thread: its own window, on which worker threads report
-// to it, and the listener windows it passes notices on to. Everything here but handleMessage's
-// callers belongs to the user-interface thread.
+// A message endpoint of the user-interface thread: its own window, on which other threads report
+// to it, and the listener windows it passes notices on to. Only that thread calls it; other threads
+// reach it through its window.
 class Event {
   public:
     Event() = default;
