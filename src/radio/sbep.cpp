@@ -246,6 +246,11 @@ SBEP::Attempts SBEP::retry(std::span<const uint8_t> frame, uint32_t& replyAddres
     return {result, false};
 }
 
+// A reply that arrived but failed its test is a failure too: callers test only the sign.
+int SBEP::outcome(const Attempts& run) {
+    return run.passed ? run.result : std::min(run.result, kReplyRefused);
+}
+
 SBEP::Verdict SBEP::passIf(bool passed) {
     return passed ? Verdict::kPass : Verdict::kRetry;
 }
@@ -273,7 +278,7 @@ int SBEP::memRead(int n, uint32_t& address, uint8_t& lastOpc, std::span<uint8_t>
                         trials_, static_cast<int>(address), n, run.result,
                         static_cast<int>(lastOpc));
     }
-    return run.result;
+    return outcome(run);
 }
 
 int SBEP::memWrite(std::span<const uint8_t> data, uint32_t& address, uint8_t& lastOpc,
@@ -299,7 +304,7 @@ int SBEP::memWrite(std::span<const uint8_t> data, uint32_t& address, uint8_t& la
                         trials_, static_cast<int>(address), n, run.result,
                         static_cast<int>(lastOpc));
     }
-    return run.result;
+    return outcome(run);
 }
 
 int SBEP::resetDevice(uint8_t type, uint8_t& lastOpc, std::span<uint8_t> replyData) {
@@ -317,7 +322,7 @@ int SBEP::resetDevice(uint8_t type, uint8_t& lastOpc, std::span<uint8_t> replyDa
                         L"status is %d, the last OPC is %d.",
                         trials_, static_cast<int>(type), run.result, static_cast<int>(lastOpc));
     }
-    return run.result;
+    return outcome(run);
 }
 
 int SBEP::requestTestMode(uint8_t type, std::array<uint8_t, 2> p0p1, uint8_t& lastOpc,
@@ -335,7 +340,7 @@ int SBEP::requestTestMode(uint8_t type, std::array<uint8_t, 2> p0p1, uint8_t& la
                         L"is %d, the status is %d, the last OPC is %d.",
                         trials_, static_cast<int>(type), run.result, static_cast<int>(lastOpc));
     }
-    return run.result;
+    return outcome(run);
 }
 
 int SBEP::softpotWrite(uint8_t type, uint8_t sub, std::span<const uint8_t> data, uint8_t& lastOpc,
@@ -355,7 +360,7 @@ int SBEP::softpotWrite(uint8_t type, uint8_t sub, std::span<const uint8_t> data,
                         L"the status is %d, the last OPC is %d.",
                         trials_, static_cast<int>(type), run.result, static_cast<int>(lastOpc));
     }
-    return run.result;
+    return outcome(run);
 }
 
 int SBEP::softpotRead(uint8_t& lastOpc, std::span<uint8_t> replyData) {
@@ -372,7 +377,7 @@ int SBEP::softpotRead(uint8_t& lastOpc, std::span<uint8_t> replyData) {
     if (lastOpc != kReplySoftpotReadDone) {
         ErrorChain::add(kErrorSbep, L"Error:failed to do softport read.");
     }
-    return run.result;
+    return outcome(run);
 }
 
 int SBEP::readRadioItem(uint8_t item, uint8_t& lastOpc, std::span<uint8_t> replyData) {
@@ -382,9 +387,8 @@ int SBEP::readRadioItem(uint8_t item, uint8_t& lastOpc, std::span<uint8_t> reply
     SmallFrame buffer;
     const auto frame = putShortFrame(buffer, kOpRadioItem, {item});
     uint32_t replyAddress = 0;
-    return retry(frame, replyAddress, lastOpc, replyData,
-                 [](int result, uint8_t) { return passIf(result > 0); })
-        .result;
+    return outcome(retry(frame, replyAddress, lastOpc, replyData,
+                         [](int result, uint8_t) { return passIf(result > 0); }));
 }
 
 int SBEP::updateSN(std::span<const uint8_t> data, uint8_t& lastOpc, std::span<uint8_t> replyData) {
@@ -400,8 +404,9 @@ int SBEP::updateSN(std::span<const uint8_t> data, uint8_t& lastOpc, std::span<ui
     // Recorded even when a reply passed: only 0x8C says the radio took the number.
     if (lastOpc != kReplyAccepted) {
         ErrorChain::add(kErrorSbep, L"Error:failed to request to update SN.");
+        return std::min(run.result, kReplyRefused);
     }
-    return run.result;
+    return outcome(run);
 }
 
 int SBEP::requestProtectionMode(uint16_t mode, uint8_t& lastOpc, std::span<uint8_t> replyData) {
@@ -421,7 +426,7 @@ int SBEP::requestProtectionMode(uint16_t mode, uint8_t& lastOpc, std::span<uint8
                         L"is %d, the status is %d, the last OPC is %d.",
                         trials_, static_cast<int>(mode), run.result, static_cast<int>(lastOpc));
     }
-    return run.result;
+    return outcome(run);
 }
 
 int SBEP::eraseFlash(uint8_t type, uint32_t address, uint8_t& lastOpc,
@@ -441,7 +446,7 @@ int SBEP::eraseFlash(uint8_t type, uint32_t address, uint8_t& lastOpc,
                         trials_, static_cast<int>(type), static_cast<int>(address), run.result,
                         static_cast<int>(lastOpc));
     }
-    return run.result;
+    return outcome(run);
 }
 
 int SBEP::writeFlash(std::span<const uint8_t> data, uint32_t address, uint8_t& lastOpc,
@@ -469,7 +474,7 @@ int SBEP::writeFlash(std::span<const uint8_t> data, uint32_t address, uint8_t& l
     if (run.result < 0 || lastOpc != kReplyFlashAccepted) {
         record(run.result);
     }
-    return run.result;
+    return outcome(run);
 }
 
 int SBEP::factoryBlockBackup(uint8_t& lastOpc, std::span<uint8_t> replyData) {
@@ -486,7 +491,7 @@ int SBEP::factoryBlockBackup(uint8_t& lastOpc, std::span<uint8_t> replyData) {
     if (lastOpc != kReplyAccepted) {
         ErrorChain::add(kErrorSbep, L"Error:failed to request to do factory block backup.");
     }
-    return run.result;
+    return outcome(run);
 }
 
 int SBEP::contactCommand(uint8_t sub, std::span<const uint8_t> data, uint8_t& lastOpc,
@@ -511,7 +516,7 @@ int SBEP::contactCommand(uint8_t sub, std::span<const uint8_t> data, uint8_t& la
                           (sub == kContactRead && replyData[0] == kContactReadDone);
         return passIf(done);
     };
-    return retry(frame, replyAddress, lastOpc, replyData, judge).result;
+    return outcome(retry(frame, replyAddress, lastOpc, replyData, judge));
 }
 
 int SBEP::performMasterReset(uint8_t& lastOpc, std::span<uint8_t> replyData) {
@@ -548,9 +553,8 @@ int SBEP::query24(uint8_t& lastOpc, std::span<uint8_t> replyData) {
     SmallFrame buffer;
     const auto frame = putShortFrame(buffer, kOpQuery24, {kQuery24Body[0], kQuery24Body[1]});
     uint32_t replyAddress = 0;
-    return retry(frame, replyAddress, lastOpc, replyData,
-                 [](int result, uint8_t) { return passIf(result >= 0); })
-        .result;
+    return outcome(retry(frame, replyAddress, lastOpc, replyData,
+                         [](int result, uint8_t) { return passIf(result >= 0); }));
 }
 
 int SBEP::setRadioBaudRate(uint8_t sub, uint8_t& lastOpc, std::span<uint8_t> replyData) {

@@ -31,6 +31,9 @@ class SBEP {
     static constexpr int kCableUnsupported = 0;
     static constexpr int kCableEcho = 1;
     static constexpr int kCableDigital = 2;
+    // What an operation returns when a reply came but failed the operation's test (a declined
+    // request, a wrong opcode): callers judge by the sign alone.
+    static constexpr int kReplyRefused = -1;
     // performMasterReset results besides the reply count.
     static constexpr int kMasterResetFailed = -1;
     static constexpr int kMasterResetNoData = -2;
@@ -97,6 +100,7 @@ class SBEP {
         bool passed;
     };
 
+    static int outcome(const Attempts& run);
     static Verdict passIf(bool passed);
     static Judge acceptedBy(uint8_t replyOpcode);
 

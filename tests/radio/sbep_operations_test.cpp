@@ -204,7 +204,7 @@ TEST(SbepOperationsTest, SuccessTestsResultsAndRecords) {
         {"memWrite answered 0x8C",
          write2,
          {kAccepted, kAccepted},
-         1,
+         -1,
          1,
          {{2,
            L"Error:failed to do memWrite after 2 trials. Address is 0, length is 2, the status "
@@ -222,7 +222,7 @@ TEST(SbepOperationsTest, SuccessTestsResultsAndRecords) {
         {"requestTestMode declined",
          testMode,
          {kDeclined, kDeclined},
-         1,
+         -1,
          2,
          {{2,
            L"Error:failed to request for test mode after 2 trials. Test mode type is 8, the "
@@ -239,17 +239,17 @@ TEST(SbepOperationsTest, SuccessTestsResultsAndRecords) {
            L"Error:failed to do softport write after 2 trials. Softpot type is 46, the status "
            L"is -1, the last OPC is 0."}}},
         {"softpotRead", softpotRead, {kSoftpotReadDone}, 2, 1, {}},
-        {"softpotRead empty", softpotRead, {kSoftpotReadEmpty, kSoftpotReadEmpty}, 0, 2, {}},
+        {"softpotRead empty", softpotRead, {kSoftpotReadEmpty, kSoftpotReadEmpty}, -1, 2, {}},
         {"softpotRead silent", softpotRead, {}, -1, 2, {{2, L"Error:failed to do softport read."}}},
         {"readRadioItem", readItem, {kThreeBytes}, 3, 1, {}},
-        {"readRadioItem empty", readItem, {kEmpty, kEmpty}, 0, 2, {}},
+        {"readRadioItem empty", readItem, {kEmpty, kEmpty}, -1, 2, {}},
         {"readRadioItem silent", readItem, {}, -1, 2, {}},
         {"updateSN", updateSN, {kAccepted}, 1, 1, {}},
         // the reply passes the test, yet only 0x8C means the number was taken
         {"updateSN declined",
          updateSN,
          {kDeclined},
-         1,
+         -1,
          1,
          {{2, L"Error:failed to request to update SN."}}},
         {"requestProtectionMode", protection, {kFlashAccepted}, 1, 1, {}},
@@ -266,7 +266,7 @@ TEST(SbepOperationsTest, SuccessTestsResultsAndRecords) {
         {"eraseFlash answered 0x84",
          erase,
          {kWriteDone, kWriteDone},
-         0,
+         -1,
          2,
          {{2,
            L"Error:failed to request for erase falsh after 2 trials. Erase type is 4, the "
@@ -409,7 +409,9 @@ TEST(SbepContactTest, SuccessDependsOnSubAndFirstReplyByte) {
     for (const Case& c : cases) {
         SbepRig rig;
         rig.answer({c.reply, c.reply});
-        EXPECT_EQ(rig.engine.contactCommand(c.sub, counting(3), rig.lastOpc, rig.reply), 1);
+        // a reply that never passes is a failure for the caller
+        const int expected = c.attempts == 1 ? 1 : SBEP::kReplyRefused;
+        EXPECT_EQ(rig.engine.contactCommand(c.sub, counting(3), rig.lastOpc, rig.reply), expected);
         EXPECT_EQ(rig.writes.size(), c.attempts) << int(c.sub) << " " << int(c.reply[3]);
         EXPECT_THAT(SbepRig::chain(), IsEmpty());
     }
