@@ -81,7 +81,7 @@ bool loadCodeplugBlocks(const std::wstring& addressMapPath, const std::wstring& 
 
 std::wstring formatBlockTable(const Cpg& cpg) {
     std::wstring text =
-        formatWide(L"%-8ls %-10ls %-10ls %-10ls\n", L"block", L"address", L"size", L"capacity");
+        formatWide(L"%-8ls %-10ls %-10ls %ls\n", L"block", L"address", L"size", L"capacity");
     for (int kind = 0; kind < kBlockKindCount; ++kind) {
         const CpgBlock& b = cpg.block(kind);
         text += formatWide(L"%-8ls 0x%08X 0x%08X 0x%08X\n", Cpg::blockName(kind), b.address, b.size,

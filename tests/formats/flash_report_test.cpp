@@ -63,7 +63,7 @@ TEST_F(FlashReportTest, CodeplugBlocksFromAMapAndAStream) {
     EXPECT_EQ(cpg.block(kBlockDef).data[1], 0xDD);
     std::wstring table = formatBlockTable(cpg);
     EXPECT_TRUE(
-        table.starts_with(L"block    address    size       capacity  \n"
+        table.starts_with(L"block    address    size       capacity\n"
                           L"DYN      0x00000000 0x00000006 0x00000010\n"))
         << toUtf8(table);
     EXPECT_NE(table.find(L"DEF      0x00084000 0x00000002 0x00010000\n"), std::wstring::npos);
