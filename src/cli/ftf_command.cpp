@@ -2,12 +2,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <memory>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
@@ -22,22 +20,17 @@ namespace plugshift {
 
 namespace {
 
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+
 // The largest body `ftf pack` takes; far above any codeplug, as for the reader.
 constexpr uint64_t kMaxBodySize = 256u << 20;
 
-void print(std::ostream& out, const std::wstring& text) {
-    out << toUtf8(text);
-}
-
-// Prints the chain's messages (newest first, as the chain reads them) and empties it.
-void reportChain(const std::string& context) {
-    std::cerr << context << ":\n" << toUtf8(ErrorChain::text());
+// Prints the chain's messages under the name of what failed, and empties the chain.
+int reportChain(std::ostream& err, const std::string& what) {
+    err << what << ":\n" << toUtf8(ErrorChain::text());
     ErrorChain::remove(kErrorOk);
-}
-
-void fail(int& exitCode, const std::string& context) {
-    reportChain(context);
-    exitCode = 1;
+    return kExitFailed;
 }
 
 bool writeOutput(const std::string& path, std::span<const uint8_t> bytes) {
@@ -50,89 +43,26 @@ bool writeOutput(const std::string& path, std::span<const uint8_t> bytes) {
     return true;
 }
 
-void addInfo(CLI::App& ftf, int& exitCode) {
-    auto files = std::make_shared<std::vector<std::string>>();
-    CLI::App* info = ftf.add_subcommand("info", "Show the header of flash files");
-    info->add_option("files", *files, "Flash files")->required();
-    info->callback([files, &exitCode] {
-        for (const std::string& file : *files) {
-            FtfSummary summary;
-            if (!readFtfSummary(fromUtf8(file), summary)) {
-                fail(exitCode, file);
-                continue;
-            }
-            std::cout << file << ":\n";
-            print(std::cout, formatFtfSummary(summary));
-        }
-    });
-}
-
-void addVerify(CLI::App& ftf, int& exitCode) {
-    auto files = std::make_shared<std::vector<std::string>>();
-    CLI::App* verify =
-        ftf.add_subcommand("verify", "Check signature, digest and lengths of flash files");
-    verify->add_option("files", *files, "Flash files")->required();
-    verify->callback([files, &exitCode] {
-        FtfImage image;
-        for (const std::string& file : *files) {
-            if (!loadFtf(fromUtf8(file).c_str(), image)) {
-                fail(exitCode, file);
-                continue;
-            }
-            std::cout << file << ": OK\n";
-        }
-    });
-}
-
-void addUnpack(CLI::App& ftf, int& exitCode) {
-    struct Options {
-        std::string file;
-        std::string output;
-    };
-    auto options = std::make_shared<Options>();
-    CLI::App* unpack = ftf.add_subcommand("unpack", "Write the unscrambled body of a flash file");
-    unpack->add_option("file", options->file, "Flash file")->required();
-    unpack->add_option("-o,--output", options->output, "Body file to write")->required();
-    unpack->callback([options, &exitCode] {
-        FtfImage image;
-        if (!loadFtf(fromUtf8(options->file).c_str(), image) ||
-            !writeOutput(options->output, image.body())) {
-            fail(exitCode, options->file);
-        }
-    });
-}
-
-struct PackOptions {
-    int type = 0;
-    std::string version;
-    std::string name;
-    std::optional<std::string> codeplugVersion;
-    std::optional<std::string> model;
-    std::optional<std::string> region;
-    std::string body;
-    std::string output;
-};
-
-// The type decides which prefix fields a file has; a missing one or one of another type is
+// The type decides which prefix fields a file has; a missing one, or one of another type, is
 // a mistake worth stopping for.
-bool packFields(const PackOptions& o, FtfFields& fields) {
+bool packFields(const FtfPackOptions& o, FtfFields& fields, std::ostream& err) {
     fields.type = o.type;
     fields.internalName = fromUtf8(o.name);
     if (!parseFtfVersion(fromUtf8(o.version), fields)) {
-        std::cerr << "--version: expected a letter and two numbers, as R01.02\n";
+        err << "--version: expected a letter and two numbers, as R01.02\n";
         return false;
     }
     const bool versioned = o.type >= kFtfModelPrefix && o.type <= kFtfVersionPrefix2;
     if (versioned != o.codeplugVersion.has_value() ||
         (o.type == kFtfModelPrefix) != o.model.has_value() ||
         (o.type == kFtfRegionPrefix) != o.region.has_value()) {
-        std::cerr << "type 0 takes --codeplug-version and --model, types 1 and 2 "
-                     "--codeplug-version, type 3 --region\n";
+        err << "type 0 takes --codeplug-version and --model, types 1 and 2 --codeplug-version, "
+               "type 3 --region\n";
         return false;
     }
     if (o.codeplugVersion &&
         !parseCodeplugVersion(fromUtf8(*o.codeplugVersion), fields.codeplugVersion)) {
-        std::cerr << "--codeplug-version: expected a version as R01.02.30 or a number\n";
+        err << "--codeplug-version: expected a version as R01.02.30, or a number\n";
         return false;
     }
     fields.modelNumber = fromUtf8(o.model.value_or(""));
@@ -140,8 +70,32 @@ bool packFields(const PackOptions& o, FtfFields& fields) {
     return true;
 }
 
+void addInfo(CLI::App& ftf, int& exitCode) {
+    auto files = std::make_shared<std::vector<std::string>>();
+    CLI::App* info = ftf.add_subcommand("info", "Show the header of flash files");
+    info->add_option("files", *files, "Flash files")->required();
+    info->callback([files, &exitCode] { exitCode = ftfInfo(*files, std::cout, std::cerr); });
+}
+
+void addVerify(CLI::App& ftf, int& exitCode) {
+    auto files = std::make_shared<std::vector<std::string>>();
+    CLI::App* verify =
+        ftf.add_subcommand("verify", "Check signature, digest and lengths of flash files");
+    verify->add_option("files", *files, "Flash files")->required();
+    verify->callback([files, &exitCode] { exitCode = ftfVerify(*files, std::cout, std::cerr); });
+}
+
+void addUnpack(CLI::App& ftf, int& exitCode) {
+    auto paths = std::make_shared<std::pair<std::string, std::string>>();
+    CLI::App* unpack = ftf.add_subcommand("unpack", "Write the unscrambled body of a flash file");
+    unpack->add_option("file", paths->first, "Flash file")->required();
+    unpack->add_option("-o,--output", paths->second, "Body file to write")->required();
+    unpack->callback(
+        [paths, &exitCode] { exitCode = ftfUnpack(paths->first, paths->second, std::cerr); });
+}
+
 void addPack(CLI::App& ftf, int& exitCode) {
-    auto o = std::make_shared<PackOptions>();
+    auto o = std::make_shared<FtfPackOptions>();
     CLI::App* pack = ftf.add_subcommand("pack", "Build a flash file from a body");
     pack->add_option("--type", o->type, "0 model, 1 or 2 codeplug version, 3 region")
         ->required()
@@ -153,33 +107,7 @@ void addPack(CLI::App& ftf, int& exitCode) {
     pack->add_option("--region", o->region, "Region name (type 3)");
     pack->add_option("body", o->body, "File holding the body")->required();
     pack->add_option("-o,--output", o->output, "Flash file to write")->required();
-    pack->callback([o, &exitCode] {
-        FtfFields fields;
-        if (!packFields(*o, fields)) {
-            exitCode = 1;
-            return;
-        }
-        std::vector<uint8_t> body;
-        if (readWholeFile(fromUtf8(o->body), body, kMaxBodySize) != FileReadResult::kOk) {
-            ErrorChain::add(kErrorFile, L"Error:failed to read file [%ls].",
-                            fromUtf8(o->body).c_str());
-            fail(exitCode, o->body);
-            return;
-        }
-        // Read back what was written: a file reported as built is one a conversion accepts.
-        FtfImage image;
-        const std::wstring output = fromUtf8(o->output);
-        if (!writeFtf(output, fields, body) || !loadFtf(output.c_str(), image)) {
-            fail(exitCode, o->output);
-            return;
-        }
-        if (!std::equal(body.begin(), body.end(), image.body().begin(), image.body().end())) {
-            std::cerr << o->output << ": the body read back differs from " << o->body << "\n";
-            exitCode = 1;
-            return;
-        }
-        std::cout << o->output << ": " << body.size() << " body bytes\n";
-    });
+    pack->callback([o, &exitCode] { exitCode = ftfPack(*o, std::cout, std::cerr); });
 }
 
 void addCodeplugBlocks(CLI::App& app, int& exitCode) {
@@ -197,41 +125,102 @@ void addCodeplugBlocks(CLI::App& app, int& exitCode) {
     blocks->add_option("--address-map", o->addressMap, "Address-map flash file")->required();
     blocks->add_option("codeplug", o->codeplug, "Codeplug flash file")->required();
     blocks->add_option("--block", o->block,
-                       "Only this block (DYN, HW, CON, ERG, FAC, DEF, BAC, "
-                       "VOI, USERVOI)");
+                       "Only this block (DYN, HW, CON, ERG, FAC, DEF, BAC, VOI, USERVOI)");
     blocks->add_option("-o,--output", o->directory, "Folder for the block files")->required();
     blocks->callback([o, &exitCode] {
-        int only = -1;
-        if (!o->block.empty() && (only = Cpg::blockKindByName(fromUtf8(o->block))) < 0) {
-            std::cerr << "--block: no block is named " << o->block << "\n";
-            exitCode = 1;
-            return;
-        }
-        Cpg cpg;
-        if (!loadCodeplugBlocks(fromUtf8(o->addressMap), fromUtf8(o->codeplug), cpg)) {
-            fail(exitCode, o->codeplug);
-            return;
-        }
-        std::error_code error;
-        std::filesystem::create_directories(o->directory, error);
-        print(std::cout, formatBlockTable(cpg));
-        for (int kind = 0; kind < kBlockKindCount; ++kind) {
-            if (only >= 0 && kind != only) {
-                continue;
-            }
-            const CpgBlock& block = cpg.block(kind);
-            const std::string path =
-                (std::filesystem::path(o->directory) / (toUtf8(Cpg::blockName(kind)) + ".bin"))
-                    .string();
-            if (!writeOutput(path, block.data)) {
-                fail(exitCode, path);
-                return;
-            }
-        }
+        exitCode = codeplugBlocks(o->addressMap, o->codeplug, o->block, o->directory, std::cout,
+                                  std::cerr);
     });
 }
 
 }  // namespace
+
+int ftfInfo(const std::vector<std::string>& files, std::ostream& out, std::ostream& err) {
+    int exitCode = kExitOk;
+    for (const std::string& file : files) {
+        FtfSummary summary;
+        if (!readFtfSummary(fromUtf8(file), summary)) {
+            exitCode = reportChain(err, file);
+            continue;
+        }
+        out << file << ":\n" << toUtf8(formatFtfSummary(summary));
+    }
+    return exitCode;
+}
+
+int ftfVerify(const std::vector<std::string>& files, std::ostream& out, std::ostream& err) {
+    int exitCode = kExitOk;
+    FtfImage image;
+    for (const std::string& file : files) {
+        if (!loadFtf(fromUtf8(file).c_str(), image)) {
+            exitCode = reportChain(err, file);
+            continue;
+        }
+        out << file << ": OK\n";
+    }
+    return exitCode;
+}
+
+int ftfUnpack(const std::string& file, const std::string& output, std::ostream& err) {
+    FtfImage image;
+    if (!loadFtf(fromUtf8(file).c_str(), image) || !writeOutput(output, image.body())) {
+        return reportChain(err, file);
+    }
+    return kExitOk;
+}
+
+int ftfPack(const FtfPackOptions& options, std::ostream& out, std::ostream& err) {
+    FtfFields fields;
+    if (!packFields(options, fields, err)) {
+        return kExitFailed;
+    }
+    std::vector<uint8_t> body;
+    const std::wstring bodyPath = fromUtf8(options.body);
+    if (readWholeFile(bodyPath, body, kMaxBodySize) != FileReadResult::kOk) {
+        ErrorChain::add(kErrorFile, L"Error:failed to read file [%ls].", bodyPath.c_str());
+        return reportChain(err, options.body);
+    }
+    // Read back what was written: a file reported as built is one a conversion accepts.
+    const std::wstring output = fromUtf8(options.output);
+    FtfImage image;
+    if (!writeFtf(output, fields, body) || !loadFtf(output.c_str(), image)) {
+        return reportChain(err, options.output);
+    }
+    if (!std::equal(body.begin(), body.end(), image.body().begin(), image.body().end())) {
+        err << options.output << ": the body read back differs from " << options.body << "\n";
+        return kExitFailed;
+    }
+    out << options.output << ": " << body.size() << " body bytes\n";
+    return kExitOk;
+}
+
+int codeplugBlocks(const std::string& addressMap, const std::string& codeplug,
+                   const std::string& block, const std::string& directory, std::ostream& out,
+                   std::ostream& err) {
+    const int only = block.empty() ? -1 : Cpg::blockKindByName(fromUtf8(block));
+    if (!block.empty() && only < 0) {
+        err << "--block: no block is named " << block << "\n";
+        return kExitFailed;
+    }
+    Cpg cpg;
+    if (!loadCodeplugBlocks(fromUtf8(addressMap), fromUtf8(codeplug), cpg)) {
+        return reportChain(err, codeplug);
+    }
+    out << toUtf8(formatBlockTable(cpg));
+    std::error_code ignored;  // a folder that cannot be made fails the first write below
+    std::filesystem::create_directories(directory, ignored);
+    for (int kind = 0; kind < kBlockKindCount; ++kind) {
+        if (only >= 0 && kind != only) {
+            continue;
+        }
+        const std::string path =
+            (std::filesystem::path(directory) / (toUtf8(Cpg::blockName(kind)) + ".bin")).string();
+        if (!writeOutput(path, cpg.block(kind).data)) {
+            return reportChain(err, path);
+        }
+    }
+    return kExitOk;
+}
 
 void addFtfCommand(CLI::App& app, int& exitCode) {
     CLI::App* ftf = app.add_subcommand("ftf", "Inspect, verify, unpack and build flash files");
