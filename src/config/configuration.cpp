@@ -13,6 +13,7 @@
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
 #include "errors/wide_text.h"
+#include "formats/cpg.h"
 #include "formats/flash_catalog.h"
 
 namespace plugshift {
@@ -301,12 +302,13 @@ void Configuration::readRangeRules(const pugi::xml_node& root) {
         return;
     }
     for (const pugi::xml_node& bl : xmldom::descendants(bu, "bl")) {
+        // Only DYN and CON take range rules; any other name is skipped unread.
         std::wstring name = xmldom::text(bl, "name");
         int32_t kind;
         if (equalsNoCase(name, L"DYN")) {
-            kind = kKindDyn;
+            kind = kBlockDyn;
         } else if (equalsNoCase(name, L"CON")) {
-            kind = kKindCon;
+            kind = kBlockCon;
         } else {
             continue;
         }
@@ -433,7 +435,7 @@ bool Configuration::findRange(int32_t kind, int source, int target, int32_t& add
                               int32_t& length) const {
     address = 0;
     length = 0;
-    if (kind < 0 || kind >= kKindCount) {
+    if (kind < 0 || kind >= kBlockKindCount) {
         return false;
     }
     auto rules = rangeRules_.find(kind);

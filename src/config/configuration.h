@@ -53,10 +53,6 @@ class Configuration {
     static constexpr size_t kMaxNarrowPath = 511;
     // Far above any real configuration; keeps a wrong path from filling memory.
     static constexpr int64_t kMaxFileSize = 16 * 1024 * 1024;
-    // Range rules exist for these block kinds only (DYN and CON).
-    static constexpr int32_t kKindDyn = 0;
-    static constexpr int32_t kKindCon = 2;
-    static constexpr int32_t kKindCount = 9;
     // The language menu offers these codes unless config.xml lists "lang" elements of its own.
     static constexpr std::array<const wchar_t*, 13> kLanguageCodes = {
         L"en_us", L"de",    L"fr", L"fr_ca", L"it",    L"nl", L"pl",

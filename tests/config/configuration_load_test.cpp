@@ -6,6 +6,7 @@
 
 #include "config/configuration.h"
 #include "errors/error_chain.h"
+#include "errors/wide_text.h"
 #include "installation_fixture.h"
 
 namespace plugshift {
@@ -124,6 +125,32 @@ TEST_F(LoadTest, ValuesReadBeforeAFailureStay) {
     EXPECT_EQ(config_.regionName(), L"PERU");
     std::wstring path;
     EXPECT_TRUE(config_.getAddressFile(L"A01.02.00", path));
+}
+
+TEST_F(LoadTest, ReadScrambledFileRefusals) {
+    namespace fs = std::filesystem;
+    // A path of 512 characters or more is refused before anything else, without a record.
+    EXPECT_FALSE(config_.readScrambledFile(std::wstring(512, L'a')));
+    EXPECT_TRUE(config_.documentPath().empty());
+    EXPECT_TRUE(ErrorChain::records().empty());
+
+    // Short enough in characters, too long once narrowed: it cannot be opened.
+    const std::wstring wide(300, L'\u00E9');
+    EXPECT_FALSE(config_.readScrambledFile(wide));
+    std::wstring message = L"Error:failed to open the specified file [" + wide + L"].";
+    message.resize(ErrorChain::kMaxMessage);
+    EXPECT_EQ(chainRecords(), (Records{{1, message}}));
+    ErrorChain::remove(0);
+
+    // What cannot be read in full: a folder, and a file far larger than any configuration.
+    const fs::path big = install_.dataFolder() / "big.xml";
+    InstallationFixture::writeBytes(big, "x");
+    fs::resize_file(big, Configuration::kMaxFileSize + 1);
+    for (const fs::path& path : {install_.dataFolder(), big}) {
+        EXPECT_FALSE(config_.readScrambledFile(fromUtf8(path.string())));
+        EXPECT_EQ(chainRecords(), (Records{{1, L"Error:invalid config file."}})) << path;
+        ErrorChain::remove(0);
+    }
 }
 
 struct FailureCase {

@@ -10,6 +10,7 @@
 #include "config/config_file_codec.h"
 #include "config/config_scrambler.h"
 #include "errors/wide_text.h"
+#include "formats/ftf_writer.h"
 
 namespace plugshift {
 
@@ -66,6 +67,14 @@ std::string InstallationFixture::readBytes(const fs::path& file) {
 
 std::string InstallationFixture::setupText() const {
     return scrambledConfigText(readBytes(setupFile()));
+}
+
+void InstallationFixture::addFlashFile(const std::string& fileName,
+                                       const std::string& internalName) const {
+    FtfFields fields;
+    fields.internalName = fromUtf8(internalName);
+    const uint8_t body[] = {'D', 'Y', 'N', '_', 'S', 'T', 'A', 'R', 'T'};
+    ASSERT_TRUE(writeFtf(fromUtf8((dataFolder() / fileName).string()), fields, body));
 }
 
 }  // namespace plugshift
