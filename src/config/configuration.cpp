@@ -4,7 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cwctype>
+#include <new>
 
 #include "config/config_scrambler.h"
 #include "config/cp1252.h"
@@ -176,7 +179,12 @@ void Configuration::setFileWriter(SafeFileWriter* writer) {
 }
 
 bool Configuration::createDocument() {
-    document_ = std::make_unique<pugi::xml_document>();
+    try {
+        document_ = std::make_unique<pugi::xml_document>();
+    } catch (const std::bad_alloc&) {
+        ErrorChain::add(kErrorResource, L"Error:failed to create com instance.");
+        return false;
+    }
     // pugixml never loads asynchronously, validates or resolves external entities, so the
     // switches of other DOMs have nothing to turn off here.
     return true;
@@ -204,20 +212,24 @@ bool Configuration::readScrambledFile(const std::wstring& path) {
         ::close(fd);
         return false;
     }
-    std::string bytes(size <= kMaxFileSize ? static_cast<size_t>(size) : 0, '\0');
-    size_t got = 0;
-    while (got < bytes.size()) {
-        ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-        if (n < 0 && errno == EINTR) {
-            continue;
+    std::string bytes;
+    if (size <= kMaxFileSize) {
+        bytes.resize(static_cast<size_t>(size));
+        size_t got = 0;
+        while (got < bytes.size()) {
+            ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                break;
+            }
+            got += static_cast<size_t>(n);
         }
-        if (n <= 0) {
-            break;
-        }
-        got += static_cast<size_t>(n);
+        bytes.resize(got);
     }
     ::close(fd);
-    if (size > kMaxFileSize || got < bytes.size()) {
+    if (bytes.size() != static_cast<size_t>(size)) {
         ErrorChain::add(kErrorFile, L"Error:invalid config file.");
         return false;
     }
