@@ -44,7 +44,7 @@ struct ModelEntry {
 
 // The tool's configuration: config.xml (read only) and setup.dat (the installation's own
 // settings, written back by the store operations). One object serves the whole process.
-// Failures are recorded in the ErrorChain; nothing here throws.
+// Failures are recorded in the ErrorChain; no exception leaves the class.
 class Configuration {
   public:
     static constexpr const wchar_t* kSupportedModel = L"RQX770HJNWE";
