@@ -1,0 +1,145 @@
+#include "cli/config_command.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <iostream>
+
+#include "config/config_file_codec.h"
+#include "config/configuration.h"
+#include "config/configuration_summary.h"
+#include "errors/error_category.h"
+#include "errors/error_chain.h"
+#include "errors/wide_text.h"
+#include "formats/file_bytes.h"
+
+namespace plugshift {
+
+namespace {
+
+// No installation file comes near this; a larger one is not ours.
+constexpr uint64_t kMaxConfigFile = 16u << 20;
+
+struct ConfigOptions {
+    std::string file;
+    std::string output;
+    std::string installDir;
+    std::string dataDir;
+};
+
+int printChainAndFail() {
+    for (const ErrorRecord& record : ErrorChain::records()) {
+        std::cerr << toUtf8(errorCategoryLabel(record.category)) << " " << toUtf8(record.message)
+                  << "\n";
+    }
+    ErrorChain::remove(0);
+    return 1;
+}
+
+bool readInput(const std::string& path, std::string& bytes) {
+    std::vector<uint8_t> raw;
+    if (readWholeFile(fromUtf8(path), raw, kMaxConfigFile) != FileReadResult::kOk) {
+        std::cerr << path << ": cannot be read\n";
+        return false;
+    }
+    bytes.assign(raw.begin(), raw.end());
+    return true;
+}
+
+bool writeOutput(const std::string& path, const std::string& bytes) {
+    if (path.empty() || path == "-") {
+        std::cout << bytes;
+        return static_cast<bool>(std::cout);
+    }
+    std::wstring reason;
+    std::span<const uint8_t> view(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    if (!writeWholeFile(fromUtf8(path), view, reason)) {
+        std::cerr << path << ": " << toUtf8(reason) << "\n";
+        return false;
+    }
+    return true;
+}
+
+int decode(const ConfigOptions& o) {
+    std::string bytes;
+    std::string text;
+    if (!readInput(o.file, bytes)) {
+        return 1;
+    }
+    if (!decodeConfigBytes(bytes, text)) {
+        std::cerr << "The code page 1252 converter is not available.\n";
+        return 1;
+    }
+    return writeOutput(o.output, text) ? 0 : 1;
+}
+
+int encode(const ConfigOptions& o) {
+    std::string text;
+    std::string bytes;
+    if (!readInput(o.file, text)) {
+        return 1;
+    }
+    if (!encodeConfigText(text, bytes)) {
+        std::cerr << o.file << ": not UTF-8 text, or it holds a character code page 1252 cannot "
+                  << "store\n";
+        return 1;
+    }
+    return writeOutput(o.output, bytes) ? 0 : 1;
+}
+
+int check(const ConfigOptions& o) {
+    const std::wstring configPath = fromUtf8(o.installDir + "/data/config.xml");
+    const std::wstring setupPath = fromUtf8(o.dataDir + "/data/setup.dat");
+    Configuration& config = Configuration::instance();
+    if (!config.createDocument() || !config.load(configPath, setupPath)) {
+        return printChainAndFail();
+    }
+    std::cout << toUtf8(describeConfiguration(config));
+    return 0;
+}
+
+std::string executableFolder() {
+    std::error_code error;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string(".") : self.parent_path().string();
+}
+
+// The dealer's data folder: $XDG_DATA_HOME (or ~/.local/share) + Kestrelon/KMV Plugshift PERU.
+std::string defaultDataFolder() {
+    std::string base;
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && *xdg != '\0') {
+        base = xdg;
+    } else if (const char* home = std::getenv("HOME"); home != nullptr) {
+        base = std::string(home) + "/.local/share";
+    }
+    return base + "/Kestrelon/KMV Plugshift PERU";
+}
+
+}  // namespace
+
+void addConfigCommand(CLI::App& app, int& exitCode) {
+    auto options = std::make_shared<ConfigOptions>();
+    options->installDir = executableFolder() + "/..";
+    options->dataDir = defaultDataFolder();
+    auto* config = app.add_subcommand("config", "Read, write and check the installation's files");
+    config->require_subcommand(1);
+
+    auto* decodeCmd = config->add_subcommand("decode", "Unscramble config.xml or setup.dat to XML");
+    decodeCmd->add_option("file", options->file, "scrambled file")->required();
+    decodeCmd->add_option("-o,--output", options->output, "where to write (default: stdout)");
+    decodeCmd->callback([options, &exitCode] { exitCode = decode(*options); });
+
+    auto* encodeCmd = config->add_subcommand("encode", "Scramble readable XML into a file");
+    encodeCmd->add_option("file", options->file, "readable XML (UTF-8)")->required();
+    encodeCmd->add_option("-o,--output", options->output, "scrambled file to write")->required();
+    encodeCmd->callback([options, &exitCode] { exitCode = encode(*options); });
+
+    auto* checkCmd = config->add_subcommand("check", "Load an installation and summarise it");
+    checkCmd->add_option("--install-dir", options->installDir, "folder holding data/config.xml")
+        ->capture_default_str();
+    checkCmd->add_option("--data-dir", options->dataDir, "folder holding data/setup.dat")
+        ->capture_default_str();
+    checkCmd->callback([options, &exitCode] { exitCode = check(*options); });
+}
+
+}  // namespace plugshift
