@@ -78,7 +78,7 @@ void renderMessageBoxes(Renderer& renderer) {
 
 void renderStatusBar(Renderer& renderer) {
     QWidget host;
-    host.resize(520, 60);
+    host.resize(640, 60);
     host.setAutoFillBackground(true);
     CProgressStatusBar bar(&host);
     bar.setDisconnected(false);
@@ -113,29 +113,31 @@ void renderLanguageMenu(Renderer& renderer) {
     renderer.grab(QStringLiteral("language_menu"), *menu);
 }
 
-// Every picture at its own size, and the icons also eight times enlarged, on a light and a dark
-// ground, so their pixels can be judged.
+// Every picture at its own size, and the icons also enlarged four times, so their pixels can be
+// judged; each icon stands once on a dark and once on a light ground.
 void renderPictures(Renderer& renderer) {
-    constexpr int kZoom = 8;
-    const QImage splash = AppResources::bitmap(AppResources::kSplashBitmap);
-    const QImage radio = AppResources::bitmap(AppResources::kRadioBitmap);
-    renderer.save(QStringLiteral("bitmap133"), QPixmap::fromImage(splash));
-    renderer.save(QStringLiteral("bitmap215"), QPixmap::fromImage(radio));
+    constexpr int kZoom = 4;
+    constexpr int kSides[] = {16, 32, 48};
+    constexpr int kGap = 10;
+    renderer.save(QStringLiteral("bitmap133"),
+                  QPixmap::fromImage(AppResources::bitmap(AppResources::kSplashBitmap)));
+    renderer.save(QStringLiteral("bitmap215"),
+                  QPixmap::fromImage(AppResources::bitmap(AppResources::kRadioBitmap)));
 
     for (const int id : {AppResources::kApplicationIcon, AppResources::kCompanyIcon}) {
         const QIcon icon = AppResources::icon(id);
-        QPixmap sheet(2 * (16 + 32 + 48) * kZoom / 2 + 140, 2 * 48 * kZoom / 2 + 40);
+        const int zoomedTop = kGap + 2 * 48 + 2 * kGap;
+        QPixmap sheet(kGap + (16 + 32 + 48) * kZoom + 3 * kGap, zoomedTop + 48 * kZoom + kGap);
         sheet.fill(QColor(236, 236, 236));
         QPainter painter(&sheet);
-        int x = 10;
-        for (const int side : {16, 32, 48}) {
+        int x = kGap;
+        for (const int side : kSides) {
             const QPixmap pixmap = icon.pixmap(side, side);
-            painter.fillRect(QRect(x, 10, side, side), QColor(40, 40, 40));
-            painter.drawPixmap(x, 10 + side + 4, pixmap);
-            painter.drawPixmap(x, 10, pixmap);
-            const QPixmap zoomed = pixmap.scaled(side * kZoom / 2, side * kZoom / 2);
-            painter.drawPixmap(x, 120, zoomed);
-            x += side * kZoom / 2 + 20;
+            painter.fillRect(QRect(x, kGap, side, side), QColor(40, 40, 40));
+            painter.drawPixmap(x, kGap, pixmap);
+            painter.drawPixmap(x, kGap + side + kGap / 2, pixmap);
+            painter.drawPixmap(x, zoomedTop, pixmap.scaled(side * kZoom, side * kZoom));
+            x += side * kZoom + kGap;
         }
         painter.end();
         renderer.save(QStringLiteral("icon%1_sheet").arg(id), sheet);
