@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
-    libcli11-dev libpugixml-dev qt6-base-dev
+    fonts-dejavu-core libcli11-dev libpugixml-dev qt6-base-dev
     clang-14 libclang-rt-14-dev srecord
 )
 missing=()

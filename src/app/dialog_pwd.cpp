@@ -1,0 +1,122 @@
+#include "app/dialog_pwd.h"
+
+#include <QFontMetrics>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <algorithm>
+
+#include "app/dialog_units.h"
+#include "app/modal_seam.h"
+#include "app/string_table.h"
+
+namespace plugshift {
+
+namespace {
+
+// Layout in dialog units.
+constexpr int kDialogWidth = 180;
+constexpr int kDialogHeight = 40;
+constexpr int kMargin = 7;
+constexpr int kEditWidth = 110;
+constexpr int kControlHeight = 14;
+constexpr int kButtonWidth = 50;
+
+}  // namespace
+
+bool CDialogPwd::login(const QString& dealerCode, const StoreAcceptedCode& storeAccepted,
+                       QWidget* parent) {
+    if (dealerCode.isEmpty()) {
+        return false;
+    }
+    CDialogPwd dialog(parent);
+    while (ModalSeam::exec(dialog) == QDialog::Accepted) {
+        if (dialog.password() == dealerCode) {
+            if (storeAccepted) {
+                storeAccepted(dealerCode);
+            }
+            return true;
+        }
+        dialog.setWrongPassword(true);
+    }
+    return false;
+}
+
+CDialogPwd::CDialogPwd(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(StringTable::text(str::kLogin));
+
+    edit_ = new QLineEdit(this);
+    edit_->setObjectName(QStringLiteral("passwordEdit"));
+    edit_->setEchoMode(QLineEdit::Password);
+    edit_->setMaxLength(kMaxDigits);
+    edit_->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit_));
+    connect(edit_, &QLineEdit::textChanged, this, &CDialogPwd::entryChanged);
+
+    loginButton_ = new QPushButton(StringTable::text(str::kLogin), this);
+    loginButton_->setObjectName(QStringLiteral("loginButton"));
+    loginButton_->setDefault(true);
+    connect(loginButton_, &QPushButton::clicked, this, &QDialog::accept);
+
+    const DialogUnits units(font());
+    edit_->setGeometry(units.rect(kMargin, kMargin, kEditWidth, kControlHeight));
+    loginButton_->setGeometry(
+        units.rect(kDialogWidth - kMargin - kButtonWidth, kMargin, kButtonWidth, kControlHeight));
+
+    // Wide and tall enough for the longer of the two lines below the edit, whatever the font.
+    const QFontMetrics metrics(font());
+    const int lineWidth =
+        std::max(metrics.horizontalAdvance(StringTable::text(str::kPasswordWrong)),
+                 metrics.horizontalAdvance(StringTable::text(str::kPasswordHint)));
+    const QSize templateSize = units.size(kDialogWidth, kDialogHeight);
+    setFixedSize(
+        std::max(templateSize.width(), hintOrigin().x() + lineWidth + units.x(kMargin)),
+        std::max(templateSize.height(), hintOrigin().y() + metrics.height() + units.y(kMargin)));
+}
+
+QString CDialogPwd::password() const {
+    return edit_->text();
+}
+
+void CDialogPwd::setWrongPassword(bool wrong) {
+    wrongPassword_ = wrong;
+    update();
+}
+
+QString CDialogPwd::hintText() const {
+    return StringTable::text(wrongPassword_ ? str::kPasswordWrong : str::kPasswordHint);
+}
+
+QColor CDialogPwd::hintColour() const {
+    return wrongPassword_ ? QColor(kWrongColour) : palette().color(QPalette::WindowText);
+}
+
+QPoint CDialogPwd::hintOrigin() const {
+    const QRect editArea = edit_->geometry();
+    return QPoint(editArea.left(), editArea.top() + editArea.height() + kHintGap);
+}
+
+void CDialogPwd::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Each time it comes up: the previous entry selected, so the first key replaces it.
+    edit_->selectAll();
+    edit_->setFocus();
+}
+
+void CDialogPwd::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    QPainter painter(this);
+    painter.setPen(hintColour());
+    const QPoint origin = hintOrigin();
+    painter.drawText(QRect(origin, QPoint(width() - 1, height() - 1)), Qt::AlignLeft | Qt::AlignTop,
+                     hintText());
+}
+
+void CDialogPwd::entryChanged() {
+    if (wrongPassword_) {
+        setWrongPassword(false);
+    }
+}
+
+}  // namespace plugshift

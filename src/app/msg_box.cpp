@@ -1,0 +1,185 @@
+#include "app/msg_box.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPushButton>
+#include <QStyle>
+#include <algorithm>
+#include <climits>
+
+#include "app/modal_seam.h"
+#include "app/string_table.h"
+
+namespace plugshift {
+
+namespace {
+
+// The caption falls back to the executable's path cut to what a 260-character buffer holds.
+constexpr int kPathMaxLength = 259;
+// Buttons are never smaller than the classic 75 x 23 push button.
+constexpr QSize kMinButtonSize(75, 23);
+
+constexpr int kMeasureFlags = Qt::TextWordWrap | Qt::TextExpandTabs;
+
+QString& applicationName() {
+    static QString name;
+    return name;
+}
+
+// Line breaks are drawn the same whichever convention the text uses.
+QString normalisedBreaks(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    return text;
+}
+
+QStyle::StandardPixmap standardPixmapFor(CMsgBox::Icon icon) {
+    switch (icon) {
+        case CMsgBox::Icon::Error:
+            return QStyle::SP_MessageBoxCritical;
+        case CMsgBox::Icon::Question:
+            return QStyle::SP_MessageBoxQuestion;
+        case CMsgBox::Icon::Warning:
+            return QStyle::SP_MessageBoxWarning;
+        default:
+            return QStyle::SP_MessageBoxInformation;
+    }
+}
+
+QSize buttonSize(const QPushButton* button) {
+    return button->sizeHint().expandedTo(kMinButtonSize);
+}
+
+}  // namespace
+
+int CMsgBox::showMessage(const QString& text, unsigned style, QWidget* owner) {
+    if (const auto& answer = ModalSeam::messageAnswerer()) {
+        return answer(text, style);
+    }
+    CMsgBox box(text, style, owner != nullptr ? owner : QApplication::activeWindow());
+    return ModalSeam::exec(box);
+}
+
+int CMsgBox::showMessage(int stringId, unsigned style, QWidget* owner) {
+    return showMessage(StringTable::text(stringId), style, owner);
+}
+
+void CMsgBox::setApplicationName(const QString& name) {
+    applicationName() = name;
+}
+
+QString CMsgBox::caption() {
+    if (!applicationName().isEmpty()) {
+        return applicationName();
+    }
+    return QCoreApplication::applicationFilePath().left(kPathMaxLength);
+}
+
+CMsgBox::Icon CMsgBox::iconFor(unsigned style) {
+    if ((style & kIconWarning) == kIconWarning) {
+        return Icon::Warning;
+    }
+    if (style & kIconError) {
+        return Icon::Error;
+    }
+    if (style & kIconInformation) {
+        return Icon::Information;
+    }
+    if (style & kIconQuestion) {
+        return Icon::Question;
+    }
+    return Icon::None;
+}
+
+CMsgBox::CMsgBox(const QString& text, unsigned boxStyle, QWidget* owner)
+    : QDialog(owner), text_(normalisedBreaks(text)), style_(boxStyle), icon_(iconFor(boxStyle)) {
+    QFont boxFont = font();
+    boxFont.setPointSize(kFontPointSize);
+    setFont(boxFont);
+    setWindowTitle(caption());
+
+    if (icon_ != Icon::None) {
+        iconPixmap_ = style()
+                          ->standardIcon(standardPixmapFor(icon_), nullptr, this)
+                          .pixmap(kSystemIconSize, kSystemIconSize);
+    }
+
+    const bool yesNo = (style_ & kButtonsMask) == kYesNo;
+    const int firstId = yesNo ? kIdYes : kIdOk;
+    const int secondId = yesNo ? kIdNo : kIdCancel;
+    first_ = new QPushButton(StringTable::text(firstId), this);
+    second_ = new QPushButton(StringTable::text(secondId), this);
+    first_->setObjectName(QStringLiteral("button1"));
+    second_->setObjectName(QStringLiteral("button2"));
+    connect(first_, &QPushButton::clicked, this, [this, firstId] { done(firstId); });
+    connect(second_, &QPushButton::clicked, this, [this, secondId] { done(secondId); });
+    first_->setDefault(true);
+    first_->setFocus();
+    second_->setVisible(hasTwoButtons());
+
+    layOut();
+}
+
+bool CMsgBox::hasTwoButtons() const {
+    const unsigned buttons = style_ & kButtonsMask;
+    return buttons == kOkCancel || buttons == kYesNo;
+}
+
+void CMsgBox::layOut() {
+    const int iconSide = iconPixmap_.isNull() ? 0 : kSystemIconSize;
+    const int textLeft = iconSide + kTextGap;
+
+    const QFontMetrics metrics(font());
+    const QRect measured =
+        metrics.boundingRect(QRect(0, 0, kWrapWidth, INT_MAX / 2), kMeasureFlags, text_);
+    // Measured heights are whole lines rounded up, so anything under two lines is one.
+    singleLine_ = measured.height() < 2 * metrics.lineSpacing();
+    int textWidth = measured.width();
+    const int textHeight = std::max(measured.height(), iconSide);
+
+    const QSize firstSize = buttonSize(first_);
+    const QSize secondSize = buttonSize(second_);
+    const int buttonsWidth =
+        hasTwoButtons() ? firstSize.width() + kButtonGap + secondSize.width() : firstSize.width();
+    // The text area reaches back to the left margin when the buttons are measured against it.
+    textWidth = std::max(textWidth, buttonsWidth - (textLeft - kMargin));
+    textRect_ = QRect(textLeft, kMargin, textWidth, textHeight);
+
+    const int clientWidth = textLeft + textWidth + kMargin;
+    const int clientHeight = textHeight + 2 * kMargin + kButtonBand;
+    setFixedSize(clientWidth, clientHeight);
+
+    const int bandTop = clientHeight - kButtonBand;
+    int right = clientWidth - kMargin;
+    if (hasTwoButtons()) {
+        second_->setGeometry(right - secondSize.width(),
+                             bandTop + (kButtonBand - secondSize.height()) / 2, secondSize.width(),
+                             secondSize.height());
+        right -= secondSize.width() + kButtonGap;
+    }
+    first_->setGeometry(right - firstSize.width(), bandTop + (kButtonBand - firstSize.height()) / 2,
+                        firstSize.width(), firstSize.height());
+}
+
+void CMsgBox::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().color(QPalette::Base));
+    painter.fillRect(QRect(0, height() - kButtonBand, width(), kButtonBand), QColor(kBandColour));
+    if (!iconPixmap_.isNull()) {
+        painter.drawPixmap(kMargin, kMargin, iconPixmap_);
+    }
+    painter.setPen(palette().color(QPalette::Text));
+    const int flags = singleLine_ ? Qt::AlignLeft | Qt::AlignVCenter | Qt::TextExpandTabs
+                                  : Qt::AlignLeft | Qt::AlignTop | kMeasureFlags;
+    painter.drawText(textRect_, flags, text_);
+}
+
+void CMsgBox::reject() {
+    if ((style_ & kButtonsMask) == kYesNo) {
+        return;
+    }
+    done(hasTwoButtons() ? kIdCancel : kIdOk);
+}
+
+}  // namespace plugshift

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QDialog>
+#include <QPixmap>
+#include <QString>
+
+class QPushButton;
+
+namespace plugshift {
+
+// The program's own message box; every message shown to the user goes through showMessage.
+// Styles use the system message box's encoding: the low four bits choose the buttons, the next
+// bits the icon. The buttons return the ids of their string-table texts.
+class CMsgBox : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr unsigned kOk = 0x0;
+    static constexpr unsigned kOkCancel = 0x1;
+    static constexpr unsigned kYesNo = 0x4;
+    static constexpr unsigned kButtonsMask = 0xF;
+    static constexpr unsigned kIconError = 0x10;
+    static constexpr unsigned kIconQuestion = 0x20;
+    static constexpr unsigned kIconWarning = 0x30;  // both icon bits: wins over error and question
+    static constexpr unsigned kIconInformation = 0x40;
+
+    static constexpr int kIdOk = 1;
+    static constexpr int kIdCancel = 2;
+    static constexpr int kIdYes = 6;
+    static constexpr int kIdNo = 7;
+
+    // Geometry in pixels of the client area.
+    static constexpr int kMargin = 20;      // icon and text from the top, buttons from the right
+    static constexpr int kTextGap = 30;     // between the icon's left edge plus width and text
+    static constexpr int kWrapWidth = 400;  // longer lines wrap
+    static constexpr int kButtonBand = 50;  // bottom strip that holds the buttons
+    static constexpr int kButtonGap = 10;   // between two buttons
+    static constexpr int kSystemIconSize = 32;
+    static constexpr int kFontPointSize = 10;
+    static constexpr QRgb kBandColour = 0xfff0f0f0;  // RGB(240, 240, 240)
+
+    enum class Icon { None, Error, Question, Warning, Information };
+
+    // Shows the message and returns the id of the button pressed. owner defaults to the active
+    // window; the box is centred on it and every other window waits while the box is up.
+    static int showMessage(const QString& text, unsigned style, QWidget* owner = nullptr);
+    static int showMessage(int stringId, unsigned style, QWidget* owner = nullptr);
+
+    // The caption of every box: the application's title, set once at start-up; without one the
+    // executable's full path.
+    static void setApplicationName(const QString& name);
+    static QString caption();
+
+    static Icon iconFor(unsigned style);
+
+    CMsgBox(const QString& text, unsigned boxStyle, QWidget* owner = nullptr);
+
+    Icon icon() const { return icon_; }
+    QString text() const { return text_; }
+    unsigned messageStyle() const { return style_; }
+    // Where the text is drawn, in client coordinates.
+    QRect textRect() const { return textRect_; }
+    // Whether the text fits on one line and is centred vertically beside the icon.
+    bool isSingleLine() const { return singleLine_; }
+    QPushButton* firstButton() const { return first_; }
+    QPushButton* secondButton() const { return second_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    // Escape and the close box: Cancel on OK/Cancel, OK on a lone OK, nothing on Yes/No, the way
+    // the system's own box behaves.
+    void reject() override;
+
+private:
+    bool hasTwoButtons() const;
+    void layOut();
+
+    QString text_;
+    unsigned style_ = kIconWarning;
+    Icon icon_ = Icon::None;
+    QPixmap iconPixmap_;
+    QRect textRect_;
+    bool singleLine_ = true;
+    QPushButton* first_ = nullptr;
+    QPushButton* second_ = nullptr;
+};
+
+}  // namespace plugshift

@@ -1,0 +1,148 @@
+#include "app/progress_status_bar.h"
+
+#include <qdrawutil.h>
+#include <QPainter>
+#include <QPixmap>
+
+#include "app/string_table.h"
+
+namespace plugshift {
+
+namespace {
+
+constexpr int kTextPadding = 4;  // text from the left border of its part
+constexpr int kPartGap = 2;      // between neighbouring parts
+constexpr int kExtraHeight = 7;  // above and below one line of text
+
+// The progress part takes the bar's background; shared by every bar, white until a bar has been
+// painted, and never black, which is what an unpainted surface reads as.
+QColor& rememberedBackground() {
+    static QColor colour(255, 255, 255);
+    return colour;
+}
+
+}  // namespace
+
+CProgressStatusBar::CProgressStatusBar(QWidget* parent)
+    : QWidget(parent), prompt_(StringTable::text(str::kPromptHelp)) {
+    setObjectName(QStringLiteral("statusBar"));
+    cableText_ = StringTable::text(disconnected_ ? str::kCableDisconnected : str::kCableConnected);
+    placeAtBottom();
+    show();
+}
+
+QSize CProgressStatusBar::sizeHint() const {
+    return QSize(parentWidget() ? parentWidget()->width() : 0,
+                 fontMetrics().height() + kExtraHeight);
+}
+
+void CProgressStatusBar::placeAtBottom() {
+    const QSize size = sizeHint();
+    const int parentHeight = parentWidget() ? parentWidget()->height() : size.height();
+    setGeometry(0, parentHeight - size.height(), size.width(), size.height());
+}
+
+bool CProgressStatusBar::setPrompt(const QString& text) {
+    if (text == prompt_) {
+        return false;
+    }
+    prompt_ = text;
+    update(partRect(0));
+    return true;
+}
+
+bool CProgressStatusBar::setDisconnected(bool disconnected) {
+    if (disconnected == disconnected_) {
+        return false;
+    }
+    disconnected_ = disconnected;
+    cableText_ = StringTable::text(disconnected ? str::kCableDisconnected : str::kCableConnected);
+    update(partRect(1));
+    return true;
+}
+
+bool CProgressStatusBar::setProgress(uintptr_t done, intptr_t total) {
+    // Truncated toward zero, as an integer conversion does.
+    const double exact = total != 0 ? 100.0 * static_cast<double>(done) / static_cast<double>(total)
+                                    : static_cast<double>(done);
+    // Whatever truncates to 0..100; checked before the conversion, which a huge value overflows.
+    if (!(exact > -1.0 && exact < 101.0)) {
+        return false;
+    }
+    const int percent = static_cast<int>(exact);
+    if (percent == percent_) {
+        return false;
+    }
+    percent_ = percent;
+    update(partRect(2));
+    return true;
+}
+
+QRect CProgressStatusBar::partRect(int part) const {
+    const int ends[kPartCount] = {width() * kPromptPartEnd / 100, width() * kCablePartEnd / 100,
+                                  width()};
+    if (part < 0 || part >= kPartCount) {
+        return QRect();
+    }
+    const int left = part == 0 ? 0 : ends[part - 1];
+    const int right = ends[part] - (part + 1 < kPartCount ? kPartGap : 0);
+    return QRect(left, kPartGap, right - left, height() - kPartGap);
+}
+
+QRect CProgressStatusBar::progressRect() const {
+    // Inside the part's one-pixel border, its left edge one pixel further right.
+    return partRect(2).adjusted(2, 1, -1, -1);
+}
+
+void CProgressStatusBar::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().color(QPalette::Window));
+    paintTextPart(painter, 0, prompt_);
+    paintTextPart(painter, 1, cableText_);
+    qDrawShadePanel(&painter, partRect(2), palette(), true, 1);
+    paintProgress(painter);
+}
+
+void CProgressStatusBar::paintTextPart(QPainter& painter, int part, const QString& text) {
+    const QRect area = partRect(part);
+    qDrawShadePanel(&painter, area, palette(), true, 1);
+    const QRect textArea = area.adjusted(kTextPadding, 0, -kTextPadding, 0);
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(textArea, Qt::AlignLeft | Qt::AlignVCenter,
+                     fontMetrics().elidedText(text, Qt::ElideRight, textArea.width()));
+}
+
+void CProgressStatusBar::paintProgress(QPainter& painter) {
+    const QRect area = progressRect();
+    if (area.width() <= 0 || area.height() <= 0) {
+        return;
+    }
+    const QColor probe = palette().color(QPalette::Window);
+    if (probe != QColor(Qt::black) && probe != rememberedBackground()) {
+        rememberedBackground() = probe;
+    }
+
+    // Drawn off screen and copied in one piece, so the bar never flickers while it moves.
+    QPixmap buffer(area.size());
+    buffer.fill(rememberedBackground());
+    QPainter bufferPainter(&buffer);
+    bufferPainter.setFont(font());
+    const QRect whole(QPoint(0, 0), area.size());
+    const QString label = QStringLiteral("%1%").arg(percent_);
+    if (percent_ != 0) {
+        bufferPainter.setPen(palette().color(QPalette::WindowText));
+        bufferPainter.drawText(whole, Qt::AlignCenter, label);
+    }
+    const int barWidth = static_cast<int>(static_cast<double>(percent_) / kScale * whole.width());
+    const QRect bar(0, 0, barWidth, whole.height());
+    if (!bar.isEmpty()) {
+        bufferPainter.setClipRect(bar);
+        bufferPainter.fillRect(bar, palette().color(QPalette::Highlight));
+        bufferPainter.setPen(palette().color(QPalette::HighlightedText));
+        bufferPainter.drawText(whole, Qt::AlignCenter, label);
+    }
+    bufferPainter.end();
+    painter.drawPixmap(area.topLeft(), buffer);
+}
+
+}  // namespace plugshift

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+
+class QPainter;
+
+namespace plugshift {
+
+// The main window's status bar: the help prompt on the left, the cable state in the middle and,
+// on the right, a progress bar drawn by the program with its percentage, inverted where the bar
+// lies under the text. The parts end at 30 % and 60 % of the width and at the right end.
+class CProgressStatusBar : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kScale = 100;         // the value of a full bar
+    static constexpr int kPromptPartEnd = 30;  // percent of the width
+    static constexpr int kCablePartEnd = 60;
+    static constexpr int kPartCount = 3;
+
+    // A visible child of parent, placed along its bottom edge; cable disconnected, prompt 108.
+    explicit CProgressStatusBar(QWidget* parent);
+
+    // Across the full width of the parent, at its bottom; the owner calls it after a resize.
+    void placeAtBottom();
+
+    // Each returns whether the bar changed: the same text or state again changes nothing.
+    bool setPrompt(const QString& text);
+    bool setDisconnected(bool disconnected);
+    // A progress report of a running command: done of total, or done as the percent itself when
+    // total is 0. A percent above 100 or below 0, or the one shown now, is ignored (false).
+    bool setProgress(uintptr_t done, intptr_t total);
+
+    int percent() const { return percent_; }
+    int scale() const { return kScale; }
+    QString prompt() const { return prompt_; }
+    QString cableText() const { return cableText_; }
+    bool isDisconnected() const { return disconnected_; }
+    // Part 0 prompt, 1 cable, 2 progress, in client coordinates.
+    QRect partRect(int part) const;
+    // The inside of the progress part, where the bar and its text are drawn.
+    QRect progressRect() const;
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void paintTextPart(QPainter& painter, int part, const QString& text);
+    void paintProgress(QPainter& painter);
+
+    int percent_ = 0;
+    QString cableText_;
+    QString prompt_;
+    bool disconnected_ = true;
+};
+
+}  // namespace plugshift

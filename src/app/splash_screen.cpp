@@ -1,0 +1,33 @@
+#include "app/splash_screen.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+
+#include "app/app_resources.h"
+
+namespace plugshift {
+
+CSplashScreen::CSplashScreen(int displayMs, QWidget* parent)
+    : QDialog(parent, Qt::Tool | Qt::FramelessWindowHint),
+      displayMs_(displayMs),
+      picture_(QPixmap::fromImage(AppResources::bitmap(AppResources::kSplashBitmap))) {
+    setFixedSize(picture_.size());
+    timer_.setSingleShot(true);
+    connect(&timer_, &QTimer::timeout, this, [this] { done(1); });
+}
+
+void CSplashScreen::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->geometry().center() - rect().center());
+    }
+    timer_.start(displayMs_);
+}
+
+void CSplashScreen::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    QPainter(this).drawPixmap(0, 0, picture_);
+}
+
+}  // namespace plugshift

@@ -1,0 +1,231 @@
+#include <QApplication>
+#include <QImage>
+#include <QPushButton>
+#include <QTest>
+
+#include "app/modal_seam.h"
+#include "app/msg_box.h"
+#include "app/string_table.h"
+
+namespace plugshift {
+
+namespace {
+
+// Shows a box through the application's path and lets the answerer act on it as a person would.
+int answerBox(const QString& text, unsigned style, const std::function<void(CMsgBox&)>& act) {
+    ModalSeam::answerDialogs([&](QDialog& dialog) {
+        auto* box = qobject_cast<CMsgBox*>(&dialog);
+        QVERIFY(box != nullptr);
+        QVERIFY(box->isVisible());
+        act(*box);
+    });
+    return CMsgBox::showMessage(text, style);
+}
+
+// Rows of the picture that hold text ink inside area: pixels much darker than the background.
+QList<int> inkRows(const QImage& image, const QRect& area) {
+    QList<int> rows;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (qGray(image.pixel(x, y)) < 128) {
+                rows.append(y);
+                break;
+            }
+        }
+    }
+    return rows;
+}
+
+}  // namespace
+
+class MsgBoxTest : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() {
+        ModalSeam::reset();
+        CMsgBox::setApplicationName(QString());
+    }
+
+    void iconsAndButtonsFollowTheStyle_data() {
+        QTest::addColumn<unsigned>("style");
+        QTest::addColumn<int>("icon");
+        QTest::addColumn<QString>("firstText");
+        QTest::addColumn<int>("firstId");
+        QTest::addColumn<QString>("secondText");  // empty: hidden
+        QTest::addColumn<int>("secondId");
+        using I = CMsgBox::Icon;
+        const QString ok = QStringLiteral("&OK");
+        QTest::newRow("0x00 OK, no icon") << 0x00u << int(I::None) << ok << 1 << QString() << 0;
+        QTest::newRow("0x01 OK Cancel")
+            << 0x01u << int(I::None) << ok << 1 << QStringLiteral("Cancel") << 2;
+        QTest::newRow("0x24 Yes No question") << 0x24u << int(I::Question) << QStringLiteral("&Yes")
+                                              << 6 << QStringLiteral("&No") << 7;
+        QTest::newRow("0x10 error") << 0x10u << int(I::Error) << ok << 1 << QString() << 0;
+        QTest::newRow("0x20 question") << 0x20u << int(I::Question) << ok << 1 << QString() << 0;
+        QTest::newRow("0x30 warning beats error")
+            << 0x30u << int(I::Warning) << ok << 1 << QString() << 0;
+        QTest::newRow("0x40 information")
+            << 0x40u << int(I::Information) << ok << 1 << QString() << 0;
+        QTest::newRow("0x50 error beats information")
+            << 0x50u << int(I::Error) << ok << 1 << QString() << 0;
+        QTest::newRow("0x60 information beats question")
+            << 0x60u << int(I::Information) << ok << 1 << QString() << 0;
+        QTest::newRow("0x41 OK Cancel information")
+            << 0x41u << int(I::Information) << ok << 1 << QStringLiteral("Cancel") << 2;
+    }
+    void iconsAndButtonsFollowTheStyle() {
+        QFETCH(unsigned, style);
+        QFETCH(int, icon);
+        QFETCH(QString, firstText);
+        QFETCH(int, firstId);
+        QFETCH(QString, secondText);
+        QFETCH(int, secondId);
+
+        const int pressedFirst = answerBox(QStringLiteral("Text"), style, [&](CMsgBox& box) {
+            QCOMPARE(int(box.icon()), icon);
+            QCOMPARE(box.firstButton()->text(), firstText);
+            QVERIFY(box.firstButton()->isDefault());
+            QCOMPARE(box.secondButton()->isVisible(), !secondText.isEmpty());
+            if (!secondText.isEmpty()) {
+                QCOMPARE(box.secondButton()->text(), secondText);
+            }
+            QTest::mouseClick(box.firstButton(), Qt::LeftButton);
+        });
+        QCOMPARE(pressedFirst, firstId);
+
+        if (!secondText.isEmpty()) {
+            const int pressedSecond = answerBox(QStringLiteral("Text"), style, [](CMsgBox& box) {
+                QTest::mouseClick(box.secondButton(), Qt::LeftButton);
+            });
+            QCOMPARE(pressedSecond, secondId);
+        }
+    }
+
+    // Enter and Space press the button that has the focus; Escape answers like the system box.
+    void keysEndTheBox_data() {
+        QTest::addColumn<unsigned>("style");
+        QTest::addColumn<bool>("focusSecond");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("result");  // 0: the box stayed up
+        QTest::newRow("Yes/No Enter on Yes") << 0x24u << false << int(Qt::Key_Return) << 6;
+        QTest::newRow("Yes/No Space on No") << 0x24u << true << int(Qt::Key_Space) << 7;
+        QTest::newRow("Yes/No Enter on No") << 0x24u << true << int(Qt::Key_Return) << 7;
+        QTest::newRow("Yes/No Escape ignored") << 0x24u << false << int(Qt::Key_Escape) << 0;
+        QTest::newRow("OK/Cancel Escape cancels") << 0x01u << false << int(Qt::Key_Escape) << 2;
+        QTest::newRow("OK Escape is OK") << 0x00u << false << int(Qt::Key_Escape) << 1;
+    }
+    void keysEndTheBox() {
+        QFETCH(unsigned, style);
+        QFETCH(bool, focusSecond);
+        QFETCH(int, key);
+        QFETCH(int, result);
+        const int pressed = answerBox(QStringLiteral("Text"), style, [&](CMsgBox& box) {
+            QPushButton* target = focusSecond ? box.secondButton() : box.firstButton();
+            target->setFocus();
+            QTest::keyClick(target, Qt::Key(key));
+        });
+        QCOMPARE(pressed, result);
+    }
+
+    // Icon at 20,20; text 30 pixels right of the icon; 50-pixel band; buttons 20 pixels from the
+    // right, 10 apart, centred in the band.
+    void layOutIconTextAndButtons() {
+        CMsgBox box(StringTable::text(str::kConvertFailed), CMsgBox::kYesNo | CMsgBox::kIconError);
+        const QRect text = box.textRect();
+        QCOMPARE(text.topLeft(), QPoint(CMsgBox::kSystemIconSize + 30, 20));
+        QCOMPARE(text.height(), CMsgBox::kSystemIconSize);  // one line is lower than the icon
+        QCOMPARE(box.width(), text.right() + 1 + 20);
+        QCOMPARE(box.height(), text.height() + 90);
+
+        const QRect first = box.firstButton()->geometry();
+        const QRect second = box.secondButton()->geometry();
+        QCOMPARE(second.right() + 1, box.width() - 20);
+        QCOMPARE(first.right() + 1, second.left() - 10);
+        const int bandTop = box.height() - 50;
+        QCOMPARE(second.top() - bandTop, box.height() - (second.bottom() + 1));
+        QVERIFY(qAbs((first.top() - bandTop) - (box.height() - (first.bottom() + 1))) <= 1);
+    }
+
+    // A short text widens to the buttons: 20-pixel margins on both sides of them.
+    void shortTextWidensToTheButtons() {
+        CMsgBox box(QStringLiteral("OK"), CMsgBox::kYesNo);
+        const QRect first = box.firstButton()->geometry();
+        QCOMPARE(first.left(), 20);
+        QCOMPARE(box.textRect().left(), 30);  // no icon
+
+        CMsgBox single(QStringLiteral("OK"), CMsgBox::kOk);
+        QCOMPARE(single.firstButton()->geometry().left(), 20);
+        QCOMPARE(single.width(), single.firstButton()->width() + 40);
+    }
+
+    void longTextWrapsAt400Pixels() {
+        CMsgBox box(StringTable::text(str::kFileMissing), CMsgBox::kIconError);
+        QVERIFY(!box.isSingleLine());
+        QVERIFY(box.textRect().width() <= CMsgBox::kWrapWidth);
+        QVERIFY(box.textRect().width() > CMsgBox::kWrapWidth * 3 / 4);
+        QVERIFY(box.textRect().height() > 3 * box.fontMetrics().height());
+    }
+
+    // A one-line text is centred beside the icon; a longer one starts at the top of its area.
+    void drawsTextWhereItBelongs() {
+        CMsgBox oneLine(QStringLiteral("Convert failed."), CMsgBox::kIconError);
+        QVERIFY(oneLine.isSingleLine());
+        const QImage one = oneLine.grab().toImage();
+        const QList<int> oneRows = inkRows(one, oneLine.textRect());
+        QVERIFY(!oneRows.isEmpty());
+        const double inkCentre = (oneRows.first() + oneRows.last()) / 2.0;
+        QVERIFY2(qAbs(inkCentre - oneLine.textRect().center().y()) <= 3,
+                 qPrintable(QStringLiteral("ink centre %1").arg(inkCentre)));
+
+        CMsgBox threeLines(QStringLiteral("one\ntwo\nthree"), CMsgBox::kIconError);
+        QVERIFY(!threeLines.isSingleLine());
+        const QImage three = threeLines.grab().toImage();
+        const QList<int> threeRows = inkRows(three, threeLines.textRect());
+        QVERIFY(!threeRows.isEmpty());
+        QVERIFY(threeRows.first() - threeLines.textRect().top() <= 5);
+    }
+
+    void paintsWindowColourAndGreyBand() {
+        CMsgBox box(QStringLiteral("Text"), CMsgBox::kOkCancel);
+        const QImage image = box.grab().toImage();
+        QCOMPARE(QColor(image.pixel(2, box.height() - 2)), QColor(240, 240, 240));
+        QCOMPARE(QColor(image.pixel(2, box.height() - 50)), QColor(240, 240, 240));
+        QCOMPARE(QColor(image.pixel(2, box.height() - 51)), box.palette().color(QPalette::Base));
+        QCOMPARE(QColor(image.pixel(2, 2)), box.palette().color(QPalette::Base));
+    }
+
+    void captionIsTheApplicationNameOrTheProgramPath() {
+        CMsgBox unnamed(QStringLiteral("Text"), CMsgBox::kOk);
+        QCOMPARE(unnamed.windowTitle(), QCoreApplication::applicationFilePath());
+        CMsgBox::setApplicationName(StringTable::title());
+        CMsgBox named(QStringLiteral("Text"), CMsgBox::kOk);
+        QCOMPARE(named.windowTitle(), QStringLiteral("KMV410 Plugshift 916-928MHz"));
+    }
+
+    // A message answerer answers in place of the box: no window comes up at all.
+    void messageAnswererReplacesTheBox() {
+        QString seenText;
+        unsigned seenStyle = 0;
+        ModalSeam::answerMessages([&](const QString& text, unsigned style) {
+            seenText = text;
+            seenStyle = style;
+            return CMsgBox::kIdNo;
+        });
+        bool dialogShown = false;
+        ModalSeam::answerDialogs([&](QDialog&) { dialogShown = true; });
+        QCOMPARE(CMsgBox::showMessage(str::kConvertFailed, 0x24), CMsgBox::kIdNo);
+        QCOMPARE(seenText, QStringLiteral("Convert failed."));
+        QCOMPARE(seenStyle, 0x24u);
+        QVERIFY(!dialogShown);
+    }
+
+    // A dialog the answerer leaves open is ended, so nothing hangs.
+    void openBoxLeftByTheAnswererEndsWithZero() {
+        QCOMPARE(answerBox(QStringLiteral("Text"), CMsgBox::kYesNo, [](CMsgBox&) {}), 0);
+    }
+};
+
+}  // namespace plugshift
+
+QTEST_MAIN(plugshift::MsgBoxTest)
+#include "msg_box_test.moc"

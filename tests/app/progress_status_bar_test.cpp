@@ -1,0 +1,146 @@
+#include <QImage>
+#include <QTest>
+#include <limits>
+
+#include "app/progress_status_bar.h"
+#include "app/string_table.h"
+
+namespace plugshift {
+
+class ProgressStatusBarTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        host = new QWidget;
+        host->resize(500, 300);
+        bar = new CProgressStatusBar(host);
+    }
+    void cleanup() { delete host; }
+
+    void startsDisconnectedWithTheHelpPrompt() {
+        QCOMPARE(bar->cableText(), QStringLiteral("USB Cable Disconnected"));
+        QCOMPARE(bar->prompt(), QStringLiteral("For help, press F1"));
+        QCOMPARE(bar->percent(), 0);
+        QCOMPARE(bar->scale(), 100);
+        QCOMPARE(bar->geometry().bottom(), host->height() - 1);
+        QCOMPARE(bar->width(), host->width());
+    }
+
+    void partsEndAt30And60PercentAndTheRightEnd() {
+        QCOMPARE(bar->partRect(0).left(), 0);
+        QVERIFY(qAbs(bar->partRect(0).right() - 150) <= 3);
+        QCOMPARE(bar->partRect(1).left(), 150);
+        QVERIFY(qAbs(bar->partRect(1).right() - 300) <= 3);
+        QCOMPARE(bar->partRect(2).left(), 300);
+        QCOMPARE(bar->partRect(2).right(), 499);
+        QVERIFY(bar->partRect(2).contains(bar->progressRect()));
+
+        host->resize(1000, 300);
+        bar->placeAtBottom();
+        QCOMPARE(bar->partRect(2).left(), 600);
+    }
+
+    // done of total; total 0: done is the percent. Above 100 or the value shown: ignored.
+    void progressFollowsTheReports_data() {
+        QTest::addColumn<quint64>("done");
+        QTest::addColumn<qint64>("total");
+        QTest::addColumn<bool>("changed");
+        QTest::addColumn<int>("percent");
+        QTest::newRow("150 of 100 ignored") << quint64(150) << qint64(100) << false << 0;
+        QTest::newRow("40 with total 0") << quint64(40) << qint64(0) << true << 40;
+        QTest::newRow("1 of 3 truncated") << quint64(1) << qint64(3) << true << 33;
+        QTest::newRow("2 of 3 truncated") << quint64(2) << qint64(3) << true << 66;
+        QTest::newRow("full") << quint64(4096) << qint64(4096) << true << 100;
+        QTest::newRow("101 with total 0") << quint64(101) << qint64(0) << false << 0;
+        QTest::newRow("0 already shown") << quint64(0) << qint64(100) << false << 0;
+        QTest::newRow("huge done, total 0")
+            << quint64(std::numeric_limits<uintptr_t>::max()) << qint64(0) << false << 0;
+        QTest::newRow("negative total") << quint64(5) << qint64(-10) << false << 0;
+    }
+    void progressFollowsTheReports() {
+        QFETCH(quint64, done);
+        QFETCH(qint64, total);
+        QFETCH(bool, changed);
+        QFETCH(int, percent);
+        QCOMPARE(bar->setProgress(uintptr_t(done), intptr_t(total)), changed);
+        QCOMPARE(bar->percent(), percent);
+    }
+
+    void theSamePercentTwiceChangesNothing() {
+        QVERIFY(bar->setProgress(40, 0));
+        QVERIFY(!bar->setProgress(40, 100));
+        QVERIFY(!bar->setProgress(150, 100));
+        QCOMPARE(bar->percent(), 40);
+        QVERIFY(bar->setProgress(10, 100));  // going back is a change like any other
+        QCOMPARE(bar->percent(), 10);
+    }
+
+    void cableStateAndPromptChangeOnlyWhenDifferent() {
+        QVERIFY(!bar->setDisconnected(true));
+        QVERIFY(bar->setDisconnected(false));
+        QCOMPARE(bar->cableText(), QStringLiteral("USB Cable Connected"));
+        QVERIFY(!bar->setDisconnected(false));
+        QVERIFY(bar->setDisconnected(true));
+        QCOMPARE(bar->cableText(), QStringLiteral("USB Cable Disconnected"));
+
+        QVERIFY(!bar->setPrompt(StringTable::text(str::kPromptHelp)));
+        QVERIFY(bar->setPrompt(StringTable::text(str::kPromptExit)));
+        QCOMPARE(bar->prompt(), QStringLiteral("Quit the application"));
+    }
+
+    // 0 draws neither text nor bar; 100 fills the part; 50 fills the left half and shows "50%"
+    // across the bar's end, inverted over the bar.
+    void drawsTheBarAndItsInvertedText() {
+        const QColor background = bar->palette().color(QPalette::Window);
+        const QColor fill = bar->palette().color(QPalette::Highlight);
+        const QRect area = bar->progressRect();
+        const auto countColour = [&](const QImage& image, const QRect& region, const QColor& c) {
+            int count = 0;
+            for (int y = region.top(); y <= region.bottom(); ++y) {
+                for (int x = region.left(); x <= region.right(); ++x) {
+                    count += QColor(image.pixel(x, y)) == c ? 1 : 0;
+                }
+            }
+            return count;
+        };
+        const int pixels = area.width() * area.height();
+
+        QImage image = bar->grab().toImage();
+        QCOMPARE(countColour(image, area, background), pixels);
+
+        bar->setProgress(100, 100);
+        image = bar->grab().toImage();
+        const int filled = countColour(image, area, fill);
+        QVERIFY(filled > pixels * 9 / 10);  // all but the text
+        QVERIFY(filled < pixels);
+
+        bar->setProgress(50, 100);
+        image = bar->grab().toImage();
+        const int barEnd = area.left() + area.width() * 50 / 100;
+        const QRect left(area.left(), area.top(), barEnd - area.left(), area.height());
+        const QRect right(barEnd, area.top(), area.right() - barEnd + 1, area.height());
+        QCOMPARE(countColour(image, right, fill), 0);
+        QCOMPARE(countColour(image, left, background), 0);
+        // The text straddles the bar's end: light ink on the bar, dark ink beside it.
+        const auto countGrey = [&](const QRect& region, auto inRange) {
+            int count = 0;
+            for (int y = region.top(); y <= region.bottom(); ++y) {
+                for (int x = region.left(); x <= region.right(); ++x) {
+                    count += inRange(qGray(image.pixel(x, y))) ? 1 : 0;
+                }
+            }
+            return count;
+        };
+        QVERIFY(countGrey(right, [](int grey) { return grey < 100; }) > 0);
+        QVERIFY(countGrey(left, [](int grey) { return grey > 220; }) > 0);
+    }
+
+private:
+    QWidget* host = nullptr;
+    CProgressStatusBar* bar = nullptr;
+};
+
+}  // namespace plugshift
+
+QTEST_MAIN(plugshift::ProgressStatusBarTest)
+#include "progress_status_bar_test.moc"

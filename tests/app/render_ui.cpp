@@ -1,0 +1,173 @@
+// Renders every window of the application's dialogs and status bar, and a sheet of its pictures,
+// into PNG files for review: render_ui <output folder>. Runs under the offscreen platform.
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <cstdio>
+#include <functional>
+
+#include "app/about_dlg.h"
+#include "app/app_resources.h"
+#include "app/dialog_pwd.h"
+#include "app/language_menu.h"
+#include "app/msg_box.h"
+#include "app/progress_status_bar.h"
+#include "app/splash_screen.h"
+#include "app/string_table.h"
+
+namespace plugshift {
+namespace {
+
+class Renderer {
+public:
+    explicit Renderer(const QDir& folder) : folder_(folder) {}
+
+    void save(const QString& name, const QPixmap& picture) {
+        const QString path = folder_.filePath(name + QStringLiteral(".png"));
+        if (picture.isNull() || !picture.save(path, "PNG")) {
+            std::fprintf(stderr, "cannot render %s\n", qPrintable(path));
+            ok_ = false;
+            return;
+        }
+        std::printf("%s\n", qPrintable(path));
+    }
+
+    // Shown first, so layouts that settle on showing are as a person sees them.
+    void grab(const QString& name, QWidget& widget) {
+        widget.show();
+        QApplication::processEvents();
+        save(name, widget.grab());
+        widget.hide();
+    }
+
+    bool ok() const { return ok_; }
+
+private:
+    QDir folder_;
+    bool ok_ = true;
+};
+
+void renderMessageBoxes(Renderer& renderer) {
+    const struct {
+        const char* name;
+        QString text;
+        unsigned style;
+    } boxes[] = {
+        {"msgbox_info_one_line", StringTable::text(str::kConvertSuccessful),
+         CMsgBox::kIconInformation},
+        {"msgbox_error_112", StringTable::text(str::kFileMissing), CMsgBox::kIconError},
+        {"msgbox_question_116_yes_no",
+         StringTable::format(str::kConfirmConvert, QString::fromLatin1(StringTable::kBand)),
+         CMsgBox::kYesNo | CMsgBox::kIconQuestion},
+        {"msgbox_warning_113", StringTable::format(str::kManyCables, 2), CMsgBox::kIconWarning},
+        {"msgbox_warning_119", StringTable::text(str::kToggleCableDigitalRetry),
+         CMsgBox::kIconWarning},
+        {"msgbox_test_mode_yes_no",
+         QStringLiteral("Update flash tool is entering test mode, \t\r\ndo you want to continue?"),
+         CMsgBox::kYesNo},
+        {"msgbox_ok_cancel_no_icon", QStringLiteral("OK"), CMsgBox::kOkCancel},
+    };
+    for (const auto& box : boxes) {
+        CMsgBox dialog(box.text, box.style);
+        renderer.grab(QString::fromLatin1(box.name), dialog);
+    }
+}
+
+void renderStatusBar(Renderer& renderer) {
+    QWidget host;
+    host.resize(640, 60);
+    host.setAutoFillBackground(true);
+    CProgressStatusBar bar(&host);
+    bar.setDisconnected(false);
+    bar.setProgress(40, 0);
+    renderer.grab(QStringLiteral("statusbar_connected_40"), host);
+    bar.setDisconnected(true);
+    bar.setProgress(100, 100);
+    bar.setPrompt(StringTable::text(str::kPromptAbout));
+    renderer.grab(QStringLiteral("statusbar_disconnected_100"), host);
+    bar.setProgress(0, 100);
+    renderer.grab(QStringLiteral("statusbar_0"), host);
+}
+
+void renderLogin(Renderer& renderer) {
+    CDialogPwd dialog;
+    dialog.edit()->setText(QStringLiteral("1234"));
+    renderer.grab(QStringLiteral("login_hint"), dialog);
+    dialog.setWrongPassword(true);
+    renderer.grab(QStringLiteral("login_wrong"), dialog);
+}
+
+void renderLanguageMenu(Renderer& renderer) {
+    QWidget owner;
+    const QStringList codes = {
+        QStringLiteral("EN_US"), QStringLiteral("de"), QStringLiteral("fr"),
+        QStringLiteral("fr_ca"), QStringLiteral("it"), QStringLiteral("nl"),
+        QStringLiteral("pl"),    QStringLiteral("pt"), QStringLiteral("pt_br"),
+        QStringLiteral("ru"),    QStringLiteral("sp"), QStringLiteral("sp_la"),
+        QStringLiteral("tu"),    QStringLiteral("xx")};
+    LanguageMenu* menu = LanguageMenu::create(codes, QStringLiteral("pt_br"), {}, &owner);
+    menu->adjustSize();
+    renderer.grab(QStringLiteral("language_menu"), *menu);
+}
+
+// Every picture at its own size, and the icons also enlarged four times, so their pixels can be
+// judged; each icon stands once on a dark and once on a light ground.
+void renderPictures(Renderer& renderer) {
+    constexpr int kZoom = 4;
+    constexpr int kSides[] = {16, 32, 48};
+    constexpr int kGap = 10;
+    renderer.save(QStringLiteral("bitmap133"),
+                  QPixmap::fromImage(AppResources::bitmap(AppResources::kSplashBitmap)));
+    renderer.save(QStringLiteral("bitmap215"),
+                  QPixmap::fromImage(AppResources::bitmap(AppResources::kRadioBitmap)));
+
+    for (const int id : {AppResources::kApplicationIcon, AppResources::kCompanyIcon}) {
+        const QIcon icon = AppResources::icon(id);
+        const int zoomedTop = kGap + 2 * 48 + 2 * kGap;
+        QPixmap sheet(kGap + (16 + 32 + 48) * kZoom + 3 * kGap, zoomedTop + 48 * kZoom + kGap);
+        sheet.fill(QColor(236, 236, 236));
+        QPainter painter(&sheet);
+        int x = kGap;
+        for (const int side : kSides) {
+            const QPixmap pixmap = icon.pixmap(side, side);
+            painter.fillRect(QRect(x, kGap, side, side), QColor(40, 40, 40));
+            painter.drawPixmap(x, kGap, pixmap);
+            painter.drawPixmap(x, kGap + side + kGap / 2, pixmap);
+            painter.drawPixmap(x, zoomedTop, pixmap.scaled(side * kZoom, side * kZoom));
+            x += side * kZoom + kGap;
+        }
+        painter.end();
+        renderer.save(QStringLiteral("icon%1_sheet").arg(id), sheet);
+        renderer.save(QStringLiteral("icon%1_256").arg(id), icon.pixmap(256, 256));
+    }
+}
+
+}  // namespace
+}  // namespace plugshift
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
+        return 2;
+    }
+    const QDir folder(QString::fromLocal8Bit(argv[1]));
+    if (!folder.mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "cannot create %s\n", argv[1]);
+        return 1;
+    }
+    plugshift::Renderer renderer(folder);
+    plugshift::renderMessageBoxes(renderer);
+    plugshift::renderStatusBar(renderer);
+    plugshift::renderLogin(renderer);
+    plugshift::renderLanguageMenu(renderer);
+    plugshift::CSplashScreen splash;
+    renderer.grab(QStringLiteral("splash"), splash);
+    plugshift::CAboutDlg about;
+    renderer.grab(QStringLiteral("about"), about);
+    plugshift::renderPictures(renderer);
+    return renderer.ok() ? 0 : 1;
+}

@@ -1,0 +1,84 @@
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+
+#include "app/about_dlg.h"
+#include "app/app_resources.h"
+#include "app/modal_seam.h"
+#include "app/splash_screen.h"
+#include "app/string_table.h"
+
+namespace plugshift {
+
+class SplashAboutTest : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { ModalSeam::reset(); }
+
+    void picturesAndIconsAreThere() {
+        const QImage splash = AppResources::bitmap(AppResources::kSplashBitmap);
+        QCOMPARE(splash.size(), AppResources::kSplashSize);
+        QVERIFY(!splash.hasAlphaChannel());
+        // The radio stands on the colour that the main window replaces by its own background.
+        const QImage radio = AppResources::bitmap(AppResources::kRadioBitmap);
+        QVERIFY(!radio.isNull());
+        QVERIFY(!radio.hasAlphaChannel());
+        QCOMPARE(radio.pixel(0, 0), AppResources::kRadioBackground);
+        QCOMPARE(radio.pixel(radio.width() - 1, radio.height() - 1),
+                 AppResources::kRadioBackground);
+        QVERIFY(radio.pixel(radio.width() / 2, radio.height() / 2) !=
+                AppResources::kRadioBackground);
+        for (const int id : {AppResources::kApplicationIcon, AppResources::kCompanyIcon}) {
+            const QList<QSize> sizes = AppResources::icon(id).availableSizes();
+            QVERIFY(sizes.contains(QSize(16, 16)));
+            QVERIFY(sizes.contains(QSize(32, 32)));
+        }
+        QVERIFY(AppResources::icon(1).isNull());
+        QVERIFY(AppResources::bitmap(1).isNull());
+    }
+
+    void splashShowsThePictureForItsTimeCentredOnTheScreen() {
+        CSplashScreen splash;
+        QCOMPARE(splash.size(), QSize(482, 362));
+        QCOMPARE(splash.displayMs(), 1000);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(ModalSeam::exec(splash), 1);
+        const qint64 elapsed = clock.elapsed();
+        QVERIFY2(elapsed >= 950 && elapsed < 5000, qPrintable(QString::number(elapsed)));
+        QCOMPARE(splash.geometry().center(), QGuiApplication::primaryScreen()->geometry().center());
+        QVERIFY(!splash.isVisible());
+
+        const QImage shown = splash.grab().toImage();
+        const QImage picture = AppResources::bitmap(AppResources::kSplashBitmap);
+        for (const QPoint at : {QPoint(0, 0), QPoint(240, 120), QPoint(481, 361)}) {
+            QCOMPARE(shown.pixel(at), picture.pixel(at));
+        }
+    }
+
+    void aboutShowsTitleVersionAndLegalTexts() {
+        CAboutDlg about;
+        QCOMPARE(about.windowTitle(), QStringLiteral("About KMV410 Plugshift 916-928MHz"));
+        QCOMPARE(about.productName(), QStringLiteral("KMV410 Plugshift 916-928MHz"));
+        QCOMPARE(about.version(), QStringLiteral("Version R01.00"));
+        QCOMPARE(about.copyrightText(), StringTable::text(str::kCopyright));
+        QCOMPARE(about.trademarkText(), StringTable::text(str::kTrademark));
+        QCOMPARE(about.warningText(), StringTable::text(str::kLegalWarning));
+        for (const int id : {str::kCopyright, str::kTrademark, str::kLegalWarning}) {
+            QVERIFY(StringTable::text(id).contains(QStringLiteral("Kestrelon")));
+        }
+        QCOMPARE(about.okButton()->text(), QStringLiteral("&OK"));
+
+        ModalSeam::answerDialogs([](QDialog& dialog) {
+            QTest::mouseClick(static_cast<CAboutDlg&>(dialog).okButton(), Qt::LeftButton);
+        });
+        QCOMPARE(ModalSeam::exec(about), 1);
+    }
+};
+
+}  // namespace plugshift
+
+QTEST_MAIN(plugshift::SplashAboutTest)
+#include "splash_about_test.moc"
