@@ -278,10 +278,10 @@ int SBEP::memRead(int n, uint32_t& address, uint8_t& lastOpc, std::span<uint8_t>
 
 int SBEP::memWrite(std::span<const uint8_t> data, uint32_t& address, uint8_t& lastOpc,
                    std::span<uint8_t> replyData) {
-    const int n = static_cast<int>(data.size());
-    if (!usable() || n > maxPayload_) {
+    if (!usable() || data.size() > static_cast<size_t>(maxPayload_)) {
         return -1;
     }
+    const int n = static_cast<int>(data.size());
     const auto [a2, a1, a0] = addressBytes(address);
     const auto frame =
         putLongFrame(transmitBuffer_, kOpMemWrite, {kWriteCommand, a2, a1, a0}, data);

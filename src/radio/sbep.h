@@ -19,8 +19,12 @@ class USBSerial;
 // opcode of the last attempt (0 when no frame arrived, 0x60 after a wrong lead-in).
 //
 // Every replyData span bounds what a reply may write: a reply announcing more data than the span
-// holds is refused without writing (see ReplyParser). A span of sbep::kMaxReplyData bytes takes
-// any reply. Nothing is sent, recorded or written when the port is not usable.
+// holds is refused without writing (see ReplyParser), and so is one that would overrun the
+// receive buffer or leaves no room before its checksum. A refusal fails the transaction with a
+// category-3 record saying why; the retry pattern drops it between attempts like every port
+// record, but keeps the last attempt's refusal as the root cause under the operation's own
+// category-2 record. A span of sbep::kMaxReplyData bytes takes any reply.
+// Nothing is sent or recorded when the port is not usable.
 class SBEP {
   public:
     // probeCableMode results.
@@ -76,7 +80,8 @@ class SBEP {
     // kCableUnsupported, kCableEcho or kCableDigital; sets echoCable.
     int probeCableMode();
 
-    // Sees every request frame sent and every reply received; an empty observer costs a test.
+    // Sees every request frame sent and every reply received (an empty one when nothing came);
+    // unset, it costs one test per frame.
     void setFrameObserver(FrameObserver observer) { observer_ = std::move(observer); }
 
     int trials() const { return trials_; }
