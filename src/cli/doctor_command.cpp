@@ -104,7 +104,7 @@ std::string clean(std::string_view text, bool json) {
     return out;
 }
 
-std::string quoted(std::string_view text) {
+std::string jsonString(std::string_view text) {
     return "\"" + clean(text, true) + "\"";
 }
 
@@ -112,15 +112,15 @@ void printJson(const std::vector<DoctorCheck>& checks, const Counts& counts, std
     const Verdict result = counts.fail > 0   ? Verdict::kFail
                            : counts.warn > 0 ? Verdict::kWarn
                                              : Verdict::kOk;
-    out << "{\n  \"result\": " << quoted(verdictName(result))
+    out << "{\n  \"result\": " << jsonString(verdictName(result))
         << ",\n  \"counts\": {\"ok\": " << counts.ok << ", \"warn\": " << counts.warn
         << ", \"fail\": " << counts.fail << "},\n  \"checks\": [";
     for (size_t i = 0; i < checks.size(); ++i) {
         const DoctorCheck& c = checks[i];
-        out << (i == 0 ? "\n" : ",\n") << "    {\"name\": " << quoted(c.name)
-            << ", \"verdict\": " << quoted(verdictName(c.verdict))
-            << ", \"device\": " << quoted(c.device) << ", \"detail\": " << quoted(c.detail)
-            << ", \"advice\": " << quoted(c.advice) << "}";
+        out << (i == 0 ? "\n" : ",\n") << "    {\"name\": " << jsonString(c.name)
+            << ", \"verdict\": " << jsonString(verdictName(c.verdict))
+            << ", \"device\": " << jsonString(c.device) << ", \"detail\": " << jsonString(c.detail)
+            << ", \"advice\": " << jsonString(c.advice) << "}";
     }
     out << (checks.empty() ? "]\n}\n" : "\n  ]\n}\n");
 }

@@ -500,8 +500,10 @@ private:
         const std::optional<std::string> text = readLine(timer);
         const std::string device = node.string();
         int ms = 0;
-        const char* end = text ? text->data() + text->size() : nullptr;
-        if (!text || std::from_chars(text->data(), end, ms).ptr != end || text->empty()) {
+        const bool parsed = text && !text->empty() &&
+                            std::from_chars(text->data(), text->data() + text->size(), ms).ptr ==
+                                text->data() + text->size();
+        if (!parsed) {
             if (driverOf(entry) != kCableDriver) {
                 return std::nullopt;
             }
@@ -515,8 +517,7 @@ private:
         return DoctorCheck{
             "latency", Verdict::kWarn, device,
             "latency timer " + std::to_string(ms) +
-                " ms: every reply waits that long in the "
-                "adapter, which slows a conversion",
+                " ms: every reply waits that long in the adapter, which slows a conversion",
             "the tool sets 1 ms itself only with write access; otherwise: echo 1 | sudo tee " +
                 timer.string()};
     }

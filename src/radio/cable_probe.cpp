@@ -96,7 +96,7 @@ DoctorCheck identityCheck(SBEP& sbep, const std::string& devicePath) {
         }
         const auto value = std::span<const uint8_t>(reply).first(static_cast<size_t>(n));
         const std::string text =
-            item.format(n > kItemHeader ? value.subspan(kItemHeader) : value.last(0));
+            item.format(n > kItemHeader ? value.subspan(kItemHeader) : std::span<const uint8_t>());
         found += (found.empty() ? "" : ", ") + std::string(item.label) + " " +
                  (text.empty() ? "?" : text);
     }
@@ -125,8 +125,9 @@ std::vector<DoctorCheck> CableProbe::run(const std::string& devicePath) const {
     USBSerial port(*driver);
     if (!port.open(0)) {
         const std::wstring problem = driver->lastOpenProblem();
+        // The driver's own account names the fix when it knows the reason.
         mode.detail = "cannot open it" + (problem.empty() ? "" : ": " + toUtf8(problem));
-        mode.advice = "the radio can only be reached once the device opens";
+        mode.advice = problem.empty() ? "check that the device is a serial port" : "";
         return {mode};
     }
     // The radio connection's own set-up: the probe runs at its odd rate, the radio at 57600.

@@ -1,5 +1,10 @@
 #include "radio/cable_probe.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -152,6 +157,28 @@ TEST(CableProbe, WhatGoesWrongIsNamed) {
             << c.situation;
         EXPECT_FALSE(rig.cable->isOpen()) << c.situation;
     }
+}
+
+// Without a factory the named tty itself is opened: a pseudo-terminal whose master stays silent
+// is a digital cable without a radio.
+TEST(CableProbe, OpensTheNamedTtyByDefault) {
+    ErrorChain::remove(0);
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    char slave[128] = {};
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    ASSERT_EQ(::ptsname_r(master, slave, sizeof slave), 0);
+
+    EXPECT_EQ(verdicts(CableProbe().run(slave)),
+              (std::vector<std::string>{"OK cable-mode", "FAIL identity"}));
+    uint8_t sent[3] = {};
+    pollfd entry{master, POLLIN, 0};
+    ASSERT_EQ(::poll(&entry, 1, 1000), 1);
+    ASSERT_EQ(::read(master, sent, sizeof sent), 3);
+    EXPECT_THAT(sent, ElementsAre(0xF1, 0x40, 0xCE));
+    ::close(master);
+    ErrorChain::remove(0);
 }
 
 }  // namespace
