@@ -4,6 +4,7 @@
 
 #include "cli/cables_command.h"
 #include "cli/config_command.h"
+#include "cli/doctor_command.h"
 #include "cli/ftf_command.h"
 
 // Each subcommand lives in its own file pair and is added here.
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
     int exitCode = 0;
     plugshift::addCablesCommand(app, exitCode);
     plugshift::addConfigCommand(app, exitCode);
+    plugshift::addDoctorCommand(app, exitCode);
     plugshift::addFtfCommand(app, exitCode);
     CLI11_PARSE(app, argc, argv);
     return exitCode;

@@ -11,6 +11,7 @@ namespace fs = std::filesystem;
 
 namespace {
 const char* const kController = "devices/pci0000:00/0000:00:14.0/usb1";
+const char* const kCableDriver = "ftdi_sio";
 
 void writeFile(const fs::path& path, const std::string& text) {
     std::ofstream(path) << text << '\n';
@@ -27,8 +28,11 @@ FakeSysfs::FakeSysfs() {
     fs::create_directories(controller);
     writeFile(controller / "idVendor", "1d6b");
     writeFile(controller / "product", "xHCI Host Controller");
+    fs::create_directories(sysRoot() / "bus/usb/devices");
+    fs::create_directory_symlink(controller, sysRoot() / "bus/usb/devices/usb1");
     fs::create_directories(sysRoot() / "bus/usb-serial/devices");
     fs::create_directories(devDir());
+    fs::create_directories(procRoot());
 }
 
 FakeSysfs::~FakeSysfs() {
@@ -37,20 +41,60 @@ FakeSysfs::~FakeSysfs() {
 }
 
 void FakeSysfs::addSerial(unsigned number, const std::optional<std::string>& product) {
+    addAdapter(number, Adapter{.product = product});
+}
+
+void FakeSysfs::addAdapter(unsigned number, const Adapter& adapter) {
     const std::string port = "1-" + std::to_string(number + 1);
     const fs::path device = sysRoot() / kController / port;
-    const fs::path tty = device / (port + ":1.0") / ("ttyUSB" + std::to_string(number));
-    fs::create_directories(tty);
-    writeFile(device / "idVendor", "0403");
-    if (product) {
-        writeFile(device / "product", *product);
+    const fs::path interface = device / (port + ":1.0");
+    fs::create_directories(interface);
+    writeFile(device / "idVendor", adapter.vendor);
+    writeFile(device / "idProduct", "6001");
+    if (adapter.product) {
+        writeFile(device / "product", *adapter.product);
     }
-    writeFile(tty / "latency_timer", "16");
+    fs::create_directory_symlink(device, sysRoot() / "bus/usb/devices" / port);
+    if (adapter.driver.empty()) {
+        return;
+    }
+    const fs::path usbDriver = sysRoot() / "bus/usb/drivers" / adapter.driver;
+    fs::create_directories(usbDriver);
+    fs::create_directory_symlink(usbDriver, interface / "driver");
+    if (!adapter.tty) {
+        return;
+    }
+    const fs::path tty = interface / ("ttyUSB" + std::to_string(number));
+    const fs::path serialDriver = sysRoot() / "bus/usb-serial/drivers" / adapter.driver;
+    fs::create_directories(tty);
+    fs::create_directories(serialDriver);
+    fs::create_directory_symlink(serialDriver, tty / "driver");
+    if (adapter.driver == kCableDriver) {
+        writeFile(tty / "latency_timer", adapter.latencyMs);
+    }
     fs::create_directory_symlink(tty, sysRoot() / "bus/usb-serial/devices" / tty.filename());
 }
 
 void FakeSysfs::linkNode(unsigned number, const fs::path& target) {
     fs::create_symlink(target, devDir() / ("ttyUSB" + std::to_string(number)));
+}
+
+fs::path FakeSysfs::addNode(unsigned number, mode_t mode) {
+    const fs::path node = devDir() / ("ttyUSB" + std::to_string(number));
+    std::ofstream{node};
+    fs::permissions(node, static_cast<fs::perms>(mode), fs::perm_options::replace);
+    return node;
+}
+
+void FakeSysfs::addProcess(pid_t pid, const std::string& comm,
+                           const std::vector<fs::path>& openFiles) {
+    const fs::path dir = procRoot() / std::to_string(pid);
+    fs::create_directories(dir / "fd");
+    writeFile(dir / "comm", comm);
+    int fd = 3;  // after standard input, output and error
+    for (const fs::path& file : openFiles) {
+        fs::create_symlink(file, dir / "fd" / std::to_string(fd++));
+    }
 }
 
 fs::path FakeSysfs::latencyTimer(unsigned number) const {
