@@ -6,6 +6,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     libcli11-dev libpugixml-dev qt6-base-dev
+    clang-14 libclang-rt-14-dev srecord
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,20 @@
+// Any text as an address map: no read past the text, and every block buffer stays exactly as
+// long as its block.
+#include <cstddef>
+#include <cstdint>
+
+#include "formats/cpg.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace plugshift;
+    Cpg cpg;
+    cpg.resetBlocks();
+    cpg.parseAddressMap(data, size);
+    for (int kind = 0; kind < kBlockKindCount; ++kind) {
+        const CpgBlock& block = cpg.block(kind);
+        if (block.kind != kind || block.data.size() != block.capacity) {
+            __builtin_trap();
+        }
+    }
+    return 0;
+}
