@@ -1,0 +1,616 @@
+#include "radio/sbep.h"
+
+#include <algorithm>
+#include <initializer_list>
+#include <vector>
+
+#include "errors/error_category.h"
+#include "errors/error_chain.h"
+#include "errors/wide_text.h"
+#include "radio/reply_parser.h"
+#include "radio/usb_serial.h"
+
+namespace plugshift {
+
+using namespace sbep;
+
+namespace {
+
+// Room for any short frame: start byte, opcode and up to 15 counted bytes.
+using SmallFrame = std::array<uint8_t, 2 + kShortMaxCount>;
+
+uint8_t byteOf(uint32_t value, int shift) {
+    return static_cast<uint8_t>(value >> shift);
+}
+
+// The 24-bit radio address, high byte first.
+std::array<uint8_t, 3> addressBytes(uint32_t address) {
+    return {byteOf(address, 16), byteOf(address, 8), byteOf(address, 0)};
+}
+
+// Writes FF, opcode, the 16-bit count of what follows, head, data and checksum into out (which
+// the caller sized); returns the frame.
+std::span<const uint8_t> putLongFrame(std::span<uint8_t> out, uint8_t opcode,
+                                      std::initializer_list<uint8_t> head,
+                                      std::span<const uint8_t> data = {}) {
+    const size_t follow = head.size() + data.size() + 1;
+    out[0] = kLongStart;
+    out[1] = opcode;
+    out[2] = byteOf(static_cast<uint32_t>(follow), 8);
+    out[3] = byteOf(static_cast<uint32_t>(follow), 0);
+    auto end = std::copy(head.begin(), head.end(), out.begin() + 4);
+    end = std::copy(data.begin(), data.end(), end);
+    const auto length = static_cast<size_t>(end - out.begin());
+    out[length] = SBEP::sbepChecksum(out.first(length));
+    return out.first(length + 1);
+}
+
+// Writes Fk, opcode, head, data and checksum, k counting what follows the opcode (at most 15).
+std::span<const uint8_t> putShortFrame(std::span<uint8_t> out, uint8_t opcode,
+                                       std::initializer_list<uint8_t> head,
+                                       std::span<const uint8_t> data = {}) {
+    const size_t follow = head.size() + data.size() + 1;
+    out[0] = static_cast<uint8_t>(kShortMark | follow);
+    out[1] = opcode;
+    auto end = std::copy(head.begin(), head.end(), out.begin() + 2);
+    end = std::copy(data.begin(), data.end(), end);
+    const auto length = static_cast<size_t>(end - out.begin());
+    out[length] = SBEP::sbepChecksum(out.first(length));
+    return out.first(length + 1);
+}
+
+std::wstring refusalText(const ReplyParser& parser, size_t replyCapacity) {
+    switch (parser.outcome()) {
+        case ReplyParser::Outcome::kNoRoom:
+            return formatWide(
+                L"Error:reply refused: length %d of OPC %d leaves no room before the checksum.",
+                parser.declaredLength(), static_cast<int>(parser.opcode()));
+        case ReplyParser::Outcome::kDataOverrun:
+            return formatWide(
+                L"Error:reply refused: %d data bytes of OPC %d overrun the buffer of %d bytes.",
+                parser.declaredData(), static_cast<int>(parser.opcode()),
+                static_cast<int>(replyCapacity));
+        default:
+            return formatWide(L"Error:reply refused: it overruns the receive buffer of %d bytes.",
+                              static_cast<int>(kReceiveBufferSize));
+    }
+}
+
+}  // namespace
+
+SBEP::SBEP(USBSerial* port) : port_(port) {}
+
+uint8_t SBEP::sbepChecksum(std::span<const uint8_t> bytes) {
+    uint8_t sum = 0;
+    for (uint8_t byte : bytes) {
+        sum = static_cast<uint8_t>(sum + byte);
+    }
+    return static_cast<uint8_t>(0xFF - sum);
+}
+
+bool SBEP::usable() const {
+    return port_ != nullptr && port_->isUsable();
+}
+
+void SBEP::notify(FrameDirection direction, std::span<const uint8_t> bytes) {
+    if (observer_) {
+        observer_(FrameEvent{direction, std::chrono::system_clock::now(), bytes});
+    }
+}
+
+int SBEP::readPort(std::span<uint8_t> destination) {
+    const int n = static_cast<int>(destination.size());
+    if (usable()) {
+        for (int attempt = 0; attempt < trials_; ++attempt) {
+            if (port_->read(destination.data(), n) == n) {
+                return n;
+            }
+        }
+    }
+    ErrorChain::add(kErrorProt, L"Error:failed to read port for %d bytes after %d trials.", n,
+                    trials_);
+    return -1;
+}
+
+int SBEP::writePort(std::span<const uint8_t> source) {
+    if (!usable()) {
+        return -1;
+    }
+    const int n = static_cast<int>(source.size());
+    notify(FrameDirection::kSent, source);
+    for (int attempt = 0; attempt < trials_; ++attempt) {
+        if (port_->write(source.data(), n) == n) {
+            if (echoCable_) {
+                swallowEcho(source.size());
+            }
+            return n;
+        }
+    }
+    ErrorChain::add(kErrorProt, L"Error:failed to write port with %d bytes after %d trials.", n,
+                    trials_);
+    return -1;
+}
+
+// An echoing cable returns every byte sent; read them back so the reply parser starts clean.
+void SBEP::swallowEcho(size_t n) {
+    for (size_t left = n; left > 0;) {
+        const size_t chunk = std::min(left, receiveBuffer_.size());
+        readPort(std::span(receiveBuffer_).first(chunk));
+        left -= chunk;
+    }
+}
+
+int SBEP::transact(std::span<const uint8_t> frame, uint32_t& replyAddress, uint8_t& lastOpc,
+                   std::span<uint8_t> replyData) {
+    // The per-opcode settings last one transaction only.
+    const int savedTrials = trials_;
+    const int savedWaitTrials = waitTrials_;
+    const int result = exchange(frame, replyAddress, lastOpc, replyData);
+    trials_ = savedTrials;
+    waitTrials_ = savedWaitTrials;
+    return result;
+}
+
+int SBEP::exchange(std::span<const uint8_t> frame, uint32_t& replyAddress, uint8_t& lastOpc,
+                   std::span<uint8_t> replyData) {
+    lastRefusal_.clear();
+    if (!usable() || frame.size() < 2) {
+        return -1;
+    }
+    port_->purge(USBSerial::kPurgeRxTx);
+    applyOpcodeSettings(frame);
+    if (writePort(frame) != static_cast<int>(frame.size())) {
+        return -1;
+    }
+    return receiveReply(replyAddress, lastOpc, replyData);
+}
+
+void SBEP::applyOpcodeSettings(std::span<const uint8_t> frame) {
+    const bool framed = (frame[0] & ~kNibbleMask) == kShortMark;
+    const uint8_t opcode = framed ? frame[1] : static_cast<uint8_t>(frame[0] >> 4);
+    switch (opcode) {
+        case kOpReset:
+            trials_ = kResetTrials;
+            waitTrials_ = kResetWaitTrials;
+            port_->setTimeouts(kResetReadTimeoutMs, kResetWriteTimeoutMs);
+            return;
+        case kOpRadioItem:
+            waitTrials_ = kItemWaitTrials;
+            port_->setTimeouts(kItemReadTimeoutMs, kItemWriteTimeoutMs);
+            return;
+        case kOpFlash:
+            port_->setTimeouts(kFlashReadTimeoutMs, kFlashWriteTimeoutMs);
+            return;
+        case kOpSoftpot:
+            if (frame.size() > 4 &&
+                (frame[4] == kSoftpotResetAllBlocks || frame[4] == kSoftpotBaudRate)) {
+                // The previous time-outs stay; only the wait for the answer grows.
+                waitTrials_ = kSlowSoftpotWaitTrials;
+                return;
+            }
+            break;
+        default:
+            break;
+    }
+    port_->setTimeouts(kDefaultReadTimeoutMs, kDefaultWriteTimeoutMs);
+}
+
+int SBEP::receiveReply(uint32_t& replyAddress, uint8_t& lastOpc, std::span<uint8_t> replyData) {
+    std::ranges::fill(receiveBuffer_, 0);
+    // The radio gets waitTrials read time-outs to begin its reply; then the normal attempts.
+    const int normalTrials = trials_;
+    trials_ = waitTrials_;
+    ReplyParser parser(replyData, receiveBuffer_.size());
+    // The parser finishes (refusing) before its consumed count reaches the buffer's end.
+    while (!parser.finished()) {
+        const auto slot = std::span(receiveBuffer_).subspan(parser.consumed(), 1);
+        if (readPort(slot) != 1) {
+            break;
+        }
+        parser.feed(slot[0]);
+        if (!parser.waiting()) {
+            trials_ = normalTrials;
+        }
+    }
+    trials_ = normalTrials;
+    replyAddress = parser.address();
+    lastOpc = parser.opcode();
+    notify(FrameDirection::kReceived, std::span(receiveBuffer_).first(parser.consumed()));
+    if (parser.refused()) {
+        lastRefusal_ = refusalText(parser, replyData.size());
+        ErrorChain::add(kErrorProt, L"%ls", lastRefusal_.c_str());
+    }
+    return parser.outcome() == ReplyParser::Outcome::kComplete ? parser.count() : -1;
+}
+
+// The retry pattern: attempts until the judge passes or stops them, dropping the port-level
+// records of each failed attempt. A refusal of the last reply is kept as the root cause under
+// the record the operation adds, since nothing else would say why the reply was not taken.
+SBEP::Attempts SBEP::retry(std::span<const uint8_t> frame, uint32_t& replyAddress, uint8_t& lastOpc,
+                           std::span<uint8_t> replyData, const Judge& judge) {
+    int result = -1;
+    for (int attempt = 0; attempt < trials_; ++attempt) {
+        result = transact(frame, replyAddress, lastOpc, replyData);
+        const Verdict verdict = judge(result, lastOpc);
+        if (verdict == Verdict::kPass) {
+            return {result, true};
+        }
+        ErrorChain::remove(kErrorProt);
+        if (verdict == Verdict::kStop) {
+            break;
+        }
+    }
+    if (!lastRefusal_.empty()) {
+        ErrorChain::add(kErrorProt, L"%ls", lastRefusal_.c_str());
+    }
+    return {result, false};
+}
+
+SBEP::Verdict SBEP::passIf(bool passed) {
+    return passed ? Verdict::kPass : Verdict::kRetry;
+}
+
+// The test of the requests that a radio accepts with one reply opcode.
+SBEP::Judge SBEP::acceptedBy(uint8_t replyOpcode) {
+    return [replyOpcode](int result, uint8_t opcode) {
+        return passIf(result >= 0 && opcode == replyOpcode);
+    };
+}
+
+int SBEP::memRead(int n, uint32_t& address, uint8_t& lastOpc, std::span<uint8_t> destination) {
+    if (!usable() || n < 0 || n > maxPayload_) {
+        return -1;
+    }
+    SmallFrame buffer;
+    const auto [a2, a1, a0] = addressBytes(address);
+    const auto frame = putLongFrame(buffer, kOpMemRead, {static_cast<uint8_t>(n), a2, a1, a0});
+    const Attempts run = retry(frame, address, lastOpc, destination,
+                               [](int result, uint8_t) { return passIf(result > 0); });
+    if (!run.passed) {
+        ErrorChain::add(kErrorSbep,
+                        L"Error:failed to do memRead after %d trials. Address is %d, length is %d, "
+                        L"the status is %d, the last OPC is %d.",
+                        trials_, static_cast<int>(address), n, run.result,
+                        static_cast<int>(lastOpc));
+    }
+    return run.result;
+}
+
+int SBEP::memWrite(std::span<const uint8_t> data, uint32_t& address, uint8_t& lastOpc,
+                   std::span<uint8_t> replyData) {
+    if (!usable() || data.size() > static_cast<size_t>(maxPayload_)) {
+        return -1;
+    }
+    const int n = static_cast<int>(data.size());
+    const auto [a2, a1, a0] = addressBytes(address);
+    const auto frame =
+        putLongFrame(transmitBuffer_, kOpMemWrite, {kWriteCommand, a2, a1, a0}, data);
+    // Any other answer means the radio took the request and declined it: asking again is futile.
+    const Attempts run = retry(frame, address, lastOpc, replyData, [](int result, uint8_t opcode) {
+        if (result < 0) {
+            return Verdict::kRetry;
+        }
+        return opcode == kReplyMemWriteDone ? Verdict::kPass : Verdict::kStop;
+    });
+    if (!run.passed) {
+        ErrorChain::add(kErrorSbep,
+                        L"Error:failed to do memWrite after %d trials. Address is %d, length is "
+                        L"%d, the status is %d, the last OPC is %d.",
+                        trials_, static_cast<int>(address), n, run.result,
+                        static_cast<int>(lastOpc));
+    }
+    return run.result;
+}
+
+int SBEP::resetDevice(uint8_t type, uint8_t& lastOpc, std::span<uint8_t> replyData) {
+    if (!usable()) {
+        return -1;
+    }
+    SmallFrame buffer;
+    const auto frame = putLongFrame(buffer, kOpReset, {type});
+    uint32_t replyAddress = 0;
+    const Attempts run = retry(frame, replyAddress, lastOpc, replyData,
+                               [](int result, uint8_t) { return passIf(result >= 0); });
+    if (!run.passed) {
+        ErrorChain::add(kErrorSbep,
+                        L"Error:failed to reset device after %d trials. Reset type is %d, the "
+                        L"status is %d, the last OPC is %d.",
+                        trials_, static_cast<int>(type), run.result, static_cast<int>(lastOpc));
+    }
+    return run.result;
+}
+
+int SBEP::requestTestMode(uint8_t type, std::array<uint8_t, 2> p0p1, uint8_t& lastOpc,
+                          std::span<uint8_t> replyData) {
+    if (!usable()) {
+        return -1;
+    }
+    SmallFrame buffer;
+    const auto frame = putShortFrame(buffer, kOpTestMode, {type, p0p1[0], p0p1[1]});
+    uint32_t replyAddress = 0;
+    const Attempts run = retry(frame, replyAddress, lastOpc, replyData, acceptedBy(kReplyAccepted));
+    if (lastOpc != kReplyAccepted) {
+        ErrorChain::add(kErrorSbep,
+                        L"Error:failed to request for test mode after %d trials. Test mode type "
+                        L"is %d, the status is %d, the last OPC is %d.",
+                        trials_, static_cast<int>(type), run.result, static_cast<int>(lastOpc));
+    }
+    return run.result;
+}
+
+int SBEP::softpotWrite(uint8_t type, uint8_t sub, std::span<const uint8_t> data, uint8_t& lastOpc,
+                       std::span<uint8_t> replyData) {
+    // The length field (type, two zeros, sub, data and checksum) is 16 bits wide.
+    constexpr size_t kHead = 4;
+    if (!usable() || data.size() + kHead + 1 > 0xFFFF) {
+        return -1;
+    }
+    std::vector<uint8_t> buffer(data.size() + 9);
+    const auto frame = putLongFrame(buffer, kOpSoftpot, {type, 0x00, 0x00, sub}, data);
+    uint32_t replyAddress = 0;
+    const Attempts run = retry(frame, replyAddress, lastOpc, replyData, acceptedBy(kReplyAccepted));
+    if (lastOpc != kReplyAccepted) {
+        ErrorChain::add(kErrorSbep,
+                        L"Error:failed to do softport write after %d trials. Softpot type is %d, "
+                        L"the status is %d, the last OPC is %d.",
+                        trials_, static_cast<int>(type), run.result, static_cast<int>(lastOpc));
+    }
+    return run.result;
+}
+
+int SBEP::softpotRead(uint8_t& lastOpc, std::span<uint8_t> replyData) {
+    if (!usable()) {
+        return -1;
+    }
+    SmallFrame buffer;
+    const auto frame = putLongFrame(buffer, kOpSoftpotRead, {kSoftpotReadItem, 0x00, 0x00});
+    uint32_t replyAddress = 0;
+    const Attempts run =
+        retry(frame, replyAddress, lastOpc, replyData, [](int result, uint8_t opcode) {
+            return passIf(result > 0 && opcode == kReplySoftpotReadDone);
+        });
+    if (lastOpc != kReplySoftpotReadDone) {
+        ErrorChain::add(kErrorSbep, L"Error:failed to do softport read.");
+    }
+    return run.result;
+}
+
+int SBEP::readRadioItem(uint8_t item, uint8_t& lastOpc, std::span<uint8_t> replyData) {
+    if (!usable()) {
+        return -1;
+    }
+    SmallFrame buffer;
+    const auto frame = putShortFrame(buffer, kOpRadioItem, {item});
+    uint32_t replyAddress = 0;
+    return retry(frame, replyAddress, lastOpc, replyData,
+                 [](int result, uint8_t) { return passIf(result > 0); })
+        .result;
+}
+
+int SBEP::updateSN(std::span<const uint8_t> data, uint8_t& lastOpc, std::span<uint8_t> replyData) {
+    if (!usable() || data.size() > static_cast<size_t>(kMaxSerialBytes)) {
+        return -1;
+    }
+    SmallFrame buffer;
+    const auto frame =
+        putShortFrame(buffer, kOpUpdateSerial, {kUpdateSerialHead[0], kUpdateSerialHead[1]}, data);
+    uint32_t replyAddress = 0;
+    const Attempts run = retry(frame, replyAddress, lastOpc, replyData,
+                               [](int result, uint8_t) { return passIf(result >= 0); });
+    // Recorded even when a reply passed: only 0x8C says the radio took the number.
+    if (lastOpc != kReplyAccepted) {
+        ErrorChain::add(kErrorSbep, L"Error:failed to request to update SN.");
+    }
+    return run.result;
+}
+
+int SBEP::requestProtectionMode(uint16_t mode, uint8_t& lastOpc, std::span<uint8_t> replyData) {
+    if (!usable()) {
+        return -1;
+    }
+    SmallFrame buffer;
+    const auto frame =
+        putShortFrame(buffer, kOpFlash,
+                      {kProtectionHead[0], kProtectionHead[1], byteOf(mode, 8), byteOf(mode, 0)});
+    uint32_t replyAddress = 0;
+    const Attempts run =
+        retry(frame, replyAddress, lastOpc, replyData, acceptedBy(kReplyFlashAccepted));
+    if (lastOpc != kReplyFlashAccepted) {
+        ErrorChain::add(kErrorSbep,
+                        L"Error:failed to request for protection model after %d trials. Mode type "
+                        L"is %d, the status is %d, the last OPC is %d.",
+                        trials_, static_cast<int>(mode), run.result, static_cast<int>(lastOpc));
+    }
+    return run.result;
+}
+
+int SBEP::eraseFlash(uint8_t type, uint32_t address, uint8_t& lastOpc,
+                     std::span<uint8_t> replyData) {
+    if (!usable()) {
+        return -1;
+    }
+    SmallFrame buffer;
+    const auto [a2, a1, a0] = addressBytes(address);
+    const auto frame = putLongFrame(buffer, kOpFlash, {type, a2, a1, a0});
+    // The copy takes the address the radio echoes (or 0); the record shows it.
+    const Attempts run = retry(frame, address, lastOpc, replyData, acceptedBy(kReplyFlashAccepted));
+    if (lastOpc != kReplyFlashAccepted) {
+        ErrorChain::add(kErrorSbep,
+                        L"Error:failed to request for erase falsh after %d trials. Erase type is "
+                        L"%d, the address is %d, the status is %d, the last OPC is %d.",
+                        trials_, static_cast<int>(type), static_cast<int>(address), run.result,
+                        static_cast<int>(lastOpc));
+    }
+    return run.result;
+}
+
+int SBEP::writeFlash(std::span<const uint8_t> data, uint32_t address, uint8_t& lastOpc,
+                     std::span<uint8_t> replyData) {
+    data = data.first(std::min(data.size(), static_cast<size_t>(kFlashChunk)));
+    const int frameLength = static_cast<int>(data.size()) + 9;
+    const auto record = [&](int result) {
+        ErrorChain::add(kErrorSbep,
+                        L"Error:failed to request to write flash with %d bytes after %d trials. "
+                        L"The address is %d, the status is %d, the last OPC is %d.",
+                        frameLength, trials_, static_cast<int>(address), result,
+                        static_cast<int>(lastOpc));
+    };
+    if (!usable()) {
+        lastOpc = 0;  // no reply arrived
+        record(-1);
+        return -1;
+    }
+    std::vector<uint8_t> buffer(kReceiveBufferSize);
+    const auto [a2, a1, a0] = addressBytes(address);
+    const auto frame = putLongFrame(buffer, kOpFlash, {kWriteCommand, a2, a1, a0}, data);
+    uint32_t replyAddress = address;
+    const Attempts run =
+        retry(frame, replyAddress, lastOpc, replyData, acceptedBy(kReplyFlashAccepted));
+    if (run.result < 0 || lastOpc != kReplyFlashAccepted) {
+        record(run.result);
+    }
+    return run.result;
+}
+
+int SBEP::factoryBlockBackup(uint8_t& lastOpc, std::span<uint8_t> replyData) {
+    lastOpc = kBadLeadIn;
+    if (!usable()) {
+        return -1;
+    }
+    SmallFrame buffer;
+    const auto frame = putShortFrame(buffer, kOpSoftpot,
+                                     {kFactoryBackupBody[0], kFactoryBackupBody[1],
+                                      kFactoryBackupBody[2], kFactoryBackupBody[3]});
+    uint32_t replyAddress = 0;
+    const Attempts run = retry(frame, replyAddress, lastOpc, replyData, acceptedBy(kReplyAccepted));
+    if (lastOpc != kReplyAccepted) {
+        ErrorChain::add(kErrorSbep, L"Error:failed to request to do factory block backup.");
+    }
+    return run.result;
+}
+
+int SBEP::contactCommand(uint8_t sub, std::span<const uint8_t> data, uint8_t& lastOpc,
+                         std::span<uint8_t> replyData) {
+    // Short while the count after the opcode (sub, data, checksum) stays below 15.
+    const bool shortForm = data.size() + 2 < static_cast<size_t>(kShortMaxCount);
+    const size_t frameLength = data.size() + (shortForm ? 4 : 6);
+    const auto limit = static_cast<size_t>(std::min(maxPayload_, kContactFrameCapacity));
+    // A reply that passes carries data, so a buffer without room could never pass.
+    if (!usable() || data.data() == nullptr || replyData.empty() || frameLength > limit) {
+        return -1;
+    }
+    std::array<uint8_t, kContactFrameCapacity> buffer;
+    const auto frame = shortForm ? putShortFrame(buffer, kOpContact, {sub}, data)
+                                 : putLongFrame(buffer, kOpContact, {sub}, data);
+    uint32_t replyAddress = 0;
+    const auto judge = [sub, replyData](int result, uint8_t opcode) {
+        if (result <= 0 || opcode != kReplyContactDone) {
+            return Verdict::kRetry;
+        }
+        const bool done = (sub == kContactWrite && replyData[0] == kContactWriteDone) ||
+                          (sub == kContactRead && replyData[0] == kContactReadDone);
+        return passIf(done);
+    };
+    return retry(frame, replyAddress, lastOpc, replyData, judge).result;
+}
+
+int SBEP::performMasterReset(uint8_t& lastOpc, std::span<uint8_t> replyData) {
+    if (!usable()) {
+        return -1;
+    }
+    SmallFrame buffer;
+    const auto frame = putShortFrame(buffer, kOpContact, {kContactMasterReset});
+    uint32_t replyAddress = 0;
+    int result = -1;
+    for (int attempt = 0; attempt < trials_; ++attempt) {
+        if (attempt > 0) {
+            ErrorChain::remove(kErrorProt);
+        }
+        result = transact(frame, replyAddress, lastOpc, replyData);
+        if (result > 0) {
+            break;
+        }
+    }
+    if (result < 0) {
+        return kMasterResetFailed;
+    }
+    if (result == 0) {
+        return kMasterResetNoData;
+    }
+    const bool done = lastOpc == kReplyContactDone && replyData[0] == kMasterResetDone;
+    return done ? result : kMasterResetRefused;
+}
+
+int SBEP::query24(uint8_t& lastOpc, std::span<uint8_t> replyData) {
+    if (!usable()) {
+        return -1;
+    }
+    SmallFrame buffer;
+    const auto frame = putShortFrame(buffer, kOpQuery24, {kQuery24Body[0], kQuery24Body[1]});
+    uint32_t replyAddress = 0;
+    return retry(frame, replyAddress, lastOpc, replyData,
+                 [](int result, uint8_t) { return passIf(result >= 0); })
+        .result;
+}
+
+int SBEP::setRadioBaudRate(uint8_t sub, uint8_t& lastOpc, std::span<uint8_t> replyData) {
+    if (!usable()) {
+        return -1;
+    }
+    if (port_->baudRate() == kRadioBaudRate) {
+        return 0;
+    }
+    const std::array<uint8_t, 4> rate = {byteOf(kRadioBaudRate, 24), byteOf(kRadioBaudRate, 16),
+                                         byteOf(kRadioBaudRate, 8), byteOf(kRadioBaudRate, 0)};
+    int result = -1;
+    bool accepted = false;
+    for (int attempt = 0; attempt < trials_ && !accepted; ++attempt) {
+        if (attempt > 0) {
+            ErrorChain::remove(kErrorProt);
+        }
+        result = softpotWrite(kSoftpotBaudRate, sub, rate, lastOpc, replyData);
+        accepted = result >= 0 && lastOpc == kReplyAccepted;
+    }
+    // A radio that answered without accepting stays at its rate, so the port must too, and the
+    // caller must see a failure.
+    if (!accepted) {
+        return result < 0 ? result : -1;
+    }
+    if (!port_->setBaudRate(kRadioBaudRate)) {
+        return -1;
+    }
+    return result;
+}
+
+int SBEP::probeCableMode() {
+    if (!usable()) {
+        return kCableUnsupported;
+    }
+    port_->setTimeouts(kProbeReadTimeoutMs, kProbeWriteTimeoutMs);
+    SmallFrame buffer;
+    const auto frame = putShortFrame(buffer, kOpCableProbe, {});
+    const auto answer = std::span(receiveBuffer_).first(frame.size());
+    for (int attempt = 0; attempt < trials_; ++attempt) {
+        port_->purge(USBSerial::kPurgeRxTx);
+        notify(FrameDirection::kSent, frame);
+        const int n = static_cast<int>(frame.size());
+        if (port_->write(frame.data(), n) != n) {
+            continue;
+        }
+        const bool answered = readPort(answer) == n;
+        notify(FrameDirection::kReceived, answered ? answer : answer.first(0));
+        if (!answered) {
+            // Nothing (or too little) came back: the cable is in its digital mode.
+            echoCable_ = false;
+            return kCableDigital;
+        }
+        if (std::ranges::equal(answer, frame)) {
+            port_->purge(USBSerial::kPurgeRxTx);
+            echoCable_ = true;
+            return kCableEcho;
+        }
+    }
+    return kCableUnsupported;
+}
+
+}  // namespace plugshift

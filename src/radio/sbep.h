@@ -1,0 +1,125 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+
+#include "radio/frame_event.h"
+#include "radio/sbep_protocol.h"
+
+namespace plugshift {
+
+class USBSerial;
+
+// The radio's request/reply engine. A transaction writes one request frame and parses one reply;
+// every radio operation runs its frame under the same retry pattern and judges the reply by its
+// own test. Results are the count of reply data bytes (>= 0) or negative; lastOpc is the reply
+// opcode of the last attempt (0 when no frame arrived, 0x60 after a wrong lead-in).
+//
+// Every replyData span bounds what a reply may write: a reply announcing more data than the span
+// holds is refused without writing (see ReplyParser), and so is one that would overrun the
+// receive buffer or leaves no room before its checksum. A refusal fails the transaction with a
+// category-3 record saying why; the retry pattern drops it between attempts like every port
+// record, but keeps the last attempt's refusal as the root cause under the operation's own
+// category-2 record. A span of sbep::kMaxReplyData bytes takes any reply.
+// Nothing is sent or recorded when the port is not usable.
+class SBEP {
+  public:
+    // probeCableMode results.
+    static constexpr int kCableUnsupported = 0;
+    static constexpr int kCableEcho = 1;
+    static constexpr int kCableDigital = 2;
+    // performMasterReset results besides the reply count.
+    static constexpr int kMasterResetFailed = -1;
+    static constexpr int kMasterResetNoData = -2;
+    static constexpr int kMasterResetRefused = -3;
+
+    explicit SBEP(USBSerial* port);
+    virtual ~SBEP() = default;
+    SBEP(const SBEP&) = delete;
+    SBEP& operator=(const SBEP&) = delete;
+
+    // 0xFF minus the sum of the bytes, modulo 256.
+    static uint8_t sbepChecksum(std::span<const uint8_t> bytes);
+
+    // All of destination, or -1 with a category-3 record.
+    int readPort(std::span<uint8_t> destination);
+    // All of source (swallowing a cable's echo), or -1; a record unless the port is unusable.
+    int writePort(std::span<const uint8_t> source);
+    // One request and its reply under the per-opcode attempts and time-outs.
+    int transact(std::span<const uint8_t> frame, uint32_t& replyAddress, uint8_t& lastOpc,
+                 std::span<uint8_t> replyData);
+
+    int memRead(int n, uint32_t& address, uint8_t& lastOpc, std::span<uint8_t> destination);
+    int memWrite(std::span<const uint8_t> data, uint32_t& address, uint8_t& lastOpc,
+                 std::span<uint8_t> replyData);
+    int resetDevice(uint8_t type, uint8_t& lastOpc, std::span<uint8_t> replyData);
+    int requestTestMode(uint8_t type, std::array<uint8_t, 2> p0p1, uint8_t& lastOpc,
+                        std::span<uint8_t> replyData);
+    int softpotWrite(uint8_t type, uint8_t sub, std::span<const uint8_t> data, uint8_t& lastOpc,
+                     std::span<uint8_t> replyData);
+    int softpotRead(uint8_t& lastOpc, std::span<uint8_t> replyData);
+    int readRadioItem(uint8_t item, uint8_t& lastOpc, std::span<uint8_t> replyData);
+    int updateSN(std::span<const uint8_t> data, uint8_t& lastOpc, std::span<uint8_t> replyData);
+    int requestProtectionMode(uint16_t mode, uint8_t& lastOpc, std::span<uint8_t> replyData);
+    int eraseFlash(uint8_t type, uint32_t address, uint8_t& lastOpc, std::span<uint8_t> replyData);
+    // Sends at most sbep::kFlashChunk bytes of data.
+    int writeFlash(std::span<const uint8_t> data, uint32_t address, uint8_t& lastOpc,
+                   std::span<uint8_t> replyData);
+    int factoryBlockBackup(uint8_t& lastOpc, std::span<uint8_t> replyData);
+    // data with no storage or an empty replyData counts as missing: -1, nothing sent.
+    int contactCommand(uint8_t sub, std::span<const uint8_t> data, uint8_t& lastOpc,
+                       std::span<uint8_t> replyData);
+    int performMasterReset(uint8_t& lastOpc, std::span<uint8_t> replyData);
+    int query24(uint8_t& lastOpc, std::span<uint8_t> replyData);
+    // Asks the radio to run at 57600 baud and follows it; sends nothing when the port already
+    // runs at that rate.
+    int setRadioBaudRate(uint8_t sub, uint8_t& lastOpc, std::span<uint8_t> replyData);
+    // kCableUnsupported, kCableEcho or kCableDigital; sets echoCable.
+    int probeCableMode();
+
+    // Sees every request frame sent and every reply received (an empty one when nothing came);
+    // unset, it costs one test per frame.
+    void setFrameObserver(FrameObserver observer) { observer_ = std::move(observer); }
+
+    int trials() const { return trials_; }
+    int waitTrials() const { return waitTrials_; }
+    bool echoCable() const { return echoCable_; }
+    int maxPayload() const { return maxPayload_; }
+
+  private:
+    enum class Verdict { kPass, kRetry, kStop };
+    using Judge = std::function<Verdict(int result, uint8_t lastOpc)>;
+    struct Attempts {
+        int result;
+        bool passed;
+    };
+
+    static Verdict passIf(bool passed);
+    static Judge acceptedBy(uint8_t replyOpcode);
+
+    bool usable() const;
+    int exchange(std::span<const uint8_t> frame, uint32_t& replyAddress, uint8_t& lastOpc,
+                 std::span<uint8_t> replyData);
+    void applyOpcodeSettings(std::span<const uint8_t> frame);
+    int receiveReply(uint32_t& replyAddress, uint8_t& lastOpc, std::span<uint8_t> replyData);
+    void swallowEcho(size_t n);
+    Attempts retry(std::span<const uint8_t> frame, uint32_t& replyAddress, uint8_t& lastOpc,
+                   std::span<uint8_t> replyData, const Judge& judge);
+    void notify(FrameDirection direction, std::span<const uint8_t> bytes);
+
+    int trials_ = sbep::kDefaultTrials;
+    int waitTrials_ = sbep::kDefaultWaitTrials;
+    bool echoCable_ = false;
+    int maxPayload_ = sbep::kMaxPayload;
+    std::array<uint8_t, sbep::kReceiveBufferSize> receiveBuffer_{};
+    std::array<uint8_t, sbep::kTransmitBufferSize> transmitBuffer_{};
+    USBSerial* port_;
+    // Why the parser refused the reply of the last transaction; empty when it did not.
+    std::wstring lastRefusal_;
+    FrameObserver observer_;
+};
+
+}  // namespace plugshift

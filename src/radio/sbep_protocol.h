@@ -1,0 +1,160 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The numbers of the radio's request/reply protocol, shared by the host engine and the simulated
+// radio. Constants only: each side frames and parses with code of its own.
+namespace plugshift::sbep {
+
+// --- Framing -------------------------------------------------------------------------------------
+
+// Every reply starts with this byte; the engine reports any other first byte as this opcode.
+inline constexpr uint8_t kLeadIn = 0x50;
+inline constexpr uint8_t kBadLeadIn = 0x60;
+
+// Long frame: FF, opcode, 16-bit length of what follows it (checksum included), body, checksum.
+inline constexpr uint8_t kLongStart = 0xFF;
+// Short frame: Fk, opcode, body, checksum; k counts the bytes after the opcode, checksum included.
+inline constexpr uint8_t kShortMark = 0xF0;
+inline constexpr uint8_t kNibbleMask = 0x0F;
+inline constexpr int kShortMaxCount = 15;
+// Replies with these opcodes start their body with a 4-byte big-endian address.
+inline constexpr int kAddressFieldSize = 4;
+
+// --- Request opcodes -----------------------------------------------------------------------------
+
+inline constexpr uint8_t kOpReset = 0x10;
+inline constexpr uint8_t kOpMemRead = 0x11;
+inline constexpr uint8_t kOpMemWrite = 0x17;
+inline constexpr uint8_t kOpUpdateSerial = 0x18;
+inline constexpr uint8_t kOpSoftpotRead = 0x20;
+inline constexpr uint8_t kOpTestMode = 0x22;
+inline constexpr uint8_t kOpRadioItem = 0x23;
+inline constexpr uint8_t kOpQuery24 = 0x24;
+// Softpot write and factory-block backup.
+inline constexpr uint8_t kOpSoftpot = 0x38;
+// Sent raw by the cable-mode probe: F1 40 CE.
+inline constexpr uint8_t kOpCableProbe = 0x40;
+// Protection mode, erase and flash programming.
+inline constexpr uint8_t kOpFlash = 0x72;
+inline constexpr uint8_t kOpContact = 0x9B;
+
+// --- Reply opcodes -------------------------------------------------------------------------------
+
+inline constexpr uint8_t kReplyAddressed80 = 0x80;
+inline constexpr uint8_t kReplyMemWriteDone = 0x84;
+inline constexpr uint8_t kReplyAddressed85 = 0x85;
+inline constexpr uint8_t kReplySoftpotReadDone = 0x8A;
+// Test mode, softpot write, serial number, factory-block backup.
+inline constexpr uint8_t kReplyAccepted = 0x8C;
+// Protection mode, erase, flash write.
+inline constexpr uint8_t kReplyFlashAccepted = 0x95;
+inline constexpr uint8_t kReplyContactDone = 0x41;
+
+constexpr bool carriesAddress(uint8_t replyOpcode) {
+    return replyOpcode == kReplyAddressed80 || replyOpcode == kReplyMemWriteDone ||
+           replyOpcode == kReplyAddressed85;
+}
+
+// First data byte of a contact reply that reports success.
+inline constexpr uint8_t kContactWriteDone = 0x50;  // sub kContactWrite
+inline constexpr uint8_t kContactReadDone = 0x8C;   // sub kContactRead
+inline constexpr uint8_t kMasterResetDone = 0x50;   // sub kContactMasterReset
+
+// --- Request arguments ---------------------------------------------------------------------------
+
+inline constexpr uint8_t kResetSoft = 0;
+inline constexpr uint8_t kResetHard = 1;
+
+inline constexpr uint8_t kTestModeSbep = 1;
+inline constexpr uint8_t kTestModeFlash = 8;
+
+inline constexpr uint8_t kSoftpotRestoreFactory = 0x27;
+inline constexpr uint8_t kSoftpotBaudRate = 0x2A;
+inline constexpr uint8_t kSoftpotResetAllBlocks = 0x2E;
+// The fixed item of the softpot read (the user private id).
+inline constexpr uint8_t kSoftpotReadItem = 0x31;
+
+inline constexpr uint8_t kEraseSector = 4;   // one 4 KiB sector of the default block
+inline constexpr uint8_t kEraseDynamic = 6;  // the whole dynamic block
+
+inline constexpr uint8_t kContactRead = 0x30;
+inline constexpr uint8_t kContactWrite = 0x31;
+inline constexpr uint8_t kContactMasterReset = 0x36;
+
+inline constexpr uint8_t kItemModel = 0;
+inline constexpr uint8_t kItemSerialNumber = 1;
+inline constexpr uint8_t kItemFirmwareVersion = 3;
+inline constexpr uint8_t kItemCodeplugVersion = 4;
+inline constexpr uint8_t kItemKeypadVersion = 8;
+
+// Fixed body bytes.
+inline constexpr uint8_t kWriteCommand = 0x01;  // before the address of memory and flash writes
+inline constexpr uint8_t kUpdateSerialHead[] = {0x01, 0x01};
+inline constexpr uint8_t kProtectionHead[] = {0x08, 0x00};
+inline constexpr uint8_t kQuery24Body[] = {0x02, 0x00};
+inline constexpr uint8_t kFactoryBackupBody[] = {0x26, 0x00, 0x00, 0x00};
+
+// --- Sizes ---------------------------------------------------------------------------------------
+
+// Largest data length of one memory read or write, and largest contact request frame.
+inline constexpr int kMaxPayload = 220;
+// Raw reply bytes the engine holds, lead-in included.
+inline constexpr size_t kReceiveBufferSize = 4109;
+// Largest data a reply can carry: the receive buffer less lead-in, FF, opcode, length, checksum.
+inline constexpr size_t kMaxReplyData = kReceiveBufferSize - 6;
+inline constexpr size_t kTransmitBufferSize = 4111;
+// Flash is programmed and erased in 4 KiB sectors.
+inline constexpr int kFlashChunk = 4096;
+inline constexpr int kContactFrameCapacity = 512;
+// updateSN's short frame carries the two head bytes, the serial number and the checksum.
+inline constexpr int kMaxSerialBytes = kShortMaxCount - 3;
+
+// --- Baud rates ----------------------------------------------------------------------------------
+
+// The rate of all radio traffic, and the odd rate at which the cable-mode probe runs.
+inline constexpr uint32_t kRadioBaudRate = 57600;
+inline constexpr uint32_t kProbeBaudRate = 16406;
+
+// --- Attempts and time-outs ----------------------------------------------------------------------
+
+// One retry rides out a single lost or damaged frame; more would only delay the report of a
+// radio that is gone.
+inline constexpr int kDefaultTrials = 2;
+// Two read time-outs for the radio to begin its reply.
+inline constexpr int kDefaultWaitTrials = 2;
+
+// A 229-byte reply takes 40 ms at 57600 baud; 250 ms leaves the radio room to turn around.
+inline constexpr uint32_t kDefaultReadTimeoutMs = 250;
+inline constexpr uint32_t kDefaultWriteTimeoutMs = 300;
+
+// A reset is answered around the radio's restart: its reply may begin up to 4 x 600 ms late, and
+// 500 attempts per byte keep the transaction alive across the restart instead of abandoning a
+// radio half-way through its reboot. The request itself is 6 bytes, hence the short write.
+inline constexpr int kResetTrials = 500;
+inline constexpr int kResetWaitTrials = 4;
+inline constexpr uint32_t kResetReadTimeoutMs = 600;
+inline constexpr uint32_t kResetWriteTimeoutMs = 200;
+
+// Identity items are answered at once; a single 100 ms wait keeps an absent radio from
+// stalling the identity read.
+inline constexpr int kItemWaitTrials = 1;
+inline constexpr uint32_t kItemReadTimeoutMs = 100;
+inline constexpr uint32_t kItemWriteTimeoutMs = 300;
+
+// Resetting all blocks (0x2E) and switching the radio's baud rate (0x2A) keep the radio busy
+// before it answers: 100 waits of the current read time-out (25 s at 250 ms).
+inline constexpr int kSlowSoftpotWaitTrials = 100;
+
+// Erasing or programming a sector takes the radio hundreds of milliseconds, and a 4105-byte
+// write frame alone takes 0.7 s on the wire at 57600 baud.
+inline constexpr uint32_t kFlashReadTimeoutMs = 300;
+inline constexpr uint32_t kFlashWriteTimeoutMs = 3000;
+
+// An echoing cable returns the three probe bytes within a few byte times; 20 ms keeps the probe
+// of a silent (digital-mode) cable short.
+inline constexpr uint32_t kProbeReadTimeoutMs = 20;
+inline constexpr uint32_t kProbeWriteTimeoutMs = 300;
+
+}  // namespace plugshift::sbep
