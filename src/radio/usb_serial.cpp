@@ -30,6 +30,10 @@ USBSerial::~USBSerial() {
     }
 }
 
+bool USBSerial::matchesCable(const char* description) {
+    return ::strcasecmp(description, kCableDescription) == 0;
+}
+
 int USBSerial::countCables(int& firstIndex) {
     uint32_t number = 0;
     {
@@ -60,7 +64,7 @@ bool USBSerial::describesCable(int index) {
                                              description, FT_LIST_DESCRIPTION_BY_INDEX);
         if (lastStatus_ == FT_OK) {
             description[FT_DESCRIPTION_SIZE - 1] = '\0';
-            return ::strcasecmp(description, kCableDescription) == 0;
+            return matchesCable(description);
         }
         if (lastStatus_ != FT_DEVICE_NOT_OPENED || attempt == kDescriptionRetries) {
             return false;

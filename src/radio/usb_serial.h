@@ -20,6 +20,9 @@ public:
 
     using Sleeper = std::function<void(std::chrono::milliseconds)>;
 
+    // The programming cable's description, ignoring letter case.
+    static bool matchesCable(const char* description);
+
     explicit USBSerial(D2xx& driver, Sleeper sleeper = {});
     virtual ~USBSerial();
     USBSerial(const USBSerial&) = delete;

@@ -1,0 +1,16 @@
+#include <CLI/CLI.hpp>
+
+#include <string>
+
+#include "cli/cables_command.h"
+
+// Each subcommand lives in its own file pair and is added here.
+int main(int argc, char** argv) {
+    CLI::App app{"KMV Plugshift PERU on the command line.", "plugshift-cli"};
+    app.set_version_flag("--version", std::string("plugshift-cli ") + PLUGSHIFT_VERSION);
+    app.require_subcommand(1);
+    int exitCode = 0;
+    plugshift::addCablesCommand(app, exitCode);
+    CLI11_PARSE(app, argc, argv);
+    return exitCode;
+}

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "radio/d2xx.h"
+
+namespace plugshift {
+
+// The cable through the kernel's ftdi_sio driver. The cables are the ttyUSBn devices that sysfs
+// lists, in numeric order, each described by its USB product string; an open cable is a raw
+// serial line with poll()-bounded reads and writes. Safe to enumerate from one thread while
+// another moves bytes.
+class TtyD2xx : public D2xx {
+public:
+    // sysfsRoot holds bus/usb-serial/devices; devDir holds the ttyUSBn nodes.
+    explicit TtyD2xx(std::filesystem::path sysfsRoot = "/sys",
+                     std::filesystem::path devDir = "/dev");
+    // One named serial device (a port the user names, a simulator's pseudo-terminal) shown as
+    // the only cable, described as the programming cable; sysfs is not looked at.
+    static std::unique_ptr<TtyD2xx> forDevice(std::filesystem::path devicePath);
+    ~TtyD2xx() override;
+    TtyD2xx(const TtyD2xx&) = delete;
+    TtyD2xx& operator=(const TtyD2xx&) = delete;
+
+    FT_STATUS FT_ListDevices(void* arg1, void* arg2, uint32_t flags) override;
+    FT_STATUS FT_Open(int index, FT_HANDLE* handle) override;
+    FT_STATUS FT_Close(FT_HANDLE handle) override;
+    // Any rate the adapter can make within a UART's tolerance; otherwise FT_INVALID_BAUD_RATE
+    // and the line keeps its previous rate.
+    FT_STATUS FT_SetBaudRate(FT_HANDLE handle, uint32_t baud) override;
+    // 7 or 8 data bits, stop-bit code 0 (one) or 2 (two), parity code 0 (none), 1 (odd), 2 (even).
+    FT_STATUS FT_SetDataCharacteristics(FT_HANDLE handle, uint8_t wordLength, uint8_t stopBits,
+                                        uint8_t parity) override;
+    // Only 0 (no flow control): the radio link uses no handshake.
+    FT_STATUS FT_SetFlowControl(FT_HANDLE handle, uint16_t flowControl, uint8_t xon,
+                                uint8_t xoff) override;
+    // A time-out of 0 takes what is already there without waiting.
+    FT_STATUS FT_SetTimeouts(FT_HANDLE handle, uint32_t readMs, uint32_t writeMs) override;
+    // Mask bit 1 discards received bytes, bit 2 unsent ones; other bits do nothing.
+    FT_STATUS FT_Purge(FT_HANDLE handle, uint32_t mask) override;
+    // Gathers bytes until count or the read time-out; a failure after some bytes returns them
+    // with FT_OK so they are not lost, and the next call reports it.
+    FT_STATUS FT_Read(FT_HANDLE handle, void* buffer, uint32_t count, uint32_t* received) override;
+    FT_STATUS FT_Write(FT_HANDLE handle, const void* buffer, uint32_t count,
+                       uint32_t* written) override;
+    uint32_t lastSystemError() const override { return systemError_; }
+    std::wstring lastOpenProblem() const override;
+
+    // The device node of cable index, for people to read; empty when there is no such index.
+    std::string devicePath(int index) const;
+
+    // The code the enumeration's retry rule understands for an errno value.
+    static uint32_t systemErrorFor(int error);
+    // The sentence lastOpenProblem gives after opening path failed with errno value error.
+    static std::wstring describeOpenProblem(const std::string& path, int error);
+
+private:
+    struct Port;
+    // A cable as sysfs lists it: "ttyUSB2" and its number.
+    struct Entry {
+        std::string name;
+        unsigned number;
+    };
+
+    TtyD2xx(std::filesystem::path sysfsRoot, std::filesystem::path devDir,
+            std::optional<std::filesystem::path> single);
+
+    std::filesystem::path serialDevices() const;
+    // The cables in numeric order; false (errno in error) when sysfs cannot be read.
+    bool scan(std::vector<Entry>& entries, int& error) const;
+    FT_STATUS describe(int index, char* description);
+    std::shared_ptr<Port> find(FT_HANDLE handle) const;
+    FT_STATUS fail(FT_STATUS status, int error);
+
+    std::filesystem::path sysfsRoot_;
+    std::filesystem::path devDir_;
+    std::optional<std::filesystem::path> single_;
+    mutable std::mutex lock_;  // guards ports_, nextHandle_, openProblem_
+    // Handles are serial numbers, never addresses, so a stale handle cannot reach a newer port.
+    std::map<uintptr_t, std::shared_ptr<Port>> ports_;
+    uintptr_t nextHandle_ = 1;
+    std::wstring openProblem_;
+    std::atomic<uint32_t> systemError_{0};
+};
+
+}  // namespace plugshift
