@@ -3,6 +3,7 @@
 #include <string>
 
 #include "cli/cables_command.h"
+#include "cli/info_command.h"
 
 // Each subcommand lives in its own file pair and is added here.
 int main(int argc, char** argv) {
@@ -11,6 +12,7 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     int exitCode = 0;
     plugshift::addCablesCommand(app, exitCode);
+    plugshift::addInfoCommand(app, exitCode);
     CLI11_PARSE(app, argc, argv);
     return exitCode;
 }
