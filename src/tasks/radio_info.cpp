@@ -157,7 +157,12 @@ bool RadioInfo::readItem(uint8_t item, std::span<uint8_t> field, bool variable, 
     std::array<uint8_t, sbep::kMaxReplyData> reply{};
     uint8_t lastOpc = 0;
     const int result = sbep_->readRadioItem(item, lastOpc, reply);
-    if (result < 0 || !fits(result, field.size(), variable, item)) {
+    if (result < 0) {
+        // The item read itself records nothing; without this the chain would not say what failed.
+        ErrorChain::add(kErrorSbep, L"Error:failed to read radio item %d.", static_cast<int>(item));
+        return false;
+    }
+    if (!fits(result, field.size(), variable, item)) {
         return false;
     }
     const size_t size = variable ? static_cast<size_t>(result - kReplyHeadSize) : field.size();
