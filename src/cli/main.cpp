@@ -6,6 +6,7 @@
 #include "cli/config_command.h"
 #include "cli/doctor_command.h"
 #include "cli/ftf_command.h"
+#include "cli/info_command.h"
 
 // Each subcommand lives in its own file pair and is added here.
 int main(int argc, char** argv) {
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
     plugshift::addConfigCommand(app, exitCode);
     plugshift::addDoctorCommand(app, exitCode);
     plugshift::addFtfCommand(app, exitCode);
+    plugshift::addInfoCommand(app, exitCode);
     CLI11_PARSE(app, argc, argv);
     return exitCode;
 }
