@@ -26,7 +26,7 @@ struct SimBlockInfo {
 // one request erases whole. Each request names its window, so the two never alias even where
 // their address ranges overlap (flash type 0).
 class SimFlash {
-  public:
+public:
     static constexpr uint32_t kSectorSize = 0x1000;
     static constexpr int kFlashTypes = 3;
 
@@ -62,7 +62,7 @@ class SimFlash {
     bool sectorVerifyFailed(size_t sector) const { return verifyFailed_.at(sector); }
     void setSectorVerifyFailed(size_t sector, bool failed) { verifyFailed_.at(sector) = failed; }
 
-  private:
+private:
     int flashType_;
     std::array<std::vector<uint8_t>, kSimBlockCount> blocks_;
     std::array<bool, kDefaultSectors> verifyFailed_{};
