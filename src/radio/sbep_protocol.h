@@ -108,8 +108,9 @@ inline constexpr size_t kTransmitBufferSize = 4111;
 // Flash is programmed and erased in 4 KiB sectors.
 inline constexpr int kFlashChunk = 4096;
 inline constexpr int kContactFrameCapacity = 512;
-// updateSN's short frame carries the two head bytes, the serial number and the checksum.
-inline constexpr int kMaxSerialBytes = kShortMaxCount - 3;
+// updateSN's short frame carries the two head bytes, the serial number and the checksum. Its
+// count must stay below 15: a start byte of 0xFF would mark a long frame to the radio.
+inline constexpr int kMaxSerialBytes = kShortMaxCount - 4;
 
 // --- Baud rates ----------------------------------------------------------------------------------
 

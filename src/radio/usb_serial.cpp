@@ -38,8 +38,9 @@ int USBSerial::countCables(int& firstIndex) {
     uint32_t number = 0;
     {
         std::lock_guard guard(countLock_);
-        lastStatus_ = driver_.FT_ListDevices(&number, nullptr, FT_LIST_NUMBER_ONLY);
-        if (lastStatus_ != FT_OK) {
+        const FT_STATUS status = driver_.FT_ListDevices(&number, nullptr, FT_LIST_NUMBER_ONLY);
+        storeEnumerationStatus(status);
+        if (status != FT_OK) {
             return 0;
         }
     }
@@ -60,13 +61,15 @@ bool USBSerial::describesCable(int index) {
     char description[FT_DESCRIPTION_SIZE];
     for (int attempt = 0; attempt <= kDescriptionRetries; ++attempt) {
         std::fill(std::begin(description), std::end(description), '\0');
-        lastStatus_ = driver_.FT_ListDevices(reinterpret_cast<void*>(static_cast<intptr_t>(index)),
-                                             description, FT_LIST_DESCRIPTION_BY_INDEX);
-        if (lastStatus_ == FT_OK) {
+        const FT_STATUS status =
+            driver_.FT_ListDevices(reinterpret_cast<void*>(static_cast<intptr_t>(index)),
+                                   description, FT_LIST_DESCRIPTION_BY_INDEX);
+        storeEnumerationStatus(status);
+        if (status == FT_OK) {
             description[FT_DESCRIPTION_SIZE - 1] = '\0';
             return matchesCable(description);
         }
-        if (lastStatus_ != FT_DEVICE_NOT_OPENED || attempt == kDescriptionRetries) {
+        if (status != FT_DEVICE_NOT_OPENED || attempt == kDescriptionRetries) {
             return false;
         }
         const uint32_t reason = driver_.lastSystemError();
@@ -81,12 +84,22 @@ bool USBSerial::describesCable(int index) {
     return false;
 }
 
+void USBSerial::storeEnumerationStatus(FT_STATUS status) {
+    if (handle_ == nullptr) {
+        lastStatus_ = status;
+    }
+}
+
+void USBSerial::clearEnumerationStatus() {
+    storeEnumerationStatus(FT_OK);
+}
+
 int USBSerial::deviceCount() {
     std::lock_guard guard(countLock_);
     uint32_t number = 0;
-    lastStatus_ = driver_.FT_ListDevices(&number, nullptr, FT_LIST_NUMBER_ONLY);
-    const int result = lastStatus_ == FT_OK ? static_cast<int>(number) : 0;
-    lastStatus_ = FT_OK;
+    const FT_STATUS status = driver_.FT_ListDevices(&number, nullptr, FT_LIST_NUMBER_ONLY);
+    const int result = status == FT_OK ? static_cast<int>(number) : 0;
+    storeEnumerationStatus(FT_OK);
     return result;
 }
 
@@ -95,9 +108,10 @@ bool USBSerial::open(int index) {
         return false;
     }
     std::lock_guard guard(portLock_);
-    lastStatus_ = driver_.FT_Open(index, &handle_);
+    FT_HANDLE opened = nullptr;
+    lastStatus_ = driver_.FT_Open(index, &opened);
+    handle_ = lastStatus_ == FT_OK ? opened : nullptr;
     if (lastStatus_ != FT_OK) {
-        handle_ = nullptr;
         const std::wstring problem = driver_.lastOpenProblem();
         if (!problem.empty()) {
             ErrorChain::add(kErrorProt, L"%ls", problem.c_str());

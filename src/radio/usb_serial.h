@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -47,7 +48,9 @@ public:
     bool isUsable() const { return handle_ != nullptr && lastStatus_ == FT_OK; }
     FT_HANDLE handle() const { return handle_; }
     FT_STATUS lastStatus() const { return lastStatus_; }
-    void resetStatus() { lastStatus_ = FT_OK; }
+    // Forgets a failed enumeration so the next radio operation is not refused. The status of an
+    // open device belongs to the thread talking to it and is left alone.
+    void clearEnumerationStatus();
     uint32_t baudRate() const { return baudRate_; }
     uint32_t readTimeout() const { return readTimeout_; }
     uint32_t writeTimeout() const { return writeTimeout_; }
@@ -55,11 +58,15 @@ public:
 
 private:
     bool describesCable(int index);
+    // The background poll enumerates while another thread may use the open device: its
+    // statuses are kept only while no device is open, so a busy neighbour on the bus never
+    // makes the open port look unusable.
+    void storeEnumerationStatus(FT_STATUS status);
 
     D2xx& driver_;
     Sleeper sleep_;
-    FT_HANDLE handle_ = nullptr;
-    FT_STATUS lastStatus_ = FT_OK;
+    std::atomic<FT_HANDLE> handle_ = nullptr;
+    std::atomic<FT_STATUS> lastStatus_ = FT_OK;
     std::mutex portLock_;
     std::mutex countLock_;
     uint32_t readTimeout_ = 0;

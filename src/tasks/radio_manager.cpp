@@ -76,7 +76,7 @@ void RadioManager::pollOnce() {
     cableCount_.store(static_cast<uint8_t>(count), std::memory_order_relaxed);
     // A failed enumeration must not leave the port refusing the next radio operation.
     if (port != nullptr) {
-        port->resetStatus();
+        port->clearEnumerationStatus();
     }
     notifyWindow_->sendNotify(kMsgCableState, 0, count + (radioInfo_.isConnected() ? 1 : 0));
 }

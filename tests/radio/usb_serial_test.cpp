@@ -200,3 +200,30 @@ TEST_F(USBSerialTest, FailedWriteReturnsWhatWasWritten) {
 
 }  // namespace
 }  // namespace plugshift
+
+namespace plugshift {
+namespace {
+
+TEST_F(USBSerialTest, EnumerationLeavesTheOpenDevicesStatusAlone) {
+    d2xx.descriptions = {"NV PGM Cable"};
+    ASSERT_TRUE(port.open(0));
+    d2xx.failNext("FT_ListDevices", FT_IO_ERROR);
+    int first = -1;
+    EXPECT_EQ(port.countCables(first), 0);
+    EXPECT_TRUE(port.isUsable());  // the poll's failure must not stop a conversion
+
+    d2xx.failNext("FT_Purge", FT_IO_ERROR);
+    port.purge(3);
+    port.clearEnumerationStatus();
+    EXPECT_EQ(port.lastStatus(), FT_IO_ERROR);  // a real device failure is not wiped by the poll
+
+    ASSERT_TRUE(port.close());
+    d2xx.failNext("FT_ListDevices", FT_IO_ERROR);
+    EXPECT_EQ(port.countCables(first), 0);
+    EXPECT_EQ(port.lastStatus(), FT_IO_ERROR);
+    port.clearEnumerationStatus();
+    EXPECT_EQ(port.lastStatus(), FT_OK);
+}
+
+}  // namespace
+}  // namespace plugshift
