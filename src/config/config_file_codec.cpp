@@ -1,7 +1,7 @@
 #include "config/config_file_codec.h"
 
 #include "config/config_scrambler.h"
-#include "config/cp1252.h"
+#include "formats/ansi_text.h"
 #include "errors/wide_text.h"
 
 namespace plugshift {
@@ -9,7 +9,7 @@ namespace plugshift {
 bool encodeConfigText(std::string_view utf8Text, std::string& fileBytes) {
     std::wstring text = fromUtf8(utf8Text);
     // fromUtf8 stands U+FFFD in for bytes that are not UTF-8; refuse rather than store '?'.
-    if (text.find(L'\uFFFD') != std::wstring::npos || !wideToCp1252(text, fileBytes)) {
+    if (text.find(L'\uFFFD') != std::wstring::npos || !narrowAnsi(text, fileBytes)) {
         fileBytes.clear();
         return false;
     }
@@ -18,11 +18,7 @@ bool encodeConfigText(std::string_view utf8Text, std::string& fileBytes) {
 }
 
 bool decodeConfigBytes(std::string_view fileBytes, std::string& utf8Text) {
-    std::wstring text;
-    if (!cp1252ToWide(scrambledConfigText(fileBytes), text)) {
-        return false;
-    }
-    utf8Text = toUtf8(text);
+    utf8Text = toUtf8(widenAnsi(scrambledConfigText(fileBytes)));
     return true;
 }
 

@@ -10,7 +10,7 @@
 #include <new>
 
 #include "config/config_scrambler.h"
-#include "config/cp1252.h"
+#include "formats/ansi_text.h"
 #include "config/safe_file_writer.h"
 #include "config/xml_dom.h"
 #include "errors/error_category.h"
@@ -244,8 +244,7 @@ bool Configuration::parseHeldText() {
     if (!document_) {
         throw XmlFault{};
     }
-    std::wstring text;
-    return cp1252ToWide(xmlText_.c_str(), text) && xmldom::parse(*document_, text);
+    return xmldom::parse(*document_, widenAnsi(xmlText_.c_str()));
 }
 
 bool Configuration::load(const std::wstring& configPath, const std::wstring& setupPath) {

@@ -3,7 +3,7 @@
 
 #include "config/config_scrambler.h"
 #include "config/configuration.h"
-#include "config/cp1252.h"
+#include "formats/ansi_text.h"
 #include "config/safe_file_writer.h"
 #include "config/xml_dom.h"
 #include "errors/error_category.h"
@@ -105,7 +105,7 @@ bool Configuration::saveDocument() {
         return false;
     }
     std::string bytes;
-    if (!wideToCp1252(xmldom::serialise(*document_), bytes)) {
+    if (!narrowAnsi(xmldom::serialise(*document_), bytes)) {
         return false;
     }
     scrambleConfigBytes(bytes);

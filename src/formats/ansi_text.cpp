@@ -32,6 +32,10 @@ std::wstring widenAnsi(const uint8_t* bytes, size_t length) {
     return text;
 }
 
+std::wstring widenAnsi(std::string_view bytes) {
+    return widenAnsi(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
 bool narrowAnsi(std::wstring_view text, std::string& out) {
     out.clear();
     out.reserve(text.size());

@@ -5,7 +5,7 @@
 
 #include "config/config_scrambler.h"
 #include "config/configuration.h"
-#include "config/cp1252.h"
+#include "formats/ansi_text.h"
 #include "config/safe_file_writer.h"
 #include "errors/error_chain.h"
 #include "installation_fixture.h"
