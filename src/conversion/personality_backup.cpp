@@ -8,12 +8,14 @@
 #include <cstring>
 #include <ctime>
 #include <optional>
+#include <string_view>
 #include <system_error>
 #include <tuple>
 
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
 #include "errors/wide_text.h"
+#include "formats/cpg.h"
 #include "formats/file_bytes.h"
 #include "formats/md5.h"
 #include "tasks/radio_info.h"
@@ -117,10 +119,14 @@ std::optional<std::wstring> readBody(Reader& in, PersonalityBackup& out) {
         if (!in.le(kind, 4) || !in.le(address, 4) || !in.le(length, 4)) {
             return kShort;
         }
+        block.kind = static_cast<int32_t>(static_cast<uint32_t>(kind));
+        // A conversion keeps DYN blocks only; nothing else may be written back.
+        if (block.kind != kBlockDyn) {
+            return formatWide(L"block %d is no DYN block", static_cast<int>(i + 1));
+        }
         if (length > PersonalityBackup::kMaxBlockLength) {
             return formatWide(L"block %d is too long", static_cast<int>(i + 1));
         }
-        block.kind = static_cast<int32_t>(static_cast<uint32_t>(kind));
         block.address = static_cast<uint32_t>(address);
         if (!in.take(length, block.data)) {
             return kShort;
@@ -198,6 +204,11 @@ struct BackupName {
     int counter = 0;
 };
 
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The parts of a name fileName() made; nothing for any other file.
 std::optional<BackupName> parseName(const std::string& name) {
     const std::string extension = PersonalityBackup::kExtension;
     if (name.size() <= extension.size() ||
@@ -217,16 +228,23 @@ std::optional<BackupName> parseName(const std::string& name) {
     parsed.key = stem.substr(middle + 1, last - middle - 1);
     parsed.stamp = stem.substr(last + 1);
     // "YYYYMMDD-HHMMSS-mmm" and, after a collision, "-n".
-    constexpr size_t kStampLength = 19;
-    if (parsed.stamp.size() > kStampLength) {
-        const std::string tail = parsed.stamp.substr(kStampLength);
-        if (tail.size() < 2 || tail[0] != '-' ||
-            !std::all_of(tail.begin() + 1, tail.end(),
-                         [](char c) { return c >= '0' && c <= '9'; })) {
+    constexpr std::string_view kShape = "dddddddd-dddddd-ddd";
+    if (parsed.stamp.size() > kShape.size()) {
+        const std::string tail = parsed.stamp.substr(kShape.size());
+        if (tail.size() < 2 || tail.size() > 6 || tail[0] != '-' ||
+            !std::all_of(tail.begin() + 1, tail.end(), isDigit)) {
             return std::nullopt;
         }
         parsed.counter = std::stoi(tail.substr(1));
-        parsed.stamp.resize(kStampLength);
+        parsed.stamp.resize(kShape.size());
+    }
+    if (parsed.stamp.size() != kShape.size()) {
+        return std::nullopt;
+    }
+    for (size_t i = 0; i < kShape.size(); ++i) {
+        if (kShape[i] == 'd' ? !isDigit(parsed.stamp[i]) : parsed.stamp[i] != kShape[i]) {
+            return std::nullopt;
+        }
     }
     return parsed;
 }

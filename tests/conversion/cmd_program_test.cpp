@@ -177,13 +177,14 @@ TEST_F(CmdProgramTest, AGoneWindowIsNotSentAnything) {
 }
 
 // A first reply counting more than 200 contacts carries none; with 201 the rest are read.
-TEST_F(CmdProgramTest, RadiosReportingMoreThan200Contacts) {
+TEST_F(CmdProgramTest, ContactCountsAtTheEdges) {
     struct Case {
         int contacts;
         size_t reads;
         size_t keptFrom;  // index of the first contact kept; none when past the end
     };
-    for (const Case& c : {Case{201, 201, 1}, Case{202, 1, 202}}) {
+    // A radio without contacts reports 0: nothing is kept and nothing is reported.
+    for (const Case& c : {Case{201, 201, 1}, Case{202, 1, 202}, Case{0, 1, 0}}) {
         SCOPED_TRACE(c.contacts);
         ErrorChain::remove(0);
         SimD2xx::Options options = SimRig::defaultOptions();
@@ -200,6 +201,7 @@ TEST_F(CmdProgramTest, RadiosReportingMoreThan200Contacts) {
         EXPECT_EQ(rig.contacts(), inRestoreOrder(kept));
         EXPECT_EQ(rig.count(kOpContact, 0x31), kept.size());
         EXPECT_EQ(rig.count(kOpContact, 0x36), kept.empty() ? 0u : 1u);
+        EXPECT_THAT(ErrorChain::records(), IsEmpty());
     }
 }
 
@@ -221,23 +223,30 @@ TEST_F(CmdProgramTest, AContactWithoutAGroupIsReportedAndNotKept) {
 }
 
 // The hard reset's status word: 0x40 says the factory block is intact, 0x80 and 0x200 that the
-// new default block did not take.
+// new default block did not take. A reply without a status word reads as 0.
 TEST_F(CmdProgramTest, HardResetStatusBits) {
     struct Case {
-        uint16_t extraBits;
+        const char* name;
+        SimFault fault;
         bool restoresFactory;
         bool ok;
     };
-    for (const Case& c : {Case{0, true, true}, Case{0x40, false, true}, Case{0x80, false, false},
-                          Case{0x200, false, false}}) {
-        SCOPED_TRACE(c.extraBits);
+    const Case cases[] = {
+        {"no extra bit", {SimFaultKind::ResetStatus, 1, 0}, true, true},
+        {"factory intact", {SimFaultKind::ResetStatus, 1, 0x40}, false, true},
+        {"default blank", {SimFaultKind::ResetStatus, 1, 0x80}, false, false},
+        {"default unverified", {SimFaultKind::ResetStatus, 1, 0x200}, false, false},
+        {"no status word", {SimFaultKind::RefuseOpcode, 0x10, 1}, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         ErrorChain::remove(0);
         SimRig rig;
         // A factory block unlike its backup: the radio's own status lacks 0x40.
         rig.sim().flash().block(SimBlock::Bac)[0] ^= 0xFF;
-        rig.faults().add({SimFaultKind::ResetStatus, 1, c.extraBits});
+        rig.faults().add(c.fault);
         Conversion conversion(rig, backups);
-        EXPECT_EQ(conversion.run(), c.ok);
+        EXPECT_EQ(conversion.run(), c.ok) << toUtf8(ErrorChain::text());
 
         EXPECT_EQ(rig.count(kOpSoftpot, 0x27), c.restoresFactory ? 1u : 0u);
         EXPECT_EQ(rig.count(kOpSoftpot, 0x2E), c.ok ? 1u : 0u);
@@ -247,6 +256,23 @@ TEST_F(CmdProgramTest, HardResetStatusBits) {
             EXPECT_THAT(conversion.waits, ElementsAre(100ms, 200ms, 1000ms, 100ms));
         }
     }
+}
+
+// Each kept block goes back where it was read from, also when two are kept.
+TEST_F(CmdProgramTest, EveryKeptBlockIsRestoredAtItsOwnAddress) {
+    SimRig rig;
+    rig.seedDyn();
+    const Bytes dynBefore = rig.dynBytes(0x1000);
+    ConversionSetup setup;
+    setup.blocks = {{0, 0x820000, 0x100}, {2, 0x830000, 0x2000}, {0, 0x820800, 0x300}};
+    Conversion conversion(rig, backups, setup);
+    ASSERT_TRUE(conversion.run()) << toUtf8(ErrorChain::text());
+
+    const Bytes dynAfter = rig.dynBytes(0x1000);
+    EXPECT_TRUE(std::equal(dynAfter.begin(), dynAfter.begin() + 0x100, dynBefore.begin()));
+    EXPECT_TRUE(
+        std::equal(dynAfter.begin() + 0x800, dynAfter.begin() + 0xB00, dynBefore.begin() + 0x800));
+    EXPECT_EQ(dynAfter[0x100], 0);  // not kept: left as the block reset leaves it
 }
 
 // Nothing is erased unless the kept personality is safe on disk.
