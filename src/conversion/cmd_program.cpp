@@ -245,6 +245,10 @@ void CmdProgram::keepContacts() {
                        static_cast<uint64_t>(total));
         }
     } while (count >= 1 && count <= kMaxContacts + 1 && index < count);
+    // The owner asked to keep the contacts; erasing them unread would lose them for good.
+    if (total > kMaxContacts + 1) {
+        fail(kErrorUpdate, text::kTooManyContacts, total);
+    }
 }
 
 void CmdProgram::keepContact(int index, int count, std::span<const uint8_t> data) {

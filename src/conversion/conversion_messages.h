@@ -67,6 +67,9 @@ inline constexpr const wchar_t* kSoftReset = L"Error:failed to soft reset radio 
 // Category 9; the run goes on without that contact.
 inline constexpr const wchar_t* kContactNotKept =
     L"Error:contact index [%d] has no contact group (1 to 4) and is not kept.";
+// Category 9; the run stops before anything is erased, since the contacts could not come back.
+inline constexpr const wchar_t* kTooManyContacts =
+    L"Error:the radio reports [%d] contacts, more than can be kept across the conversion.";
 // Category 1; nothing has been erased yet.
 inline constexpr const wchar_t* kBackupNotSaved =
     L"Error:failed to save the personality backup [%ls].";

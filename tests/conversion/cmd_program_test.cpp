@@ -177,6 +177,7 @@ TEST_F(CmdProgramTest, AGoneWindowIsNotSentAnything) {
 }
 
 // A first reply counting more than 200 contacts carries none; with 201 the rest are read.
+// More than 201 cannot be kept: the run stops before anything is erased.
 TEST_F(CmdProgramTest, ContactCountsAtTheEdges) {
     struct Case {
         int contacts;
@@ -184,7 +185,7 @@ TEST_F(CmdProgramTest, ContactCountsAtTheEdges) {
         size_t keptFrom;  // index of the first contact kept; none when past the end
     };
     // A radio without contacts reports 0: nothing is kept and nothing is reported.
-    for (const Case& c : {Case{201, 201, 1}, Case{202, 1, 202}, Case{0, 1, 0}}) {
+    for (const Case& c : {Case{201, 201, 1}, Case{0, 1, 0}}) {
         SCOPED_TRACE(c.contacts);
         ErrorChain::remove(0);
         SimD2xx::Options options = SimRig::defaultOptions();
@@ -203,6 +204,24 @@ TEST_F(CmdProgramTest, ContactCountsAtTheEdges) {
         EXPECT_EQ(rig.count(kOpContact, 0x36), kept.empty() ? 0u : 1u);
         EXPECT_THAT(ErrorChain::records(), IsEmpty());
     }
+}
+
+TEST_F(CmdProgramTest, MoreContactsThanCanBeKeptStopBeforeTheErase) {
+    SimD2xx::Options options = SimRig::defaultOptions();
+    options.radio.contacts = 202;
+    SimRig rig(options);
+    const std::vector<Bytes> before = rig.contacts();
+    Conversion conversion(rig, backups);
+    EXPECT_FALSE(conversion.run());
+    EXPECT_EQ(rig.count(kOpContact, 0x30), 1u);
+    EXPECT_EQ(rig.count(kOpFlash), 0u);  // no protection, erase or program request was sent
+    EXPECT_EQ(rig.contacts(), before);
+    const auto records = ErrorChain::records();
+    ASSERT_GE(records.size(), 2u);
+    EXPECT_EQ(records[0].message,
+              L"Error:the radio reports [202] contacts, more than can be kept across the "
+              L"conversion.");
+    EXPECT_EQ(records.back().message, L"Finalize flashing data.");
 }
 
 TEST_F(CmdProgramTest, AContactWithoutAGroupIsReportedAndNotKept) {
