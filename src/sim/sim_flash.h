@@ -29,6 +29,8 @@ class SimFlash {
 public:
     static constexpr uint32_t kSectorSize = 0x1000;
     static constexpr int kFlashTypes = 3;
+    // The default block's 64 KiB in sectors.
+    static constexpr size_t kDefaultSectors = 0x10000 / kSectorSize;
 
     static const SimBlockInfo& info(SimBlock block);
     static std::optional<SimBlock> blockNamed(std::string_view name);
@@ -58,7 +60,6 @@ public:
     bool program(uint32_t flashAddress, std::span<const uint8_t> data);
     // A program since the sector's last erase left bytes unlike the ones asked for.
     bool defaultBlockVerifyFailed() const;
-    static constexpr size_t kDefaultSectors = 0x10000 / kSectorSize;
     bool sectorVerifyFailed(size_t sector) const { return verifyFailed_.at(sector); }
     void setSectorVerifyFailed(size_t sector, bool failed) { verifyFailed_.at(sector) = failed; }
 

@@ -249,7 +249,7 @@ TEST(SimD2xxTest, PacingTakesTheLineTimeForReal) {
     ASSERT_EQ(got, 230u);
     EXPECT_TRUE(test::parseReply(reply));
     EXPECT_GE(elapsed, 41ms);
-    EXPECT_LT(elapsed, 41ms + 100ms);
+    EXPECT_LT(elapsed, 240ms);  // it did not sit out the 250 ms read time-out
 }
 
 }  // namespace

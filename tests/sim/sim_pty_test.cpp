@@ -174,7 +174,6 @@ TEST(SimPtyServerTest, PacingAndLatencyTakeRealTime) {
     const auto elapsed = std::chrono::steady_clock::now() - start;
     ASSERT_TRUE(test::parseReply(reply));
     EXPECT_GE(elapsed, 57ms);
-    EXPECT_LT(elapsed, 400ms);
 }
 
 // kmv-sim itself: prints the path, serves it, saves its state on SIGUSR1 and at SIGTERM, and
