@@ -1,0 +1,29 @@
+#include "config/config_file_codec.h"
+
+#include "config/config_scrambler.h"
+#include "config/cp1252.h"
+#include "errors/wide_text.h"
+
+namespace plugshift {
+
+bool encodeConfigText(std::string_view utf8Text, std::string& fileBytes) {
+    std::wstring text = fromUtf8(utf8Text);
+    // fromUtf8 stands U+FFFD in for bytes that are not UTF-8; refuse rather than store '?'.
+    if (text.find(L'\uFFFD') != std::wstring::npos || !wideToCp1252(text, fileBytes)) {
+        fileBytes.clear();
+        return false;
+    }
+    scrambleConfigBytes(fileBytes);
+    return true;
+}
+
+bool decodeConfigBytes(std::string_view fileBytes, std::string& utf8Text) {
+    std::wstring text;
+    if (!cp1252ToWide(scrambledConfigText(fileBytes), text)) {
+        return false;
+    }
+    utf8Text = toUtf8(text);
+    return true;
+}
+
+}  // namespace plugshift

@@ -1,0 +1,115 @@
+// The setup file: second phase of the load and the operations that write setup.dat back.
+#include <new>
+
+#include "config/config_scrambler.h"
+#include "config/configuration.h"
+#include "config/cp1252.h"
+#include "config/safe_file_writer.h"
+#include "config/xml_dom.h"
+#include "errors/error_category.h"
+#include "errors/error_chain.h"
+#include "errors/wide_text.h"
+
+namespace plugshift {
+
+bool Configuration::loadSetup(const std::wstring& path) {
+    try {
+        if (!readScrambledFile(path) || !parseHeldText()) {
+            ErrorChain::add(kErrorIni, L"The setup file [%ls] is invalid.", path.c_str());
+            return false;
+        }
+        pugi::xml_node root = xmldom::documentElement(*document_);
+        std::wstring id = xmldom::text(root, "id");
+        if (id.empty()) {
+            ErrorChain::add(kErrorIni, L"The Region ID is empty.");
+            return false;
+        }
+        std::wstring name = xmldom::text(root, "name");
+        if (name.empty()) {
+            ErrorChain::add(kErrorIni, L"The Region name is empty.");
+            return false;
+        }
+        if (pugi::xml_node reg = xmldom::firstDescendant(root, "reg")) {
+            installId_ = xmldom::text(reg, "id");
+        }
+        if (pugi::xml_node pwd = xmldom::firstDescendant(root, "pwd")) {
+            dealerCode_ = xmldom::text(pwd, "cd1");
+            acceptedCode_ = xmldom::text(pwd, "cd2");
+        }
+        // The language chosen in an earlier run; optional, so its absence fails nothing.
+        if (pugi::xml_node langs = xmldom::firstDescendant(*document_, "langs")) {
+            defaultLanguage_ = langs.attribute("def") ? xmldom::text(langs, "def") : L"";
+        }
+        if (id != regionId_) {
+            ErrorChain::add(kErrorIni, L"The setup has a different region id with config.");
+            return false;
+        }
+        if (name != regionName_) {
+            ErrorChain::add(kErrorIni, L"The setup has a different region name with config.");
+            return false;
+        }
+        return true;
+    } catch (const XmlFault&) {
+    } catch (const std::bad_alloc&) {
+    }
+    ErrorChain::add(kErrorIni, L"Failed to load setup file [%ls].", path.c_str());
+    return false;
+}
+
+bool Configuration::dealerCodes(std::wstring& cd1, std::wstring& cd2) const {
+    cd1.clear();
+    cd2.clear();
+    if (dealerCode_.empty()) {
+        return false;
+    }
+    cd1 = dealerCode_;
+    cd2 = acceptedCode_;
+    return true;
+}
+
+bool Configuration::storeInstallId(const std::wstring& value) {
+    return storeAttribute("reg", "id", value);
+}
+
+bool Configuration::storeLanguage(const std::wstring& code) {
+    return storeAttribute("langs", "def", code);
+}
+
+bool Configuration::storeAcceptedCode(const std::wstring& value) {
+    if (value.empty()) {
+        return false;
+    }
+    acceptedCode_ = value;
+    return storeAttribute("pwd", "cd2", value);
+}
+
+bool Configuration::storeAttribute(const char* element, const char* attribute,
+                                   const std::wstring& value) {
+    if (value.empty() || !document_) {
+        return false;
+    }
+    pugi::xml_node target = xmldom::firstDescendant(*document_, element);
+    if (!target) {
+        pugi::xml_node root = document_->document_element();
+        if (!root) {
+            return false;
+        }
+        target = root.append_child(element);
+    }
+    xmldom::setText(target, attribute, value);
+    return saveDocument();
+}
+
+bool Configuration::saveDocument() {
+    if (documentPath_.empty() || !document_) {
+        return false;
+    }
+    std::string bytes;
+    if (!wideToCp1252(xmldom::serialise(*document_), bytes)) {
+        return false;
+    }
+    scrambleConfigBytes(bytes);
+    return writer_->replace(toUtf8(documentPath_), bytes);
+}
+
+}  // namespace plugshift
