@@ -1,0 +1,238 @@
+// kmv-sim: a simulated KMV radio on a pseudo-terminal. Prints the terminal's path on the first
+// line of standard output and serves until SIGINT or SIGTERM; SIGUSR1 saves the state at once.
+
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "sim/sim_faults.h"
+#include "sim/sim_pty_server.h"
+#include "sim/sim_radio.h"
+#include "sim/sim_state.h"
+
+namespace {
+
+using namespace plugshift;
+
+std::atomic<bool> stopRequested = false;
+std::atomic<bool> saveRequested = false;
+static_assert(std::atomic<bool>::is_always_lock_free, "flags are set from signal handlers");
+
+constexpr std::chrono::milliseconds kServeSlice{200};
+
+void onSignal(int signal) {
+    if (signal == SIGUSR1) {
+        saveRequested = true;
+    } else {
+        stopRequested = true;
+    }
+}
+
+void installHandlers() {
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGUSR1}) {
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+CLI::Validator versionText() {
+    return CLI::Validator(
+        [](std::string& text) {
+            return SimVersion::parse(text) ? std::string() : "expected a version such as R01.02.30";
+        },
+        "VERSION");
+}
+
+std::chrono::microseconds milliseconds(double ms) {
+    return std::chrono::microseconds(static_cast<int64_t>(ms * 1000.0));
+}
+
+bool saveState(const SimRadio& radio, const std::string& path) {
+    std::string error;
+    if (!SimState::save(radio, path, error)) {
+        std::cerr << "kmv-sim: " << error << "\n";
+        return false;
+    }
+    std::cerr << "kmv-sim: state saved to " << path << "\n";
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{
+        "A simulated KMV radio behind a pseudo-terminal. The terminal's path is printed "
+        "on the first line of standard output."};
+    app.set_version_flag("--version", std::string("kmv-sim ") + PLUGSHIFT_VERSION);
+
+    SimRadioConfig config;
+    std::string firmware = config.firmware.text();
+    std::string keypad = config.keypad.text();
+    std::string codeplug = config.codeplug.text();
+    app.add_option("--flash-type", config.flashType, "flash layout of the radio")
+        ->check(CLI::Range(0, SimFlash::kFlashTypes - 1))
+        ->capture_default_str();
+    app.add_option("--model", config.model, "model number (11 letters and digits)")
+        ->check(CLI::Validator(
+            [](std::string& m) {
+                return SimRadio::encodeModel(m) ? std::string() : "expected 11 letters and digits";
+            },
+            "MODEL"))
+        ->capture_default_str();
+    app.add_option("--serial", config.serial, "serial number (1 to 11 characters)")
+        ->check(CLI::Validator(
+            [](std::string& s) {
+                return !s.empty() && s.size() <= SimRadio::kSerialLength
+                           ? std::string()
+                           : "expected 1 to 11 characters";
+            },
+            "SERIAL"))
+        ->capture_default_str();
+    app.add_option("--firmware", firmware, "firmware version")
+        ->check(versionText())
+        ->capture_default_str();
+    app.add_option("--keypad", keypad, "keypad version")
+        ->check(versionText())
+        ->capture_default_str();
+    app.add_option("--codeplug", codeplug, "codeplug version (kept in the default block)")
+        ->check(versionText())
+        ->capture_default_str();
+    app.add_option("--user-id", config.userPrivateId, "user private ID")->capture_default_str();
+    app.add_option("--contacts", config.contacts, "number of contacts")
+        ->check(CLI::Range(0, SimRadio::kMaxContacts))
+        ->capture_default_str();
+    app.add_option("--baud", config.baud, "rate the radio listens at when it powers on")
+        ->check(CLI::Range(1200, 921600))
+        ->capture_default_str();
+
+    std::string cableMode = "digital";
+    SimTiming timing;
+    double latencyMs = 0;
+    double eraseMs = 0;
+    double programMs = 0;
+    double resetMs = 0;
+    app.add_option("--cable", cableMode, "cable mode")
+        ->check(CLI::IsMember({"digital", "echo", "unsupported"}))
+        ->capture_default_str();
+    app.add_flag("--pacing", timing.pacing, "send bytes at the line rate (5760 bytes/s at 57600)");
+    app.add_option("--latency", latencyMs,
+                   "milliseconds before the host sees a reply (16 = an FTDI adapter's default)")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--erase-time", eraseMs, "milliseconds per erase request")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--program-time", programMs, "milliseconds per flash program request")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--reset-time", resetMs, "milliseconds per reset")
+        ->check(CLI::NonNegativeNumber);
+
+    std::vector<std::string> faultTexts;
+    int randomFaults = 0;
+    uint64_t seed = 1;
+    bool listFaults = false;
+    app.add_option("--fault", faultTexts, "a fault to inject (repeatable; see --list-faults)")
+        ->check(CLI::Validator(
+            [](std::string& f) {
+                return SimFaults::parse(f) ? std::string() : "not a fault; see --list-faults";
+            },
+            "FAULT"));
+    app.add_option("--random-faults", randomFaults, "add this many faults drawn from the seed")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--seed", seed, "seed of every random choice")->capture_default_str();
+    app.add_flag("--list-faults", listFaults, "list the faults that can be injected and exit");
+
+    std::string statePath;
+    std::string linkPath;
+    app.add_option("--state", statePath,
+                   "load the radio from FILE when it exists; save it there at exit and on SIGUSR1");
+    app.add_option("--link", linkPath, "also make a symbolic link to the terminal at this path");
+
+    CLI11_PARSE(app, argc, argv);
+
+    if (listFaults) {
+        for (const SimFaultInfo& f : SimFaults::catalogue()) {
+            std::printf("%-16s %-16s %s\n", f.name, f.syntax, f.description);
+        }
+        return 0;
+    }
+
+    config.firmware = *SimVersion::parse(firmware);
+    config.keypad = *SimVersion::parse(keypad);
+    config.codeplug = *SimVersion::parse(codeplug);
+    timing.latency = milliseconds(latencyMs);
+    timing.eraseTime = milliseconds(eraseMs);
+    timing.programTime = milliseconds(programMs);
+    timing.resetTime = milliseconds(resetMs);
+
+    SimRadio radio(config);
+    if (!statePath.empty() && std::filesystem::exists(statePath)) {
+        std::string error;
+        if (!SimState::load(radio, statePath, error)) {
+            std::cerr << "kmv-sim: " << error << "\n";
+            return 1;
+        }
+        std::cerr << "kmv-sim: radio loaded from " << statePath << "\n";
+    }
+
+    SimFaults faults(seed);
+    for (const std::string& text : faultTexts) {
+        faults.add(*SimFaults::parse(text));
+    }
+    for (const SimFault& f : SimFaults::randomPlan(seed, randomFaults, radio.flashType())) {
+        faults.add(f);
+    }
+    for (const SimFault& f : faults.plan()) {
+        std::cerr << "kmv-sim: fault " << SimFaults::format(f) << "\n";
+    }
+
+    SimPtyServer server(radio, faults, *SimCable::modeNamed(cableMode), timing);
+    std::string error;
+    if (!server.open(error)) {
+        std::cerr << "kmv-sim: " << error << "\n";
+        return 1;
+    }
+    if (!linkPath.empty()) {
+        std::error_code ec;
+        std::filesystem::remove(linkPath, ec);
+        std::filesystem::create_symlink(server.path(), linkPath, ec);
+        if (ec) {
+            std::cerr << "kmv-sim: cannot link " << linkPath << ": " << ec.message() << "\n";
+            return 1;
+        }
+    }
+    installHandlers();
+    std::cout << server.path() << std::endl;
+    std::cerr << "kmv-sim: flash type " << radio.flashType() << ", cable "
+              << SimCable::modeName(server.cable().mode()) << ", listening at " << radio.baud()
+              << " baud; stop with Ctrl-C\n";
+
+    bool serving = true;
+    while (!stopRequested) {
+        if (serving) {
+            serving = server.serveFor(kServeSlice);
+            if (!serving) {
+                std::cerr << "kmv-sim: the cable is out; the terminal is closed\n";
+            }
+        } else {
+            std::this_thread::sleep_for(kServeSlice);
+        }
+        if (saveRequested.exchange(false) && !statePath.empty()) {
+            saveState(radio, statePath);
+        }
+    }
+    if (!linkPath.empty()) {
+        std::error_code ec;
+        std::filesystem::remove(linkPath, ec);
+    }
+    return statePath.empty() || saveState(radio, statePath) ? 0 : 1;
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "radio/d2xx.h"
+#include "sim/sim_cable.h"
+#include "sim/sim_clock.h"
+#include "sim/sim_faults.h"
+#include "sim/sim_radio.h"
+#include "sim/sim_timing.h"
+
+namespace plugshift {
+
+// The cable driver with simulated cables: each "NV PGM Cable" is wired to a simulated radio of
+// its own. Reads keep the driver's time-out rule (a read returns short once its time-out has
+// passed) on a virtual clock, so nothing really waits, unless pacing is on, which puts the line
+// on the steady clock. The rate set with FT_SetBaudRate is the rate the host's bytes are sent at.
+class SimD2xx : public D2xx {
+  public:
+    static constexpr const char* kCableDescription = "NV PGM Cable";
+    // An FTDI adapter's rate right after it is opened.
+    static constexpr uint32_t kOpenBaud = 9600;
+
+    struct Options {
+        int cables = 1;
+        SimRadioConfig radio;
+        SimCableMode mode = SimCableMode::Digital;
+        SimTiming timing;
+        std::vector<SimFault> faults;  // given to every cable's radio
+        uint64_t seed = 1;
+    };
+
+    SimD2xx();
+    explicit SimD2xx(const Options& options);
+    ~SimD2xx() override;
+
+    // Another FTDI device, not a programming cable: enumerated after the cables, never answers.
+    void addForeignDevice(const std::string& description);
+
+    int cableCount() const { return cables_; }
+    SimRadio& radio(int cable = 0);
+    SimFaults& faults(int cable = 0);
+    SimCable& cable(int cable = 0);
+    // The host's rate on the cable.
+    uint32_t hostBaud(int cable = 0) const;
+    // The line's clock: virtual unless pacing is on.
+    SimTime now() const;
+
+    FT_STATUS FT_ListDevices(void* arg1, void* arg2, uint32_t flags) override;
+    FT_STATUS FT_Open(int index, FT_HANDLE* handle) override;
+    FT_STATUS FT_Close(FT_HANDLE handle) override;
+    FT_STATUS FT_SetBaudRate(FT_HANDLE handle, uint32_t baud) override;
+    FT_STATUS FT_SetDataCharacteristics(FT_HANDLE handle, uint8_t wordLength, uint8_t stopBits,
+                                        uint8_t parity) override;
+    FT_STATUS FT_SetFlowControl(FT_HANDLE handle, uint16_t flowControl, uint8_t xon,
+                                uint8_t xoff) override;
+    FT_STATUS FT_SetTimeouts(FT_HANDLE handle, uint32_t readMs, uint32_t writeMs) override;
+    FT_STATUS FT_Purge(FT_HANDLE handle, uint32_t mask) override;
+    FT_STATUS FT_Read(FT_HANDLE handle, void* buffer, uint32_t count, uint32_t* received) override;
+    FT_STATUS FT_Write(FT_HANDLE handle, const void* buffer, uint32_t count,
+                       uint32_t* written) override;
+    uint32_t lastSystemError() const override { return 0; }
+
+  private:
+    struct Device;
+
+    // The present (not pulled) device at an enumeration index.
+    Device* present(int index) const;
+    // The open device behind a handle; nothing for a stale or foreign handle.
+    Device* device(FT_HANDLE handle) const;
+    FT_STATUS openDevice(FT_HANDLE handle, Device*& found) const;
+
+    std::vector<std::unique_ptr<Device>> devices_;
+    int cables_ = 0;
+    bool realTime_ = false;
+    std::unique_ptr<SimClock> clock_;
+    // Enumeration runs on the poll thread beside the worker's reads and writes.
+    mutable std::mutex lock_;
+};
+
+}  // namespace plugshift

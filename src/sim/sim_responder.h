@@ -1,0 +1,72 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "sim/sim_clock.h"
+#include "sim/sim_reply.h"
+#include "sim/sim_request_parser.h"
+#include "sim/sim_timing.h"
+
+namespace plugshift {
+
+class SimFaults;
+class SimRadio;
+
+// Why a request was refused; sent in the second byte of a refusal's address field.
+enum class SimRefusal : uint8_t {
+    UnknownRequest = 1,
+    BadRequest = 2,  // wrong length or value
+    BadAddress = 3,
+    WrongMode = 4,  // needs a test mode (or the FLASH test mode)
+    Protected = 5,  // the default block is locked
+    EraseFailed = 6,
+    Injected = 7,  // a planned fault
+};
+
+// A reply on its way out, with the rate the radio sends it at and its time to answer.
+struct SimOutgoing {
+    std::vector<uint8_t> wire;
+    uint32_t baud = 0;
+    std::chrono::nanoseconds deviceTime{0};
+};
+
+// The radio's firmware on the serial line: parses requests, acts on the radio and answers.
+class SimResponder {
+  public:
+    // A partial frame followed by this much silence is abandoned.
+    static constexpr std::chrono::milliseconds kInterByteTimeout{10};
+
+    SimResponder(SimRadio& radio, SimFaults& faults, const SimTiming& timing);
+
+    // Bytes as the radio's receiver decoded them, arriving at `at`; the replies in order.
+    std::vector<SimOutgoing> receive(std::span<const uint8_t> bytes, SimTime at);
+    // The answer to one request (refusals included) and the time the radio takes to give it.
+    SimReply answer(const SimRequest& request, std::chrono::nanoseconds& deviceTime);
+
+    const SimRequestParser& parser() const { return parser_; }
+
+  private:
+    SimReply dispatch(const SimRequest& request, std::chrono::nanoseconds& deviceTime);
+    SimReply memRead(const SimRequest& request);
+    SimReply memWrite(const SimRequest& request);
+    SimReply reset(const SimRequest& request, std::chrono::nanoseconds& deviceTime);
+    SimReply testMode(const SimRequest& request);
+    SimReply softpotWrite(const SimRequest& request);
+    SimReply softpotRead(const SimRequest& request);
+    SimReply radioItem(const SimRequest& request);
+    SimReply updateSerial(const SimRequest& request);
+    SimReply flash(const SimRequest& request, std::chrono::nanoseconds& deviceTime);
+    SimReply contact(const SimRequest& request);
+    SimReply query24(const SimRequest& request);
+
+    SimRadio& radio_;
+    SimFaults& faults_;
+    const SimTiming& timing_;
+    SimRequestParser parser_;
+    SimTime lastByte_{0};
+};
+
+}  // namespace plugshift

@@ -1,0 +1,254 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+
+#include "sim/sim_d2xx.h"
+#include "wire.h"
+
+// The simulated cable as the driver interface shows it: enumeration, the time-out rule, the
+// cable's modes, line faults and pacing.
+namespace plugshift {
+namespace {
+
+using namespace std::chrono_literals;
+using test::shortFrame;
+using test::WireHost;
+using Bytes = std::vector<uint8_t>;
+
+SimD2xx::Options withFaults(std::vector<SimFault> faults) {
+    SimD2xx::Options o;
+    o.faults = std::move(faults);
+    return o;
+}
+
+std::string description(SimD2xx& d2xx, int index) {
+    char buffer[FT_DESCRIPTION_SIZE] = {};
+    if (d2xx.FT_ListDevices(reinterpret_cast<void*>(static_cast<intptr_t>(index)), buffer,
+                            FT_LIST_DESCRIPTION_BY_INDEX) != FT_OK) {
+        return "<none>";
+    }
+    return buffer;
+}
+
+uint32_t deviceCount(SimD2xx& d2xx) {
+    uint32_t n = 99;
+    EXPECT_EQ(d2xx.FT_ListDevices(&n, nullptr, FT_LIST_NUMBER_ONLY), FT_OK);
+    return n;
+}
+
+const Bytes kItem0 = shortFrame(0x23, {0x00});
+
+TEST(SimD2xxTest, PresentsZeroOneOrTwoCablesBesideOtherDevices) {
+    for (int cables = 0; cables <= 2; ++cables) {
+        SimD2xx::Options o;
+        o.cables = cables;
+        SimD2xx d2xx(o);
+        d2xx.addForeignDevice("FT232R USB UART");
+        EXPECT_EQ(deviceCount(d2xx), static_cast<uint32_t>(cables + 1));
+        for (int i = 0; i < cables; ++i) {
+            EXPECT_EQ(description(d2xx, i), "NV PGM Cable");
+        }
+        EXPECT_EQ(description(d2xx, cables), "FT232R USB UART");
+        EXPECT_EQ(description(d2xx, cables + 1), "<none>");
+    }
+    SimD2xx two([] {
+        SimD2xx::Options o;
+        o.cables = 2;
+        return o;
+    }());
+    // Each cable has a radio of its own.
+    WireHost a(two, 0);
+    WireHost b(two, 1);
+    a.request(shortFrame(0x22, {8, 0, 0}));
+    EXPECT_EQ(two.radio(0).mode(), SimRadio::Mode::FlashTest);
+    EXPECT_EQ(two.radio(1).mode(), SimRadio::Mode::Normal);
+    EXPECT_TRUE(b.request(kItem0));
+}
+
+TEST(SimD2xxTest, OpenCloseAndHandles) {
+    SimD2xx d2xx;
+    FT_HANDLE h = nullptr;
+    ASSERT_EQ(d2xx.FT_Open(0, &h), FT_OK);
+    FT_HANDLE second = nullptr;
+    EXPECT_EQ(d2xx.FT_Open(0, &second), FT_DEVICE_NOT_OPENED);  // busy
+    EXPECT_EQ(d2xx.FT_Open(1, &second), FT_DEVICE_NOT_FOUND);
+    EXPECT_EQ(d2xx.hostBaud(), SimD2xx::kOpenBaud);
+    EXPECT_EQ(d2xx.FT_SetBaudRate(h, 100), FT_INVALID_BAUD_RATE);
+    EXPECT_EQ(d2xx.FT_SetBaudRate(h, 16406), FT_OK);
+    EXPECT_EQ(d2xx.hostBaud(), 16406u);
+    EXPECT_EQ(d2xx.FT_SetDataCharacteristics(h, 8, 0, 0), FT_OK);
+    EXPECT_EQ(d2xx.FT_SetDataCharacteristics(h, 9, 0, 0), FT_INVALID_PARAMETER);
+    EXPECT_EQ(d2xx.FT_SetFlowControl(h, 0, 0, 0), FT_OK);
+    EXPECT_EQ(d2xx.FT_SetFlowControl(h, 0x0800, 0, 0), FT_INVALID_PARAMETER);
+    EXPECT_EQ(d2xx.FT_Purge(h, 4), FT_OK);
+    ASSERT_EQ(d2xx.FT_Close(h), FT_OK);
+    EXPECT_EQ(d2xx.FT_Close(h), FT_INVALID_HANDLE);
+    uint32_t done = 0;
+    EXPECT_EQ(d2xx.FT_Write(h, "x", 1, &done), FT_INVALID_HANDLE);
+}
+
+TEST(SimD2xxTest, ReadsReturnShortWhenTheirTimeOutPassesWithoutRealWaiting) {
+    SimD2xx d2xx;
+    WireHost host(d2xx);
+    uint8_t buffer[64];
+    uint32_t got = 99;
+    const auto wallStart = std::chrono::steady_clock::now();
+    const SimTime start = d2xx.now();
+    ASSERT_EQ(d2xx.FT_Read(host.handle(), buffer, 1, &got), FT_OK);
+    EXPECT_EQ(got, 0u);
+    EXPECT_EQ(d2xx.now() - start, 250ms);  // the whole read time-out passed...
+    EXPECT_LT(std::chrono::steady_clock::now() - wallStart, 200ms);  // ...on the virtual clock
+
+    uint32_t written = 0;
+    ASSERT_EQ(d2xx.FT_Write(host.handle(), kItem0.data(), 4, &written), FT_OK);
+    ASSERT_EQ(d2xx.FT_Read(host.handle(), buffer, 3, &got), FT_OK);
+    EXPECT_EQ(got, 3u);  // a read that can be filled returns at once
+    EXPECT_EQ(d2xx.now() - start, 250ms);
+    ASSERT_EQ(d2xx.FT_Read(host.handle(), buffer, 64, &got), FT_OK);
+    EXPECT_EQ(got, 14u);  // the rest of the 17-byte reply, then the time-out
+    EXPECT_EQ(d2xx.now() - start, 500ms);
+}
+
+TEST(SimD2xxTest, LatencyAndDeviceTimesDelayTheReply) {
+    SimD2xx::Options o;
+    o.timing.latency = 16ms;
+    o.timing.eraseTime = 40ms;
+    SimD2xx d2xx(o);
+    WireHost host(d2xx);
+    d2xx.FT_SetTimeouts(host.handle(), 10, 300);
+    uint8_t buffer[32];
+    uint32_t got = 0;
+    uint32_t written = 0;
+    d2xx.FT_Write(host.handle(), kItem0.data(), 4, &written);
+    d2xx.FT_Read(host.handle(), buffer, 1, &got);
+    EXPECT_EQ(got, 0u);  // not within 10 ms
+    d2xx.FT_Read(host.handle(), buffer, 1, &got);
+    EXPECT_EQ(got, 1u);
+    EXPECT_EQ(d2xx.now(), 16ms);
+
+    d2xx.FT_SetTimeouts(host.handle(), 250, 300);
+    ASSERT_TRUE(host.request(shortFrame(0x22, {8, 0, 0})));
+    const SimTime before = d2xx.now();
+    const Bytes dynErase = test::longFrame(0x72, {0x06, 0x0E, 0x00, 0x00});
+    d2xx.FT_Write(host.handle(), dynErase.data(), static_cast<uint32_t>(dynErase.size()), &written);
+    d2xx.FT_Read(host.handle(), buffer, 1, &got);
+    EXPECT_EQ(d2xx.now() - before, 56ms);  // erase time, then the adapter's latency
+}
+
+TEST(SimD2xxTest, CableModes) {
+    const auto probe = Bytes{0xF1, 0x40, 0xCE};
+    struct Case {
+        SimCableMode mode;
+        bool echo;
+        bool radioAnswers;
+    };
+    for (const Case c :
+         {Case{SimCableMode::Digital, false, true}, Case{SimCableMode::Echo, true, true},
+          Case{SimCableMode::Unsupported, false, false}}) {
+        SimD2xx::Options o;
+        o.mode = c.mode;
+        SimD2xx d2xx(o);
+        WireHost host(d2xx, 0, 16406);
+        const Bytes back = host.exchange(probe);  // at the probe's rate the radio hears noise
+        if (c.mode == SimCableMode::Digital) {
+            EXPECT_TRUE(back.empty());
+        } else {
+            ASSERT_EQ(back.size(), 3u);
+            EXPECT_EQ(back == probe, c.echo);
+            if (!c.echo) {
+                for (size_t i = 0; i < 3; ++i) {
+                    EXPECT_NE(back[i], probe[i]);
+                }
+            }
+        }
+        host.setBaud(57600);
+        Bytes reply = host.exchange(kItem0);
+        if (c.echo) {
+            ASSERT_GE(reply.size(), 4u);
+            EXPECT_EQ(Bytes(reply.begin(), reply.begin() + 4), kItem0);
+            reply.erase(reply.begin(), reply.begin() + 4);
+        }
+        EXPECT_EQ(test::parseReply(reply).has_value(), c.radioAnswers);
+    }
+}
+
+TEST(SimD2xxTest, DroppedCorruptedAndDelayedReplies) {
+    SimD2xx d2xx(withFaults({{SimFaultKind::DropReply, 2, 0},
+                             {SimFaultKind::CorruptReply, 3, 0},
+                             {SimFaultKind::DelayReply, 5, 400}}));
+    WireHost host(d2xx);
+    const Bytes good = host.exchange(kItem0);
+    ASSERT_TRUE(test::parseReply(good));
+    EXPECT_TRUE(host.exchange(kItem0).empty());     // 2: dropped
+    const Bytes corrupted = host.exchange(kItem0);  // 3: one bit flipped
+    ASSERT_EQ(corrupted.size(), good.size());
+    int flipped = 0;
+    for (size_t i = 0; i < good.size(); ++i) {
+        flipped += __builtin_popcount(good[i] ^ corrupted[i]);
+    }
+    EXPECT_EQ(flipped, 1);
+    EXPECT_EQ(host.exchange(kItem0), good);  // 4
+    // 5 comes 400 ms late: after this read's 250 ms, and a purge does not catch what is still
+    // on its way, so the late reply turns up in the next exchange ahead of its own reply.
+    EXPECT_TRUE(host.exchange(kItem0).empty());
+    Bytes both = good;
+    both.insert(both.end(), good.begin(), good.end());
+    EXPECT_EQ(host.exchange(kItem0), both);
+}
+
+TEST(SimD2xxTest, RefusedAndWrongOpcodeRepliesCountTheirTimes) {
+    SimD2xx d2xx(
+        withFaults({{SimFaultKind::RefuseOpcode, 0x23, 2}, {SimFaultKind::WrongOpcode, 0x22, 0}}));
+    WireHost host(d2xx);
+    for (int i = 0; i < 2; ++i) {
+        const auto r = host.request(kItem0);
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->opcode, 0x85);
+        EXPECT_EQ(r->address, 0x23070000u);
+    }
+    EXPECT_EQ(host.request(kItem0)->opcode, 0xA3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(host.request(shortFrame(0x22, {8, 0, 0}))->opcode, 0x8D);
+    }
+    EXPECT_EQ(d2xx.radio().mode(), SimRadio::Mode::FlashTest);  // the request itself took effect
+}
+
+TEST(SimD2xxTest, PulledCableFailsTheWriteAndLeavesTheBus) {
+    SimD2xx d2xx(withFaults({{SimFaultKind::PullCable, 6, 0}}));
+    WireHost host(d2xx);
+    ASSERT_TRUE(host.request(kItem0));  // bytes 1-4
+    uint32_t written = 0;
+    EXPECT_EQ(d2xx.FT_Write(host.handle(), kItem0.data(), 4, &written), FT_IO_ERROR);
+    EXPECT_EQ(written, 2u);
+    uint8_t buffer[8];
+    uint32_t got = 0;
+    EXPECT_EQ(d2xx.FT_Read(host.handle(), buffer, 8, &got), FT_IO_ERROR);
+    EXPECT_EQ(d2xx.FT_SetBaudRate(host.handle(), 57600), FT_IO_ERROR);
+    EXPECT_EQ(deviceCount(d2xx), 0u);
+    EXPECT_EQ(d2xx.FT_Close(host.handle()), FT_OK);
+}
+
+TEST(SimD2xxTest, PacingTakesTheLineTimeForReal) {
+    SimD2xx::Options o;
+    o.timing.pacing = true;
+    SimD2xx d2xx(o);
+    WireHost host(d2xx);
+    // 9 request bytes and a 230-byte reply: 239 bytes at 5760 bytes/s, about 41.5 ms.
+    const Bytes request = test::longFrame(0x11, {220, 0x82, 0x00, 0x00});
+    Bytes reply(230);
+    uint32_t written = 0;
+    uint32_t got = 0;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(d2xx.FT_Write(host.handle(), request.data(), 9, &written), FT_OK);
+    ASSERT_EQ(d2xx.FT_Read(host.handle(), reply.data(), 230, &got), FT_OK);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    ASSERT_EQ(got, 230u);
+    EXPECT_TRUE(test::parseReply(reply));
+    EXPECT_GE(elapsed, 41ms);
+    EXPECT_LT(elapsed, 41ms + 100ms);
+}
+
+}  // namespace
+}  // namespace plugshift

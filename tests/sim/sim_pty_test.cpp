@@ -1,0 +1,278 @@
+#include <asm/termbits.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "sim/sim_faults.h"
+#include "sim/sim_pty_server.h"
+#include "sim/sim_radio.h"
+#include "wire.h"
+
+extern char** environ;
+
+// The radio behind a pseudo-terminal, reached the way a serial port is: open the path, set the
+// rate with termios, write, poll and read.
+namespace plugshift {
+namespace {
+
+using namespace std::chrono_literals;
+using test::longFrame;
+using test::shortFrame;
+using Bytes = std::vector<uint8_t>;
+
+const Bytes kItem0 = shortFrame(0x23, {0x00});
+
+class PtyHost {
+  public:
+    explicit PtyHost(const std::string& path, uint32_t baud = 57600)
+        : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY)) {
+        setBaud(baud);
+    }
+    ~PtyHost() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    bool isOpen() const { return fd_ >= 0; }
+
+    void setBaud(uint32_t baud) {
+        termios2 t{};
+        ::ioctl(fd_, TCGETS2, &t);
+        t.c_cflag &= ~static_cast<tcflag_t>(CBAUD);
+        t.c_cflag |= BOTHER;
+        t.c_ispeed = t.c_ospeed = baud;
+        ::ioctl(fd_, TCSETS2, &t);
+    }
+
+    // Purge, write, then read until a whole reply is in or the time is up.
+    Bytes exchange(const Bytes& frame, std::chrono::milliseconds limit = 300ms) {
+        ::ioctl(fd_, TCFLSH, TCIFLUSH);
+        if (::write(fd_, frame.data(), frame.size()) != static_cast<ssize_t>(frame.size())) {
+            return {};
+        }
+        return readFor(limit);
+    }
+    Bytes readFor(std::chrono::milliseconds limit) {
+        Bytes got;
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (!test::parseReply(got)) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                end - std::chrono::steady_clock::now());
+            pollfd p{fd_, POLLIN, 0};
+            if (left <= 0ms || ::poll(&p, 1, static_cast<int>(left.count())) <= 0 ||
+                (p.revents & POLLIN) == 0) {
+                break;
+            }
+            uint8_t buffer[512];
+            const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+            if (n <= 0) {
+                break;
+            }
+            got.insert(got.end(), buffer, buffer + n);
+        }
+        return got;
+    }
+    short pollEvents() {
+        pollfd p{fd_, POLLIN, 0};
+        ::poll(&p, 1, 500);
+        return p.revents;
+    }
+
+  private:
+    int fd_;
+};
+
+// Serves on a thread until the test ends.
+class PtyServing {
+  public:
+    PtyServing(SimRadio& radio, SimFaults& faults, const SimTiming& timing = {})
+        : server(radio, faults, SimCableMode::Digital, timing) {
+        std::string error;
+        opened = server.open(error);
+        thread = std::thread([this] {
+            while (!stop && server.serveFor(20ms)) {
+            }
+            ended = true;
+        });
+    }
+    ~PtyServing() {
+        stop = true;
+        thread.join();
+    }
+
+    SimPtyServer server;
+    bool opened = false;
+    std::atomic<bool> stop = false;
+    std::atomic<bool> ended = false;
+    std::thread thread;
+};
+
+TEST(SimPtyServerTest, TheHostsRateDecidesWhetherTheRadioUnderstands) {
+    SimRadio radio;
+    SimFaults faults;
+    PtyServing serving(radio, faults);
+    ASSERT_TRUE(serving.opened);
+    PtyHost host(serving.server.path(), 16406);
+    ASSERT_TRUE(host.isOpen());
+    EXPECT_EQ(serving.server.hostBaud(), 16406u);  // seen from the master side
+    EXPECT_TRUE(host.exchange(kItem0, 200ms).empty());
+    host.setBaud(57600);
+    const auto reply = test::parseReply(host.exchange(kItem0));
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->data, Bytes({0, 0, 'R', 'Q', 'X', 7, 7, 0, 'H', 'J', 'N', 'W', 'A'}));
+}
+
+TEST(SimPtyServerTest, BaudSwitchIsFollowedOnBothEnds) {
+    SimRadio radio;
+    SimFaults faults;
+    PtyServing serving(radio, faults);
+    PtyHost host(serving.server.path());
+    ASSERT_TRUE(test::parseReply(host.exchange(shortFrame(0x22, {8, 0, 0}))));
+    // to 38400 = 0x9600, answered at 57600
+    EXPECT_TRUE(test::parseReply(host.exchange(longFrame(0x38, {0x2A, 0, 0, 0, 0, 0, 0x96, 0}))));
+    EXPECT_TRUE(host.exchange(kItem0, 200ms).empty());
+    host.setBaud(38400);
+    EXPECT_TRUE(test::parseReply(host.exchange(kItem0)));
+}
+
+TEST(SimPtyServerTest, PulledCableClosesTheTerminal) {
+    SimRadio radio;
+    SimFaults faults;
+    faults.add({SimFaultKind::PullCable, 6, 0});
+    PtyServing serving(radio, faults);
+    PtyHost host(serving.server.path());
+    ASSERT_TRUE(test::parseReply(host.exchange(kItem0)));
+    EXPECT_TRUE(host.exchange(kItem0, 200ms).empty());
+    EXPECT_NE(host.pollEvents() & POLLHUP, 0);
+    for (int i = 0; i < 50 && !serving.ended; ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_TRUE(serving.ended);
+}
+
+TEST(SimPtyServerTest, PacingAndLatencyTakeRealTime) {
+    SimRadio radio;
+    SimFaults faults;
+    SimTiming timing;
+    timing.pacing = true;
+    timing.latency = 16ms;
+    PtyServing serving(radio, faults, timing);
+    PtyHost host(serving.server.path());
+    const auto start = std::chrono::steady_clock::now();
+    // 9 + 230 bytes of line time (41.5 ms) and the latency
+    const auto reply = host.exchange(longFrame(0x11, {220, 0x82, 0x00, 0x00}), 1000ms);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    ASSERT_TRUE(test::parseReply(reply));
+    EXPECT_GE(elapsed, 57ms);
+    EXPECT_LT(elapsed, 400ms);
+}
+
+// kmv-sim itself: prints the path, serves it, saves its state on SIGUSR1 and at SIGTERM, and
+// starts from the saved state next time.
+class KmvSimProcess {
+  public:
+    explicit KmvSimProcess(std::vector<std::string> args) {
+        int out[2];
+        if (::pipe(out) != 0) {
+            return;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        args.insert(args.begin(), KMV_SIM_PATH);
+        std::vector<char*> argv;
+        for (auto& a : args) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, KMV_SIM_PATH, &actions, nullptr, argv.data(), environ) != 0) {
+            pid_ = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        char c = 0;
+        pollfd p{out[0], POLLIN, 0};
+        while (::poll(&p, 1, 5000) > 0 && ::read(out[0], &c, 1) == 1 && c != '\n') {
+            path_ += c;
+        }
+        ::close(out[0]);
+    }
+    ~KmvSimProcess() {
+        if (pid_ > 0) {
+            stop();
+        }
+    }
+    const std::string& path() const { return path_; }
+    void signal(int number) { ::kill(pid_, number); }
+    // SIGTERM and the exit status.
+    int stop() {
+        ::kill(pid_, SIGTERM);
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    std::string path_;
+};
+
+TEST(KmvSimTest, ServesItsPrintedPathAndKeepsItsStateAcrossRuns) {
+    const auto dir = std::filesystem::path(::testing::TempDir()) / "kmv-sim-test";
+    std::filesystem::create_directories(dir);
+    const std::string state = (dir / "radio.txt").string();
+    const std::string link = (dir / "radio").string();
+    std::filesystem::remove(state);
+    const Bytes serial{'9', '8', '7', 'A', 'B', '6', '5', 'C', '4', '3'};
+    {
+        KmvSimProcess sim({"--state", state, "--link", link, "--serial", "111AA11A11"});
+        ASSERT_EQ(sim.path().rfind("/dev/pts/", 0), 0u) << sim.path();
+        EXPECT_EQ(std::filesystem::read_symlink(link), sim.path());
+        PtyHost host(link);
+        const auto first = test::parseReply(host.exchange(shortFrame(0x23, {1})));
+        ASSERT_TRUE(first);
+        EXPECT_EQ(first->data, Bytes({1, 0, '1', '1', '1', 'A', 'A', '1', '1', 'A', '1', '1'}));
+        ASSERT_TRUE(test::parseReply(host.exchange(shortFrame(0x22, {1, 0, 0}))));
+        Bytes update{0x01, 0x01};
+        update.insert(update.end(), serial.begin(), serial.end());
+        ASSERT_TRUE(test::parseReply(host.exchange(shortFrame(0x18, update))));
+        sim.signal(SIGUSR1);
+        bool saved = false;
+        for (int i = 0; i < 100 && !saved; ++i) {
+            std::this_thread::sleep_for(20ms);
+            saved = std::filesystem::exists(state);
+        }
+        EXPECT_TRUE(saved);
+        EXPECT_EQ(sim.stop(), 0);
+        EXPECT_FALSE(std::filesystem::exists(link));
+    }
+    std::ifstream saved(state);
+    const std::string text((std::istreambuf_iterator<char>(saved)), {});
+    EXPECT_THAT(text, ::testing::HasSubstr("serial 987AB65C43"));
+
+    KmvSimProcess again({"--state", state});
+    PtyHost host(again.path());
+    const auto reply = test::parseReply(host.exchange(shortFrame(0x23, {1})));
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(Bytes(reply->data.begin() + 2, reply->data.end()), serial);
+    EXPECT_EQ(again.stop(), 0);
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace plugshift
