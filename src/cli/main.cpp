@@ -4,6 +4,7 @@
 
 #include "cli/cables_command.h"
 #include "cli/ftf_command.h"
+#include "cli/info_command.h"
 
 // Each subcommand lives in its own file pair and is added here.
 int main(int argc, char** argv) {
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
     int exitCode = 0;
     plugshift::addCablesCommand(app, exitCode);
     plugshift::addFtfCommand(app, exitCode);
+    plugshift::addInfoCommand(app, exitCode);
     CLI11_PARSE(app, argc, argv);
     return exitCode;
 }

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <filesystem>
+#include <iosfwd>
+#include <string>
+
+namespace CLI {
+class App;
+}
+
+namespace plugshift {
+
+class Configuration;
+class D2xx;
+
+// `info`: reads the identity of the radio on the one programming cable and prints what the main
+// window shows: radio type, region code, model, serial number, the three versions and the user
+// private ID. The exit codes are in kInfoExitCodes.
+void addInfoCommand(CLI::App& app, int& exitCode);
+
+inline constexpr int kInfoOk = 0;
+inline constexpr int kInfoNoCable = 1;
+inline constexpr int kInfoSeveralCables = 2;
+inline constexpr int kInfoNotConnected = 3;
+inline constexpr int kInfoCableWrongMode = 4;
+inline constexpr int kInfoCableUnsupported = 5;
+inline constexpr int kInfoModelNotSupported = 6;
+inline constexpr int kInfoNoConfiguration = 7;
+
+extern const char* const kInfoExitCodes;
+
+struct InfoOutput {
+    std::ostream& out;  // the identity
+    std::ostream& err;  // what went wrong, and why
+    bool json = false;
+};
+
+// The installation's configuration (config.xml below installDir/data, setup.dat below
+// dataDir/data) into the process-wide Configuration; false with the reason in the ErrorChain.
+bool loadInstallation(const std::filesystem::path& installDir,
+                      const std::filesystem::path& dataDir);
+
+// The command over a cable driver; configuration is null when it could not be loaded, and
+// configurationProblem then says why. Returns the exit code.
+int showRadioInfo(D2xx& driver, const Configuration* configuration,
+                  const std::wstring& configurationProblem, InfoOutput output);
+
+}  // namespace plugshift
