@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstdint>
+
+namespace plugshift {
+
+// A block of the radio to keep across a conversion, as the configuration's range rules give it.
+// Only DYN blocks are read and written back; specs of other kinds are carried along untouched.
+struct BlockSpec {
+    int32_t kind = 0;  // a BlockKind; negative: no block
+    uint32_t address = 0;
+    uint32_t length = 0;
+    bool operator==(const BlockSpec&) const = default;
+};
+
+}  // namespace plugshift
