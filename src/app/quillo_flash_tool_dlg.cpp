@@ -37,7 +37,7 @@ namespace {
 
 // Layout in dialog units, below the menu bar.
 constexpr int kMargin = 7;
-constexpr int kGroupWidth = 200;
+constexpr int kGroupWidth = 230;
 constexpr int kGroupTitle = 14;  // from the group's top to its first row
 constexpr int kRowPitch = 15;
 constexpr int kRowHeight = 12;
@@ -173,6 +173,8 @@ void CQuilloFlashToolDlg::buildControls() {
     picture_->setObjectName(controlName(kIdPicture));
     picture_->setGeometry(pictureArea);
     picture_->setAlignment(Qt::AlignCenter);
+    // Framed, so the place of the picture shows while no radio has been read.
+    picture_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
 
     const int groupLeft = pictureArea.right() + 1 + margin;
     const int groupHeight = u.y(kGroupTitle + RadioDisplay::FieldCount * kRowPitch);
@@ -212,7 +214,8 @@ void CQuilloFlashToolDlg::buildControls() {
     const int checkTop = buttonsTop + u.y(kButtonHeight + kRowGap);
     restore_ = new QCheckBox(this);
     restore_->setObjectName(controlName(kIdRestore));
-    restore_->setGeometry(groupLeft, checkTop, groupRight - groupLeft, u.y(kCheckBoxHeight));
+    // From the left margin: its text is the longest line of the window.
+    restore_->setGeometry(margin, checkTop, groupRight - margin, u.y(kCheckBoxHeight));
 
     serialGroupTop_ = checkTop + u.y(kCheckBoxHeight + kRowGap);
     serialGroup_ = new QGroupBox(this);
@@ -457,6 +460,13 @@ void CQuilloFlashToolDlg::closeEvent(QCloseEvent* event) {
     event->ignore();
     if (operation_ == Operation::Idle) {
         done(QDialog::Rejected);
+    }
+}
+
+void CQuilloFlashToolDlg::setVisible(bool visible) {
+    QDialog::setVisible(visible);
+    if (visible) {
+        values_[RadioDisplay::RadioType]->deselect();
     }
 }
 

@@ -103,6 +103,9 @@ protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // A dialog that comes up selects the whole text of the field with the focus; the radio type
+    // field holds the focus without a selection.
+    void setVisible(bool visible) override;
     void changeEvent(QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
