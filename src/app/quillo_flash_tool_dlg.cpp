@@ -136,8 +136,11 @@ void CQuilloFlashToolDlg::buildMenu() {
     addCommand(help, kCmdHelpContents, str::kMenuHelpContents, str::kPromptHelpContents);
     addCommand(help, kCmdAbout, str::kMenuAbout, str::kPromptAbout);
 
+    // Opening a menu, and closing it, leave the general prompt; a highlighted item shows its own.
     for (QMenu* menu : {file, settingMenu_, help}) {
         connect(menu, &QMenu::aboutToShow, this,
+                [this] { statusBar_->setPrompt(StringTable::text(str::kPromptHelp)); });
+        connect(menu, &QMenu::aboutToHide, this,
                 [this] { statusBar_->setPrompt(StringTable::text(str::kPromptHelp)); });
     }
 }

@@ -27,7 +27,7 @@ bool CTaskDialog::run(Task& task, Command* command, QWidget* parent) {
 }
 
 CTaskDialog::CTaskDialog(Task& task, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint),  // a thin border, no caption
       waiter_(task),
       window_(QtMessageTarget::create(this)) {
     setObjectName(QStringLiteral("taskDialog"));
