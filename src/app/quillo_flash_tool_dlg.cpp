@@ -100,9 +100,14 @@ CQuilloFlashToolDlg::CQuilloFlashToolDlg(RadioManager& manager, Task& task,
 
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
     connect(help, &QShortcut::activated, this, &CQuilloFlashToolDlg::openHelp);
+    // Every move over the window brings the general prompt back; moves over the menus do not,
+    // there the highlighted item has its own.
     setMouseTracking(true);
     for (QWidget* child : findChildren<QWidget*>()) {
-        child->installEventFilter(this);
+        if (qobject_cast<QMenu*>(child) == nullptr && qobject_cast<QMenuBar*>(child) == nullptr) {
+            child->setMouseTracking(true);
+            child->installEventFilter(this);
+        }
     }
 }
 

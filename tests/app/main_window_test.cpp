@@ -196,6 +196,13 @@ private slots:
         }
         emit window.findChild<QMenu*>(QStringLiteral("helpMenu"))->aboutToShow();
         QCOMPARE(window.statusBar()->prompt(), StringTable::text(str::kPromptHelp));
+
+        // A mouse move over the window brings the general prompt back.
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.commandAction(Dlg::kCmdAbout)->hover();
+        QTest::mouseMove(control<QLineEdit>(window, Dlg::kValueIds[RadioDisplay::Model]));
+        QTRY_COMPARE(window.statusBar()->prompt(), StringTable::text(str::kPromptHelp));
     }
 
     void enablingRulesFollowTheCable_data() {
