@@ -37,10 +37,6 @@ constexpr int kMaxContacts = 200;
 constexpr size_t kContactDataOffset = 4;
 constexpr size_t kContactCountByte = 3;
 
-uint64_t chunksOf(uint64_t length, uint64_t chunk) {
-    return (length + chunk - 1) / chunk;
-}
-
 int64_t nowMs() {
     return std::chrono::duration_cast<milliseconds>(
                std::chrono::system_clock::now().time_since_epoch())

@@ -27,12 +27,8 @@ void realSleep(std::chrono::milliseconds duration) {
 
 // The last position stays on screen this long before the bar goes back to 0.
 constexpr std::chrono::milliseconds kFinalProgressWait{100};
-// The master reset's reply buffer, zero-filled like the request frame room it mirrors.
+// The master reset's reply lands in a zero-filled buffer as large as a contact frame.
 constexpr size_t kMasterResetReplySize = sbep::kContactFrameCapacity;
-
-uint64_t chunksOf(uint64_t length, uint64_t chunk) {
-    return (length + chunk - 1) / chunk;
-}
 
 }  // namespace
 

@@ -78,6 +78,11 @@ protected:
     void fail(int category, const wchar_t* format, ...);
     void wait(std::chrono::milliseconds duration);
 
+    // How many pieces of at most `chunk` bytes carry `length` bytes.
+    static uint64_t chunksOf(uint64_t length, uint64_t chunk) {
+        return (length + chunk - 1) / chunk;
+    }
+
     // trunc(weight x scale) for an enabled step, 0 otherwise.
     int32_t share(int step) const;
     // Reports unit `done` of `total` inside a step.

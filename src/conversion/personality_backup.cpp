@@ -351,8 +351,11 @@ bool PersonalityBackup::save(const std::filesystem::path& folder,
         }
         return notWritten(path.wstring(), reason);
     }
+    // What cannot be read back whole is no backup, even if the disk took it.
     std::vector<uint8_t> back;
-    if (readWholeFile(path.wstring(), back, kMaxFileSize) != FileReadResult::kOk || back != bytes) {
+    PersonalityBackup check;
+    if (readWholeFile(path.wstring(), back, kMaxFileSize) != FileReadResult::kOk || back != bytes ||
+        !decode(back, path.wstring(), check)) {
         return notWritten(path.wstring(), L"it does not read back as written");
     }
     written = path;

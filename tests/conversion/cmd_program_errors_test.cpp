@@ -33,6 +33,10 @@ struct ErrorCase {
     std::optional<RequestTarget> dropRepliesTo;
 };
 
+void PrintTo(const ErrorCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 SimFault refuse(uint8_t opcode) {
     return {SimFaultKind::RefuseOpcode, opcode, 2};
 }
