@@ -73,8 +73,11 @@ std::string ProgressBar::line() const {
         text += " [" + std::string(static_cast<size_t>(filled), '#') +
                 std::string(static_cast<size_t>(kBarWidth - filled), '.') + "]";
     }
-    text += "  " + toUtf8(step_) + "  " + formatDuration(duration_cast<seconds>(elapsed)) +
-            " elapsed, " + remaining + " left";
+    if (!step_.empty()) {
+        text += "  " + toUtf8(step_);
+    }
+    text += "  " + formatDuration(duration_cast<seconds>(elapsed)) + " elapsed, " + remaining +
+            " left";
     return text;
 }
 
