@@ -58,6 +58,27 @@ std::chrono::microseconds milliseconds(double ms) {
     return std::chrono::microseconds(static_cast<int64_t>(ms * 1000.0));
 }
 
+std::string hex(std::span<const uint8_t> bytes) {
+    std::string out;
+    char buffer[4];
+    for (uint8_t b : bytes) {
+        std::snprintf(buffer, sizeof buffer, out.empty() ? "%02X" : " %02X", b);
+        out += buffer;
+    }
+    return out;
+}
+
+// One line per request: what came in and what the radio made of it.
+void trace(const SimRequest& request, const SimReply& reply, std::optional<SimRefusal> refusal) {
+    std::cerr << "kmv-sim: " << hex(std::span(&request.opcode, 1)) << " [" << hex(request.body)
+              << "] -> ";
+    if (refusal) {
+        std::cerr << "refused: " << SimResponder::refusalName(*refusal) << "\n";
+        return;
+    }
+    std::cerr << hex(std::span(&reply.opcode, 1)) << " [" << hex(reply.data) << "]\n";
+}
+
 bool saveState(const SimRadio& radio, const std::string& path) {
     std::string error;
     if (!SimState::save(radio, path, error)) {
@@ -156,6 +177,8 @@ int main(int argc, char** argv) {
     app.add_option("--state", statePath,
                    "load the radio from FILE when it exists; save it there at exit and on SIGUSR1");
     app.add_option("--link", linkPath, "also make a symbolic link to the terminal at this path");
+    bool tracing = false;
+    app.add_flag("--trace", tracing, "print every request and the radio's answer on stderr");
 
     CLI11_PARSE(app, argc, argv);
 
@@ -196,6 +219,9 @@ int main(int argc, char** argv) {
     }
 
     SimPtyServer server(radio, faults, *SimCable::modeNamed(cableMode), timing);
+    if (tracing) {
+        server.cable().responder().setObserver(trace);
+    }
     std::string error;
     if (!server.open(error)) {
         std::cerr << "kmv-sim: " << error << "\n";

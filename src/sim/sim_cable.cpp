@@ -86,6 +86,7 @@ void SimCable::answer(std::span<const uint8_t> carried, uint32_t hostBaud, SimTi
         const SimTime spacing = timing_.pacing ? byteTime(out.baud) : SimTime{0};
         const SimTime begin = std::max(arrived, radioFree_) + out.deviceTime + fate.delay;
         radioFree_ = begin + spacing * static_cast<int64_t>(out.wire.size());
+        radioBytes_ += out.wire.size();
         if (fate.drop) {
             continue;
         }

@@ -30,7 +30,7 @@ struct SimTimedByte {
 // through the radio's receiver at the radio's rate, the replies come back at the rate the radio
 // sent them and are read at the host's; bytes at mismatched rates arrive as garbage both ways.
 class SimCable {
-  public:
+public:
     SimCable(SimRadio& radio, SimFaults& faults, SimCableMode mode = SimCableMode::Digital,
              const SimTiming& timing = {});
 
@@ -55,10 +55,13 @@ class SimCable {
     void discardArrived(SimTime now);
 
     bool pulled() const { return pulled_; }
+    // Bytes each end has put on the line (the radio's lost replies included), for setting a
+    // run's time against its wire time.
     uint64_t hostBytes() const { return hostBytes_; }
+    uint64_t radioBytes() const { return radioBytes_; }
     SimResponder& responder() { return responder_; }
 
-  private:
+private:
     void queue(std::span<const uint8_t> bytes, SimTime first, SimTime spacing);
     void answer(std::span<const uint8_t> carried, uint32_t hostBaud, SimTime arrived);
 
@@ -71,6 +74,7 @@ class SimCable {
     SimTime lineFree_{0};   // host-to-radio direction busy until then
     SimTime radioFree_{0};  // the radio is answering until then
     uint64_t hostBytes_ = 0;
+    uint64_t radioBytes_ = 0;
     std::atomic<bool> pulled_ = false;
 };
 

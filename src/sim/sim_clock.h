@@ -10,28 +10,28 @@ using SimTime = std::chrono::nanoseconds;
 // Where the simulated line takes its time from: a virtual clock that jumps to whatever moment
 // is waited for (deterministic and instant, for tests), or the steady clock (pacing, a pty).
 class SimClock {
-  public:
+public:
     virtual ~SimClock() = default;
     virtual SimTime now() const = 0;
     virtual void sleepUntil(SimTime when) = 0;
 };
 
 class SimVirtualClock : public SimClock {
-  public:
+public:
     SimTime now() const override { return now_; }
     void sleepUntil(SimTime when) override;
 
-  private:
+private:
     SimTime now_{0};
 };
 
 class SimRealClock : public SimClock {
-  public:
+public:
     SimRealClock();
     SimTime now() const override;
     void sleepUntil(SimTime when) override;
 
-  private:
+private:
     std::chrono::steady_clock::time_point start_;
 };
 

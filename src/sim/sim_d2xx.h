@@ -19,7 +19,7 @@ namespace plugshift {
 // passed) on a virtual clock, so nothing really waits, unless pacing is on, which puts the line
 // on the steady clock. The rate set with FT_SetBaudRate is the rate the host's bytes are sent at.
 class SimD2xx : public D2xx {
-  public:
+public:
     static constexpr const char* kCableDescription = "NV PGM Cable";
     // An FTDI adapter's rate right after it is opened.
     static constexpr uint32_t kOpenBaud = 9600;
@@ -64,7 +64,7 @@ class SimD2xx : public D2xx {
                        uint32_t* written) override;
     uint32_t lastSystemError() const override { return 0; }
 
-  private:
+private:
     struct Device;
 
     // The present (not pulled) device at an enumeration index.

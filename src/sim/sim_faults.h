@@ -44,7 +44,7 @@ struct SimFaultInfo {
 // (which byte a corruption flips, the garbage of an unsupported cable, a random plan) come from
 // one generator seeded at construction, so a run repeats exactly.
 class SimFaults {
-  public:
+public:
     struct ReplyFate {
         bool drop = false;
         std::optional<size_t> corruptByte;  // index into the reply's wire bytes
@@ -82,7 +82,7 @@ class SimFaults {
     // A byte that is not `sent`: what an unsupported cable answers.
     uint8_t garbage(uint8_t sent);
 
-  private:
+private:
     bool strikes(size_t index);
 
     std::vector<SimFault> plan_;

@@ -26,9 +26,11 @@ struct SimBlockInfo {
 // one request erases whole. Each request names its window, so the two never alias even where
 // their address ranges overlap (flash type 0).
 class SimFlash {
-  public:
+public:
     static constexpr uint32_t kSectorSize = 0x1000;
     static constexpr int kFlashTypes = 3;
+    // The default block's 64 KiB in sectors.
+    static constexpr size_t kDefaultSectors = 0x10000 / kSectorSize;
 
     static const SimBlockInfo& info(SimBlock block);
     static std::optional<SimBlock> blockNamed(std::string_view name);
@@ -58,11 +60,10 @@ class SimFlash {
     bool program(uint32_t flashAddress, std::span<const uint8_t> data);
     // A program since the sector's last erase left bytes unlike the ones asked for.
     bool defaultBlockVerifyFailed() const;
-    static constexpr size_t kDefaultSectors = 0x10000 / kSectorSize;
     bool sectorVerifyFailed(size_t sector) const { return verifyFailed_.at(sector); }
     void setSectorVerifyFailed(size_t sector, bool failed) { verifyFailed_.at(sector) = failed; }
 
-  private:
+private:
     int flashType_;
     std::array<std::vector<uint8_t>, kSimBlockCount> blocks_;
     std::array<bool, kDefaultSectors> verifyFailed_{};

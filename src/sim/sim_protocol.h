@@ -31,8 +31,9 @@ inline constexpr uint8_t kOpContact = 0x9B;
 // query) it takes any opcode, and these values are this radio's choice.
 inline constexpr uint8_t kReplyMemRead = 0x80;   // address field, then data
 inline constexpr uint8_t kReplyMemWrite = 0x84;  // address field only
-// A refused request: the address field carries (request opcode, SimRefusal, 0, 0) and no data
-// follows, so every success test that counts data bytes or checks an opcode fails on it.
+// A refused request: the address field echoes the request's address (0 when it has none) and no
+// data follows, so every success test that counts data bytes or checks an opcode fails on it,
+// while the host's messages still show the address it asked for.
 inline constexpr uint8_t kReplyRefused = 0x85;
 inline constexpr uint8_t kReplySoftpotRead = 0x8A;
 inline constexpr uint8_t kReplyAccepted = 0x8C;

@@ -18,7 +18,7 @@ class SimRadio;
 // listen at is garbage to it, and a baud switch must be followed on both ends. Time is real:
 // pacing, latency, device times and delays all take as long as they say.
 class SimPtyServer {
-  public:
+public:
     SimPtyServer(SimRadio& radio, SimFaults& faults, SimCableMode mode, const SimTiming& timing);
     ~SimPtyServer();
     SimPtyServer(const SimPtyServer&) = delete;
@@ -35,7 +35,7 @@ class SimPtyServer {
 
     SimCable& cable() { return cable_; }
 
-  private:
+private:
     void deliverDue();
     void closeTerminal();
 

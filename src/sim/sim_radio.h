@@ -38,7 +38,7 @@ struct SimRadioConfig {
 // them; the user private ID is part of the dynamic block, which a conversion erases unless the
 // host keeps and restores it.
 class SimRadio {
-  public:
+public:
     static constexpr size_t kModelOffset = 0;
     static constexpr size_t kModelLength = 11;
     static constexpr size_t kCodeplugVersionOffset = kModelOffset + kModelLength;
@@ -113,7 +113,7 @@ class SimRadio {
     // staged. Returns the number of contacts the radio then holds.
     int commitContacts();
 
-  private:
+private:
     SimFlash flash_;
     Mode mode_ = Mode::Normal;
     uint16_t protection_;

@@ -16,7 +16,7 @@ struct SimRequest {
 // before a start byte are line noise and skipped; a frame with a wrong checksum or an
 // impossible length is dropped without an answer, as the radio has no way to say who sent it.
 class SimRequestParser {
-  public:
+public:
     // Longest long-frame length the radio buffers: a full flash program (4096 data bytes, the
     // sub-request, three address bytes and the checksum).
     static constexpr int kMaxLength = 4096 + 5;
@@ -28,7 +28,7 @@ class SimRequestParser {
     bool inFrame() const { return state_ != State::Start; }
     int droppedFrames() const { return dropped_; }
 
-  private:
+private:
     enum class State { Start, LongOpcode, LengthHigh, LengthLow, ShortOpcode, Body };
 
     void drop();

@@ -22,11 +22,13 @@ uint32_t bigEndian(std::span<const uint8_t> bytes) {
     return value;
 }
 
-SimReply refuse(const SimRequest& request, SimRefusal why) {
-    SimReply reply;
-    reply.opcode = kReplyRefused;
-    reply.address = (uint32_t{request.opcode} << 24) | (uint32_t{static_cast<uint8_t>(why)} << 16);
-    return reply;
+// The 24-bit address a memory or flash request names, or 0.
+uint32_t requestAddress(const SimRequest& request) {
+    const auto& body = request.body;
+    const bool addressed =
+        request.opcode == kOpMemRead || request.opcode == kOpMemWrite ||
+        (request.opcode == kOpFlash && !body.empty() && body[0] != kFlashProtection);
+    return addressed && body.size() >= 4 ? bigEndian(std::span(body).subspan(1, 3)) : 0;
 }
 
 SimReply accept(uint8_t opcode, std::vector<uint8_t> data) {
@@ -44,6 +46,34 @@ void append(std::vector<uint8_t>& to, std::span<const uint8_t> bytes) {
 
 SimResponder::SimResponder(SimRadio& radio, SimFaults& faults, const SimTiming& timing)
     : radio_(radio), faults_(faults), timing_(timing) {}
+
+const char* SimResponder::refusalName(SimRefusal why) {
+    switch (why) {
+        case SimRefusal::UnknownRequest:
+            return "unknown request";
+        case SimRefusal::BadRequest:
+            return "bad length or value";
+        case SimRefusal::BadAddress:
+            return "bad address";
+        case SimRefusal::WrongMode:
+            return "wrong mode";
+        case SimRefusal::Protected:
+            return "default block locked";
+        case SimRefusal::EraseFailed:
+            return "erase failed";
+        case SimRefusal::Injected:
+            return "injected fault";
+    }
+    return "?";
+}
+
+SimReply SimResponder::refuse(const SimRequest& request, SimRefusal why) {
+    lastRefusal_ = why;
+    SimReply reply;
+    reply.opcode = kReplyRefused;
+    reply.address = requestAddress(request);
+    return reply;
+}
 
 std::vector<SimOutgoing> SimResponder::receive(std::span<const uint8_t> bytes, SimTime at) {
     if (parser_.inFrame() && at - lastByte_ > kInterByteTimeout) {
@@ -66,12 +96,16 @@ std::vector<SimOutgoing> SimResponder::receive(std::span<const uint8_t> bytes, S
 
 SimReply SimResponder::answer(const SimRequest& request, std::chrono::nanoseconds& deviceTime) {
     deviceTime = std::chrono::nanoseconds{0};
+    lastRefusal_.reset();
     SimReply reply = faults_.refuses(request.opcode) ? refuse(request, SimRefusal::Injected)
                                                      : dispatch(request, deviceTime);
     if (const auto wrong = faults_.wrongOpcode(request.opcode, reply.opcode)) {
         reply.opcode = *wrong;
     }
     reply.longFrame = request.longFrame;
+    if (observer_) {
+        observer_(request, reply, lastRefusal_);
+    }
     return reply;
 }
 

@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -15,7 +17,7 @@ namespace plugshift {
 class SimFaults;
 class SimRadio;
 
-// Why a request was refused; sent in the second byte of a refusal's address field.
+// Why the radio refused a request (it does not say on the wire; traces and tests ask).
 enum class SimRefusal : uint8_t {
     UnknownRequest = 1,
     BadRequest = 2,  // wrong length or value
@@ -35,9 +37,15 @@ struct SimOutgoing {
 
 // The radio's firmware on the serial line: parses requests, acts on the radio and answers.
 class SimResponder {
-  public:
+public:
     // A partial frame followed by this much silence is abandoned.
     static constexpr std::chrono::milliseconds kInterByteTimeout{10};
+
+    // Sees each request with its answer, and why it was refused if it was.
+    using Observer =
+        std::function<void(const SimRequest&, const SimReply&, std::optional<SimRefusal>)>;
+
+    static const char* refusalName(SimRefusal why);
 
     SimResponder(SimRadio& radio, SimFaults& faults, const SimTiming& timing);
 
@@ -47,8 +55,12 @@ class SimResponder {
     SimReply answer(const SimRequest& request, std::chrono::nanoseconds& deviceTime);
 
     const SimRequestParser& parser() const { return parser_; }
+    // Why the last request was refused; nothing when it was answered.
+    std::optional<SimRefusal> lastRefusal() const { return lastRefusal_; }
+    void setObserver(Observer observer) { observer_ = std::move(observer); }
 
-  private:
+private:
+    SimReply refuse(const SimRequest& request, SimRefusal why);
     SimReply dispatch(const SimRequest& request, std::chrono::nanoseconds& deviceTime);
     SimReply memRead(const SimRequest& request);
     SimReply memWrite(const SimRequest& request);
@@ -67,6 +79,8 @@ class SimResponder {
     const SimTiming& timing_;
     SimRequestParser parser_;
     SimTime lastByte_{0};
+    std::optional<SimRefusal> lastRefusal_;
+    Observer observer_;
 };
 
 }  // namespace plugshift

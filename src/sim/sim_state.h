@@ -20,7 +20,7 @@ class SimRadio;
 //   0000: 1b 11 18 07 07 00 ...  |...|
 //   end
 class SimState {
-  public:
+public:
     static std::string text(const SimRadio& radio);
     // Replaces the radio's flash and settings; on a fault the radio is left as it was and
     // `error` says which line.

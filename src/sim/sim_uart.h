@@ -12,7 +12,7 @@ namespace plugshift {
 // still do; further apart they turn into other bytes, and a frame whose stop bit reads low is
 // delivered as NUL, as a raw Linux tty delivers a framing error.
 class SimUart {
-  public:
+public:
     static std::vector<uint8_t> carry(std::span<const uint8_t> bytes, uint32_t senderBaud,
                                       uint32_t receiverBaud);
 };

@@ -118,33 +118,31 @@ bool RadioInfo::readIdentity() {
     if (!infoValid_) {
         return false;
     }
-    if (!readItem(sbep::kItemModel, model_, false)) {
+    if (!readItem(sbep::kItemModel, model_, Width::kFixed)) {
         infoValid_ = false;
         return false;
     }
     regionCode_ = kModelReadRegion;
-    infoValid_ = readItem(sbep::kItemFirmwareVersion, firmwareVersion_, false) &&
-                 readItem(sbep::kItemKeypadVersion, keypadVersion_, false) &&
-                 readItem(sbep::kItemCodeplugVersion, codeplugVersion_, false) &&
-                 readItem(sbep::kItemSerialNumber, serialNumber_, true, &serialLength_) &&
-                 readUserPrivateId();
+    infoValid_ =
+        readItem(sbep::kItemFirmwareVersion, firmwareVersion_, Width::kFixed) &&
+        readItem(sbep::kItemKeypadVersion, keypadVersion_, Width::kFixed) &&
+        readItem(sbep::kItemCodeplugVersion, codeplugVersion_, Width::kFixed) &&
+        readItem(sbep::kItemSerialNumber, serialNumber_, Width::kVariable, &serialLength_) &&
+        readUserPrivateId();
     return infoValid_;
 }
 
-// A fixed-width field takes exactly its width of the value, as the radio's items are defined;
-// bytes beyond it are the radio's own and are not looked at. A variable field takes the whole
-// value. Either way a value that would leave the field short or overrun it is refused, so
-// nothing is copied from beyond what the radio sent or past the field.
-bool RadioInfo::fits(int result, size_t fieldSize, bool variable, int what) {
-    const std::wstring source =
-        what < 0 ? std::wstring(L"the softpot read") : formatWide(L"radio item %d", what);
+// A fixed field takes exactly its width, as the radio's items are defined; bytes beyond it are
+// the radio's own and are not looked at. Either way a value that would leave the field short or
+// overrun it is refused, so nothing is copied from beyond what the radio sent or past the field.
+bool RadioInfo::fits(int result, size_t fieldSize, Width width, const std::wstring& source) {
     if (result < kReplyHeadSize) {
         ErrorChain::add(kErrorSbep, L"Error:the reply to %ls has %d data bytes, no value.",
                         source.c_str(), result);
         return false;
     }
     const auto value = static_cast<size_t>(result - kReplyHeadSize);
-    if (variable ? value > fieldSize : value < fieldSize) {
+    if (width == Width::kVariable ? value > fieldSize : value < fieldSize) {
         ErrorChain::add(kErrorSbep,
                         L"Error:the value of %ls has %d bytes; its field holds %d bytes.",
                         source.c_str(), static_cast<int>(value), static_cast<int>(fieldSize));
@@ -153,14 +151,20 @@ bool RadioInfo::fits(int result, size_t fieldSize, bool variable, int what) {
     return true;
 }
 
-bool RadioInfo::readItem(uint8_t item, std::span<uint8_t> field, bool variable, int* length) {
+bool RadioInfo::readItem(uint8_t item, std::span<uint8_t> field, Width width, int* length) {
     std::array<uint8_t, sbep::kMaxReplyData> reply{};
     uint8_t lastOpc = 0;
     const int result = sbep_->readRadioItem(item, lastOpc, reply);
-    if (result < 0 || !fits(result, field.size(), variable, item)) {
+    if (result < 0) {
+        // The item read itself records nothing; without this the chain would not say what failed.
+        ErrorChain::add(kErrorSbep, L"Error:failed to read radio item %d.", static_cast<int>(item));
         return false;
     }
-    const size_t size = variable ? static_cast<size_t>(result - kReplyHeadSize) : field.size();
+    if (!fits(result, field.size(), width, formatWide(L"radio item %d", item))) {
+        return false;
+    }
+    const size_t size =
+        width == Width::kVariable ? static_cast<size_t>(result - kReplyHeadSize) : field.size();
     store(field, std::span(reply).subspan(kReplyHeadSize, size));
     if (length != nullptr) {
         *length = static_cast<int>(size);
@@ -172,7 +176,8 @@ bool RadioInfo::readUserPrivateId() {
     std::array<uint8_t, sbep::kMaxReplyData> reply{};
     uint8_t lastOpc = 0;
     const int result = sbep_->softpotRead(lastOpc, reply);
-    if (result <= 0 || !fits(result, userPrivateId_.size(), true, -1)) {
+    if (result <= 0 ||
+        !fits(result, userPrivateId_.size(), Width::kVariable, L"the softpot read")) {
         return false;
     }
     store(userPrivateId_,

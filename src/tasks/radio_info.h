@@ -98,11 +98,14 @@ public:
     Flash* flash() { return flash_.get(); }
 
 private:
+    // A fixed field takes exactly its width of a value, a variable one the whole value.
+    enum class Width { kFixed, kVariable };
+
     // One identity item into its field; false ends the identity read.
-    bool readItem(uint8_t item, std::span<uint8_t> field, bool variable, int* length = nullptr);
+    bool readItem(uint8_t item, std::span<uint8_t> field, Width width, int* length = nullptr);
     bool readUserPrivateId();
-    // The value of a reply of result data bytes, checked against its field.
-    static bool fits(int result, size_t fieldSize, bool variable, int what);
+    // Whether the value of a reply of result data bytes suits its field; records why not.
+    static bool fits(int result, size_t fieldSize, Width width, const std::wstring& source);
     void clearConnection();
 
     uint8_t regionCode_ = kNoRegion;

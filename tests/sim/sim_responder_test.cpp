@@ -27,8 +27,13 @@ Bytes join(Bytes a, const Bytes& b) {
     return a;
 }
 
+// A reply and, when the radio refused the request, why.
+struct Answered : WireReply {
+    std::optional<SimRefusal> refusal;
+};
+
 class SimResponderTest : public ::testing::Test {
-  protected:
+protected:
     explicit SimResponderTest(SimRadioConfig config = {})
         : d2xx([&] {
               SimD2xx::Options o;
@@ -36,33 +41,39 @@ class SimResponderTest : public ::testing::Test {
               return o;
           }()) {}
 
-    std::optional<WireReply> send(const Bytes& frame) { return host.request(frame); }
-    std::optional<WireReply> item(uint8_t i) { return send(shortFrame(0x23, {i})); }
-    std::optional<WireReply> testMode(uint8_t type) { return send(shortFrame(0x22, {type, 0, 0})); }
-    std::optional<WireReply> protection(uint16_t mode) {
+    std::optional<Answered> send(const Bytes& frame) {
+        const std::optional<WireReply> reply = host.request(frame);
+        if (!reply) {
+            return std::nullopt;
+        }
+        return Answered{*reply, d2xx.cable().responder().lastRefusal()};
+    }
+    std::optional<Answered> item(uint8_t i) { return send(shortFrame(0x23, {i})); }
+    std::optional<Answered> testMode(uint8_t type) { return send(shortFrame(0x22, {type, 0, 0})); }
+    std::optional<Answered> protection(uint16_t mode) {
         return send(shortFrame(
             0x72, {0x08, 0x00, static_cast<uint8_t>(mode >> 8), static_cast<uint8_t>(mode)}));
     }
-    std::optional<WireReply> erase(uint8_t type, uint32_t a) {
+    std::optional<Answered> erase(uint8_t type, uint32_t a) {
         return send(longFrame(0x72, join({type}, address3(a))));
     }
-    std::optional<WireReply> program(uint32_t a, const Bytes& data) {
+    std::optional<Answered> program(uint32_t a, const Bytes& data) {
         return send(longFrame(0x72, join(join({0x01}, address3(a)), data)));
     }
-    std::optional<WireReply> memRead(uint32_t a, uint8_t n) {
+    std::optional<Answered> memRead(uint32_t a, uint8_t n) {
         return send(longFrame(0x11, join({n}, address3(a))));
     }
-    std::optional<WireReply> memWrite(uint32_t a, const Bytes& data) {
+    std::optional<Answered> memWrite(uint32_t a, const Bytes& data) {
         return send(longFrame(0x17, join(join({0x01}, address3(a)), data)));
     }
-    std::optional<WireReply> reset(uint8_t type) { return send(longFrame(0x10, {type})); }
-    std::optional<WireReply> softpot(uint8_t type, uint8_t sub = 0, const Bytes& data = {}) {
+    std::optional<Answered> reset(uint8_t type) { return send(longFrame(0x10, {type})); }
+    std::optional<Answered> softpot(uint8_t type, uint8_t sub = 0, const Bytes& data = {}) {
         return send(longFrame(0x38, join({type, 0, 0, sub}, data)));
     }
-    std::optional<WireReply> updateSerial(const Bytes& digits) {
+    std::optional<Answered> updateSerial(const Bytes& digits) {
         return send(shortFrame(0x18, join({0x01, 0x01}, digits)));
     }
-    std::optional<WireReply> contact(uint8_t sub, const Bytes& data) {
+    std::optional<Answered> contact(uint8_t sub, const Bytes& data) {
         const Bytes body = join({sub}, data);
         return send(body.size() + 1 < 15 ? shortFrame(0x9B, body) : longFrame(0x9B, body));
     }
@@ -88,10 +99,8 @@ class SimResponderTest : public ::testing::Test {
     test::WireHost host{d2xx};
 };
 
-MATCHER_P2(Refused, opcode, why, "") {
-    return arg && arg->opcode == 0x85 && arg->data.empty() &&
-           arg->address == ((static_cast<uint32_t>(opcode) << 24) |
-                            (uint32_t{static_cast<uint8_t>(why)} << 16));
+MATCHER_P(Refused, why, "") {
+    return arg && arg->opcode == 0x85 && arg->address && arg->data.empty() && arg->refusal == why;
 }
 
 MATCHER_P2(Answer, opcode, data, "") {
@@ -109,7 +118,7 @@ TEST_F(SimResponderTest, IdentityItemsAndUserPrivateId) {
     // 1234567 = 0x12D687, big-endian in the first 8 of 12 bytes
     EXPECT_THAT(send(longFrame(0x20, {0x31, 0x00, 0x00})),
                 Answer(0x8A, Bytes({0x31, 0, 0, 0, 0, 0, 0, 0x12, 0xD6, 0x87, 0, 0, 0, 0})));
-    EXPECT_THAT(item(2), Refused(0x23, SimRefusal::UnknownRequest));
+    EXPECT_THAT(item(2), Refused(SimRefusal::UnknownRequest));
 }
 
 TEST_F(SimResponderTest, TestModeReplyCarriesTheFlashType) {
@@ -121,29 +130,29 @@ TEST_F(SimResponderTest, TestModeReplyCarriesTheFlashType) {
         EXPECT_THAT(testMode(1), Answer(0x8C, Bytes({1, t})));
         EXPECT_EQ(d2xx.radio().mode(), SimRadio::Mode::SbepTest);
     }
-    EXPECT_THAT(testMode(5), Refused(0x22, SimRefusal::BadRequest));
+    EXPECT_THAT(testMode(5), Refused(SimRefusal::BadRequest));
 }
 
 TEST_F(SimResponderTest, FlashRequestsNeedTheFlashTestModeAndAnUnlockedBlock) {
     const uint32_t sector = 0x84000;  // flash type 1
-    EXPECT_THAT(erase(0x04, sector), Refused(0x72, SimRefusal::WrongMode));
+    EXPECT_THAT(erase(0x04, sector), Refused(SimRefusal::WrongMode));
     ASSERT_TRUE(testMode(1));
-    EXPECT_THAT(erase(0x04, sector), Refused(0x72, SimRefusal::WrongMode));
+    EXPECT_THAT(erase(0x04, sector), Refused(SimRefusal::WrongMode));
     ASSERT_TRUE(testMode(8));
-    EXPECT_THAT(erase(0x04, sector), Refused(0x72, SimRefusal::Protected));
-    EXPECT_THAT(program(sector, {0}), Refused(0x72, SimRefusal::Protected));
+    EXPECT_THAT(erase(0x04, sector), Refused(SimRefusal::Protected));
+    EXPECT_THAT(program(sector, {0}), Refused(SimRefusal::Protected));
     // The dynamic block needs no unlocking.
     EXPECT_THAT(erase(0x06, 0xE0000), Answer(0x95, Bytes({0x06})));
-    EXPECT_THAT(erase(0x06, 0x70000), Refused(0x72, SimRefusal::BadAddress));
+    EXPECT_THAT(erase(0x06, 0x70000), Refused(SimRefusal::BadAddress));
     // Only the two modes of flash type 1 are known.
-    EXPECT_THAT(protection(0x1040), Refused(0x72, SimRefusal::BadRequest));
+    EXPECT_THAT(protection(0x1040), Refused(SimRefusal::BadRequest));
     EXPECT_THAT(protection(0x3000), Answer(0x95, Bytes({0x08})));
     EXPECT_THAT(erase(0x04, sector), Answer(0x95, Bytes({0x04})));
-    EXPECT_THAT(erase(0x04, sector + 0x10), Refused(0x72, SimRefusal::BadAddress));
+    EXPECT_THAT(erase(0x04, sector + 0x10), Refused(SimRefusal::BadAddress));
     EXPECT_THAT(program(sector, {0x12, 0x34}), Answer(0x95, Bytes({0x01})));
-    EXPECT_THAT(program(sector + 0xFFFF, {1, 2}), Refused(0x72, SimRefusal::BadAddress));
+    EXPECT_THAT(program(sector + 0xFFFF, {1, 2}), Refused(SimRefusal::BadAddress));
     EXPECT_THAT(protection(0x840), Answer(0x95, Bytes({0x08})));
-    EXPECT_THAT(erase(0x04, sector), Refused(0x72, SimRefusal::Protected));
+    EXPECT_THAT(erase(0x04, sector), Refused(SimRefusal::Protected));
     EXPECT_THAT(d2xx.radio().flash().block(SimBlock::Def).first(2), ElementsAre(0x12, 0x34));
 }
 
@@ -179,17 +188,17 @@ TEST_F(SimResponderTest, HardResetStatusWordReportsTheBlocks) {
 
     // A reset leaves the test mode and locks the block again.
     EXPECT_EQ(d2xx.radio().mode(), SimRadio::Mode::Normal);
-    EXPECT_THAT(memWrite(0x820000, {1}), Refused(0x17, SimRefusal::WrongMode));
+    EXPECT_THAT(memWrite(0x820000, {1}), Refused(SimRefusal::WrongMode));
     ASSERT_TRUE(testMode(8));
-    EXPECT_THAT(erase(0x04, 0x84000), Refused(0x72, SimRefusal::Protected));
+    EXPECT_THAT(erase(0x04, 0x84000), Refused(SimRefusal::Protected));
     EXPECT_THAT(reset(0), Answer(0x8C, Bytes({0x02, 0x00})));
-    EXPECT_THAT(reset(2), Refused(0x10, SimRefusal::BadRequest));
+    EXPECT_THAT(reset(2), Refused(SimRefusal::BadRequest));
 }
 
 TEST_F(SimResponderTest, SerialUpdateBackupAndRestoreOfTheFactoryBlock) {
     const Bytes oldSerial{'7', '5', '2', 'T', 'R', 'X', '4', 'F', '2', '1'};
     const Bytes newSerial{'1', '2', '3', 'A', 'B', '4', '5', 'C', '6', '7', 'Z'};
-    EXPECT_THAT(updateSerial(newSerial), Refused(0x18, SimRefusal::WrongMode));
+    EXPECT_THAT(updateSerial(newSerial), Refused(SimRefusal::WrongMode));
     ASSERT_TRUE(testMode(1));
     EXPECT_THAT(updateSerial(newSerial), Answer(0x8C, Bytes({0x01})));
     EXPECT_THAT(item(1), Answer(0xA3, join({1, 0}, newSerial)));
@@ -203,23 +212,23 @@ TEST_F(SimResponderTest, SerialUpdateBackupAndRestoreOfTheFactoryBlock) {
     EXPECT_THAT(item(1), Answer(0xA3, join({1, 0}, newSerial)));
     // Twelve digits do not fit the field (and no longer fit a short frame).
     EXPECT_THAT(send(longFrame(0x18, join({1, 1}, Bytes(12, '9')))),
-                Refused(0x18, SimRefusal::BadRequest));
+                Refused(SimRefusal::BadRequest));
 }
 
 TEST_F(SimResponderTest, ResetAllBlocksBlanksThePersonality) {
-    EXPECT_THAT(softpot(0x2E), Refused(0x38, SimRefusal::WrongMode));
+    EXPECT_THAT(softpot(0x2E), Refused(SimRefusal::WrongMode));
     ASSERT_TRUE(testMode(1));
     EXPECT_THAT(softpot(0x2E), Answer(0x8C, Bytes({0x2E})));
     EXPECT_THAT(d2xx.radio().flash().block(SimBlock::Dyn), Each(0));
     EXPECT_EQ(d2xx.radio().contactCount(), 0);
     EXPECT_THAT(send(longFrame(0x20, {0x31, 0x00, 0x00})),
                 Answer(0x8A, join({0x31, 0}, Bytes(12, 0))));
-    EXPECT_THAT(softpot(0x2B), Refused(0x38, SimRefusal::UnknownRequest));
-    EXPECT_THAT(softpot(0x2E, 0, {1}), Refused(0x38, SimRefusal::BadRequest));
+    EXPECT_THAT(softpot(0x2B), Refused(SimRefusal::UnknownRequest));
+    EXPECT_THAT(softpot(0x2E, 0, {1}), Refused(SimRefusal::BadRequest));
 }
 
 TEST_F(SimResponderTest, ContactsAreReadStagedAndCommittedByMasterReset) {
-    EXPECT_THAT(contact(0x30, {0, 0, 0}), Refused(0x9B, SimRefusal::WrongMode));
+    EXPECT_THAT(contact(0x30, {0, 0, 0}), Refused(SimRefusal::WrongMode));
     ASSERT_TRUE(testMode(8));
     const auto first = contact(0x30, {0, 0, 0});
     ASSERT_TRUE(first);
@@ -244,18 +253,21 @@ TEST_F(SimResponderTest, ContactsAreReadStagedAndCommittedByMasterReset) {
     EXPECT_EQ(d2xx.radio().contact(1), mine);
 
     mine[7] = 5;  // no such group
-    EXPECT_THAT(contact(0x31, join({0, 1, 1}, mine)), Refused(0x9B, SimRefusal::BadRequest));
+    EXPECT_THAT(contact(0x31, join({0, 1, 1}, mine)), Refused(SimRefusal::BadRequest));
     EXPECT_THAT(contact(0x31, {0, 2, 1, 1, 2, 3, 4, 5, 6, 7, 1}),
-                Refused(0x9B, SimRefusal::BadRequest));  // number beyond the total
-    EXPECT_THAT(contact(0x33, {}), Refused(0x9B, SimRefusal::UnknownRequest));
+                Refused(SimRefusal::BadRequest));  // number beyond the total
+    EXPECT_THAT(contact(0x33, {}), Refused(SimRefusal::UnknownRequest));
 }
 
 TEST_F(SimResponderTest, MemoryRequests) {
     EXPECT_THAT(memRead(0x820000, 4), Answer(0x80, Bytes({0, 0, 0, 0})));  // works in normal mode
     EXPECT_EQ(memRead(0x820010, 2)->address, 0x820010u);
-    EXPECT_THAT(memRead(0x820000, 221), Refused(0x11, SimRefusal::BadRequest));
+    EXPECT_THAT(memRead(0x820000, 221), Refused(SimRefusal::BadRequest));
     EXPECT_EQ(memRead(0x820000, 220)->data.size(), 220u);
-    EXPECT_THAT(memRead(0x820FFF, 2), Refused(0x11, SimRefusal::BadAddress));
+    EXPECT_THAT(memRead(0x820FFF, 2), Refused(SimRefusal::BadAddress));
+    // A refusal echoes the address asked for, so the host's messages name it.
+    EXPECT_EQ(memRead(0x820FFF, 2)->address, 0x820FFFu);
+    EXPECT_EQ(item(2)->address, 0u);
 
     ASSERT_TRUE(testMode(1));
     const auto ack = memWrite(0x820010, {9, 8, 7});
@@ -264,14 +276,14 @@ TEST_F(SimResponderTest, MemoryRequests) {
     EXPECT_EQ(ack->address, 0x820010u);
     EXPECT_TRUE(ack->data.empty());
     EXPECT_THAT(memRead(0x820010, 3), Answer(0x80, Bytes({9, 8, 7})));
-    EXPECT_THAT(memWrite(0x841000, {1}), Refused(0x17, SimRefusal::BadAddress));
-    EXPECT_THAT(memWrite(0x820000, Bytes(221, 0)), Refused(0x17, SimRefusal::BadRequest));
+    EXPECT_THAT(memWrite(0x841000, {1}), Refused(SimRefusal::BadAddress));
+    EXPECT_THAT(memWrite(0x820000, Bytes(221, 0)), Refused(SimRefusal::BadRequest));
 }
 
 TEST_F(SimResponderTest, QueryUnknownRequestsAndBadChecksums) {
     EXPECT_THAT(send(shortFrame(0x24, {0x02, 0x00})), Answer(0xA4, Bytes({0x02, 0x00, 1})));
     // The cable probe, should it reach the radio at its own rate, is no request of the radio's.
-    EXPECT_THAT(send({0xF1, 0x40, 0xCE}), Refused(0x40, SimRefusal::UnknownRequest));
+    EXPECT_THAT(send({0xF1, 0x40, 0xCE}), Refused(SimRefusal::UnknownRequest));
     Bytes bad = shortFrame(0x23, {0});
     bad.back() ^= 1;
     EXPECT_TRUE(host.exchange(bad).empty());
@@ -285,8 +297,8 @@ TEST_F(SimResponderTest, BaudSwitchIsAnsweredAtTheOldRateThenTheRadioListensAtTh
     EXPECT_FALSE(item(0));  // 57600 is garbage to the radio now
     host.setBaud(19200);
     EXPECT_TRUE(item(0));
-    EXPECT_THAT(softpot(0x2A, 1, {0x00, 0x00, 0x00, 0x64}), Refused(0x38, SimRefusal::BadRequest));
-    EXPECT_THAT(softpot(0x2A, 1, {0x00, 0xE1, 0x00}), Refused(0x38, SimRefusal::BadRequest));
+    EXPECT_THAT(softpot(0x2A, 1, {0x00, 0x00, 0x00, 0x64}), Refused(SimRefusal::BadRequest));
+    EXPECT_THAT(softpot(0x2A, 1, {0x00, 0xE1, 0x00}), Refused(SimRefusal::BadRequest));
 }
 
 }  // namespace

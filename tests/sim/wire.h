@@ -30,7 +30,7 @@ namespace plugshift::test {
 // The host's end of a simulated cable, driven by raw driver calls: open, 8N1 at a rate, a read
 // time-out; each exchange purges, writes one frame and reads what arrives within the time-out.
 class WireHost {
-  public:
+public:
     static constexpr uint32_t kReadTimeoutMs = 250;
 
     explicit WireHost(SimD2xx& d2xx, int index = 0, uint32_t baud = 57600);
@@ -43,7 +43,7 @@ class WireHost {
     void setBaud(uint32_t baud);
     FT_HANDLE handle() const { return handle_; }
 
-  private:
+private:
     SimD2xx& d2xx_;
     FT_HANDLE handle_ = nullptr;
 };

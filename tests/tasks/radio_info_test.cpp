@@ -241,6 +241,8 @@ TEST_F(RadioInfoTest, AFailedFirmwareReadKeepsTheEarlierValuesOfEverythingAfterT
     Identity kept = kFirst;
     kept.model = kSecond.model;
     expectFields(kept);
+    ASSERT_FALSE(ErrorChain::records().empty());
+    EXPECT_EQ(ErrorChain::records().back().message, L"Error:failed to read radio item 3.");
 }
 
 TEST_F(RadioInfoTest, RepliesThatDoNotFitTheirFieldsAreRefusedAndChangeNothing) {
@@ -306,12 +308,20 @@ TEST_F(RadioInfoTest, ValuesAtTheEdgesOfTheirFields) {
     readFirstIdentity();
     // A model longer than its field: the field's width is taken, the rest is the radio's.
     radio.data[0] = ScriptedRadio::itemData(0, bytesOf("RQX770HJNWE9"));
-    radio.data[1] = ScriptedRadio::itemData(1, {});
-    // A shorter user private id leaves no bytes of the earlier one behind.
-    radio.data[kSoftpot] = ScriptedRadio::itemData(0x31, {0, 0, 0, 0, 0, 0, 0, 9});
-
+    // Variable values that fill their fields exactly.
+    radio.data[1] = ScriptedRadio::itemData(1, kSecond.serial);
+    radio.data[kSoftpot] = ScriptedRadio::itemData(0x31, Bytes(12, 0x5A));
     ASSERT_TRUE(info.readIdentity());
     EXPECT_EQ(bytes(info.model()), bytesOf("RQX770HJNWE"));
+    EXPECT_EQ(bytes(info.serialValue()), kSecond.serial);
+    EXPECT_EQ(info.serialLength(), 11);
+    EXPECT_EQ(bytes(info.userPrivateId()), Bytes(12, 0x5A));
+
+    // No serial number at all, and a shorter user private id that leaves no byte of the
+    // earlier one behind.
+    radio.data[1] = ScriptedRadio::itemData(1, {});
+    radio.data[kSoftpot] = ScriptedRadio::itemData(0x31, {0, 0, 0, 0, 0, 0, 0, 9});
+    ASSERT_TRUE(info.readIdentity());
     EXPECT_EQ(info.serialLength(), 0);
     EXPECT_EQ(RadioInfo::serialText(info.serialValue()), L"");
     EXPECT_EQ(bytes(info.userPrivateId()), (Bytes{0, 0, 0, 0, 0, 0, 0, 9, 0, 0, 0, 0}));

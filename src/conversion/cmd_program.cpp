@@ -1,0 +1,404 @@
+#include "conversion/cmd_program.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "conversion/conversion_messages.h"
+#include "conversion/flash_layout.h"
+#include "conversion/personality_backup.h"
+#include "errors/error_category.h"
+#include "errors/error_chain.h"
+#include "formats/cpg.h"
+#include "formats/ftf_image.h"
+#include "radio/sbep.h"
+#include "radio/sbep_protocol.h"
+#include "tasks/radio_info.h"
+
+namespace plugshift {
+
+namespace text = conversion_text;
+using std::chrono::milliseconds;
+
+namespace {
+
+// The radio needs these pauses around programming and resets before it takes the next request.
+constexpr milliseconds kBeforeProgramming{100};
+constexpr milliseconds kBeforeHardReset{200};
+constexpr milliseconds kAfterHardReset{1000};
+constexpr milliseconds kAfterBlockReset{100};
+
+// Bits of the hard reset's status word.
+constexpr uint16_t kStatusFactoryIntact = 0x40;
+constexpr uint16_t kStatusDefaultDamaged = 0x280;
+
+// A first contact reply counting more than this keeps nothing from index 0; past one more the
+// reading stops there.
+constexpr int kMaxContacts = 200;
+constexpr size_t kContactDataOffset = 4;
+constexpr size_t kContactCountByte = 3;
+
+int64_t nowMs() {
+    return std::chrono::duration_cast<milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+bool CmdProgram::setAddressFile(const wchar_t* path) {
+    if (path == nullptr) {
+        return false;
+    }
+    addressPath_ = path;
+    return true;
+}
+
+bool CmdProgram::setCodeplugFile(const wchar_t* path) {
+    if (path == nullptr) {
+        return false;
+    }
+    codeplugPath_ = path;
+    return true;
+}
+
+void CmdProgram::enableDefaultBlockUpdate() {
+    flags_ |= kUpdateDefaultBlock;
+    steps_.insert(kStepUpdateDefaultBlock);
+}
+
+void CmdProgram::enableKeepSteps() {
+    steps_.insert(kStepKeepUserInfo);
+    steps_.insert(kStepRestoreUserInfo);
+}
+
+bool CmdProgram::setBlocks(const BlockSpec* blocks, uint8_t count) {
+    if (blocks == nullptr) {
+        return false;
+    }
+    blocks_.assign(blocks, blocks + count);
+    return true;
+}
+
+bool CmdProgram::run() {
+    beginRun(text::kStepUpdate);
+    lastBackupPath_.clear();
+    statusWord_ = 0;
+    kept_.clear();
+
+    enterFlashTestMode();
+    raiseBaudRate();
+    loadAddressMap();
+    checkBlocks();
+    keepUserInfo();
+    finishStep(kStepKeepUserInfo);
+    keepContacts();
+    finishStep(kStepKeepContacts);
+    if (!ok) {
+        kept_.clear();
+    }
+    saveBackup();
+
+    enterUpdateProtection();
+    loadCodeplug();
+    eraseDefaultBlock();
+    programDefaultBlock();
+    eraseDynamicBlock();
+    finishStep(kStepUpdateDefaultBlock);
+    finalize();
+    hardReset();
+
+    if (updating() || keepPersonality) {
+        enterSbepTestMode();
+    }
+    resetBlocks();
+    if (ok && keepPersonality) {
+        setStepText(text::kStepRestoreUserInfo);
+        restoreBlocks(kept_);
+    }
+    finishStep(kStepRestoreUserInfo);
+    if (ok && keepPersonality) {
+        restoreContacts(kept_);
+    }
+    finishStep(kStepRestoreContacts);
+    returnToNormalMode(false);
+
+    flags_ = 0;
+    kept_.clear();
+    image_ = FtfImage{};
+    return endRun();
+}
+
+void CmdProgram::enterFlashTestMode() {
+    if (!portConnected()) {
+        fail(kErrorProt, text::kNoPort);
+        return;
+    }
+    const int result =
+        sbep().requestTestMode(sbep::kTestModeFlash, kNoTestModeParameters, lastOpc(), response());
+    // The reply names the flash type even when the request counts as failed.
+    flashType_ = response()[1];
+    if (result < 0) {
+        ErrorChain::add(kErrorUpdate, text::kFlashTestMode, static_cast<int>(sbep::kTestModeFlash));
+        return;
+    }
+    sbep().query24(lastOpc(), response());
+}
+
+void CmdProgram::raiseBaudRate() {
+    if (ok && sbep().setRadioBaudRate(0, lastOpc(), response()) < 0) {
+        fail(kErrorUpdate, text::kBaudRate, static_cast<int>(sbep::kRadioBaudRate));
+    }
+}
+
+void CmdProgram::loadAddressMap() {
+    setStepText(text::kStepLoadAddressMap);
+    if (!ok) {
+        return;
+    }
+    Cpg* cpg = radio->cpg();
+    const bool loaded = cpg != nullptr && loadFtf(addressPath_.c_str(), image_) &&
+                        image_.length > 0 &&
+                        cpg->parseAddressMap(image_.data.data(), image_.length);
+    if (!loaded) {
+        fail(kErrorIni, text::kAddressFile, addressPath_.c_str());
+    }
+}
+
+void CmdProgram::checkBlocks() {
+    if (!ok) {
+        return;
+    }
+    const CpgBlock& dyn = radio->cpg()->block(kBlockDyn);
+    for (const BlockSpec& spec : blocks_) {
+        if (spec.kind != kBlockDyn) {
+            continue;
+        }
+        const uint64_t end = uint64_t{spec.address} + spec.length;
+        if (spec.address < dyn.address || end > uint64_t{dyn.address} + dyn.capacity) {
+            fail(kErrorIni, text::kBlockMismatch, Cpg::blockName(spec.kind));
+            return;
+        }
+    }
+}
+
+void CmdProgram::keepUserInfo() {
+    if (!ok || !keepPersonality) {
+        return;
+    }
+    setStepText(text::kStepKeepUserInfo);
+    for (const BlockSpec& spec : blocks_) {
+        if (!ok) {
+            break;
+        }
+        if (spec.kind != kBlockDyn) {
+            continue;
+        }
+        KeptBlock& block = kept_.blocks.emplace_back(
+            KeptBlock{spec.kind, spec.address, std::vector<uint8_t>(spec.length)});
+        const uint64_t chunks = chunksOf(spec.length, sbep::kMaxPayload);
+        uint64_t done = 0;
+        uint32_t address = spec.address;
+        uint32_t remaining = spec.length;
+        while (remaining > 0) {
+            const int n = static_cast<int>(std::min<uint32_t>(remaining, sbep::kMaxPayload));
+            uint32_t asked = address;
+            // The destination holds n bytes, so a reply with more is refused, not copied.
+            const int result = sbep().memRead(n, asked, lastOpc(), response().first(n));
+            if (result < 1) {
+                fail(kErrorUpdate, text::kMemRead, Cpg::blockName(spec.kind));
+                break;
+            }
+            std::copy_n(response().begin(), result, block.data.begin() + (spec.length - remaining));
+            address += static_cast<uint32_t>(result);
+            remaining -= static_cast<uint32_t>(result);
+            reportUnit(kStepKeepUserInfo, ++done, chunks);
+        }
+    }
+}
+
+void CmdProgram::keepContacts() {
+    if (!ok || !keepPersonality) {
+        return;
+    }
+    int index = 0;
+    int count = 0;
+    int total = 0;
+    do {
+        const std::array<uint8_t, 3> request = {0x00, static_cast<uint8_t>(index),
+                                                static_cast<uint8_t>(count)};
+        const int result =
+            sbep().contactCommand(sbep::kContactRead, request, lastOpc(), response());
+        ++index;
+        if (result < 1) {
+            fail(kErrorUpdate, text::kContactRead, index);
+            return;
+        }
+        count = response()[kContactCountByte];
+        if (total == 0) {
+            total = count;
+        }
+        const size_t length =
+            static_cast<size_t>(std::max<int>(result - static_cast<int>(kContactDataOffset), 0));
+        keepContact(index - 1, count, response().subspan(kContactDataOffset, length));
+        if (total != 0) {
+            reportUnit(kStepKeepContacts, static_cast<uint64_t>(index),
+                       static_cast<uint64_t>(total));
+        }
+    } while (count >= 1 && count <= kMaxContacts + 1 && index < count);
+}
+
+void CmdProgram::keepContact(int index, int count, std::span<const uint8_t> data) {
+    // A first reply counting more than the radio can hold does not carry a contact.
+    if (index == 0 && count > kMaxContacts) {
+        return;
+    }
+    // A radio that reports fewer contacts than the index holds none there.
+    if (index >= count) {
+        return;
+    }
+    if (!kept_.addContact(data)) {
+        ErrorChain::add(kErrorUpdate, text::kContactNotKept, index + 1);
+    }
+}
+
+void CmdProgram::saveBackup() {
+    if (!ok || !keepPersonality || kept_.empty()) {
+        return;
+    }
+    if (backupFolder_.empty()) {
+        ErrorChain::add(kErrorFile, L"Error:no folder is set for personality backups.");
+        fail(kErrorFile, text::kBackupNotSaved, L"");
+        return;
+    }
+    PersonalityBackup backup;
+    backup.model.assign(radio->model().begin(), radio->model().end());
+    const auto serial = radio->serialValue();
+    backup.serial.assign(serial.begin(), serial.end());
+    backup.codeplugVersion = radio->codeplugVersion();
+    backup.createdAtMs = nowMs();
+    backup.personality = kept_;
+    std::filesystem::path written;
+    if (!backup.save(backupFolder_, written)) {
+        fail(kErrorFile, text::kBackupNotSaved, backupFolder_.wstring().c_str());
+        return;
+    }
+    lastBackupPath_ = written;
+}
+
+void CmdProgram::enterUpdateProtection() {
+    if (!ok || !updating()) {
+        return;
+    }
+    setStepText(text::kStepBeginUpdate);
+    const uint16_t mode = FlashLayout::updateProtectionMode(flashType_);
+    if (sbep().requestProtectionMode(mode, lastOpc(), response()) < 0) {
+        fail(kErrorUpdate, text::kProtection, static_cast<int>(mode));
+    }
+}
+
+void CmdProgram::loadCodeplug() {
+    if (!ok || !updating()) {
+        return;
+    }
+    setStepText(text::kStepUpdateDefault);
+    Cpg* cpg = radio->cpg();
+    const bool loaded = cpg != nullptr && loadFtf(codeplugPath_.c_str(), image_) &&
+                        image_.length > 0 && cpg->parseCodeplug(image_.data.data(), image_.length);
+    if (!loaded) {
+        fail(kErrorIni, text::kCodeplugFile, codeplugPath_.c_str());
+    }
+}
+
+void CmdProgram::eraseDefaultBlock() {
+    if (!ok || !updating()) {
+        return;
+    }
+    uint32_t address = FlashLayout::forType(flashType_).defaultBlockAddress;
+    const uint64_t sectors =
+        chunksOf(radio->cpg()->block(kBlockDef).capacity, FlashLayout::kSectorSize);
+    for (uint64_t i = 0; i < sectors; ++i) {
+        if (sbep().eraseFlash(sbep::kEraseSector, address, lastOpc(), response()) < 0) {
+            // Programming still follows: the hard reset's status tells whether the block holds.
+            ErrorChain::add(kErrorUpdate, text::kEraseSector, static_cast<int>(address));
+            return;
+        }
+        address += FlashLayout::kSectorSize;
+    }
+}
+
+void CmdProgram::programDefaultBlock() {
+    if (!ok || !updating()) {
+        return;
+    }
+    wait(kBeforeProgramming);
+    const CpgBlock& block = radio->cpg()->block(kBlockDef);
+    // The whole capacity, zero bytes included, whatever size the codeplug filled.
+    const auto data =
+        std::span(block.data).first(std::min<size_t>(block.capacity, block.data.size()));
+    const uint64_t chunks = chunksOf(data.size(), FlashLayout::kSectorSize);
+    uint64_t done = 0;
+    uint32_t address = FlashLayout::forType(flashType_).defaultBlockAddress;
+    for (size_t offset = 0; offset < data.size();) {
+        const size_t chunk = std::min<size_t>(data.size() - offset, FlashLayout::kSectorSize);
+        if (sbep().writeFlash(data.subspan(offset, chunk), address, lastOpc(), response()) < 0) {
+            fail(kErrorUpdate, text::kProgram, static_cast<int>(address));
+            return;
+        }
+        offset += chunk;
+        address += static_cast<uint32_t>(chunk);
+        reportUnit(kStepUpdateDefaultBlock, ++done, chunks);
+    }
+}
+
+void CmdProgram::eraseDynamicBlock() {
+    if (!ok) {
+        return;
+    }
+    const uint32_t address = FlashLayout::forType(flashType_).dynamicEraseAddress;
+    if (sbep().eraseFlash(sbep::kEraseDynamic, address, lastOpc(), response()) < 0) {
+        fail(kErrorUpdate, text::kEraseDynamic);
+    }
+}
+
+void CmdProgram::finalize() {
+    setStepText(text::kStepFinalize);
+    statusWord_ = 0;
+    if (ok && sbep().setRadioBaudRate(1, lastOpc(), response()) < 0) {
+        fail(kErrorUpdate, text::kFinalizeBaudRate, static_cast<int>(sbep::kRadioBaudRate));
+    }
+}
+
+void CmdProgram::hardReset() {
+    if (!ok || !updating()) {
+        return;
+    }
+    wait(kBeforeHardReset);
+    // A reply without a status word must read as 0, not as the bytes of an older reply.
+    response()[0] = 0;
+    response()[1] = 0;
+    if (sbep().resetDevice(sbep::kResetHard, lastOpc(), response()) < 0) {
+        fail(kErrorUpdate, text::kHardReset);
+        return;
+    }
+    statusWord_ = static_cast<uint16_t>(response()[0] << 8 | response()[1]);
+    if ((statusWord_ & kStatusDefaultDamaged) != 0) {
+        fail(kErrorUpdate, text::kDefaultCorrupted);
+    }
+    wait(kAfterHardReset);
+}
+
+void CmdProgram::resetBlocks() {
+    if (!ok || !updating()) {
+        return;
+    }
+    if (sbep().softpotWrite(sbep::kSoftpotResetAllBlocks, 0, {}, lastOpc(), response()) < 0) {
+        fail(kErrorUpdate, text::kResetBlocks);
+    } else if ((statusWord_ & kStatusFactoryIntact) == 0 &&
+               sbep().softpotWrite(sbep::kSoftpotRestoreFactory, 0, {}, lastOpc(), response()) <
+                   0) {
+        fail(kErrorUpdate, text::kRestoreFactory);
+    }
+    wait(kAfterBlockReset);
+}
+
+}  // namespace plugshift

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "conversion/block_spec.h"
+#include "conversion/conversion_command.h"
+#include "conversion/personality.h"
+#include "formats/ftf_image.h"
+
+namespace plugshift {
+
+// Converts the connected radio: rewrites its default block (the codeplug) from a codeplug file
+// laid out by an address-map file, erases its dynamic block and, with keepPersonality, reads the
+// owner's DYN blocks and contacts first and writes them back afterwards. Every failure leaves a
+// numbered record (0x001 to 0x02c) and, at the end of the run, the step text as the last record.
+//
+// What was kept is saved to a personality backup in the backup folder before anything is erased;
+// a run that cannot save it stops there with the radio untouched. The backup stays after the run
+// (the oldest of the same radio are pruned), so a run that fails later loses nothing: CmdRestore
+// writes the backup back.
+//
+// Before each run the caller sets radio, window, the progress range, the two files, the steps
+// (enableDefaultBlockUpdate, and enableKeepSteps with setBlocks when keeping the personality,
+// otherwise keepPersonality = false) and the backup folder. A run clears the update flag and the
+// steps.
+class CmdProgram : public ConversionCommand {
+public:
+    // The flag bit that makes a run update the default block.
+    static constexpr uint16_t kUpdateDefaultBlock = 0x40;
+
+    bool keepPersonality = true;
+
+    // false for a null path.
+    bool setAddressFile(const wchar_t* path);
+    bool setCodeplugFile(const wchar_t* path);
+    // Sets the update flag and enables the default-block step.
+    void enableDefaultBlockUpdate();
+    // Enables the keep and restore steps of the user information.
+    void enableKeepSteps();
+    // Replaces the blocks to keep; false for a null array.
+    bool setBlocks(const BlockSpec* blocks, uint8_t count);
+    // Where personality backups go (the data folder's backup/); created when missing.
+    void setBackupFolder(std::filesystem::path folder) { backupFolder_ = std::move(folder); }
+
+    bool run() override;
+
+    const std::wstring& addressPath() const { return addressPath_; }
+    const std::wstring& codeplugPath() const { return codeplugPath_; }
+    uint16_t flags() const { return flags_; }
+    const std::vector<BlockSpec>& blocks() const { return blocks_; }
+    const std::filesystem::path& backupFolder() const { return backupFolder_; }
+    // The backup the last run saved; empty when it saved none. Name it in a failure report.
+    const std::filesystem::path& lastBackupPath() const { return lastBackupPath_; }
+    // The status word of the last run's hard reset (0 until it answered).
+    uint16_t statusWord() const { return statusWord_; }
+
+private:
+    bool updating() const { return (flags_ & kUpdateDefaultBlock) != 0; }
+
+    void enterFlashTestMode();
+    void raiseBaudRate();
+    void loadAddressMap();
+    void checkBlocks();
+    void keepUserInfo();
+    void keepContacts();
+    // A contact read at `index` (0-based) whose reply said the radio holds `count`.
+    void keepContact(int index, int count, std::span<const uint8_t> data);
+    void saveBackup();
+    void enterUpdateProtection();
+    void loadCodeplug();
+    void eraseDefaultBlock();
+    void programDefaultBlock();
+    void eraseDynamicBlock();
+    void finalize();
+    void hardReset();
+    void resetBlocks();
+
+    std::wstring codeplugPath_;
+    std::wstring addressPath_;
+    uint16_t flags_ = 0;
+    std::vector<BlockSpec> blocks_;
+    std::filesystem::path backupFolder_;
+    std::filesystem::path lastBackupPath_;
+    uint16_t statusWord_ = 0;
+    Personality kept_;
+    // The address map first, then the codeplug.
+    FtfImage image_;
+};
+
+}  // namespace plugshift

@@ -1,0 +1,306 @@
+#include "conversion/cmd_program.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "conversion/personality_backup.h"
+#include "formats/cpg.h"
+#include "formats/ftf_image.h"
+#include "recording_target.h"
+#include "sim_rig.h"
+#include "tasks/messages.h"
+#include "tasks/task.h"
+#include "tasks/task_waiter.h"
+
+// Whole conversions against the simulated radio, on the sample installation's files.
+namespace plugshift::test {
+namespace {
+
+using namespace std::chrono_literals;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+constexpr uint8_t kOpMemRead = 0x11;
+constexpr uint8_t kOpReset = 0x10;
+constexpr uint8_t kOpTestMode = 0x22;
+constexpr uint8_t kOpSoftpot = 0x38;
+constexpr uint8_t kOpFlash = 0x72;
+constexpr uint8_t kOpContact = 0x9B;
+
+// What the default block must hold: the codeplug parsed on its own, over the block's capacity.
+Bytes expectedDefaultBlock(const ConversionSetup& setup) {
+    Cpg cpg;
+    FtfImage image;
+    EXPECT_TRUE(loadFtf(setup.addressFile.c_str(), image));
+    EXPECT_TRUE(cpg.parseAddressMap(image.data.data(), image.length));
+    EXPECT_TRUE(loadFtf(setup.codeplugFile.c_str(), image));
+    EXPECT_TRUE(cpg.parseCodeplug(image.data.data(), image.length));
+    const CpgBlock& def = cpg.block(kBlockDef);
+    return Bytes(def.data.begin(), def.data.begin() + def.capacity);
+}
+
+// The contacts as a restore leaves them: group 4, 2, 3, 1, each in the order read.
+std::vector<Bytes> inRestoreOrder(const std::vector<Bytes>& contacts) {
+    std::vector<Bytes> ordered;
+    for (int group : {4, 2, 3, 1}) {
+        for (const Bytes& contact : contacts) {
+            if (contact[7] == group) {
+                ordered.push_back(contact);
+            }
+        }
+    }
+    return ordered;
+}
+
+class CmdProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override { ErrorChain::remove(0); }
+    void TearDown() override { ErrorChain::remove(0); }
+
+    TempFolder folder;
+    std::filesystem::path backups = folder.path() / "backup";
+};
+
+// The way the program runs it: on the Task's worker thread while a loop serves the windows.
+TEST_F(CmdProgramTest, KeepingThePersonalityRestoresItOnTheNewCodeplug) {
+    SimRig rig;
+    rig.seedDyn();
+    const Bytes dynBefore = rig.dynBytes(kKeptDyn.length);
+    const std::vector<Bytes> contactsBefore = rig.contacts();
+    ASSERT_EQ(contactsBefore.size(), 12u);
+    const ConversionSetup setup;
+    Conversion conversion(rig, backups, setup);
+    auto window = std::make_shared<RecordingTarget>();
+    conversion.command.window = window;
+
+    MessageLoop loop;
+    Task task;
+    auto taskWindow = loop.createWindow([&](const Message& m) { return task.handleMessage(m); });
+    task.createEventWindow(taskWindow);
+    TaskWaiter waiter(task);
+    ASSERT_TRUE(waiter.run(&conversion.command, loop));
+    taskWindow->destroy();
+
+    ASSERT_TRUE(conversion.command.ok) << toUtf8(ErrorChain::text());
+    EXPECT_THAT(ErrorChain::records(), IsEmpty());
+    const auto def = rig.sim().flash().block(SimBlock::Def);
+    EXPECT_EQ(Bytes(def.begin(), def.end()), expectedDefaultBlock(setup));
+    EXPECT_EQ(rig.dynBytes(kKeptDyn.length), dynBefore);
+    EXPECT_EQ(rig.contacts(), inRestoreOrder(contactsBefore));
+    EXPECT_EQ(rig.sim().mode(), SimRadio::Mode::Normal);
+    EXPECT_EQ(rig.sim().protectionMode(), SimRadio::lockMode(rig.sim().flashType()));
+
+    ASSERT_TRUE(rig.radio.readIdentity());
+    EXPECT_EQ(RadioInfo::modelText(rig.radio.model()), fromUtf8(kTargetModel));
+    EXPECT_EQ(RadioInfo::versionText(rig.radio.codeplugVersion()), L"R01.02.00");
+    EXPECT_EQ(RadioInfo::userPrivateIdText(rig.radio.userPrivateId()),
+              RadioInfo::userPrivateIdText(dynBefore));
+    EXPECT_THAT(conversion.waits, ElementsAre(100ms, 200ms, 1000ms, 100ms, 100ms));
+    EXPECT_EQ(conversion.command.flags(), 0);
+    EXPECT_THAT(conversion.command.steps(), IsEmpty());
+
+    // The backup stays after success and holds what was kept.
+    PersonalityBackup backup;
+    ASSERT_TRUE(PersonalityBackup::load(conversion.command.lastBackupPath(), backup));
+    EXPECT_EQ(conversion.command.lastBackupPath().parent_path(), backups);
+    ASSERT_EQ(backup.personality.blocks.size(), 1u);
+    EXPECT_EQ(backup.personality.blocks[0].data, dynBefore);
+    EXPECT_EQ(backup.personality.blocks[0].address, kKeptDyn.address);
+    EXPECT_EQ(backup.personality.contactCount(), contactsBefore.size());
+    EXPECT_EQ(RadioInfo::serialText(backup.serial), L"752TRX4F21");
+    EXPECT_EQ(RadioInfo::modelText(backup.model), L"RQX770HJNWA");
+}
+
+TEST_F(CmdProgramTest, WithoutThePersonalityNothingIsKeptAndTheSbepTestModeStillRuns) {
+    SimRig rig;
+    rig.seedDyn();
+    ConversionSetup setup;
+    setup.keep = false;
+    Conversion conversion(rig, backups, setup);
+    ASSERT_TRUE(conversion.run()) << toUtf8(ErrorChain::text());
+
+    EXPECT_EQ(rig.count(kOpMemRead), 0u);
+    EXPECT_EQ(rig.count(kOpContact), 0u);
+    EXPECT_EQ(rig.count(kOpTestMode, 1), 1u);
+    EXPECT_FALSE(std::filesystem::exists(backups));
+    EXPECT_TRUE(conversion.command.lastBackupPath().empty());
+    EXPECT_EQ(rig.dynBytes(kKeptDyn.length), Bytes(kKeptDyn.length, 0));
+    EXPECT_THAT(rig.contacts(), IsEmpty());
+    ASSERT_TRUE(rig.radio.readIdentity());
+    EXPECT_EQ(RadioInfo::modelText(rig.radio.model()), fromUtf8(kTargetModel));
+}
+
+// Steps 1, 6 and 9 weigh 1 each: with a range of 1000 each step's share is trunc(1000 / 3).
+TEST_F(CmdProgramTest, ProgressRisesThroughTheStepSharesToTheEndAndReturnsToZero) {
+    SimRig rig;
+    Conversion conversion(rig, backups);
+    auto window = std::make_shared<RecordingTarget>();
+    conversion.command.window = window;
+    conversion.command.progressEnd = 1000;
+    ASSERT_TRUE(conversion.run());
+
+    const std::vector<Message> messages = window->messages();
+    ASSERT_GE(messages.size(), 4u);
+    EXPECT_EQ(messages.front().id, kMsgCommandStarted);
+    EXPECT_EQ(messages.front().delivery, Delivery::Posted);
+    EXPECT_EQ(messages.back().id, kMsgCommandEnded);
+    std::vector<uintptr_t> positions;
+    for (const Message& m : messages) {
+        if (m.id == kMsgProgress) {
+            EXPECT_EQ(m.delivery, Delivery::Notified);
+            positions.push_back(m.wParam);
+        }
+    }
+    ASSERT_GE(positions.size(), 3u);
+    EXPECT_EQ(positions.back(), 0u);
+    positions.pop_back();
+    EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
+    EXPECT_EQ(positions.back(), 1000u);
+    for (uintptr_t stepEnd : {333u, 666u, 999u}) {
+        EXPECT_NE(std::find(positions.begin(), positions.end(), stepEnd), positions.end())
+            << stepEnd;
+    }
+    EXPECT_EQ(conversion.command.progressPos, 1000);
+}
+
+TEST_F(CmdProgramTest, AGoneWindowIsNotSentAnything) {
+    SimRig rig;
+    Conversion conversion(rig, backups);
+    auto window = std::make_shared<RecordingTarget>();
+    window->setAlive(false);
+    conversion.command.window = window;
+    ASSERT_TRUE(conversion.run());
+    EXPECT_THAT(window->messages(), IsEmpty());
+}
+
+// A first reply counting more than 200 contacts carries none; with 201 the rest are read.
+TEST_F(CmdProgramTest, ContactCountsAtTheEdges) {
+    struct Case {
+        int contacts;
+        size_t reads;
+        size_t keptFrom;  // index of the first contact kept; none when past the end
+    };
+    // A radio without contacts reports 0: nothing is kept and nothing is reported.
+    for (const Case& c : {Case{201, 201, 1}, Case{202, 1, 202}, Case{0, 1, 0}}) {
+        SCOPED_TRACE(c.contacts);
+        ErrorChain::remove(0);
+        SimD2xx::Options options = SimRig::defaultOptions();
+        options.radio.contacts = c.contacts;
+        SimRig rig(options);
+        const std::vector<Bytes> before = rig.contacts();
+        Conversion conversion(rig, backups);
+        ASSERT_TRUE(conversion.run()) << toUtf8(ErrorChain::text());
+
+        EXPECT_EQ(rig.count(kOpContact, 0x30), c.reads);
+        const std::vector<Bytes> kept(
+            before.begin() + static_cast<ptrdiff_t>(std::min(c.keptFrom, before.size())),
+            before.end());
+        EXPECT_EQ(rig.contacts(), inRestoreOrder(kept));
+        EXPECT_EQ(rig.count(kOpContact, 0x31), kept.size());
+        EXPECT_EQ(rig.count(kOpContact, 0x36), kept.empty() ? 0u : 1u);
+        EXPECT_THAT(ErrorChain::records(), IsEmpty());
+    }
+}
+
+TEST_F(CmdProgramTest, AContactWithoutAGroupIsReportedAndNotKept) {
+    SimRig rig;
+    std::vector<Bytes> before = rig.contacts();
+    constexpr size_t kBad = 3;
+    rig.sim().flash().block(SimBlock::Con)[kBad * SimRadio::kContactSize + 7] = 5;
+    Conversion conversion(rig, backups);
+    ASSERT_TRUE(conversion.run());
+
+    before.erase(before.begin() + kBad);
+    EXPECT_EQ(rig.contacts(), inRestoreOrder(before));
+    const auto records = ErrorChain::records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].category, 9);
+    EXPECT_EQ(records[0].message,
+              L"Error:contact index [4] has no contact group (1 to 4) and is not kept.");
+}
+
+// The hard reset's status word: 0x40 says the factory block is intact, 0x80 and 0x200 that the
+// new default block did not take. A reply without a status word reads as 0.
+TEST_F(CmdProgramTest, HardResetStatusBits) {
+    struct Case {
+        const char* name;
+        SimFault fault;
+        bool restoresFactory;
+        bool ok;
+    };
+    const Case cases[] = {
+        {"no extra bit", {SimFaultKind::ResetStatus, 1, 0}, true, true},
+        {"factory intact", {SimFaultKind::ResetStatus, 1, 0x40}, false, true},
+        {"default blank", {SimFaultKind::ResetStatus, 1, 0x80}, false, false},
+        {"default unverified", {SimFaultKind::ResetStatus, 1, 0x200}, false, false},
+        {"no status word", {SimFaultKind::RefuseOpcode, 0x10, 1}, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ErrorChain::remove(0);
+        SimRig rig;
+        // A factory block unlike its backup: the radio's own status lacks 0x40.
+        rig.sim().flash().block(SimBlock::Bac)[0] ^= 0xFF;
+        rig.faults().add(c.fault);
+        Conversion conversion(rig, backups);
+        EXPECT_EQ(conversion.run(), c.ok) << toUtf8(ErrorChain::text());
+
+        EXPECT_EQ(rig.count(kOpSoftpot, 0x27), c.restoresFactory ? 1u : 0u);
+        EXPECT_EQ(rig.count(kOpSoftpot, 0x2E), c.ok ? 1u : 0u);
+        if (!c.ok) {
+            EXPECT_THAT(numbersIn(ErrorChain::records()), ElementsAre(0x01c));
+            EXPECT_EQ(ErrorChain::records().back().message, L"Finalize flashing data.");
+            EXPECT_THAT(conversion.waits, ElementsAre(100ms, 200ms, 1000ms, 100ms));
+        }
+    }
+}
+
+// Each kept block goes back where it was read from, also when two are kept.
+TEST_F(CmdProgramTest, EveryKeptBlockIsRestoredAtItsOwnAddress) {
+    SimRig rig;
+    rig.seedDyn();
+    const Bytes dynBefore = rig.dynBytes(0x1000);
+    ConversionSetup setup;
+    setup.blocks = {{0, 0x820000, 0x100}, {2, 0x830000, 0x2000}, {0, 0x820800, 0x300}};
+    Conversion conversion(rig, backups, setup);
+    ASSERT_TRUE(conversion.run()) << toUtf8(ErrorChain::text());
+
+    const Bytes dynAfter = rig.dynBytes(0x1000);
+    EXPECT_TRUE(std::equal(dynAfter.begin(), dynAfter.begin() + 0x100, dynBefore.begin()));
+    EXPECT_TRUE(
+        std::equal(dynAfter.begin() + 0x800, dynAfter.begin() + 0xB00, dynBefore.begin() + 0x800));
+    EXPECT_EQ(dynAfter[0x100], 0);  // not kept: left as the block reset leaves it
+}
+
+// Nothing is erased unless the kept personality is safe on disk.
+TEST_F(CmdProgramTest, ABackupThatCannotBeWrittenStopsTheRunBeforeAnyErase) {
+    SimRig rig;
+    rig.seedDyn();
+    const Bytes dynBefore = rig.dynBytes(0x1000);
+    const auto def = rig.sim().flash().block(SimBlock::Def);
+    const Bytes defBefore(def.begin(), def.end());
+    std::filesystem::create_directories(folder.path());
+    const std::filesystem::path notAFolder = folder.path() / "occupied";
+    { std::ofstream(notAFolder) << "a file where the folder should be"; }
+    Conversion conversion(rig, notAFolder / "backup");
+    EXPECT_FALSE(conversion.run());
+
+    EXPECT_EQ(rig.count(kOpFlash), 0u);
+    EXPECT_EQ(rig.count(kOpReset), 0u);
+    EXPECT_EQ(rig.dynBytes(0x1000), dynBefore);
+    EXPECT_EQ(Bytes(def.begin(), def.end()), defBefore);
+    EXPECT_TRUE(conversion.command.lastBackupPath().empty());
+    const auto records = ErrorChain::records();
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0].category, 1);
+    EXPECT_EQ(records[1].category, 1);
+    EXPECT_EQ(records[1].message, L"Error:failed to save the personality backup [" +
+                                      (notAFolder / "backup").wstring() + L"].");
+    EXPECT_EQ(records[2].message, L"Finalize flashing data.");
+}
+
+}  // namespace
+}  // namespace plugshift::test

@@ -1,0 +1,131 @@
+#include "conversion/cmd_sn.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "recording_target.h"
+#include "sim_rig.h"
+#include "tasks/messages.h"
+
+namespace plugshift::test {
+namespace {
+
+using ::testing::ElementsAre;
+
+constexpr const char* kNewSerial = "123AB45C67";
+
+std::vector<uint32_t> ids(const RecordingTarget& window) {
+    std::vector<uint32_t> out;
+    for (const Message& m : window.messages()) {
+        out.push_back(m.id);
+    }
+    return out;
+}
+
+class CmdSNTest : public ::testing::Test {
+protected:
+    void SetUp() override { ErrorChain::remove(0); }
+    void TearDown() override { ErrorChain::remove(0); }
+
+    void prepare(CmdSN& command, SimRig& rig) {
+        command.radio = &rig.radio;
+        command.window = window;
+        ASSERT_TRUE(command.setNewSerial(kNewSerial));
+    }
+
+    std::string serialOf(SimRig& rig) {
+        const Bytes serial = rig.sim().serial();
+        return std::string(serial.begin(), serial.end());
+    }
+
+    std::shared_ptr<RecordingTarget> window = std::make_shared<RecordingTarget>();
+};
+
+TEST_F(CmdSNTest, WritesTheNumberAndBacksTheFactoryBlockUp) {
+    SimRig rig;
+    rig.sim().flash().block(SimBlock::Bac)[0] ^= 0xFF;
+    CmdSN command;
+    prepare(command, rig);
+    ASSERT_TRUE(command.run()) << toUtf8(ErrorChain::text());
+
+    EXPECT_TRUE(command.ok);
+    EXPECT_EQ(serialOf(rig), kNewSerial);
+    const auto fac = rig.sim().flash().block(SimBlock::Fac);
+    const auto bac = rig.sim().flash().block(SimBlock::Bac);
+    EXPECT_TRUE(std::equal(fac.begin(), fac.end(), bac.begin(), bac.end()));
+    EXPECT_THAT(ids(*window), ElementsAre(kMsgCommandStarted, kMsgCommandEnded));
+    ASSERT_EQ(rig.requests.size(), 5u);
+    EXPECT_EQ(rig.requests[2].opcode(), 0x18);
+    ASSERT_TRUE(rig.radio.readIdentity());
+    EXPECT_EQ(RadioInfo::serialText(rig.radio.serialValue()), fromUtf8(kNewSerial));
+}
+
+TEST_F(CmdSNTest, WithoutAConnectedPortNothingIsWritten) {
+    SimRig rig(SimRig::defaultOptions(), false);
+    CmdSN command;
+    prepare(command, rig);
+    EXPECT_FALSE(command.run());
+    EXPECT_FALSE(command.ok);
+    EXPECT_EQ(rig.hostBytes(), 0u);
+    EXPECT_THAT(ids(*window), ElementsAre(kMsgCommandStarted, kMsgCommandEnded));
+}
+
+TEST_F(CmdSNTest, AResetReportingBit2StopsBeforeTheTestMode) {
+    SimRig rig;
+    rig.faults().add({SimFaultKind::ResetStatus, 0, 0x02});
+    CmdSN command;
+    prepare(command, rig);
+    EXPECT_FALSE(command.run());
+    ASSERT_EQ(rig.requests.size(), 1u);
+    EXPECT_EQ(rig.requests[0].opcode(), 0x10);
+    EXPECT_EQ(serialOf(rig), "752TRX4F21");
+    EXPECT_THAT(ids(*window), ElementsAre(kMsgCommandStarted, kMsgCommandEnded));
+}
+
+// The serial number is in, but without its factory-block backup the run counts as failed.
+TEST_F(CmdSNTest, AFailedFactoryBackupFailsTheRunAfterTheWrite) {
+    SimRig rig;
+    rig.faults().add({SimFaultKind::RefuseOpcode, 0x38, 0});
+    CmdSN command;
+    prepare(command, rig);
+    EXPECT_FALSE(command.run());
+    EXPECT_EQ(serialOf(rig), kNewSerial);
+    EXPECT_EQ(rig.count(0x10), 1u);
+}
+
+TEST_F(CmdSNTest, WithoutARadioTheRunStopsAtOnce) {
+    CmdSN command;
+    command.window = window;
+    EXPECT_FALSE(command.setNewSerial(kNewSerial));
+    EXPECT_FALSE(command.run());
+    EXPECT_THAT(ids(*window), ElementsAre(kMsgCommandStarted, kMsgCommandEnded));
+}
+
+TEST_F(CmdSNTest, NewSerialIsPaddedToTheRadiosLengthAndNeverLonger) {
+    SimRig rig;
+    ASSERT_EQ(rig.radio.serialLength(), 10);
+    CmdSN command;
+    command.radio = &rig.radio;
+    command.newSerial.fill(0xEE);
+    EXPECT_FALSE(command.setNewSerial("123AB45C678"));
+    EXPECT_EQ(command.newSerial[0], 0xEE);
+    EXPECT_TRUE(command.setNewSerial("123AB"));
+    EXPECT_THAT(command.newSerial, ElementsAre('1', '2', '3', 'A', 'B', 0, 0, 0, 0, 0, 0xEE));
+}
+
+TEST_F(CmdSNTest, ProgressIsTheSpanShareAboveTheBase) {
+    CmdSN command;
+    command.window = window;
+    command.progressSpan = 100;
+    command.progressBase = 10;
+    command.progress(1, 3);
+    command.progress(3, 3);
+    const auto messages = window->messages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].id, kMsgProgress);
+    EXPECT_EQ(messages[0].wParam, 43u);
+    EXPECT_EQ(messages[1].wParam, 110u);
+}
+
+}  // namespace
+}  // namespace plugshift::test

@@ -1,0 +1,146 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "conversion/block_spec.h"
+#include "conversion/cmd_program.h"
+#include "errors/error_chain.h"
+#include "errors/wide_text.h"
+#include "sim/sim_d2xx.h"
+#include "tasks/radio_info.h"
+
+namespace plugshift {
+
+// Records show as their category and text in test failures.
+inline void PrintTo(const ErrorRecord& record, std::ostream* os) {
+    *os << record.category << " \"" << toUtf8(record.message) << "\"";
+}
+
+}  // namespace plugshift
+
+namespace plugshift::test {
+
+using Bytes = std::vector<uint8_t>;
+
+// The sample installation's flash files, packed by the build.
+std::wstring sampleFile(const char* name);
+inline constexpr const char* kNewAddressMap = "KMVADDR_A01.02.00.ftf";
+inline constexpr const char* kNewCodeplug = "RQX770HJNWE_DEF_R01.02.00.ftf";
+inline constexpr const char* kTargetModel = "RQX770HJNWE";
+
+// The sample configuration's DYN block kept between codeplugs of the same first number.
+inline constexpr BlockSpec kKeptDyn{0, 0x820000, 0x800};
+
+// A request frame as the radio reads it.
+struct Request {
+    Bytes frame;
+    uint8_t opcode() const { return frame.size() > 1 ? frame[1] : 0; }
+    // The bytes after the opcode (and the length of a long frame), checksum excluded.
+    std::span<const uint8_t> body() const;
+    // The first body byte: the sub-request of test-mode, flash, softpot and contact requests.
+    std::optional<uint8_t> sub() const;
+};
+
+// Which request a fault is aimed at: the n-th (from 1) with the opcode and, if given, the first
+// body byte.
+struct RequestTarget {
+    RequestTarget(uint8_t opcode, std::optional<uint8_t> sub = std::nullopt, int occurrence = 1)
+        : opcode(opcode), sub(sub), occurrence(occurrence) {}
+
+    uint8_t opcode;
+    std::optional<uint8_t> sub;
+    int occurrence;
+    bool matches(const Request& request) const;
+};
+
+// One simulated radio on one cable, connected through RadioInfo as the program does it, with
+// every request frame the host sends from then on recorded.
+class SimRig {
+public:
+    static SimD2xx::Options defaultOptions();
+
+    explicit SimRig(const SimD2xx::Options& options = defaultOptions(), bool connect = true);
+
+    SimRadio& sim() { return driver.radio(0); }
+    SimFaults& faults() { return driver.faults(0); }
+    uint64_t hostBytes() { return driver.cable(0).hostBytes(); }
+    // Requests recorded since the last clear.
+    std::vector<Request> requests;
+    std::vector<Request> requestsTo(const RequestTarget& target) const;
+    size_t count(uint8_t opcode, std::optional<uint8_t> sub = std::nullopt) const;
+
+    // The radio's contacts in slot order.
+    std::vector<Bytes> contacts();
+    Bytes dynBytes(size_t length);
+    // Fills the DYN block with a pattern an erase or a reset cannot produce.
+    void seedDyn();
+
+    SimD2xx driver;
+    RadioInfo radio;
+};
+
+// A conversion as the Convert workflow sets it up, on the sample's new files.
+struct ConversionSetup {
+    bool keep = true;
+    std::vector<BlockSpec> blocks = {kKeptDyn};
+    std::wstring addressFile = sampleFile(kNewAddressMap);
+    std::wstring codeplugFile = sampleFile(kNewCodeplug);
+};
+
+// A conversion command ready to run on the rig, with waits recorded instead of slept.
+class Conversion {
+public:
+    Conversion(SimRig& rig, const std::filesystem::path& backupFolder,
+               const ConversionSetup& setup = {});
+    // Runs it on this thread.
+    bool run() { return command.run(); }
+
+    CmdProgram command;
+    std::vector<std::chrono::milliseconds> waits;
+};
+
+// A fresh folder below the system's temporary folder, removed with the object.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// The numbers "(0x0NN)" of the records, oldest first.
+std::vector<int> numbersIn(const std::vector<ErrorRecord>& records);
+
+// Aims a fault at a request of a run: a clean run of the same set-up, on a fresh rig, tells where
+// the request falls. pullAt pulls the cable inside that request's frame (the radio never gets it
+// whole); dropReplies loses the replies of its first two attempts (the radio acts on it).
+class FaultAim {
+public:
+    // The requests of the clean run, from its start.
+    explicit FaultAim(std::vector<Request> cleanRun) : requests_(std::move(cleanRun)) {}
+    // Host byte count, from the start of the run, inside the target's frame.
+    uint64_t byteInside(const RequestTarget& target) const;
+    // Reply number, from the start of the run, answering the target.
+    uint32_t replyTo(const RequestTarget& target) const;
+
+private:
+    std::vector<Request> requests_;
+};
+
+// Pulls the cable `offset` host bytes after the rig's present count.
+void pullAfter(SimRig& rig, uint64_t offset);
+// Restarts the reply count and drops replies n and n + 1 from now on.
+void dropReplies(SimRig& rig, uint32_t n);
+
+}  // namespace plugshift::test
