@@ -50,7 +50,7 @@ private:
     std::wstring step_;
 };
 
-CommandRunner::CommandRunner(ProgressBar& bar) : bar_(bar) {
+CommandRunner::CommandRunner(ProgressBar* bar) : bar_(bar) {
     taskWindow_ = loop_.createWindow([this](const Message& m) { return task_.handleMessage(m); });
     task_.createEventWindow(taskWindow_);
     progressWindow_ = loop_.createWindow([this](const Message& m) {
@@ -70,17 +70,21 @@ std::shared_ptr<MessageTarget> CommandRunner::window(std::function<std::wstring(
 }
 
 bool CommandRunner::run(Command& command) {
-    bar_.start();
+    if (bar_ != nullptr) {
+        bar_->start();
+    }
     TaskWaiter waiter(task_);
     const bool ran = waiter.run(&command, loop_);
     // Progress the command sent last may still be queued behind the Task's notice.
     loop_.dispatchPending();
-    bar_.finish();
+    if (bar_ != nullptr) {
+        bar_->finish();
+    }
     return ran && command.ok;
 }
 
 void CommandRunner::onMessage(const Message& message) {
-    if (message.id != kMsgProgress && message.id != kMsgCommandEnded) {
+    if (bar_ == nullptr || (message.id != kMsgProgress && message.id != kMsgCommandEnded)) {
         return;
     }
     const std::wstring step = relay_ ? relay_->step() : std::wstring();
@@ -92,7 +96,7 @@ void CommandRunner::onMessage(const Message& message) {
                       ? static_cast<int>(kFullPercent * done / static_cast<double>(message.lParam))
                       : static_cast<int>(done);
     }
-    bar_.update(percent, step);
+    bar_->update(percent, step);
 }
 
 }  // namespace plugshift

@@ -16,11 +16,13 @@ class ProgressBar;
 
 // Runs one radio command as the desktop window's wait dialog does: on the Task's worker thread,
 // with the command line's thread serving the messages meanwhile, and the command's progress drawn
-// on the bar. A command that names the step it is in gives it through stepText; the runner reads
-// it on the worker thread, when the command reports, since that thread alone changes it.
+// on the bar (when there is one). A command that names the step it is in gives it through stepText;
+// the runner reads it on the worker thread, when the command reports, since that thread alone
+// changes it.
 class CommandRunner {
 public:
-    explicit CommandRunner(ProgressBar& bar);
+    // bar: where progress is drawn; null for a command that reports none.
+    explicit CommandRunner(ProgressBar* bar);
     ~CommandRunner();
     CommandRunner(const CommandRunner&) = delete;
     CommandRunner& operator=(const CommandRunner&) = delete;
@@ -35,7 +37,7 @@ private:
 
     void onMessage(const Message& message);
 
-    ProgressBar& bar_;
+    ProgressBar* bar_;
     MessageLoop loop_;
     Task task_;
     std::shared_ptr<LoopWindow> taskWindow_;

@@ -2,9 +2,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <unistd.h>
 #include <iostream>
 #include <memory>
-#include <unistd.h>
 
 #include "cli/command_runner.h"
 #include "cli/console_prompt.h"
@@ -115,25 +115,25 @@ int convertRadio(const ConvertOptions& options, const InstallPaths& paths, Radio
     }
     ConvertPlan plan;
     if (!checkModelConfigured(config, model, outcome) ||
-        !planConversion(config, tool, model, radio.codeplugVersion(), options.keepPersonality,
-                        plan, outcome)) {
+        !planConversion(config, tool, model, radio.codeplugVersion(), options.keepPersonality, plan,
+                        outcome)) {
         return refuse(io.err, outcome);
     }
 
     CmdProgram command;
     prepareCommand(command, plan, options.keepPersonality, radio, paths);
     ProgressBar bar(io.err, io.redrawProgress);
-    CommandRunner runner(bar);
+    CommandRunner runner(&bar);
     command.window = runner.window([&command] { return command.stepText(); });
     // What the opening left in the chain is no cause of this run's failure.
     ErrorChain::remove(kErrorOk);
     if (!runner.run(command)) {
-        const RadioSummary summary = summaryOf(radio);
-        for (const ErrorRecord& record : ErrorChain::records()) {
+        const std::vector<ErrorRecord> causes = ErrorChain::records();
+        outcome = concludeFailedConversion(summaryOf(radio), options.keepPersonality);
+        io.err << toUtf8(outcome.text()) << "\n";
+        for (const ErrorRecord& record : causes) {
             io.err << "  " << toUtf8(record.message) << "\n";
         }
-        outcome = concludeFailedConversion(summary, options.keepPersonality);
-        io.err << toUtf8(outcome.text()) << "\n";
         nameBackup(command, io.err);
         return outcome.stringId == kStrFileProblem ? kExitFileProblem : kExitRadioFailed;
     }
@@ -161,8 +161,7 @@ int runConvert(const ConvertOptions& options, CommandIo& io) {
     }
     std::wstring configProblem;
     if (!loadInstallation(paths, configProblem)) {
-        io.err << toUtf8(workflowText(kStrFileProblem)) << "\n  " << toUtf8(configProblem)
-               << "\n";
+        io.err << toUtf8(workflowText(kStrFileProblem)) << "\n  " << toUtf8(configProblem) << "\n";
         return kExitFileProblem;
     }
     const auto backend = CableBackend::open(options.backend, paths.dataDir, problem);

@@ -15,8 +15,8 @@ struct ConvertOptions {
     BackendOptions backend;
     InstallOptions install;
     bool keepPersonality = false;
-    bool yes = false;        // convert without asking
-    std::string traceFile;   // empty: no trace
+    bool yes = false;       // convert without asking
+    std::string traceFile;  // empty: no trace
 };
 
 // `convert`: the Convert workflow of the desktop window on the command line. Checks the radio

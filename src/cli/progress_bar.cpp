@@ -21,7 +21,9 @@ ProgressBar::ProgressBar(std::ostream& out, bool redraw, Clock clock)
 void ProgressBar::start() {
     started_ = clock_();
     percent_ = 0;
-    draw();
+    if (redraw_) {
+        draw();
+    }
 }
 
 void ProgressBar::update(int percent, const std::wstring& step) {
@@ -76,8 +78,8 @@ std::string ProgressBar::line() const {
     if (!step_.empty()) {
         text += "  " + toUtf8(step_);
     }
-    text += "  " + formatDuration(duration_cast<seconds>(elapsed)) + " elapsed, " + remaining +
-            " left";
+    text +=
+        "  " + formatDuration(duration_cast<seconds>(elapsed)) + " elapsed, " + remaining + " left";
     return text;
 }
 

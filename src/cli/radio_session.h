@@ -20,11 +20,11 @@ class ConsolePrompt;
 
 // Where a radio command talks to the person or script that runs it.
 struct CommandIo {
-    std::istream& in;        // what --password-stdin reads
-    std::ostream& out;       // identities and results
-    std::ostream& err;       // progress, failures and why
-    ConsolePrompt& prompt;   // questions
-    bool redrawProgress;     // err is a terminal: redraw the progress line in place
+    std::istream& in;       // what --password-stdin reads
+    std::ostream& out;      // identities and results
+    std::ostream& err;      // progress, failures and why
+    ConsolePrompt& prompt;  // questions
+    bool redrawProgress;    // err is a terminal: redraw the progress line in place
 };
 
 // Where a radio command finds the installation and its data folder.

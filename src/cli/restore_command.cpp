@@ -2,9 +2,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <unistd.h>
 #include <iostream>
 #include <memory>
-#include <unistd.h>
 
 #include "cli/command_runner.h"
 #include "cli/console_prompt.h"
@@ -57,15 +57,16 @@ int restore(const RestoreOptions& options, RadioSession& session, CmdRestore& co
     command.progressEnd = kProgressScale;
     command.progressPos = 0;
     ProgressBar bar(io.err, io.redrawProgress);
-    CommandRunner runner(bar);
+    CommandRunner runner(&bar);
     command.window = runner.window([&command] { return command.stepText(); });
     ErrorChain::remove(kErrorOk);
     if (!runner.run(command)) {
-        ErrorLog::write(L"Restore personality failed (Model:%ls,SN:%ls,Backup:%ls), this's caused "
-                        L"by:\n%ls",
-                        RadioInfo::modelText(radio.model()).value_or(L"").c_str(),
-                        RadioInfo::serialText(radio.serialValue()).value_or(L"").c_str(),
-                        fromUtf8(options.backupFile).c_str(), ErrorChain::text().c_str());
+        ErrorLog::write(
+            L"Restore personality failed (Model:%ls,SN:%ls,Backup:%ls), this's caused "
+            L"by:\n%ls",
+            RadioInfo::modelText(radio.model()).value_or(L"").c_str(),
+            RadioInfo::serialText(radio.serialValue()).value_or(L"").c_str(),
+            fromUtf8(options.backupFile).c_str(), ErrorChain::text().c_str());
         return reportFailure(io.err, fromUtf8(kRestoreFailed), kExitRadioFailed);
     }
     if (!session.rereadIdentity()) {

@@ -2,14 +2,13 @@
 
 #include <CLI/CLI.hpp>
 
+#include <unistd.h>
 #include <iostream>
 #include <memory>
-#include <unistd.h>
 
 #include "cli/command_runner.h"
 #include "cli/console_prompt.h"
 #include "cli/exit_codes.h"
-#include "cli/progress_bar.h"
 #include "config/configuration.h"
 #include "conversion/cmd_sn.h"
 #include "conversion/convert_decisions.h"
@@ -88,9 +87,9 @@ int updateSerial(const SetSerialOptions& options, RadioSession& session, Command
     command.progressEnd = kProgressScale;
     command.progressSpan = 0;
     command.setNewSerial(std::string(bytes.begin(), bytes.end()));
-    ProgressBar bar(io.err, io.redrawProgress);
-    CommandRunner runner(bar);
-    command.window = runner.window([] { return std::wstring(L"Update serial number"); });
+    io.err << "Writing the serial number " << options.newSerial << " into the radio...\n";
+    CommandRunner runner(nullptr);
+    command.window = runner.window();
     ErrorChain::remove(kErrorOk);
     if (!runner.run(command)) {
         return reportFailure(io.err, workflowText(kStrSerialFailed), kExitRadioFailed);
@@ -114,8 +113,7 @@ int runSetSerial(const SetSerialOptions& options, CommandIo& io) {
     }
     std::wstring configProblem;
     if (!loadInstallation(paths, configProblem)) {
-        io.err << toUtf8(workflowText(kStrFileProblem)) << "\n  " << toUtf8(configProblem)
-               << "\n";
+        io.err << toUtf8(workflowText(kStrFileProblem)) << "\n  " << toUtf8(configProblem) << "\n";
         return kExitFileProblem;
     }
     if (!logIn(options, io)) {
@@ -142,8 +140,8 @@ int runSetSerial(const SetSerialOptions& options, CommandIo& io) {
 
 void addSetSerialCommand(CLI::App& app, int& exitCode) {
     auto options = std::make_shared<SetSerialOptions>();
-    CLI::App* command = app.add_subcommand(
-        "set-serial", "Write a new serial number into the radio (dealers only)");
+    CLI::App* command =
+        app.add_subcommand("set-serial", "Write a new serial number into the radio (dealers only)");
     command->add_option("NEW", options->newSerial, "the new serial number")->required();
     command->add_flag("--password-stdin", options->passwordFromStdin,
                       "read the dealer password from the first line of standard input instead of "
