@@ -21,7 +21,9 @@ ProgressBar::ProgressBar(std::ostream& out, bool redraw, Clock clock)
 void ProgressBar::start() {
     started_ = clock_();
     percent_ = 0;
-    draw();
+    if (redraw_) {
+        draw();
+    }
 }
 
 void ProgressBar::update(int percent, const std::wstring& step) {
@@ -73,8 +75,11 @@ std::string ProgressBar::line() const {
         text += " [" + std::string(static_cast<size_t>(filled), '#') +
                 std::string(static_cast<size_t>(kBarWidth - filled), '.') + "]";
     }
-    text += "  " + toUtf8(step_) + "  " + formatDuration(duration_cast<seconds>(elapsed)) +
-            " elapsed, " + remaining + " left";
+    if (!step_.empty()) {
+        text += "  " + toUtf8(step_);
+    }
+    text +=
+        "  " + formatDuration(duration_cast<seconds>(elapsed)) + " elapsed, " + remaining + " left";
     return text;
 }
 

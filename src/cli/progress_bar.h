@@ -19,7 +19,7 @@ public:
     // clock: where the time comes from (the steady clock when empty).
     ProgressBar(std::ostream& out, bool redraw, Clock clock = {});
 
-    // The work starts: elapsed time counts from here.
+    // The work starts: elapsed time counts from here; a terminal shows the empty bar.
     void start();
     // A progress value from the command, 0 to 100, and the step under way. A value above 100,
     // or below the one shown (the command's reset to 0 at its end), keeps the percent shown.

@@ -147,6 +147,10 @@ fs::path InstallPaths::setupFile() const {
     return dataDir / kFilesFolder / "setup.dat";
 }
 
+fs::path InstallPaths::backupFolder() const {
+    return dataDir / "backup";
+}
+
 bool prepareDataFolder(const InstallPaths& paths, std::string& problem) {
     std::error_code ec;
     fs::create_directories(paths.dataDir, ec);

@@ -16,6 +16,17 @@ class Configuration;
 class D2xx;
 class RadioInfo;
 
+class ConsolePrompt;
+
+// Where a radio command talks to the person or script that runs it.
+struct CommandIo {
+    std::istream& in;       // what --password-stdin reads
+    std::ostream& out;      // identities and results
+    std::ostream& err;      // progress, failures and why
+    ConsolePrompt& prompt;  // questions
+    bool redrawProgress;    // err is a terminal: redraw the progress line in place
+};
+
 // Where a radio command finds the installation and its data folder.
 struct InstallOptions {
     std::string installDir;  // empty: the program's folder/..
@@ -36,6 +47,8 @@ struct InstallPaths {
 
     std::filesystem::path configFile() const;
     std::filesystem::path setupFile() const;
+    // Where conversions keep the personality backups.
+    std::filesystem::path backupFolder() const;
 };
 
 // What every radio command does before the radio: creates the data folder and points err.log
