@@ -16,7 +16,6 @@ class ModelPictures {
 public:
     // Every model of the configuration, by model number; kinds 1, 2 and any other share bitmap 215.
     void build(Configuration& configuration, const QColor& buttonFace);
-    void clear() { pictures_.clear(); }
 
     // Null when the model has no picture.
     QPixmap find(const QString& model) const;

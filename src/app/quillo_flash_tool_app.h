@@ -54,9 +54,6 @@ public:
     int exitInstance();
 
     Stage stage() const { return stage_; }
-    const QString& title() const { return title_; }
-    // The parent of the program's own folder; config files are found below it.
-    const QString& baseDirectory() const { return baseDirectory_; }
     const QString& dataDirectory() const { return dataDirectory_; }
     QString mutexName() const;
     // The shared data folder of the product; empty when the system has none.
@@ -65,7 +62,6 @@ public:
     void setBaseDirectory(const QString& directory) { baseDirectory_ = directory; }
     // The main window while it runs.
     CQuilloFlashToolDlg* mainWindow() const { return mainWindow_; }
-    RadioManager* radioManager() const { return manager_.get(); }
 
 private:
     bool findDataDirectory();

@@ -34,7 +34,6 @@ class CQuilloFlashToolDlg : public QDialog {
     Q_OBJECT
 public:
     // Controls, by the ids they have always had; each widget's object name is "control<id>".
-    static constexpr int kIdStatusBar = 1000;
     static constexpr int kIdGetRadioInfo = 1058;
     static constexpr int kIdRestore = 1036;
     static constexpr int kIdConvert = 1039;
@@ -79,8 +78,6 @@ public:
     void setTestMode(bool on) { testMode_ = on; }
     QCheckBox* restoreCheckBox() const { return restore_; }
     CProgressStatusBar* statusBar() const { return statusBar_; }
-    // The radio manager's listener: cable notices and progress arrive here.
-    const std::shared_ptr<QtMessageTarget>& messageTarget() const { return target_; }
 
     // The shared machinery of the workflows.
     // Counts the cables and, while two or more are plugged in, asks for all but one to be

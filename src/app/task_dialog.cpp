@@ -34,7 +34,7 @@ CTaskDialog::CTaskDialog(Task& task, QWidget* parent)
     const DialogUnits units(font());
     setFixedSize(units.size(kWidth, kHeight));
     text_ = new QLabel(StringTable::text(str::kPleaseWait), this);
-    text_->setObjectName(QStringLiteral("control1065"));
+    text_->setObjectName(QStringLiteral("control%1").arg(kTextId));
     text_->setAlignment(Qt::AlignCenter);
     text_->setGeometry(rect());
 }
