@@ -568,10 +568,16 @@ bool CQuilloFlashToolDlg::readIdentity(WorkflowOutcome& outcome) {
 }
 
 void CQuilloFlashToolDlg::showOutcome(const WorkflowOutcome& outcome) {
-    if (outcome.hasMessage()) {
-        CMsgBox::showMessage(QString::fromStdWString(outcome.text()),
-                             static_cast<unsigned>(outcome.icon), this);
+    if (!outcome.hasMessage()) {
+        return;
     }
+    // The window's own string table, which holds the same numbers, so every text it shows
+    // comes from one place.
+    const QString text =
+        outcome.argument.empty()
+            ? StringTable::text(outcome.stringId)
+            : StringTable::format(outcome.stringId, QString::fromStdWString(outcome.argument));
+    CMsgBox::showMessage(text, static_cast<unsigned>(outcome.icon), this);
 }
 
 void CQuilloFlashToolDlg::closeWorkflow() {
