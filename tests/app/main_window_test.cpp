@@ -27,6 +27,7 @@
 #include "app/quillo_flash_tool_dlg.h"
 #include "app/string_table.h"
 #include "config/configuration.h"
+#include "conversion/workflow_strings.h"
 #include "errors/error_chain.h"
 #include "fake_d2xx.h"
 #include "sim/sim_d2xx.h"
@@ -133,6 +134,19 @@ private slots:
     void cleanup() {
         ModalSeam::reset();
         ErrorChain::remove(0);
+    }
+
+    // The workflows name their messages by number; the window shows its own table's text for
+    // them, which must say the same.
+    void workflowMessagesMatchTheStringTable() {
+        int checked = 0;
+        for (int id = 1; id < 200; ++id) {
+            if (const wchar_t* text = workflowText(id)) {
+                QCOMPARE(StringTable::text(id), QString::fromWCharArray(text));
+                ++checked;
+            }
+        }
+        QVERIFY(checked >= 15);
     }
 
     void startsLoggedOutWithEverythingUnknown() {
