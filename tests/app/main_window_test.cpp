@@ -303,6 +303,12 @@ private slots:
                     .match(time->text())
                     .hasMatch());
         QVERIFY(!window.shownPicture().isNull());
+
+        // A later failure leaves the values of the last success on show.
+        sim.cable(0).setMode(SimCableMode::Echo);
+        window.onCommand(Dlg::kIdGetRadioInfo);
+        QCOMPARE(shown_.last().text, StringTable::text(str::kToggleCableDigital));
+        QCOMPARE(window.displayedText(RadioDisplay::SerialNumber), QStringLiteral("752TRX4F21"));
     }
 
     void getRadioInformationFailures_data() {
