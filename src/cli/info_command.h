@@ -35,11 +35,6 @@ struct InfoOutput {
     bool json = false;
 };
 
-// The installation's configuration (config.xml below installDir/data, setup.dat below
-// dataDir/data) into the process-wide Configuration; false with the reason in the ErrorChain.
-bool loadInstallation(const std::filesystem::path& installDir,
-                      const std::filesystem::path& dataDir);
-
 // The command over a cable driver; configuration is null when it could not be loaded, and
 // configurationProblem then says why. Returns the exit code.
 int showRadioInfo(D2xx& driver, const Configuration* configuration,

@@ -4,9 +4,12 @@
 
 #include "cli/cables_command.h"
 #include "cli/config_command.h"
+#include "cli/convert_command.h"
 #include "cli/doctor_command.h"
 #include "cli/ftf_command.h"
 #include "cli/info_command.h"
+#include "cli/restore_command.h"
+#include "cli/set_serial_command.h"
 
 // Each subcommand lives in its own file pair and is added here.
 int main(int argc, char** argv) {
@@ -19,6 +22,9 @@ int main(int argc, char** argv) {
     plugshift::addDoctorCommand(app, exitCode);
     plugshift::addFtfCommand(app, exitCode);
     plugshift::addInfoCommand(app, exitCode);
+    plugshift::addConvertCommand(app, exitCode);
+    plugshift::addSetSerialCommand(app, exitCode);
+    plugshift::addRestoreCommand(app, exitCode);
     CLI11_PARSE(app, argc, argv);
     return exitCode;
 }

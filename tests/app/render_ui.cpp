@@ -1,11 +1,17 @@
-// Renders every window of the application's dialogs and status bar, and a sheet of its pictures,
-// into PNG files for review: render_ui <output folder>. Runs under the offscreen platform.
+// Renders every window of the application's dialogs and status bar, the main window before and
+// after a dealer login and a radio read, and a sheet of its pictures, into PNG files for review:
+// render_ui <output folder>. Runs under the offscreen platform, against the sample installation
+// and the simulated radio.
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
 #include <cstdio>
 #include <functional>
 
@@ -13,10 +19,19 @@
 #include "app/app_resources.h"
 #include "app/dialog_pwd.h"
 #include "app/language_menu.h"
+#include "app/modal_seam.h"
 #include "app/msg_box.h"
 #include "app/progress_status_bar.h"
+#include "app/qt_message_target.h"
+#include "app/quillo_flash_tool_dlg.h"
 #include "app/splash_screen.h"
 #include "app/string_table.h"
+#include "app/task_dialog.h"
+#include "config/configuration.h"
+#include "sim/sim_d2xx.h"
+#include "tasks/messages.h"
+#include "tasks/radio_manager.h"
+#include "tasks/task.h"
 
 namespace plugshift {
 namespace {
@@ -145,6 +160,56 @@ void renderPictures(Renderer& renderer) {
     }
 }
 
+// The main window as a person meets it: logged out without a cable, then with the cable, then
+// logged in with a radio read. Message boxes are answered at once; the login types the sample's
+// dealer password.
+void renderMainWindow(Renderer& renderer) {
+    QTemporaryDir setupFolder;
+    const QString setup = setupFolder.filePath(QStringLiteral("setup.dat"));
+    QFile::copy(QStringLiteral(PLUGSHIFT_SAMPLE_INSTALL_DIR
+                               "/sample-home/data/Kestrelon/KMV Plugshift PERU/data/setup.dat"),
+                setup);
+    QFile::setPermissions(setup, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    Configuration& configuration = Configuration::instance();
+    if (!configuration.createDocument() ||
+        !configuration.load(
+            QStringLiteral(PLUGSHIFT_SAMPLE_INSTALL_DIR "/data/config.xml").toStdWString(),
+            setup.toStdWString())) {
+        std::fprintf(stderr, "cannot load the sample installation\n");
+        renderer.save(QStringLiteral("main_window"), QPixmap());
+        return;
+    }
+    SimD2xx simulator;
+    Task task;
+    RadioManager manager(simulator);
+    QObject windows;
+    EventWindow::bind(task, &windows);
+    ModalSeam::answerMessages([](const QString&, unsigned) { return CMsgBox::kIdOk; });
+    ModalSeam::answerDialogs([](QDialog& dialog) {
+        if (auto* login = qobject_cast<CDialogPwd*>(&dialog)) {
+            QTest::keyClicks(login->edit(), QStringLiteral("2468"));
+            login->loginButton()->click();
+        }
+    });
+
+    CQuilloFlashToolDlg window(manager, task, configuration);
+    renderer.grab(QStringLiteral("main_window_logged_out"), window);
+    AppMessageEvent cable(Message{kMsgCableState, 0, 1});
+    QCoreApplication::sendEvent(&window, &cable);
+    renderer.grab(QStringLiteral("main_window_cable_connected"), window);
+    window.onCommand(CQuilloFlashToolDlg::kCmdDealerLogin);
+    window.onCommand(CQuilloFlashToolDlg::kIdGetRadioInfo);
+    window
+        .findChild<QLineEdit*>(QStringLiteral("control%1").arg(CQuilloFlashToolDlg::kIdNewSerial))
+        ->setText(QStringLiteral("123ABC4D67"));
+    renderer.grab(QStringLiteral("main_window_logged_in_radio_read"), window);
+    ModalSeam::reset();
+
+    CTaskDialog wait(task);
+    wait.setAttribute(Qt::WA_DontShowOnScreen);
+    renderer.save(QStringLiteral("task_dialog"), wait.grab());
+}
+
 }  // namespace
 }  // namespace plugshift
 
@@ -169,5 +234,6 @@ int main(int argc, char** argv) {
     plugshift::CAboutDlg about;
     renderer.grab(QStringLiteral("about"), about);
     plugshift::renderPictures(renderer);
+    plugshift::renderMainWindow(renderer);
     return renderer.ok() ? 0 : 1;
 }

@@ -1,4 +1,5 @@
 #include "cli/info_command.h"
+#include "cli/radio_session.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -45,7 +46,9 @@ protected:
         const Configuration* configuration = nullptr;
         std::wstring problem = L"Error:no installation.";
         if (installation != nullptr) {
-            EXPECT_TRUE(loadInstallation(installation->installDir(), installation->dataDir()));
+            std::wstring loadProblem;
+            EXPECT_TRUE(loadInstallation({installation->installDir(), installation->dataDir()},
+                                         loadProblem));
             configuration = &Configuration::instance();
         }
         std::ostringstream out;
@@ -161,8 +164,9 @@ TEST_F(InfoCommandTest, AnOpenFailureSaysWhy) {
 }
 
 TEST_F(InfoCommandTest, LoadingAnInstallationThatIsNotThereFailsWithTheFile) {
-    EXPECT_FALSE(loadInstallation("/nonexistent/install", "/nonexistent/user"));
-    EXPECT_EQ(ErrorChain::firstMessage(),
+    std::wstring problem;
+    EXPECT_FALSE(loadInstallation({"/nonexistent/install", "/nonexistent/user"}, problem));
+    EXPECT_EQ(problem,
               L"Error:failed to open the specified file [/nonexistent/install/data/config.xml].");
 }
 

@@ -1,0 +1,227 @@
+#include "app/quillo_flash_tool_app.h"
+
+#include <QApplication>
+#include <QSettings>
+#include <QStandardPaths>
+#include <cerrno>
+#include <clocale>
+#include <cstring>
+
+#include "app/modal_seam.h"
+#include "app/msg_box.h"
+#include "app/qt_message_target.h"
+#include "app/quillo_flash_tool_dlg.h"
+#include "app/single_instance.h"
+#include "app/splash_screen.h"
+#include "app/string_table.h"
+#include "config/configuration.h"
+#include "errors/error_chain.h"
+#include "errors/error_log.h"
+#include "errors/wide_text.h"
+#include "radio/tty_d2xx.h"
+#include "tasks/radio_manager.h"
+#include "tasks/task.h"
+
+namespace plugshift {
+
+namespace {
+
+// Shipped files and the installation's own files each sit in a folder "data" of their folder.
+const QString kFilesFolder = QStringLiteral("/data/");
+
+}  // namespace
+
+CQuilloFlashToolApp::CQuilloFlashToolApp(D2xx* driver) : driver_(driver) {}
+
+CQuilloFlashToolApp::~CQuilloFlashToolApp() {
+    exitInstance();
+}
+
+QString CQuilloFlashToolApp::mutexName() const {
+    return QString::fromLatin1(kMutexPrefix) + QString::fromLatin1(kRegion);
+}
+
+bool CQuilloFlashToolApp::initInstance() {
+    stage_ = Stage::DataFolder;
+    title_ = StringTable::title();
+    CMsgBox::setApplicationName(title_);
+    if (baseDirectory_.isEmpty()) {
+        const QString program = QCoreApplication::applicationFilePath();
+        baseDirectory_ = program.left(program.lastIndexOf(u'/') + 1) + QStringLiteral("..");
+    }
+    if (!findDataDirectory()) {
+        return false;
+    }
+    std::setlocale(LC_ALL, "");
+
+    stage_ = Stage::Document;
+    if (!Configuration::instance().createDocument()) {
+        ErrorLog::write(L"Error:failed to initialize COM.");
+        return false;
+    }
+    stage_ = Stage::Components;
+    if (!startComponents()) {
+        ErrorLog::write(L"Error:failed to initialize component.");
+        return false;
+    }
+    stage_ = Stage::Configuration;
+    if (!loadConfiguration()) {
+        return false;
+    }
+    stage_ = Stage::Region;
+    if (!checkRegion()) {
+        return false;
+    }
+    stage_ = Stage::InstallationId;
+    if (!copyInstallationId()) {
+        return false;
+    }
+    stage_ = Stage::SingleInstance;
+    if (!takeInstance()) {
+        return false;
+    }
+    stage_ = Stage::Splash;
+    CSplashScreen splash(kSplashMs);
+    ModalSeam::exec(splash);
+    stage_ = Stage::MainWindow;
+    runMainWindow();
+    stage_ = Stage::Finished;
+    return false;
+}
+
+QString CQuilloFlashToolApp::locateDataDirectory() {
+    const QString shared = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (shared.isEmpty()) {
+        return {};
+    }
+    return shared + u'/' + QString::fromLatin1(kCompany) + u'/' + QString::fromLatin1(kKeyName);
+}
+
+bool CQuilloFlashToolApp::findDataDirectory() {
+    dataDirectory_ = locateDataDirectory();
+    if (dataDirectory_.isEmpty()) {
+        // The log has no folder yet, so this entry goes nowhere; it is written all the same.
+        ErrorLog::write(
+            L"Error:Failed to retrieve the common application data path due to the error [%ls].",
+            fromUtf8(std::strerror(errno)).c_str());
+        return false;
+    }
+    ErrorLog::setDirectory(dataDirectory_.toStdWString());
+    return true;
+}
+
+bool CQuilloFlashToolApp::startComponents() {
+    if (!driver_) {
+        ownDriver_ = std::make_unique<TtyD2xx>();
+        driver_ = ownDriver_.get();
+    }
+    windows_ = std::make_unique<QObject>();
+    task_ = std::make_unique<Task>();
+    manager_ = std::make_unique<RadioManager>(*driver_);
+    // Binding the manager's window starts the cable poll.
+    return EventWindow::bind(*task_, windows_.get()) != nullptr &&
+           EventWindow::bind(*manager_, windows_.get()) != nullptr;
+}
+
+bool CQuilloFlashToolApp::loadConfiguration() {
+    const QString configPath = baseDirectory_ + kFilesFolder + QStringLiteral("config.xml");
+    const QString setupPath = dataDirectory_ + kFilesFolder + QStringLiteral("setup.dat");
+    if (Configuration::instance().load(configPath.toStdWString(), setupPath.toStdWString())) {
+        return true;
+    }
+    ErrorLog::write(L"%ls", ErrorChain::firstMessage().c_str());
+    ErrorChain::remove(0);
+    showFileProblem();
+    return false;
+}
+
+bool CQuilloFlashToolApp::checkRegion() {
+    const QString region = QString::fromStdWString(Configuration::instance().regionName());
+    if (!region.isEmpty() && region.compare(QLatin1String(kRegion), Qt::CaseInsensitive) == 0) {
+        return true;
+    }
+    ErrorLog::write(L"Error:invalid config file.The the applicatio only supportes region [%ls]",
+                    QString::fromLatin1(kRegion).toStdWString().c_str());
+    showFileProblem();
+    return false;
+}
+
+bool CQuilloFlashToolApp::copyInstallationId() {
+    const QSettings settings(QSettings::IniFormat, QSettings::SystemScope,
+                             QString::fromLatin1(kCompany), QString::fromLatin1(kKeyName));
+    // A file that cannot be read, or holds nothing, is a key that cannot be opened.
+    if (settings.status() != QSettings::NoError || settings.allKeys().isEmpty()) {
+        ErrorLog::write(L"Error:failed to retrieve the id.");
+        showFileProblem();
+        return false;
+    }
+    const QVariant value = settings.value(QStringLiteral("id"));
+    if (!value.isValid() || value.typeId() != QMetaType::QString) {
+        showFileProblem();
+        return false;
+    }
+    // Whether the setup file takes it does not change the outcome of start-up.
+    Configuration::instance().storeInstallId(value.toString().trimmed().toStdWString());
+    return true;
+}
+
+bool CQuilloFlashToolApp::takeInstance() {
+    instance_ = std::make_unique<SingleInstance>(mutexName(), dataDirectory_);
+    switch (instance_->acquire()) {
+        case SingleInstance::Outcome::First:
+            QObject::connect(instance_.get(), &SingleInstance::raiseRequested,
+                             [this] { raiseRunningWindow(); });
+            return true;
+        case SingleInstance::Outcome::AlreadyRuns:
+            instance_.reset();
+            return false;
+        case SingleInstance::Outcome::Failed:
+            break;
+    }
+    instance_.reset();
+    ErrorLog::write(L"Error:failed to create mutex.");
+    return false;
+}
+
+void CQuilloFlashToolApp::runMainWindow() {
+    CQuilloFlashToolDlg window(*manager_, *task_, Configuration::instance());
+    mainWindow_ = &window;
+    ModalSeam::exec(window);
+    mainWindow_ = nullptr;
+}
+
+void CQuilloFlashToolApp::raiseRunningWindow() {
+    if (mainWindow_ && mainWindow_->isMinimized()) {
+        mainWindow_->showNormal();
+    }
+    // The window on top of the application: an open message box or dialog, else the main one.
+    QWidget* front = QApplication::activeModalWidget();
+    if (front == nullptr) {
+        front = mainWindow_;
+    }
+    if (front != nullptr) {
+        front->raise();
+        front->activateWindow();
+    }
+}
+
+void CQuilloFlashToolApp::showFileProblem() {
+    CMsgBox::showMessage(str::kFileMissing, CMsgBox::kIconError);
+}
+
+int CQuilloFlashToolApp::exitInstance() {
+    if (exited_) {
+        return 0;
+    }
+    exited_ = true;
+    Configuration::instance().releaseDocument();
+    if (manager_) {
+        manager_->stop();
+    }
+    if (instance_) {
+        instance_->release();
+    }
+    return 0;
+}
+
+}  // namespace plugshift

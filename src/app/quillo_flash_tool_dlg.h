@@ -1,0 +1,175 @@
+#pragma once
+
+#include <QDialog>
+#include <QPixmap>
+#include <QString>
+#include <array>
+#include <memory>
+
+#include "app/model_pictures.h"
+#include "app/radio_display.h"
+#include "conversion/cmd_sn.h"
+
+class QAction;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+
+namespace plugshift {
+
+class CProgressStatusBar;
+class Configuration;
+class QtMessageTarget;
+class RadioManager;
+class Task;
+struct WorkflowOutcome;
+
+// The main window: the identity of the connected radio, the radio workflows, the cable state in
+// the status bar, and the dealer login, language and help menus. It runs until the user exits.
+class CQuilloFlashToolDlg : public QDialog {
+    Q_OBJECT
+public:
+    // Controls, by the ids they have always had; each widget's object name is "control<id>".
+    static constexpr int kIdGetRadioInfo = 1058;
+    static constexpr int kIdRestore = 1036;
+    static constexpr int kIdConvert = 1039;
+    static constexpr int kIdNewSerial = 1042;
+    static constexpr int kIdUpdateSerial = 1044;
+    static constexpr int kIdRadioInfoGroup = 1066;
+    static constexpr int kIdSerialGroup = 1043;
+    static constexpr int kIdSerialGroupLabel = 1078;
+    static constexpr int kIdPicture = 1049;
+    static constexpr int kIdTimeLabel = 1062;
+    // The value edits and their captions, in display order (RadioDisplay::Field).
+    static constexpr std::array<int, RadioDisplay::FieldCount> kValueIds = {1068, 1069, 1070, 1071,
+                                                                            1072, 1073, 1081, 1074};
+    static constexpr std::array<int, RadioDisplay::FieldCount> kCaptionIds = {
+        1067, 1046, 1032, 1033, 1075, 1076, 1080, 1079};
+
+    // Menu commands.
+    static constexpr int kCmdExit = 32773;
+    static constexpr int kCmdDealerLogin = 32774;
+    static constexpr int kCmdAbout = 32775;
+    static constexpr int kCmdHelpContents = 32776;
+
+    static constexpr int kSerialMaxLength = 11;
+
+    enum class Operation { Idle = 0, Converting = 1, UpdatingSerial = 2, GettingInfo = 3 };
+
+    CQuilloFlashToolDlg(RadioManager& manager, Task& task, Configuration& configuration,
+                        QWidget* parent = nullptr);
+    // Stops listening to the radio manager and pauses its poll.
+    ~CQuilloFlashToolDlg() override;
+
+    // A menu command or a button, by its id.
+    void onCommand(int id);
+
+    // What the controls and workflows act on; the console protocol drives these too.
+    Operation operation() const { return operation_; }
+    bool isCableConnected() const { return cableConnected_; }
+    bool isDealerLoggedIn() const { return dealerLoggedIn_; }
+    bool isResultShown() const { return resultShown_; }
+    // In test mode the one-cable check counts nothing and returns 0.
+    bool testMode() const { return testMode_; }
+    void setTestMode(bool on) { testMode_ = on; }
+    QCheckBox* restoreCheckBox() const { return restore_; }
+    CProgressStatusBar* statusBar() const { return statusBar_; }
+
+    // The shared machinery of the workflows.
+    // Counts the cables and, while two or more are plugged in, asks for all but one to be
+    // removed (string 113), counting again after each answer; returns the last count.
+    int oneCableCheck();
+    void applyEnablingRules();
+    // Shows the record's values (or "N/A" before anything was read) and the model's picture.
+    void refreshDisplay();
+    // Hides the serial-number group until the dealer has logged in and fits the window to it.
+    void layOutSerialGroup();
+
+    // What each control shows now.
+    QString displayedText(RadioDisplay::Field field) const;
+    QPixmap shownPicture() const { return shownPicture_; }
+    const ModelPictures& modelPictures() const { return pictures_; }
+    QMenuBar* menuBar() const { return menuBar_; }
+    QAction* commandAction(int command) const;
+
+protected:
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    // A dialog that comes up selects the whole text of the field with the focus; the radio type
+    // field holds the focus without a selection.
+    void setVisible(bool visible) override;
+    void changeEvent(QEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // The dialog never ends by Escape or Enter.
+    void reject() override {}
+    void accept() override {}
+
+private:
+    void buildControls();
+    void buildMenu();
+    QAction* addCommand(QMenu* menu, int command, int textId, int promptId);
+    void setTexts();
+    void rebuildPictures();
+
+    void onCableNotification(intptr_t lParam);
+    void onProgress(uintptr_t done, intptr_t total);
+
+    void exitApplication();
+    void dealerLogin();
+    void showAbout();
+    void openHelp();
+    void getRadioInformation();
+    void updateSerialNumber();
+
+    // The opening every workflow shares: operation set, the one-cable check, connect. false
+    // (with the outcome set) when the radio cannot be connected.
+    bool openWorkflow(Operation operation, QWidget* control, WorkflowOutcome& outcome);
+    // The identity read: false (string 143) when it fails; a read remembers the radio is known.
+    bool readIdentity(WorkflowOutcome& outcome);
+    // The cable-mode probe: false (with the outcome set) when the cable is in the wrong mode
+    // (wrongModeString) or unsupported.
+    bool probeCable(int wrongModeString, WorkflowOutcome& outcome);
+    // The closing every workflow shares, after its message: rules, idle, wait cursor off.
+    void closeWorkflow();
+    void showOutcome(const WorkflowOutcome& outcome);
+
+    RadioManager& manager_;
+    Task& task_;
+    Configuration& configuration_;
+    std::shared_ptr<QtMessageTarget> target_;
+    CmdSN serialCommand_;
+
+    CProgressStatusBar* statusBar_ = nullptr;
+    QMenuBar* menuBar_ = nullptr;
+    QMenu* settingMenu_ = nullptr;
+    std::array<QLineEdit*, RadioDisplay::FieldCount> values_{};
+    QCheckBox* restore_ = nullptr;
+    QPushButton* convert_ = nullptr;
+    QPushButton* getInfo_ = nullptr;
+    QLineEdit* newSerial_ = nullptr;
+    QPushButton* updateSerial_ = nullptr;
+    QGroupBox* serialGroup_ = nullptr;
+    QLabel* picture_ = nullptr;
+    QLabel* timeLabel_ = nullptr;
+
+    bool cableConnected_ = false;
+    Operation operation_ = Operation::Idle;
+    bool dealerLoggedIn_ = false;
+    bool testMode_ = false;
+    bool resultShown_ = false;
+    // Whether a radio has been read since the window opened; until then every value is "N/A".
+    bool identityRead_ = false;
+    bool inCableNotification_ = false;
+    ModelPictures pictures_;
+    QPixmap shownPicture_;
+    int fullHeight_ = 0;
+    int serialGroupTop_ = 0;
+};
+
+}  // namespace plugshift

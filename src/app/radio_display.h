@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <array>
+
+namespace plugshift {
+
+class Configuration;
+class RadioInfo;
+
+// What the main window shows of a radio: each value in its text form, "N/A" for a value without
+// text or with an empty one.
+class RadioDisplay {
+public:
+    enum Field {
+        RadioType,
+        RegionCode,
+        Model,
+        SerialNumber,
+        FirmwareVersion,
+        CodeplugVersion,
+        KeypadVersion,
+        UserPrivateId,
+        FieldCount
+    };
+    using Texts = std::array<QString, FieldCount>;
+
+    // The radio's values; the radio type is "<series> Series" of the model's configured entry.
+    static Texts texts(const RadioInfo& radio, const Configuration& configuration);
+    // Every value "N/A": nothing has been read yet.
+    static Texts unknown();
+    // The model number as the configuration knows it; empty when it has no text.
+    static QString modelNumber(const RadioInfo& radio);
+};
+
+}  // namespace plugshift

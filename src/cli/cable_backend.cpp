@@ -1,0 +1,98 @@
+#include "cli/cable_backend.h"
+
+#include <CLI/CLI.hpp>
+
+#include <system_error>
+
+#include "radio/tty_d2xx.h"
+#include "sim/sim_cable.h"
+#include "sim/sim_faults.h"
+#include "sim/sim_state.h"
+
+namespace plugshift {
+
+namespace {
+constexpr const char* kStateFile = "simulator/radio.state";
+}  // namespace
+
+void CableBackend::addOptions(CLI::App& command, BackendOptions& options) {
+    CLI::Option* port = command.add_option(
+        "--port", options.port,
+        "the serial device of the cable (a /dev/ttyUSB* or kmv-sim's terminal), used as the "
+        "only cable");
+    CLI::Option* simulate = command.add_flag(
+        "--simulate", options.simulate,
+        "use the in-process simulated radio, kept in the data folder between commands");
+    port->excludes(simulate);
+    command
+        .add_option("--sim-fault", options.simFaults,
+                    "with --simulate: a fault to inject, as kmv-sim --fault takes it (repeatable; "
+                    "kmv-sim --list-faults lists them)")
+        ->needs(simulate);
+    command
+        .add_option("--sim-cable", options.simCable,
+                    "with --simulate: the cable's mode (digital, echo, unsupported)")
+        ->check(CLI::IsMember({"digital", "echo", "unsupported"}))
+        ->needs(simulate);
+}
+
+std::filesystem::path CableBackend::simulatorStatePath(const std::filesystem::path& dataDir) {
+    return dataDir / kStateFile;
+}
+
+std::unique_ptr<CableBackend> CableBackend::open(const BackendOptions& options,
+                                                 const std::filesystem::path& dataDir,
+                                                 std::string& error) {
+    std::unique_ptr<CableBackend> backend(new CableBackend);
+    if (!options.simulate) {
+        if (options.port.empty()) {
+            backend->driver_ = std::make_unique<TtyD2xx>();
+        } else {
+            backend->driver_ = TtyD2xx::forDevice(options.port);
+        }
+        return backend;
+    }
+
+    SimD2xx::Options simOptions;
+    for (const std::string& text : options.simFaults) {
+        const std::optional<SimFault> fault = SimFaults::parse(text);
+        if (!fault) {
+            error = "Not a simulator fault: " + text;
+            return nullptr;
+        }
+        simOptions.faults.push_back(*fault);
+    }
+    const std::optional<SimCableMode> mode = SimCable::modeNamed(options.simCable);
+    if (!mode) {
+        error = "Not a cable mode: " + options.simCable;
+        return nullptr;
+    }
+    simOptions.mode = *mode;
+    auto simulator = std::make_unique<SimD2xx>(simOptions);
+    backend->statePath_ = simulatorStatePath(dataDir);
+    std::error_code ec;
+    if (std::filesystem::exists(backend->statePath_, ec) &&
+        !SimState::load(simulator->radio(), backend->statePath_.string(), error)) {
+        return nullptr;
+    }
+    backend->simulator_ = simulator.get();
+    backend->driver_ = std::move(simulator);
+    return backend;
+}
+
+CableBackend::~CableBackend() = default;
+
+bool CableBackend::save(std::string& error) {
+    if (simulator_ == nullptr) {
+        return true;
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(statePath_.parent_path(), ec);
+    if (ec) {
+        error = "Cannot create " + statePath_.parent_path().string() + ": " + ec.message();
+        return false;
+    }
+    return SimState::save(simulator_->radio(), statePath_.string(), error);
+}
+
+}  // namespace plugshift

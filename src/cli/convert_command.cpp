@@ -1,0 +1,216 @@
+#include "cli/convert_command.h"
+
+#include <CLI/CLI.hpp>
+
+#include <unistd.h>
+#include <iostream>
+#include <memory>
+
+#include "cli/command_runner.h"
+#include "cli/console_prompt.h"
+#include "cli/exit_codes.h"
+#include "cli/frame_trace.h"
+#include "cli/progress_bar.h"
+#include "config/configuration.h"
+#include "conversion/cmd_program.h"
+#include "conversion/convert_decisions.h"
+#include "errors/error_category.h"
+#include "errors/error_chain.h"
+#include "errors/error_log.h"
+#include "errors/wide_text.h"
+#include "tasks/radio_info.h"
+
+namespace plugshift {
+
+namespace {
+
+constexpr int kProgressScale = 100;
+
+constexpr const char* kNeedsConfirmation =
+    "Not converted: the conversion must be confirmed on a terminal, or with --yes.";
+constexpr const char* kDeclined = "Not converted; the radio is unchanged.";
+
+int exitCodeFor(const WorkflowOutcome& outcome) {
+    switch (outcome.stringId) {
+        case kStrRadioUnsupported:
+            return kExitModelNotSupported;
+        case kStrFileProblem:
+            return kExitFileProblem;
+        case kStrAlreadyConverted:
+            return kExitAlreadyConverted;
+        case kStrIncompatible:
+            return kExitRefused;
+        default:
+            return kExitRadioFailed;
+    }
+}
+
+int refuse(std::ostream& err, const WorkflowOutcome& outcome) {
+    return reportFailure(err, outcome.text(), exitCodeFor(outcome));
+}
+
+std::wstring shownText(const std::optional<std::wstring>& text) {
+    return text.value_or(L"");
+}
+
+RadioSummary summaryOf(const RadioInfo& radio) {
+    return RadioSummary{shownText(RadioInfo::modelText(radio.model())),
+                        shownText(RadioInfo::serialText(radio.serialValue())),
+                        shownText(RadioInfo::versionText(radio.firmwareVersion())),
+                        shownText(RadioInfo::versionText(radio.codeplugVersion()))};
+}
+
+void prepareCommand(CmdProgram& command, const ConvertPlan& plan, bool keepPersonality,
+                    RadioInfo& radio, const InstallPaths& paths) {
+    command.setAddressFile(plan.addressPath.c_str());
+    command.setCodeplugFile(plan.codeplugPath.c_str());
+    command.enableDefaultBlockUpdate();
+    command.keepPersonality = keepPersonality;
+    if (keepPersonality) {
+        command.enableKeepSteps();
+        command.setBlocks(plan.blocks.data(), static_cast<uint8_t>(plan.blocks.size()));
+    }
+    command.radio = &radio;
+    command.progressEnd = kProgressScale;
+    command.progressPos = 0;
+    command.setBackupFolder(paths.backupFolder());
+}
+
+void nameBackup(const CmdProgram& command, std::ostream& err) {
+    const std::filesystem::path& backup = command.lastBackupPath();
+    if (backup.empty()) {
+        return;
+    }
+    ErrorLog::write(L"The radio's personality was saved to [%ls].",
+                    fromUtf8(backup.string()).c_str());
+    err << "The radio's personality was saved to " << backup.string()
+        << "\nplugshift-cli restore-personality writes it back.\n";
+}
+
+// From the confirmation to the result, on a radio whose identity has been read.
+int convertRadio(const ConvertOptions& options, const InstallPaths& paths, RadioSession& session,
+                 CommandIo& io) {
+    Configuration& config = Configuration::instance();
+    RadioInfo& radio = session.radio();
+    const std::wstring model = modelNumber(radio);
+    WorkflowOutcome outcome;
+    if (!checkModelConfigured(config, model, outcome)) {
+        return refuse(io.err, outcome);
+    }
+    ToolVersions tool;
+    if (!findToolVersions(config, tool, outcome)) {
+        return refuse(io.err, outcome);
+    }
+    if (!options.yes) {
+        if (!io.prompt.interactive()) {
+            io.err << kNeedsConfirmation << "\n";
+            return kExitRefused;
+        }
+        const std::wstring question =
+            WorkflowOutcome::of(kStrConvertConfirm, MessageIcon::Question, kBandLabel).text();
+        if (!io.prompt.confirm(toUtf8(question))) {
+            io.err << kDeclined << "\n";
+            return kExitRefused;
+        }
+    }
+    ConvertPlan plan;
+    if (!checkModelConfigured(config, model, outcome) ||
+        !planConversion(config, tool, model, radio.codeplugVersion(), options.keepPersonality, plan,
+                        outcome)) {
+        return refuse(io.err, outcome);
+    }
+
+    CmdProgram command;
+    prepareCommand(command, plan, options.keepPersonality, radio, paths);
+    ProgressBar bar(io.err, io.redrawProgress);
+    CommandRunner runner(&bar);
+    command.window = runner.window([&command] { return command.stepText(); });
+    // What the opening left in the chain is no cause of this run's failure.
+    ErrorChain::remove(kErrorOk);
+    if (!runner.run(command)) {
+        const std::vector<ErrorRecord> causes = ErrorChain::records();
+        outcome = concludeFailedConversion(summaryOf(radio), options.keepPersonality);
+        io.err << toUtf8(outcome.text()) << "\n";
+        for (const ErrorRecord& record : causes) {
+            io.err << "  " << toUtf8(record.message) << "\n";
+        }
+        nameBackup(command, io.err);
+        return outcome.stringId == kStrFileProblem ? kExitFileProblem : kExitRadioFailed;
+    }
+    if (!session.rereadIdentity()) {
+        return reportFailure(io.err, workflowText(kStrConnectFailed), kExitNotConnected);
+    }
+    io.out << "\nAfter the conversion:\n";
+    printIdentity(radio, &config, io.out);
+    io.out << toUtf8(workflowText(kStrConvertDone)) << "\n";
+    if (!command.lastBackupPath().empty()) {
+        io.out << "The radio's personality was saved to " << command.lastBackupPath().string()
+               << "\n";
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+int runConvert(const ConvertOptions& options, CommandIo& io) {
+    const InstallPaths paths = InstallPaths::resolve(options.install);
+    std::string problem;
+    if (!prepareDataFolder(paths, problem)) {
+        io.err << problem << "\n";
+        return kExitFileProblem;
+    }
+    std::wstring configProblem;
+    if (!loadInstallation(paths, configProblem)) {
+        io.err << toUtf8(workflowText(kStrFileProblem)) << "\n  " << toUtf8(configProblem) << "\n";
+        return kExitFileProblem;
+    }
+    const auto backend = CableBackend::open(options.backend, paths.dataDir, problem);
+    if (!backend) {
+        io.err << problem << "\n";
+        return kExitFileProblem;
+    }
+    FrameTrace trace;
+    if (!options.traceFile.empty() && !trace.open(options.traceFile, problem)) {
+        io.err << problem << "\n";
+        return kExitFileProblem;
+    }
+
+    int exitCode = kExitOk;
+    {
+        RadioSession session(backend->driver());
+        if (!options.traceFile.empty() && session.radio().sbep() != nullptr) {
+            trace.attach(*session.radio().sbep());
+        }
+        exitCode = session.open(RadioSession::Probe::Convert, io.err);
+        if (exitCode == kExitOk) {
+            io.out << "Before the conversion:\n";
+            printIdentity(session.radio(), &Configuration::instance(), io.out);
+            exitCode = convertRadio(options, paths, session, io);
+        }
+    }
+    if (!backend->save(problem)) {
+        io.err << problem << "\n";
+    }
+    return exitCode;
+}
+
+void addConvertCommand(CLI::App& app, int& exitCode) {
+    auto options = std::make_shared<ConvertOptions>();
+    CLI::App* command = app.add_subcommand(
+        "convert", "Convert the radio on the programming cable to the region's model");
+    command->add_flag("--keep-personality", options->keepPersonality,
+                      "keep the owner's user information and contacts across the conversion");
+    command->add_flag("--yes", options->yes, "convert without asking for confirmation");
+    CableBackend::addOptions(*command, options->backend);
+    InstallPaths::addOptions(*command, options->install);
+    command->add_option("--trace", options->traceFile,
+                        "write every SBEP frame to this file, one time-stamped hex line each");
+    command->footer(kExitCodeHelp);
+    command->callback([&exitCode, options] {
+        ConsolePrompt prompt = ConsolePrompt::standard();
+        CommandIo io{std::cin, std::cout, std::cerr, prompt, ::isatty(STDERR_FILENO) == 1};
+        exitCode = runConvert(*options, io);
+    });
+}
+
+}  // namespace plugshift

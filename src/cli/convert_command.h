@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+#include "cli/cable_backend.h"
+#include "cli/radio_session.h"
+
+namespace CLI {
+class App;
+}
+
+namespace plugshift {
+
+struct ConvertOptions {
+    BackendOptions backend;
+    InstallOptions install;
+    bool keepPersonality = false;
+    bool yes = false;       // convert without asking
+    std::string traceFile;  // empty: no trace
+};
+
+// `convert`: the Convert workflow of the desktop window on the command line. Checks the radio
+// and the installation's files, asks for confirmation (on a terminal, unless --yes), converts the
+// radio with a progress bar, reads the identity again and prints the result; exit codes in
+// kExitCodeHelp.
+void addConvertCommand(CLI::App& app, int& exitCode);
+
+// The workflow over the options; returns the exit code.
+int runConvert(const ConvertOptions& options, CommandIo& io);
+
+}  // namespace plugshift

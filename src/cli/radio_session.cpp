@@ -1,0 +1,271 @@
+#include "cli/radio_session.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwctype>
+#include <optional>
+#include <ostream>
+#include <vector>
+
+#include "cli/exit_codes.h"
+#include "config/configuration.h"
+#include "conversion/workflow_outcome.h"
+#include "errors/error_category.h"
+#include "errors/error_chain.h"
+#include "errors/error_log.h"
+#include "errors/wide_text.h"
+#include "radio/sbep.h"
+#include "tasks/radio_info.h"
+
+namespace plugshift {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The shipped files sit in the folder "data" of their folders.
+constexpr const char* kFilesFolder = "data";
+constexpr const char* kProductFolder = "Kestrelon/KMV Plugshift PERU";
+// The only region this tool converts radios to.
+constexpr const wchar_t* kRegion = L"PERU";
+
+constexpr const wchar_t* kNoCable = L"No programming cable found.";
+
+struct Row {
+    const char* label;
+    const char* key;
+    std::optional<std::wstring> value;  // none: shown as N/A
+};
+
+std::wstring text(int stringId, MessageIcon icon, std::wstring argument = {}) {
+    return WorkflowOutcome::of(stringId, icon, std::move(argument)).text();
+}
+
+bool equalIgnoringCase(const std::wstring& a, const std::wstring& b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::towupper(static_cast<wint_t>(a[i])) != std::towupper(static_cast<wint_t>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// An empty text shows as N/A, like none.
+std::optional<std::wstring> shown(std::optional<std::wstring> value) {
+    return value && !value->empty() ? value : std::nullopt;
+}
+
+std::optional<std::wstring> radioType(const Configuration* configuration,
+                                      const std::wstring& model) {
+    ModelEntry entry;
+    if (configuration == nullptr || !configuration->getModel(model, entry)) {
+        return std::nullopt;
+    }
+    return text(kStrSeries, MessageIcon::None, entry.type);
+}
+
+std::string jsonString(const std::string& value) {
+    std::string out = "\"";
+    for (char c : value) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+void printRows(const std::vector<Row>& rows, std::ostream& out, bool json) {
+    if (json) {
+        out << "{";
+        for (size_t i = 0; i < rows.size(); ++i) {
+            out << (i == 0 ? "\n  " : ",\n  ") << jsonString(rows[i].key) << ": "
+                << (rows[i].value ? jsonString(toUtf8(*rows[i].value)) : "null");
+        }
+        out << "\n}\n";
+        return;
+    }
+    const std::string notAvailable = toUtf8(workflowText(kStrNotAvailable));
+    for (const Row& row : rows) {
+        const std::string label = std::string(row.label) + ":";
+        out << label << std::string(label.size() < 18 ? 18 - label.size() : 1, ' ')
+            << (row.value ? toUtf8(*row.value) : notAvailable) << "\n";
+    }
+}
+
+}  // namespace
+
+void InstallPaths::addOptions(CLI::App& command, InstallOptions& options) {
+    command.add_option("--install-dir", options.installDir,
+                       "the installation: its data/config.xml names the models and files "
+                       "(default: the program's folder/..)");
+    command.add_option("--data-dir", options.dataDir,
+                       "the data folder: data/setup.dat, log/err.log, backup/ (default: "
+                       "$XDG_DATA_HOME or ~/.local/share, then Kestrelon/KMV Plugshift PERU)");
+}
+
+InstallPaths InstallPaths::resolve(const InstallOptions& options) {
+    return InstallPaths{
+        options.installDir.empty() ? defaultInstallDir() : fs::path(options.installDir),
+        options.dataDir.empty() ? defaultDataDir() : fs::path(options.dataDir)};
+}
+
+fs::path InstallPaths::defaultInstallDir() {
+    std::error_code ec;
+    const fs::path program = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? fs::path("..") : program.parent_path() / "..";
+}
+
+fs::path InstallPaths::defaultDataDir() {
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    const char* home = std::getenv("HOME");
+    fs::path base;
+    if (xdg != nullptr && fs::path(xdg).is_absolute()) {
+        base = xdg;
+    } else {
+        base = fs::path(home != nullptr ? home : "") / ".local/share";
+    }
+    return base / kProductFolder;
+}
+
+fs::path InstallPaths::configFile() const {
+    return installDir / kFilesFolder / "config.xml";
+}
+
+fs::path InstallPaths::setupFile() const {
+    return dataDir / kFilesFolder / "setup.dat";
+}
+
+fs::path InstallPaths::backupFolder() const {
+    return dataDir / "backup";
+}
+
+bool prepareDataFolder(const InstallPaths& paths, std::string& problem) {
+    std::error_code ec;
+    fs::create_directories(paths.dataDir, ec);
+    if (ec) {
+        problem = "Cannot create the data folder " + paths.dataDir.string() + ": " + ec.message();
+        return false;
+    }
+    ErrorLog::setDirectory(fromUtf8(paths.dataDir.string()));
+    return true;
+}
+
+bool loadInstallation(const InstallPaths& paths, std::wstring& problem) {
+    Configuration& configuration = Configuration::instance();
+    configuration.reset();
+    if (!configuration.createDocument() ||
+        !configuration.load(fromUtf8(paths.configFile().string()),
+                            fromUtf8(paths.setupFile().string()))) {
+        problem = ErrorChain::firstMessage();
+        ErrorLog::write(L"%ls", problem.c_str());
+        ErrorChain::remove(kErrorOk);
+        return false;
+    }
+    if (!equalIgnoringCase(configuration.regionName(), kRegion)) {
+        problem = formatWide(
+            L"Error:invalid config file.The the applicatio only supportes region [%ls]", kRegion);
+        ErrorLog::write(L"%ls", problem.c_str());
+        return false;
+    }
+    return true;
+}
+
+int reportFailure(std::ostream& err, const std::wstring& message, int exitCode) {
+    err << toUtf8(message) << "\n";
+    for (const ErrorRecord& record : ErrorChain::records()) {
+        err << "  " << toUtf8(record.message) << "\n";
+    }
+    ErrorChain::remove(kErrorOk);
+    return exitCode;
+}
+
+RadioSession::RadioSession(D2xx& driver) : manager_(driver) {}
+
+RadioSession::~RadioSession() {
+    disconnect();
+}
+
+int RadioSession::open(Probe probe, std::ostream& err) {
+    RadioInfo& info = radio();
+    int firstIndex = -1;
+    const int cables = info.port() != nullptr ? info.port()->countCables(firstIndex) : 0;
+    if (cables == 0) {
+        return reportFailure(err, kNoCable, kExitNoCable);
+    }
+    if (cables > 1) {
+        return reportFailure(err,
+                             text(kStrManyCables, MessageIcon::Warning, std::to_wstring(cables)),
+                             kExitSeveralCables);
+    }
+    if (!manager_.connect(true)) {
+        return reportFailure(err, text(kStrConnectFailed, MessageIcon::Error), kExitNotConnected);
+    }
+    if (probe != Probe::None) {
+        switch (info.probeCable()) {
+            case SBEP::kCableEcho:
+                disconnect();
+                return reportFailure(
+                    err,
+                    text(probe == Probe::Info ? kStrCableToDigital : kStrCableToDigitalRetry,
+                         MessageIcon::Warning),
+                    kExitCableWrongMode);
+            case SBEP::kCableUnsupported:
+                disconnect();
+                return reportFailure(err, text(kStrCableUnsupported, MessageIcon::Error),
+                                     kExitCableUnsupported);
+            default:
+                break;
+        }
+    }
+    // A cable in its digital mode answers the probe with silence, which leaves a failed read
+    // behind that is no fault.
+    ErrorChain::remove(kErrorOk);
+    if (!info.readIdentity()) {
+        disconnect();
+        return reportFailure(err, text(kStrConnectFailed, MessageIcon::Error), kExitNotConnected);
+    }
+    return kExitOk;
+}
+
+bool RadioSession::rereadIdentity() {
+    return radio().readIdentity();
+}
+
+void RadioSession::disconnect() {
+    manager_.connect(false);
+}
+
+std::wstring modelNumber(const RadioInfo& radio) {
+    return RadioInfo::modelText(radio.model()).value_or(L"");
+}
+
+void printIdentity(const RadioInfo& radio, const Configuration* configuration, std::ostream& out,
+                   bool json) {
+    printRows(
+        {{"Radio type", "radioType", radioType(configuration, modelNumber(radio))},
+         {"Region code", "regionCode", shown(RadioInfo::regionText(radio.regionCode()))},
+         {"Model", "model", shown(RadioInfo::modelText(radio.model()))},
+         {"Serial number", "serialNumber", shown(RadioInfo::serialText(radio.serialValue()))},
+         {"Firmware version", "firmwareVersion",
+          shown(RadioInfo::versionText(radio.firmwareVersion()))},
+         {"Codeplug version", "codeplugVersion",
+          shown(RadioInfo::versionText(radio.codeplugVersion()))},
+         {"Keypad version", "keypadVersion", shown(RadioInfo::versionText(radio.keypadVersion()))},
+         {"User private ID", "userPrivateId",
+          shown(RadioInfo::userPrivateIdText(radio.userPrivateId()))}},
+        out, json);
+}
+
+}  // namespace plugshift

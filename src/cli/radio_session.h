@@ -1,0 +1,105 @@
+#pragma once
+
+#include <filesystem>
+#include <iosfwd>
+#include <string>
+
+#include "tasks/radio_manager.h"
+
+namespace CLI {
+class App;
+}
+
+namespace plugshift {
+
+class Configuration;
+class D2xx;
+class RadioInfo;
+
+class ConsolePrompt;
+
+// Where a radio command talks to the person or script that runs it.
+struct CommandIo {
+    std::istream& in;       // what --password-stdin reads
+    std::ostream& out;      // identities and results
+    std::ostream& err;      // progress, failures and why
+    ConsolePrompt& prompt;  // questions
+    bool redrawProgress;    // err is a terminal: redraw the progress line in place
+};
+
+// Where a radio command finds the installation and its data folder.
+struct InstallOptions {
+    std::string installDir;  // empty: the program's folder/..
+    std::string dataDir;     // empty: the user's data folder of the product
+};
+
+struct InstallPaths {
+    std::filesystem::path installDir;
+    std::filesystem::path dataDir;
+
+    // Adds --install-dir and --data-dir to a command.
+    static void addOptions(CLI::App& command, InstallOptions& options);
+    static InstallPaths resolve(const InstallOptions& options);
+    static std::filesystem::path defaultInstallDir();
+    // $XDG_DATA_HOME (or ~/.local/share) + "/Kestrelon/KMV Plugshift PERU", where the desktop
+    // application keeps setup.dat and err.log.
+    static std::filesystem::path defaultDataDir();
+
+    std::filesystem::path configFile() const;
+    std::filesystem::path setupFile() const;
+    // Where conversions keep the personality backups.
+    std::filesystem::path backupFolder() const;
+};
+
+// What every radio command does before the radio: creates the data folder and points err.log
+// at it. false when the folder cannot be made (the reason in `problem`).
+bool prepareDataFolder(const InstallPaths& paths, std::string& problem);
+
+// Loads config.xml and setup.dat into the process-wide Configuration and checks its region, as
+// the desktop application starts: on failure the reason is written to err.log and returned in
+// `problem`, and the error chain is left empty.
+bool loadInstallation(const InstallPaths& paths, std::wstring& problem);
+
+// The message of a failed step, then the error chain root cause first; the chain is emptied.
+// Returns exitCode.
+int reportFailure(std::ostream& err, const std::wstring& message, int exitCode);
+
+// The radio side of one command: the radio manager over the cable driver, and the opening that
+// every radio workflow shares. The radio is disconnected when the session ends.
+class RadioSession {
+public:
+    // Which cable-mode probe the opening runs, and the message of a cable in the wrong mode.
+    enum class Probe {
+        None,     // the serial-number update probes nothing
+        Info,     // "Please toggle the USB cable to DIGITAL (Flash) mode."
+        Convert,  // the same, telling the user to retry the conversion
+    };
+
+    explicit RadioSession(D2xx& driver);
+    ~RadioSession();
+    RadioSession(const RadioSession&) = delete;
+    RadioSession& operator=(const RadioSession&) = delete;
+
+    // The one-cable check, connect, the cable-mode probe and the identity read. kExitOk, or the
+    // exit code after the message and the error chain have gone to err.
+    int open(Probe probe, std::ostream& err);
+    // Reads the identity again (after radio work); false with the chain left as it is.
+    bool rereadIdentity();
+    void disconnect();
+
+    RadioManager& manager() { return manager_; }
+    RadioInfo& radio() { return manager_.radioInfo(); }
+
+private:
+    RadioManager manager_;
+};
+
+// The model number as it is looked up in the configuration; empty when it has no text.
+std::wstring modelNumber(const RadioInfo& radio);
+
+// What the main window shows of the radio, one line per value ("N/A" without a value), or as
+// one JSON object. The radio type needs the configuration (null: N/A).
+void printIdentity(const RadioInfo& radio, const Configuration* configuration, std::ostream& out,
+                   bool json = false);
+
+}  // namespace plugshift

@@ -1,0 +1,159 @@
+#include "cli/set_serial_command.h"
+
+#include <CLI/CLI.hpp>
+
+#include <unistd.h>
+#include <iostream>
+#include <memory>
+
+#include "cli/command_runner.h"
+#include "cli/console_prompt.h"
+#include "cli/exit_codes.h"
+#include "config/configuration.h"
+#include "conversion/cmd_sn.h"
+#include "conversion/convert_decisions.h"
+#include "conversion/serial_decisions.h"
+#include "errors/error_category.h"
+#include "errors/error_chain.h"
+#include "errors/wide_text.h"
+#include "tasks/radio_info.h"
+
+namespace plugshift {
+
+namespace {
+
+constexpr int kProgressScale = 100;
+
+constexpr const char* kPasswordPrompt = "Dealer password: ";
+constexpr const char* kNoDealerPassword =
+    "The setup file holds no dealer password, so the serial number cannot be changed.";
+constexpr const char* kNoTerminal =
+    "The dealer password is asked on a terminal; without one, give it on standard input with "
+    "--password-stdin.";
+
+// The dealer login: the entry must equal the setup file's password exactly. On a terminal a
+// wrong entry is asked again, as the login dialog does, until it matches or the input ends.
+bool logIn(const SetSerialOptions& options, CommandIo& io) {
+    Configuration& config = Configuration::instance();
+    std::wstring password;
+    std::wstring accepted;
+    if (!config.dealerCodes(password, accepted)) {
+        io.err << kNoDealerPassword << "\n";
+        return false;
+    }
+    const std::string wrong = toUtf8(workflowText(kStrPasswordWrong));
+    std::string entry;
+    if (options.passwordFromStdin) {
+        if (!ConsolePrompt::readLine(io.in, entry) || fromUtf8(entry) != password) {
+            io.err << wrong << "\n";
+            return false;
+        }
+    } else {
+        if (!io.prompt.interactive()) {
+            io.err << kNoTerminal << "\n";
+            return false;
+        }
+        for (;;) {
+            if (!io.prompt.readSecret(kPasswordPrompt, entry)) {
+                return false;
+            }
+            if (fromUtf8(entry) == password) {
+                break;
+            }
+            io.err << wrong << "\n";
+        }
+    }
+    if (!config.storeAcceptedCode(password)) {
+        io.err << "Warning: the accepted password could not be written to "
+               << toUtf8(config.documentPath()) << "\n";
+    }
+    return true;
+}
+
+int updateSerial(const SetSerialOptions& options, RadioSession& session, CommandIo& io) {
+    RadioInfo& radio = session.radio();
+    WorkflowOutcome outcome;
+    if (!checkModelConfigured(Configuration::instance(), modelNumber(radio), outcome)) {
+        return reportFailure(io.err, outcome.text(), kExitModelNotSupported);
+    }
+    const std::wstring present = RadioInfo::serialText(radio.serialValue()).value_or(L"");
+    std::vector<uint8_t> bytes;
+    if (!checkNewSerial(fromUtf8(options.newSerial), present, bytes, outcome)) {
+        return reportFailure(io.err, outcome.text(), kExitRefused);
+    }
+
+    CmdSN command;
+    command.radio = &radio;
+    command.progressEnd = kProgressScale;
+    command.progressSpan = 0;
+    command.setNewSerial(std::string(bytes.begin(), bytes.end()));
+    io.err << "Writing the serial number " << options.newSerial << " into the radio...\n";
+    CommandRunner runner(nullptr);
+    command.window = runner.window();
+    ErrorChain::remove(kErrorOk);
+    if (!runner.run(command)) {
+        return reportFailure(io.err, workflowText(kStrSerialFailed), kExitRadioFailed);
+    }
+    if (!session.rereadIdentity()) {
+        return reportFailure(io.err, workflowText(kStrConnectFailed), kExitNotConnected);
+    }
+    printIdentity(radio, &Configuration::instance(), io.out);
+    io.out << toUtf8(workflowText(kStrSerialUpdated)) << "\n";
+    return kExitOk;
+}
+
+}  // namespace
+
+int runSetSerial(const SetSerialOptions& options, CommandIo& io) {
+    const InstallPaths paths = InstallPaths::resolve(options.install);
+    std::string problem;
+    if (!prepareDataFolder(paths, problem)) {
+        io.err << problem << "\n";
+        return kExitFileProblem;
+    }
+    std::wstring configProblem;
+    if (!loadInstallation(paths, configProblem)) {
+        io.err << toUtf8(workflowText(kStrFileProblem)) << "\n  " << toUtf8(configProblem) << "\n";
+        return kExitFileProblem;
+    }
+    if (!logIn(options, io)) {
+        return kExitRefused;
+    }
+    const auto backend = CableBackend::open(options.backend, paths.dataDir, problem);
+    if (!backend) {
+        io.err << problem << "\n";
+        return kExitFileProblem;
+    }
+    int exitCode = kExitOk;
+    {
+        RadioSession session(backend->driver());
+        exitCode = session.open(RadioSession::Probe::None, io.err);
+        if (exitCode == kExitOk) {
+            exitCode = updateSerial(options, session, io);
+        }
+    }
+    if (!backend->save(problem)) {
+        io.err << problem << "\n";
+    }
+    return exitCode;
+}
+
+void addSetSerialCommand(CLI::App& app, int& exitCode) {
+    auto options = std::make_shared<SetSerialOptions>();
+    CLI::App* command =
+        app.add_subcommand("set-serial", "Write a new serial number into the radio (dealers only)");
+    command->add_option("NEW", options->newSerial, "the new serial number")->required();
+    command->add_flag("--password-stdin", options->passwordFromStdin,
+                      "read the dealer password from the first line of standard input instead of "
+                      "asking for it");
+    CableBackend::addOptions(*command, options->backend);
+    InstallPaths::addOptions(*command, options->install);
+    command->footer(kExitCodeHelp);
+    command->callback([&exitCode, options] {
+        ConsolePrompt prompt = ConsolePrompt::standard();
+        CommandIo io{std::cin, std::cout, std::cerr, prompt, ::isatty(STDERR_FILENO) == 1};
+        exitCode = runSetSerial(*options, io);
+    });
+}
+
+}  // namespace plugshift

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "conversion/block_spec.h"
+#include "conversion/workflow_outcome.h"
+
+namespace plugshift {
+
+class Configuration;
+
+// The radio-side decisions of the Convert workflow, without any user interface: the desktop
+// window and the command line call the same functions and only show the outcome. Each check
+// that fails fills the outcome (string and icon) and writes its err.log entry itself.
+
+// The region's model and the label of its band.
+inline constexpr const wchar_t* kTargetModel = L"RQX770HJNWE";
+inline constexpr const wchar_t* kBandLabel = L"916-928MHz";
+// The configuration's name of the codeplug block.
+inline constexpr const wchar_t* kCodeplugBlock = L"DEF";
+
+// The tool's codeplug versions of the two file generations.
+struct ToolVersions {
+    std::wstring newVersion;
+    std::wstring oldVersion;
+};
+
+enum class ConvertSide { New, Old };
+
+// What the conversion command is given.
+struct ConvertPlan {
+    ConvertSide side = ConvertSide::New;
+    std::wstring radioVersion;  // the radio's codeplug version as compared
+    std::wstring toolVersion;   // the tool's version of the selected side
+    std::wstring codeplugPath;
+    std::wstring addressPath;
+    // One per block kind that has range rules, when the personality is kept; empty otherwise.
+    std::vector<BlockSpec> blocks;
+};
+
+// The identity values the failure summary names, in their display forms.
+struct RadioSummary {
+    std::wstring model;
+    std::wstring serial;
+    std::wstring firmware;
+    std::wstring codeplug;
+};
+
+// The radio's model number must be configured; otherwise string 145.
+bool checkModelConfigured(const Configuration& config, const std::wstring& model,
+                          WorkflowOutcome& outcome);
+
+// The versions of the target model's codeplug block, each side taken by the parity of the
+// middle number (a later entry replaces an earlier one; the first entry that does not parse ends
+// the list). A side without a version takes the other side's, in upper case. Neither side:
+// "The tool CP version is invalid." and string 112.
+bool findToolVersions(Configuration& config, ToolVersions& versions, WorkflowOutcome& outcome);
+
+// From the radio's codeplug version to what the command needs: the side, the codeplug and
+// address-map files of both sides (a missing one is logged and gives string 112), the tool
+// version check, "already converted" (174) and the version comparison (173), and, with
+// keepPersonality, the blocks to keep from the range rules.
+bool planConversion(Configuration& config, const ToolVersions& tool, const std::wstring& radioModel,
+                    std::span<const uint8_t, 4> radioCodeplug, bool keepPersonality,
+                    ConvertPlan& plan, WorkflowOutcome& outcome);
+
+// After a failed conversion: logs the summary with the error chain, chooses string 112 when the
+// oldest record is of a file category and 115 otherwise, and clears the chain.
+WorkflowOutcome concludeFailedConversion(const RadioSummary& radio, bool restore);
+
+}  // namespace plugshift

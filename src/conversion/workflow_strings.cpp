@@ -1,0 +1,75 @@
+#include "conversion/workflow_strings.h"
+
+#include <array>
+
+namespace plugshift {
+
+namespace {
+
+struct Entry {
+    int id;
+    const wchar_t* text;
+};
+
+// Texts exactly as the string table has them, misspellings included.
+constexpr std::array kTexts = {
+    Entry{kStrCableToDigital, L"Please toggle the USB cable to DIGITAL (Flash) mode."},
+    Entry{kStrSerialIdentical, L"The serial number is identical to the radio"},
+    Entry{kStrPasswordWrong, L"The password is not correct. Please check it!"},
+    Entry{kStrFileProblem,
+          L"A file needed for application could not be found or is corrupted. Please "
+          L"re-install the application.\nIf you continue to get this message, please contact "
+          L"Customer Service."},
+    Entry{kStrManyCables,
+          L"There are %d USB conections. Please remove the unused and keep one connection only."},
+    Entry{kStrConvertDone, L"Convert successful."},
+    Entry{kStrConvertFailed, L"Convert failed."},
+    Entry{kStrConvertConfirm,
+          L"This will program the radio to %s. Please do not remove the USB cable, the radio "
+          L"from the Single Unit Charger, or turn-off radio during the programming process "
+          L"since this can damage or corrupt the radio software.\n\nDo you want to continue?"},
+    Entry{kStrSerialIncorrect, L"The serial number is incorrect."},
+    Entry{kStrCableToDigitalRetry,
+          L"Please toggle the USB cable to DIGITAL (Flash) mode then click OK.  After clicking "
+          L"OK, click the \"Convert\" button to retry the process. "},
+    Entry{kStrSerialUpdated, L"Update serial number successful."},
+    Entry{kStrCableUnsupported, L"The USB cable is unsupported."},
+    Entry{kStrSeries, L"%1 Series"},
+    Entry{kStrConnectFailed, L"Failed to connect radio."},
+    Entry{kStrRadioUnsupported, L"The tool does not support this radio."},
+    Entry{kStrInfoDone, L"Successfully get radio information."},
+    Entry{kStrSerialFailed, L"Failed to update serial number."},
+    Entry{kStrIncompatible,
+          L"The tool can't convert this radio due to codeplug version not compatible."},
+    Entry{kStrAlreadyConverted, L"This radio is already in %s."},
+    Entry{kStrNotAvailable, L"N/A"},
+};
+
+}  // namespace
+
+const wchar_t* workflowText(int id) {
+    for (const Entry& entry : kTexts) {
+        if (entry.id == id) {
+            return entry.text;
+        }
+    }
+    return nullptr;
+}
+
+const char* messageIconName(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Error:
+            return "error";
+        case MessageIcon::Question:
+            return "question";
+        case MessageIcon::Warning:
+            return "warning";
+        case MessageIcon::Information:
+            return "information";
+        case MessageIcon::None:
+            break;
+    }
+    return "none";
+}
+
+}  // namespace plugshift

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace plugshift {
+
+// The strings the radio workflows show, by their number in the string table. The desktop
+// window's table holds the same numbers; workflowText gives the English texts, which the command
+// line prints.
+enum WorkflowString : int {
+    kStrNone = 0,
+    kStrCableToDigital = 4,
+    kStrSerialIdentical = 103,
+    kStrPasswordWrong = 104,
+    kStrFileProblem = 112,
+    kStrManyCables = 113,  // %d: the number of cables
+    kStrConvertDone = 114,
+    kStrConvertFailed = 115,
+    kStrConvertConfirm = 116,  // %s: the band
+    kStrSerialIncorrect = 117,
+    kStrCableToDigitalRetry = 119,
+    kStrSerialUpdated = 131,
+    kStrCableUnsupported = 136,
+    kStrSeries = 121,  // %1: the series name
+    kStrConnectFailed = 143,
+    kStrRadioUnsupported = 145,
+    kStrInfoDone = 171,
+    kStrSerialFailed = 172,
+    kStrIncompatible = 173,
+    kStrAlreadyConverted = 174,  // %s: the band
+    kStrNotAvailable = 175,
+};
+
+// The icon of a message, as the message box's style bits encode it.
+enum class MessageIcon : uint32_t {
+    None = 0,
+    Error = 0x10,
+    Question = 0x20,
+    Warning = 0x30,
+    Information = 0x40,
+};
+
+// The English text of a workflow string, its placeholder ("%s", "%d" or "%1") unfilled; nullptr
+// for a number that is not one of them.
+const wchar_t* workflowText(int id);
+
+// Name of an icon for people reading a terminal: "error", "warning", ...
+const char* messageIconName(MessageIcon icon);
+
+}  // namespace plugshift

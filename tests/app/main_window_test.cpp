@@ -1,0 +1,509 @@
+// The main window against the simulated radio (or, for cable counting, a scripted cable driver)
+// and the sample installation's configuration. The radio manager's poll is not started: each
+// test delivers the cable notices itself.
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "app/app_resources.h"
+#include "app/dialog_pwd.h"
+#include "app/modal_seam.h"
+#include "app/msg_box.h"
+#include "app/progress_status_bar.h"
+#include "app/qt_message_target.h"
+#include "app/quillo_flash_tool_dlg.h"
+#include "app/string_table.h"
+#include "config/configuration.h"
+#include "conversion/workflow_strings.h"
+#include "errors/error_chain.h"
+#include "fake_d2xx.h"
+#include "sim/sim_d2xx.h"
+#include "tasks/messages.h"
+#include "tasks/radio_manager.h"
+#include "tasks/task.h"
+
+namespace plugshift {
+
+namespace {
+
+using Dlg = CQuilloFlashToolDlg;
+
+struct Shown {
+    QString text;
+    unsigned style;
+};
+
+// The window with what it works on. The Task's window is bound, so commands can run.
+struct Rig {
+    explicit Rig(D2xx& driver) : manager(driver) { EventWindow::bind(task, &windows); }
+
+    Task task;
+    RadioManager manager;
+    QObject windows;
+    std::unique_ptr<Dlg> window;
+
+    Dlg& open() {
+        window = std::make_unique<Dlg>(manager, task, Configuration::instance());
+        return *window;
+    }
+};
+
+void deliver(Dlg& window, uint32_t id, uintptr_t wParam, intptr_t lParam) {
+    AppMessageEvent event(Message{id, wParam, lParam});
+    QCoreApplication::sendEvent(&window, &event);
+}
+
+void cable(Dlg& window, intptr_t lParam) {
+    deliver(window, kMsgCableState, 0, lParam);
+}
+
+template <class T>
+T* control(const Dlg& window, int id) {
+    return window.findChild<T*>(QStringLiteral("control%1").arg(id));
+}
+
+// The login dialog answered with each entry in turn; each entry is typed and Login pressed.
+void answerLogin(const QStringList& entries, QList<bool>* wrongShown = nullptr) {
+    auto next = std::make_shared<int>(0);
+    ModalSeam::answerDialogs([entries, next, wrongShown](QDialog& dialog) {
+        auto* login = qobject_cast<CDialogPwd*>(&dialog);
+        if (login == nullptr || *next >= entries.size()) {
+            return;
+        }
+        if (wrongShown != nullptr) {
+            wrongShown->append(login->wrongPassword());
+        }
+        login->edit()->clear();
+        QTest::keyClicks(login->edit(), entries[(*next)++]);
+        login->loginButton()->click();
+    });
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir setupFolder_;
+    QList<Shown> shown_;
+    std::function<void(const Shown&)> onMessage_;
+
+    void login(Dlg& window) {
+        answerLogin({QStringLiteral("2468")});
+        window.onCommand(Dlg::kCmdDealerLogin);
+        ModalSeam::answerDialogs({});
+    }
+
+private slots:
+    void initTestCase() {
+        const QString setup = setupFolder_.filePath(QStringLiteral("setup.dat"));
+        QVERIFY(QFile::copy(QStringLiteral(PLUGSHIFT_SAMPLE_INSTALL_DIR
+                                           "/sample-home/data/Kestrelon/KMV Plugshift PERU/data/"
+                                           "setup.dat"),
+                            setup));
+        QFile::setPermissions(setup, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        Configuration& configuration = Configuration::instance();
+        QVERIFY(configuration.createDocument());
+        QVERIFY(configuration.load(
+            QStringLiteral(PLUGSHIFT_SAMPLE_INSTALL_DIR "/data/config.xml").toStdWString(),
+            setup.toStdWString()));
+    }
+    void init() {
+        shown_.clear();
+        onMessage_ = nullptr;
+        ModalSeam::answerMessages([this](const QString& text, unsigned style) {
+            shown_.append({text, style});
+            if (onMessage_) {
+                onMessage_(shown_.last());
+            }
+            return CMsgBox::kIdOk;
+        });
+    }
+    void cleanup() {
+        ModalSeam::reset();
+        ErrorChain::remove(0);
+    }
+
+    // The workflows name their messages by number; the window shows its own table's text for
+    // them, which must say the same.
+    void workflowMessagesMatchTheStringTable() {
+        int checked = 0;
+        for (int id = 1; id < 200; ++id) {
+            if (const wchar_t* text = workflowText(id)) {
+                QCOMPARE(StringTable::text(id), QString::fromWCharArray(text));
+                ++checked;
+            }
+        }
+        QVERIFY(checked >= 15);
+    }
+
+    void startsLoggedOutWithEverythingUnknown() {
+        SimD2xx sim;
+        Rig rig(sim);
+        Dlg& window = rig.open();
+        QCOMPARE(window.windowTitle(), QStringLiteral("KMV410 Plugshift 916-928MHz"));
+        for (int field = 0; field < RadioDisplay::FieldCount; ++field) {
+            QCOMPARE(window.displayedText(RadioDisplay::Field(field)), QStringLiteral("N/A"));
+            QVERIFY(control<QLineEdit>(window, Dlg::kValueIds[field])->isReadOnly());
+        }
+        QCOMPARE(control<QLabel>(window, 1067)->text(), QStringLiteral("Radio Type:"));
+        QCOMPARE(control<QLabel>(window, 1079)->text(), QStringLiteral("User Private ID:"));
+        QCOMPARE(control<QPushButton>(window, Dlg::kIdGetRadioInfo)->text(),
+                 StringTable::text(str::kButtonGetRadioInfo));
+        QVERIFY(!window.restoreCheckBox()->isChecked());
+        QCOMPARE(control<QLineEdit>(window, Dlg::kIdNewSerial)->maxLength(), 11);
+        QVERIFY(!control<QLabel>(window, Dlg::kIdTimeLabel)->isVisibleTo(&window));
+        QCOMPARE(window.statusBar()->prompt(), QStringLiteral("For help, press F1"));
+        QCOMPARE(window.statusBar()->cableText(), QStringLiteral("USB Cable Disconnected"));
+        QVERIFY(window.shownPicture().isNull());
+        QCOMPARE(window.modelPictures().size(), size_t{3});
+
+        // The serial-number group is hidden and the window ends where it begins.
+        auto* group = control<QGroupBox>(window, Dlg::kIdSerialGroup);
+        QVERIFY(!group->isVisibleTo(&window));
+        QCOMPARE(window.statusBar()->geometry().top(), group->geometry().top());
+        QCOMPARE(window.statusBar()->geometry().bottom(), window.height() - 1);
+        QCOMPARE(window.statusBar()->width(), window.width());
+    }
+
+    void menusCarryTheirTextsAndPrompts() {
+        SimD2xx sim;
+        Rig rig(sim);
+        Dlg& window = rig.open();
+        QStringList titles;
+        for (QAction* menu : window.menuBar()->actions()) {
+            titles << menu->text();
+        }
+        QCOMPARE(titles, (QStringList{"&File", "&Setting", "&Help"}));
+        QCOMPARE(window.commandAction(Dlg::kCmdExit)->text(), StringTable::text(str::kMenuExit));
+        QCOMPARE(window.commandAction(Dlg::kCmdDealerLogin)->text(),
+                 QStringLiteral("&Dealer Login"));
+        auto* languages = window.findChild<QMenu*>(QStringLiteral("languageMenu"));
+        QVERIFY(languages != nullptr);
+        QCOMPARE(languages->title(), QStringLiteral("&Language"));
+        QCOMPARE(languages->actions().size(), 13);
+        QVERIFY(languages->defaultAction() != nullptr);
+        QCOMPARE(languages->defaultAction()->text(), QStringLiteral("&English"));
+
+        const struct {
+            int command;
+            int prompt;
+        } prompts[] = {{Dlg::kCmdExit, str::kPromptExit},
+                       {Dlg::kCmdDealerLogin, str::kPromptDealerLogin},
+                       {Dlg::kCmdAbout, str::kPromptAbout},
+                       {Dlg::kCmdHelpContents, str::kPromptHelpContents}};
+        for (const auto& p : prompts) {
+            window.commandAction(p.command)->hover();
+            QCOMPARE(window.statusBar()->prompt(), StringTable::text(p.prompt));
+        }
+        emit window.findChild<QMenu*>(QStringLiteral("helpMenu"))->aboutToShow();
+        QCOMPARE(window.statusBar()->prompt(), StringTable::text(str::kPromptHelp));
+
+        // A mouse move over the window brings the general prompt back.
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.commandAction(Dlg::kCmdAbout)->hover();
+        QTest::mouseMove(control<QLineEdit>(window, Dlg::kValueIds[RadioDisplay::Model]));
+        QTRY_COMPARE(window.statusBar()->prompt(), StringTable::text(str::kPromptHelp));
+    }
+
+    void enablingRulesFollowTheCable_data() {
+        QTest::addColumn<int>("lParam");
+        QTest::addColumn<bool>("loggedIn");
+        QTest::addColumn<bool>("connected");
+        QTest::newRow("no cable") << 0 << false << false;
+        QTest::newRow("one cable") << 1 << false << true;
+        QTest::newRow("one cable, dealer") << 1 << true << true;
+        QTest::newRow("one cable and an open port") << 2 << false << true;
+        QTest::newRow("back to none, dealer") << 0 << true << false;
+    }
+    void enablingRulesFollowTheCable() {
+        QFETCH(int, lParam);
+        QFETCH(bool, loggedIn);
+        QFETCH(bool, connected);
+        SimD2xx sim;
+        Rig rig(sim);
+        Dlg& window = rig.open();
+        if (loggedIn) {
+            login(window);
+            QVERIFY(window.isDealerLoggedIn());
+        }
+        cable(window, 1 - std::min(lParam, 1));  // start from the other state
+        cable(window, lParam);
+        QCOMPARE(window.isCableConnected(), connected);
+        QCOMPARE(control<QPushButton>(window, Dlg::kIdGetRadioInfo)->isEnabled(), connected);
+        QCOMPARE(window.restoreCheckBox()->isEnabled(), connected);
+        QCOMPARE(control<QPushButton>(window, Dlg::kIdConvert)->isEnabled(), connected);
+        QCOMPARE(control<QPushButton>(window, Dlg::kIdUpdateSerial)->isEnabled(),
+                 connected && loggedIn);
+        QCOMPARE(control<QLineEdit>(window, Dlg::kIdNewSerial)->isEnabled(), connected && loggedIn);
+        QCOMPARE(window.statusBar()->cableText(),
+                 StringTable::text(connected ? str::kCableConnected : str::kCableDisconnected));
+        QVERIFY(shown_.isEmpty());
+    }
+
+    // Two cables and an open port: string 113 until one is pulled; notices that arrive while the
+    // message is up are dropped.
+    void twoCablesAreRefusedUntilOneIsLeft() {
+        test::FakeD2xx cables;
+        cables.descriptions = {"NV PGM Cable", "NV PGM Cable"};
+        Rig rig(cables);
+        Dlg& window = rig.open();
+        onMessage_ = [&](const Shown&) {
+            cable(window, 0);
+            if (shown_.size() == 2) {
+                cables.descriptions.pop_back();
+            }
+        };
+        cable(window, 3);
+        const QString many = QStringLiteral(
+            "There are 2 USB conections. Please remove the unused and keep one connection only.");
+        QCOMPARE(shown_.size(), 2);
+        for (const Shown& message : shown_) {
+            QCOMPARE(message.text, many);
+            QCOMPARE(message.style, CMsgBox::kIconWarning);
+        }
+        QVERIFY(window.isCableConnected());
+        QVERIFY(!window.statusBar()->isDisconnected());
+        QVERIFY(control<QPushButton>(window, Dlg::kIdGetRadioInfo)->isEnabled());
+    }
+
+    void getRadioInformationFillsEveryField() {
+        SimD2xx sim;
+        Rig rig(sim);
+        Dlg& window = rig.open();
+        cable(window, 1);
+        window.onCommand(Dlg::kIdGetRadioInfo);
+        QCOMPARE(shown_.size(), 1);
+        QCOMPARE(shown_[0].text, QStringLiteral("Successfully get radio information."));
+        QCOMPARE(shown_[0].style, CMsgBox::kIconInformation);
+        const QStringList expected = {"KMV410 Series", "01",        "RQX770HJNWA", "752TRX4F21",
+                                      "R02.10.05",     "R01.03.00", "R01.00.02",   "1234567"};
+        for (int field = 0; field < RadioDisplay::FieldCount; ++field) {
+            QCOMPARE(window.displayedText(RadioDisplay::Field(field)), expected[field]);
+        }
+        QVERIFY(!rig.manager.radioInfo().isConnected());
+        QCOMPARE(window.operation(), Dlg::Operation::Idle);
+        QVERIFY(window.isResultShown());
+        auto* time = control<QLabel>(window, Dlg::kIdTimeLabel);
+        QVERIFY(time->isVisibleTo(&window));
+        QVERIFY(QRegularExpression(QStringLiteral(R"(^\[ \d\d-\d\d \d\d:\d\d \]$)"))
+                    .match(time->text())
+                    .hasMatch());
+        QVERIFY(!window.shownPicture().isNull());
+
+        // A later failure leaves the values of the last success on show.
+        sim.cable(0).setMode(SimCableMode::Echo);
+        window.onCommand(Dlg::kIdGetRadioInfo);
+        QCOMPARE(shown_.last().text, StringTable::text(str::kToggleCableDigital));
+        QCOMPARE(window.displayedText(RadioDisplay::SerialNumber), QStringLiteral("752TRX4F21"));
+    }
+
+    void getRadioInformationFailures_data() {
+        QTest::addColumn<int>("cables");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<int>("string");
+        QTest::addColumn<unsigned>("icon");
+        const int digital = int(SimCableMode::Digital);
+        QTest::newRow("no cable") << 0 << digital << QString() << int(str::kConnectFailed)
+                                  << CMsgBox::kIconError;
+        QTest::newRow("cable in echo mode")
+            << 1 << int(SimCableMode::Echo) << QString() << int(str::kToggleCableDigital)
+            << CMsgBox::kIconWarning;
+        QTest::newRow("cable unsupported") << 1 << int(SimCableMode::Unsupported) << QString()
+                                           << int(str::kCableUnsupported) << CMsgBox::kIconError;
+        QTest::newRow("model not configured") << 1 << digital << QStringLiteral("RQX770HJNZZ")
+                                              << int(str::kRadioUnsupported) << CMsgBox::kIconError;
+    }
+    void getRadioInformationFailures() {
+        QFETCH(int, cables);
+        QFETCH(int, mode);
+        QFETCH(QString, model);
+        QFETCH(int, string);
+        QFETCH(unsigned, icon);
+        SimD2xx::Options options;
+        options.cables = cables;
+        options.mode = SimCableMode(mode);
+        if (!model.isEmpty()) {
+            options.radio.model = model.toStdString();
+        }
+        SimD2xx sim(options);
+        Rig rig(sim);
+        Dlg& window = rig.open();
+        cable(window, 1);
+        window.onCommand(Dlg::kIdGetRadioInfo);
+        QCOMPARE(shown_.size(), 1);
+        QCOMPARE(shown_[0].text, StringTable::text(string));
+        QCOMPARE(shown_[0].style, icon);
+        QCOMPARE(window.displayedText(RadioDisplay::Model), QStringLiteral("N/A"));
+        QVERIFY(!window.isResultShown());
+        QVERIFY(!rig.manager.radioInfo().isConnected());
+        QCOMPARE(window.operation(), Dlg::Operation::Idle);
+        QVERIFY(control<QPushButton>(window, Dlg::kIdGetRadioInfo)->isEnabled());
+    }
+
+    void loginOpensTheSerialNumberGroup() {
+        SimD2xx sim;
+        Rig rig(sim);
+        Dlg& window = rig.open();
+        const int heightBefore = window.height();
+        QList<bool> wrongShown;
+        answerLogin({QStringLiteral("1357"), QStringLiteral("24680"), QStringLiteral("2468")},
+                    &wrongShown);
+        window.onCommand(Dlg::kCmdDealerLogin);
+        QCOMPARE(wrongShown, (QList<bool>{false, true, true}));
+        QVERIFY(window.isDealerLoggedIn());
+        QVERIFY(!window.commandAction(Dlg::kCmdDealerLogin)->isEnabled());
+        QCOMPARE(QString::fromStdWString(Configuration::instance().acceptedCode()),
+                 QStringLiteral("2468"));
+        auto* group = control<QGroupBox>(window, Dlg::kIdSerialGroup);
+        QVERIFY(group->isVisibleTo(&window));
+        QVERIFY(window.height() > heightBefore);
+        QCOMPARE(window.statusBar()->geometry().bottom(), window.height() - 1);
+        QVERIFY(window.statusBar()->geometry().top() > group->geometry().bottom());
+
+        // Once logged in, the command does nothing.
+        int asked = 0;
+        ModalSeam::answerDialogs([&asked](QDialog&) { ++asked; });
+        window.onCommand(Dlg::kCmdDealerLogin);
+        QCOMPARE(asked, 0);
+        QVERIFY(shown_.isEmpty());
+    }
+
+    void serialNumberChecks_data() {
+        QTest::addColumn<QString>("entered");
+        QTest::addColumn<int>("string");
+        QTest::newRow("one character more")
+            << QStringLiteral("752TRX4F211") << int(str::kSerialIncorrect);
+        QTest::newRow("one character less")
+            << QStringLiteral("752TRX4F2") << int(str::kSerialIncorrect);
+        QTest::newRow("wrong format") << QStringLiteral("752trx4f21") << int(str::kSerialIncorrect);
+        QTest::newRow("the radio's own")
+            << QStringLiteral("752TRX4F21") << int(str::kSerialIdentical);
+    }
+    void serialNumberChecks() {
+        QFETCH(QString, entered);
+        QFETCH(int, string);
+        SimD2xx sim;
+        Rig rig(sim);
+        Dlg& window = rig.open();
+        login(window);
+        cable(window, 1);
+        control<QLineEdit>(window, Dlg::kIdNewSerial)->setText(entered);
+        window.onCommand(Dlg::kIdUpdateSerial);
+        QCOMPARE(shown_.size(), 1);
+        QCOMPARE(shown_[0].text, StringTable::text(string));
+        QCOMPARE(shown_[0].style, CMsgBox::kIconError);
+        const std::vector<uint8_t> serial = sim.radio().serial();
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(serial.data()), qsizetype(serial.size())),
+                 QByteArray("752TRX4F21"));
+        QVERIFY(!window.isResultShown());
+        QVERIFY(control<QPushButton>(window, Dlg::kIdUpdateSerial)->isEnabled());
+    }
+
+    void serialNumberUpdate() {
+        SimD2xx sim;
+        Rig rig(sim);
+        Dlg& window = rig.open();
+        login(window);
+        cable(window, 1);
+        auto* edit = control<QLineEdit>(window, Dlg::kIdNewSerial);
+        edit->setText(QStringLiteral("123ABC4D67"));
+        window.onCommand(Dlg::kIdUpdateSerial);
+        QCOMPARE(shown_.size(), 1);
+        QCOMPARE(shown_[0].text, QStringLiteral("Update serial number successful."));
+        QCOMPARE(shown_[0].style, CMsgBox::kIconInformation);
+        const std::vector<uint8_t> serial = sim.radio().serial();
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(serial.data()), qsizetype(serial.size())),
+                 QByteArray("123ABC4D67"));
+        QCOMPARE(window.displayedText(RadioDisplay::SerialNumber), QStringLiteral("123ABC4D67"));
+        QCOMPARE(window.displayedText(RadioDisplay::Model), QStringLiteral("RQX770HJNWA"));
+        QVERIFY(window.isResultShown());
+        QCOMPARE(edit->selectedText(), edit->text());
+        QVERIFY(!rig.manager.radioInfo().isConnected());
+        QCOMPARE(window.operation(), Dlg::Operation::Idle);
+    }
+
+    void exitIsRefusedWhileBusyAndEscapeNeverCloses() {
+        SimD2xx sim;
+        Rig rig(sim);
+        Dlg& window = rig.open();
+        window.show();
+        cable(window, 1);
+        bool visibleAfterExit = false;
+        onMessage_ = [&](const Shown&) {
+            window.onCommand(Dlg::kCmdExit);
+            visibleAfterExit = window.isVisible();
+        };
+        window.onCommand(Dlg::kIdGetRadioInfo);
+        QVERIFY(visibleAfterExit);
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QVERIFY(window.isVisible());
+        window.onCommand(Dlg::kCmdExit);
+        QVERIFY(!window.isVisible());
+        QCOMPARE(window.result(), Dlg::kCmdExit);
+    }
+
+    void progressGoesToTheStatusBar() {
+        SimD2xx sim;
+        Rig rig(sim);
+        Dlg& window = rig.open();
+        deliver(window, kMsgProgress, 40, 0);
+        QCOMPARE(window.statusBar()->percent(), 40);
+        deliver(window, kMsgProgress, 150, 100);
+        QCOMPARE(window.statusBar()->percent(), 40);
+        deliver(window, kMsgProgress, 3, 4);
+        QCOMPARE(window.statusBar()->percent(), 75);
+    }
+
+    // The radio bitmap's background takes the button colour, and again after the colours change.
+    void picturesFollowTheColourScheme() {
+        SimD2xx sim;
+        Rig rig(sim);
+        Dlg& window = rig.open();
+        cable(window, 1);
+        window.onCommand(Dlg::kIdGetRadioInfo);
+        const QImage bitmap =
+            AppResources::bitmap(AppResources::kRadioBitmap).convertToFormat(QImage::Format_RGB32);
+        const auto count = [](const QImage& image, QRgb colour) {
+            int n = 0;
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    n += image.pixel(x, y) == colour ? 1 : 0;
+                }
+            }
+            return n;
+        };
+        const int background = count(bitmap, AppResources::kRadioBackground);
+        QVERIFY(background > 100);
+        const QRgb face = window.palette().color(QPalette::Button).rgb();
+        QCOMPARE(
+            count(window.shownPicture().toImage(), face),
+            face == AppResources::kRadioBackground ? background : background + count(bitmap, face));
+
+        QPalette palette = window.palette();
+        palette.setColor(QPalette::Button, QColor(200, 0, 0));
+        window.setPalette(palette);
+        const QImage recoloured = window.shownPicture().toImage();
+        QCOMPARE(count(recoloured, qRgb(200, 0, 0)), background + count(bitmap, qRgb(200, 0, 0)));
+        QCOMPARE(count(recoloured, AppResources::kRadioBackground), 0);
+    }
+};
+
+}  // namespace plugshift
+
+QTEST_MAIN(plugshift::MainWindowTest)
+#include "main_window_test.moc"

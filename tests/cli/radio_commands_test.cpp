@@ -1,0 +1,485 @@
+// convert, set-serial, restore-personality and info end to end: the commands' own functions with
+// the simulated radio (kept in a temporary data folder between commands, as --simulate keeps it)
+// and the sample installation, and once over kmv-sim's pseudo-terminal.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cable_backend.h"
+#include "cli/console_prompt.h"
+#include "cli/convert_command.h"
+#include "cli/exit_codes.h"
+#include "cli/info_command.h"
+#include "cli/radio_session.h"
+#include "cli/restore_command.h"
+#include "cli/set_serial_command.h"
+#include "config/configuration.h"
+#include "errors/error_category.h"
+#include "errors/error_chain.h"
+#include "errors/error_log.h"
+#include "errors/wide_text.h"
+#include "sim/sim_radio.h"
+#include "sim/sim_state.h"
+#include "tasks/radio_info.h"
+
+extern char** environ;
+
+namespace plugshift {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+constexpr const char* kSampleInstall = PLUGSHIFT_SAMPLE_INSTALL_DIR;
+constexpr const char* kSampleSetup = PLUGSHIFT_SAMPLE_DATA_DIR "/data/setup.dat";
+constexpr const char* kDealerPassword = "2468";  // the sample setup file's
+
+struct CommandResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// What a fresh simulated radio shows, and what it shows after a conversion.
+struct Identity {
+    std::string model;
+    std::string serial;
+    std::string codeplug;
+    std::string userId;  // empty: none
+    int contacts = 0;
+};
+
+Identity identityOf(const SimRadio& radio) {
+    const std::vector<uint8_t> serial = radio.serial();
+    return Identity{toUtf8(RadioInfo::modelText(radio.model()).value_or(L"")),
+                    std::string(serial.begin(), serial.end()), radio.codeplugVersion().text(),
+                    toUtf8(RadioInfo::userPrivateIdText(radio.userPrivateId()).value_or(L"")),
+                    radio.contactCount()};
+}
+
+// One data folder (setup.dat of the sample, err.log, backups, the simulated radio) for a test.
+class RadioCommandsTest : public ::testing::Test {
+protected:
+    RadioCommandsTest() {
+        static std::atomic<int> counter{0};
+        dataDir_ = fs::temp_directory_path() /
+                   ("cli-radio-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+        fs::remove_all(dataDir_);
+        fs::create_directories(dataDir_ / "data");
+        fs::copy_file(kSampleSetup, dataDir_ / "data" / "setup.dat");
+    }
+    ~RadioCommandsTest() override {
+        ErrorLog::reset();
+        ErrorChain::remove(kErrorOk);
+        Configuration::instance().reset();
+        std::error_code ignored;
+        fs::remove_all(dataDir_, ignored);
+    }
+
+    InstallOptions install() const { return {installDir_.string(), dataDir_.string()}; }
+
+    ConvertOptions convertOptions() const {
+        ConvertOptions options;
+        options.backend.simulate = true;
+        options.install = install();
+        options.yes = true;
+        options.keepPersonality = true;
+        return options;
+    }
+
+    template <class Options, class Runner>
+    CommandResult runCommand(const Options& options, Runner runner, const std::string& input = "",
+                             bool interactive = false) {
+        std::istringstream in(input);
+        std::ostringstream out;
+        std::ostringstream err;
+        ConsolePrompt prompt(in, err, interactive);
+        CommandIo io{in, out, err, prompt, false};
+        CommandResult run;
+        run.exitCode = runner(options, io);
+        run.out = out.str();
+        run.err = err.str();
+        return run;
+    }
+
+    CommandResult convert(const ConvertOptions& options, const std::string& input = "",
+                          bool interactive = false) {
+        return runCommand(options, runConvert, input, interactive);
+    }
+
+    // `info --simulate` with this data folder.
+    CommandResult info() {
+        std::ostringstream out;
+        std::ostringstream err;
+        const InstallPaths paths = InstallPaths::resolve(install());
+        std::wstring problem;
+        EXPECT_TRUE(loadInstallation(paths, problem)) << toUtf8(problem);
+        std::string error;
+        BackendOptions backend;
+        backend.simulate = true;
+        auto cable = CableBackend::open(backend, dataDir_, error);
+        EXPECT_TRUE(cable) << error;
+        CommandResult run;
+        run.exitCode =
+            showRadioInfo(cable->driver(), &Configuration::instance(), L"", {out, err, false});
+        EXPECT_TRUE(cable->save(error)) << error;
+        run.out = out.str();
+        run.err = err.str();
+        return run;
+    }
+
+    // The simulated radio as the last command left it.
+    Identity radio() const {
+        SimRadio radio;
+        std::string error;
+        EXPECT_TRUE(
+            SimState::load(radio, CableBackend::simulatorStatePath(dataDir_).string(), error))
+            << error;
+        return identityOf(radio);
+    }
+
+    std::string errLog() const {
+        std::ifstream in(dataDir_ / "log" / "err.log");
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    std::vector<fs::path> backups() const {
+        std::vector<fs::path> files;
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(dataDir_ / "backup", ec)) {
+            files.push_back(entry.path());
+        }
+        return files;
+    }
+
+    fs::path installDir_ = kSampleInstall;
+    fs::path dataDir_;
+};
+
+const Identity kFresh{"RQX770HJNWA", "752TRX4F21", "R01.03.00", "1234567", 12};
+
+TEST_F(RadioCommandsTest, InfoConvertInfoShowsTheConvertedRadioWithItsPersonality) {
+    const CommandResult before = info();
+    EXPECT_EQ(before.exitCode, kExitOk) << before.err;
+    EXPECT_THAT(before.out, HasSubstr("Model:            RQX770HJNWA\n"));
+
+    const CommandResult run = convert(convertOptions());
+    ASSERT_EQ(run.exitCode, kExitOk) << run.err;
+    EXPECT_THAT(run.out, HasSubstr("Before the conversion:\n"));
+    EXPECT_THAT(run.out, HasSubstr("After the conversion:\n"));
+    EXPECT_THAT(run.out, HasSubstr("Convert successful.\n"));
+    // Progress as plain lines on a pipe, up to the end.
+    EXPECT_THAT(run.err, HasSubstr("Update default block."));
+    EXPECT_THAT(run.err, HasSubstr("100%"));
+    EXPECT_EQ(radio().model, "RQX770HJNWE");
+    EXPECT_EQ(radio().userId, kFresh.userId);
+    EXPECT_EQ(radio().contacts, kFresh.contacts);
+    EXPECT_EQ(radio().serial, kFresh.serial);
+    EXPECT_EQ(backups().size(), 1u);
+
+    const CommandResult after = info();
+    EXPECT_EQ(after.exitCode, kExitOk) << after.err;
+    EXPECT_THAT(after.out, HasSubstr("Model:            RQX770HJNWE\n"));
+    EXPECT_THAT(after.out, HasSubstr("User private ID:  1234567\n"));
+
+    const CommandResult again = convert(convertOptions());
+    EXPECT_EQ(again.exitCode, kExitAlreadyConverted);
+    EXPECT_THAT(again.err, HasSubstr("This radio is already in 916-928MHz.\n"));
+}
+
+TEST_F(RadioCommandsTest, WithoutThePersonalityTheOwnersDataAreGone) {
+    ConvertOptions options = convertOptions();
+    options.keepPersonality = false;
+    const CommandResult run = convert(options);
+    ASSERT_EQ(run.exitCode, kExitOk) << run.err;
+    EXPECT_EQ(radio().model, "RQX770HJNWE");
+    EXPECT_EQ(radio().userId, "");
+    EXPECT_EQ(radio().contacts, 0);
+    EXPECT_THAT(run.out, HasSubstr("User private ID:  N/A\n"));
+}
+
+TEST_F(RadioCommandsTest, ConfirmationDecidesWhetherTheRadioIsTouched) {
+    struct Case {
+        bool yes;
+        bool interactive;
+        std::string answer;
+        int exitCode;
+        std::string model;
+    };
+    const Case cases[] = {
+        {false, false, "y\n", kExitRefused, "RQX770HJNWA"},  // no terminal: nobody can confirm
+        {false, true, "n\n", kExitRefused, "RQX770HJNWA"},
+        {false, true, "", kExitRefused, "RQX770HJNWA"},
+        {false, true, "yes\n", kExitOk, "RQX770HJNWE"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer);
+        fs::remove(CableBackend::simulatorStatePath(dataDir_));
+        ConvertOptions options = convertOptions();
+        options.yes = c.yes;
+        const CommandResult run = convert(options, c.answer, c.interactive);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_EQ(radio().model, c.model);
+        if (c.interactive) {
+            EXPECT_THAT(run.err,
+                        HasSubstr("This will program the radio to 916-928MHz. Please do not remove "
+                                  "the USB cable, the radio from the Single Unit Charger, or "
+                                  "turn-off radio during the programming process since this can "
+                                  "damage or corrupt the radio software.\n\nDo you want to "
+                                  "continue? [y/N] "));
+        }
+    }
+}
+
+TEST_F(RadioCommandsTest, CableInTheWrongModeAsksForTheDigitalMode) {
+    ConvertOptions options = convertOptions();
+    options.backend.simCable = "echo";
+    const CommandResult run = convert(options);
+    EXPECT_EQ(run.exitCode, kExitCableWrongMode);
+    EXPECT_THAT(run.err, HasSubstr("Please toggle the USB cable to DIGITAL (Flash) mode then click "
+                                   "OK.  After clicking OK, click the \"Convert\" button to retry "
+                                   "the process. \n"));
+    EXPECT_EQ(radio().model, kFresh.model);
+}
+
+// The records the command printed indented (root cause first; progress lines start with their
+// percent) as ErrorChain::text wrote them to the log.
+std::string chainAsLogged(const std::string& err) {
+    std::vector<std::string> records;
+    std::istringstream lines(err);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.size() > 2 && line.rfind("  ", 0) == 0 && line[2] != ' ' &&
+            !std::isdigit(static_cast<unsigned char>(line[2]))) {
+            records.push_back(line.substr(2));
+        }
+    }
+    std::string text;
+    for (auto it = records.rbegin(); it != records.rend(); ++it) {
+        text += *it + "\n";
+    }
+    return text;
+}
+
+std::string withoutStamps(const std::string& log) {
+    return std::regex_replace(log, std::regex(R"(\[ \d\d-\d\d \d\d:\d\d:\d\d \] )"), "");
+}
+
+TEST_F(RadioCommandsTest, DamagedCodeplugFileIsAFileProblemWithTheSummaryLogged) {
+    // The installation's codeplug of the radio's side with its last byte changed: the catalogue
+    // reads only headers, so the damage shows when the conversion loads the file.
+    const fs::path copy = dataDir_ / "install";
+    fs::create_directories(copy);
+    fs::copy(installDir_ / "data", copy / "data");
+    const fs::path codeplug = copy / "data" / "RQX770HJNWE_DEF_R01.03.00.ftf";
+    {
+        std::fstream file(codeplug, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekg(-1, std::ios::end);
+        const char last = static_cast<char>(file.get());
+        file.seekp(-1, std::ios::end);
+        file.put(static_cast<char>(last ^ 0x5A));
+    }
+    installDir_ = copy;
+
+    const CommandResult run = convert(convertOptions());
+    EXPECT_EQ(run.exitCode, kExitFileProblem);
+    EXPECT_THAT(run.err, HasSubstr("A file needed for application could not be found or is "
+                                   "corrupted. Please re-install the application.\nIf you "
+                                   "continue to get this message, please contact Customer "
+                                   "Service.\n"));
+    EXPECT_THAT(run.err, HasSubstr("(0x013)"));
+    const std::string expected =
+        "Update radio failed (Model:RQX770HJNWA,SN:752TRX4F21,Firmware:R02.10.05,"
+        "Codeplug:R01.03.00,Restore:1), this's caused by:\n" +
+        chainAsLogged(run.err) + "\n";
+    EXPECT_THAT(chainAsLogged(run.err), HasSubstr("Finalize flashing data.\n"));
+    EXPECT_EQ(withoutStamps(errLog()).substr(0, expected.size()), expected);
+}
+
+TEST_F(RadioCommandsTest, RadioFailureAfterTheEraseLeavesABackupThatRestoresThePersonality) {
+    ConvertOptions options = convertOptions();
+    options.backend.simFaults = {"corrupt-default"};
+    const CommandResult run = convert(options);
+    EXPECT_EQ(run.exitCode, kExitRadioFailed);
+    EXPECT_THAT(run.err, HasSubstr("Error:default block is corrupted (0x01c).\n"));
+    EXPECT_THAT(run.err, HasSubstr("Convert failed.\n"));
+    ASSERT_EQ(backups().size(), 1u);
+    const fs::path backup = backups().front();
+    EXPECT_THAT(run.err, HasSubstr(backup.string()));
+    EXPECT_THAT(errLog(), HasSubstr("Restore:1), this's caused by:\n"));
+    EXPECT_THAT(errLog(), HasSubstr(backup.string()));
+    EXPECT_NE(radio().userId, kFresh.userId);  // the dynamic block was erased before the failure
+
+    RestoreOptions restore;
+    restore.backupFile = backup.string();
+    restore.backend.simulate = true;
+    restore.install = install();
+    const CommandResult restored = runCommand(restore, runRestore);
+    EXPECT_EQ(restored.exitCode, kExitOk) << restored.err;
+    EXPECT_THAT(restored.out, HasSubstr("User private ID:  1234567\n"));
+    EXPECT_EQ(radio().userId, kFresh.userId);
+    EXPECT_EQ(radio().contacts, kFresh.contacts);
+}
+
+TEST_F(RadioCommandsTest, RestoreRefusesABackupOfAnotherRadioOrADamagedFile) {
+    ASSERT_EQ(convert(convertOptions()).exitCode, kExitOk);
+    ASSERT_EQ(backups().size(), 1u);
+    const fs::path backup = backups().front();
+    // Another radio on the cable: a fresh one with another serial number.
+    fs::remove(CableBackend::simulatorStatePath(dataDir_));
+    {
+        SimRadioConfig other;
+        other.serial = "999ZZ99Z99";
+        SimRadio radio(other);
+        std::string error;
+        ASSERT_TRUE(
+            SimState::save(radio, CableBackend::simulatorStatePath(dataDir_).string(), error));
+    }
+    RestoreOptions restore;
+    restore.backupFile = backup.string();
+    restore.backend.simulate = true;
+    restore.install = install();
+    const CommandResult refused = runCommand(restore, runRestore);
+    EXPECT_EQ(refused.exitCode, kExitRefused);
+    EXPECT_THAT(refused.err, HasSubstr("752TRX4F21"));
+
+    {
+        std::ofstream damage(backup, std::ios::binary | std::ios::app);
+        damage << "x";
+    }
+    restore.anyRadio = true;
+    const CommandResult damaged = runCommand(restore, runRestore);
+    EXPECT_EQ(damaged.exitCode, kExitFileProblem);
+}
+
+TEST_F(RadioCommandsTest, SetSerialNeedsTheDealerPasswordThenWritesTheNumber) {
+    SetSerialOptions options;
+    options.newSerial = "123ABC4D56";
+    options.passwordFromStdin = true;
+    options.backend.simulate = true;
+    options.install = install();
+
+    const CommandResult wrong = runCommand(options, runSetSerial, "24680\n");
+    EXPECT_EQ(wrong.exitCode, kExitRefused);
+    EXPECT_THAT(wrong.err, HasSubstr("The password is not correct. Please check it!\n"));
+
+    const CommandResult right =
+        runCommand(options, runSetSerial, std::string(kDealerPassword) + "\n");
+    EXPECT_EQ(right.exitCode, kExitOk) << right.err;
+    EXPECT_THAT(right.out, HasSubstr("Serial number:    123ABC4D56\n"));
+    EXPECT_THAT(right.out, HasSubstr("Update serial number successful.\n"));
+    EXPECT_EQ(radio().serial, "123ABC4D56");
+    std::wstring cd1;
+    std::wstring cd2;
+    ASSERT_TRUE(Configuration::instance().dealerCodes(cd1, cd2));
+    EXPECT_EQ(cd2, fromUtf8(kDealerPassword));
+
+    // The same number again, and one of another length.
+    const CommandResult same =
+        runCommand(options, runSetSerial, std::string(kDealerPassword) + "\n");
+    EXPECT_EQ(same.exitCode, kExitRefused);
+    EXPECT_THAT(same.err, HasSubstr("The serial number is identical to the radio\n"));
+    options.newSerial = "123ABC4D567";
+    const CommandResult longer =
+        runCommand(options, runSetSerial, std::string(kDealerPassword) + "\n");
+    EXPECT_EQ(longer.exitCode, kExitRefused);
+    EXPECT_THAT(longer.err, HasSubstr("The serial number is incorrect.\n"));
+    EXPECT_EQ(radio().serial, "123ABC4D56");
+}
+
+TEST_F(RadioCommandsTest, SetSerialWithoutATerminalOrStdinAsksNothing) {
+    SetSerialOptions options;
+    options.newSerial = "123ABC4D56";
+    options.backend.simulate = true;
+    options.install = install();
+    const CommandResult run = runCommand(options, runSetSerial, "2468\n", false);
+    EXPECT_EQ(run.exitCode, kExitRefused);
+    EXPECT_THAT(run.err, HasSubstr("--password-stdin"));
+    EXPECT_FALSE(fs::exists(CableBackend::simulatorStatePath(dataDir_)));
+}
+
+// kmv-sim as a child process serving its pseudo-terminal.
+class KmvSim {
+public:
+    KmvSim() {
+        int out[2];
+        if (::pipe(out) != 0) {
+            return;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        char program[] = KMV_SIM_PATH;
+        char* argv[] = {program, nullptr};
+        if (posix_spawn(&pid_, KMV_SIM_PATH, &actions, nullptr, argv, environ) != 0) {
+            pid_ = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        char c = 0;
+        pollfd p{out[0], POLLIN, 0};
+        while (::poll(&p, 1, 5000) > 0 && ::read(out[0], &c, 1) == 1 && c != '\n') {
+            path_ += c;
+        }
+        ::close(out[0]);
+    }
+    ~KmvSim() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            int status = 0;
+            ::waitpid(pid_, &status, 0);
+        }
+    }
+    const std::string& path() const { return path_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string path_;
+};
+
+TEST_F(RadioCommandsTest, ConvertsOverKmvSimsTerminalWithATrace) {
+    KmvSim sim;
+    ASSERT_FALSE(sim.path().empty());
+    ConvertOptions options = convertOptions();
+    options.backend.simulate = false;
+    options.backend.port = sim.path();
+    options.traceFile = (dataDir_ / "trace.txt").string();
+    const CommandResult run = convert(options);
+    ASSERT_EQ(run.exitCode, kExitOk) << run.err;
+    EXPECT_THAT(run.out, HasSubstr("Model:            RQX770HJNWE\n"));
+    EXPECT_THAT(run.out, HasSubstr("User private ID:  1234567\n"));
+
+    std::ifstream trace(options.traceFile);
+    std::string first;
+    ASSERT_TRUE(std::getline(trace, first));
+    EXPECT_TRUE(
+        std::regex_match(first, std::regex(R"(\d\d:\d\d:\d\d\.\d\d\d (TX|RX)( [0-9A-F]{2})+)")))
+        << first;
+    int lines = 1;
+    for (std::string line; std::getline(trace, line);) {
+        ++lines;
+    }
+    EXPECT_GT(lines, 100);
+}
+
+}  // namespace
+}  // namespace plugshift
