@@ -7,6 +7,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-dejavu-core libcli11-dev libpugixml-dev qt6-base-dev
     clang-14 libclang-rt-14-dev srecord
+    appstream desktop-file-utils dpkg-dev file help2man
 )
 missing=()
 for p in "${packages[@]}"; do
