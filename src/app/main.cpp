@@ -15,14 +15,39 @@
 
 namespace {
 
+constexpr const char* kUsage = "usage: %s [--simulate | --port DEVICE | --version | --help]\n";
+
 int usage(const char* program) {
-    std::fprintf(stderr, "usage: %s [--simulate | --port DEVICE]\n", program);
+    std::fprintf(stderr, kUsage, program);
     return 2;
+}
+
+// Answered before any window system is touched, so they work without a display.
+bool answersAtOnce(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("plugshift %s\n", PLUGSHIFT_VERSION);
+            return true;
+        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::printf(kUsage, argv[0]);
+            std::printf(
+                "KMV Plugshift PERU: converts KMV radios for the PERU region.\n"
+                "  --simulate     use the simulated radio, kept in the data folder between runs\n"
+                "  --port DEVICE  use one serial device (a /dev/ttyUSB* or kmv-sim's terminal)\n"
+                "  --version      print the version\n");
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (answersAtOnce(argc, argv)) {
+        return 0;
+    }
     QApplication application(argc, argv);
     plugshift::BackendOptions options;
     for (int i = 1; i < argc; ++i) {
