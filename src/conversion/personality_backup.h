@@ -56,8 +56,8 @@ public:
                        PersonalityBackup& out);
 
     // Writes a new file into folder (created when missing), reads it back to make sure it holds
-    // what was meant, then removes the oldest backups of the same radio beyond kKeptPerRadio.
-    // On true `written` is the file's path.
+    // what was meant, then removes the oldest backups of the same radio beyond kKeptPerRadio
+    // (none when the serial number is unknown). On true `written` is the file's path.
     bool save(const std::filesystem::path& folder, std::filesystem::path& written) const;
     static bool load(const std::filesystem::path& path, PersonalityBackup& out);
 
