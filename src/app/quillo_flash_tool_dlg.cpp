@@ -622,7 +622,7 @@ void CQuilloFlashToolDlg::updateSerialNumber() {
         serialCommand_.setNewSerial(
             std::string_view(reinterpret_cast<const char*>(serial.data()), serial.size()));
         CTaskDialog::run(task_, &serialCommand_, this);
-        if (!serialCommand_.ok) {
+        if (!concludeSerialUpdate(serialCommand_, serialCommand_.ok)) {
             outcome = WorkflowOutcome::of(kStrSerialFailed, MessageIcon::Error);
         } else if (readIdentity(outcome)) {
             resultShown_ = true;

@@ -129,7 +129,8 @@ int convertRadio(const ConvertOptions& options, const InstallPaths& paths, Radio
     ErrorChain::remove(kErrorOk);
     if (!runner.run(command)) {
         const std::vector<ErrorRecord> causes = ErrorChain::records();
-        outcome = concludeFailedConversion(summaryOf(radio), options.keepPersonality);
+        outcome =
+            concludeFailedConversion(summaryOf(radio), options.keepPersonality, radio.frameRing());
         io.err << toUtf8(outcome.text()) << "\n";
         for (const ErrorRecord& record : causes) {
             io.err << "  " << toUtf8(record.message) << "\n";

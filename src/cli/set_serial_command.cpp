@@ -91,7 +91,7 @@ int updateSerial(const SetSerialOptions& options, RadioSession& session, Command
     CommandRunner runner(nullptr);
     command.window = runner.window();
     ErrorChain::remove(kErrorOk);
-    if (!runner.run(command)) {
+    if (!concludeSerialUpdate(command, runner.run(command))) {
         return reportFailure(io.err, workflowText(kStrSerialFailed), kExitRadioFailed);
     }
     if (!session.rereadIdentity()) {

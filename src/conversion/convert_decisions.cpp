@@ -6,6 +6,7 @@
 
 #include "config/configuration.h"
 #include "conversion/codeplug_version.h"
+#include "conversion/failure_trace.h"
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
@@ -173,12 +174,14 @@ bool planConversion(Configuration& config, const ToolVersions& tool, const std::
     return true;
 }
 
-WorkflowOutcome concludeFailedConversion(const RadioSummary& radio, bool restore) {
+WorkflowOutcome concludeFailedConversion(const RadioSummary& radio, bool restore,
+                                         const FrameRing* trace) {
     ErrorLog::write(
         L"Update radio failed (Model:%ls,SN:%ls,Firmware:%ls,Codeplug:%ls,Restore:%d), this's "
         L"caused by:\n%ls",
         radio.model.c_str(), radio.serial.c_str(), radio.firmware.c_str(), radio.codeplug.c_str(),
         restore ? 1 : 0, ErrorChain::text().c_str());
+    FailureTrace::logAfterSummary(trace);
     const int id =
         isFileCategory(ErrorChain::firstCategory()) ? kStrFileProblem : kStrConvertFailed;
     ErrorChain::remove(kErrorOk);

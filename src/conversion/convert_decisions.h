@@ -11,6 +11,7 @@
 namespace plugshift {
 
 class Configuration;
+class FrameRing;
 
 // The radio-side decisions of the Convert workflow, without any user interface: the desktop
 // window and the command line call the same functions and only show the outcome. Each check
@@ -67,8 +68,11 @@ bool planConversion(Configuration& config, const ToolVersions& tool, const std::
                     std::span<const uint8_t, 4> radioCodeplug, bool keepPersonality,
                     ConvertPlan& plan, WorkflowOutcome& outcome);
 
-// After a failed conversion: logs the summary with the error chain, chooses string 112 when the
-// oldest record is of a file category and 115 otherwise, and clears the chain.
-WorkflowOutcome concludeFailedConversion(const RadioSummary& radio, bool restore);
+// After a failed conversion: logs the summary with the error chain, writes the frames of the
+// radio's trace ring beside err.log and names that file in the next entry (FailureTrace), chooses
+// string 112 when the oldest record is of a file category and 115 otherwise, and clears the chain.
+// trace is the radio record's frameRing(); null writes no trace.
+WorkflowOutcome concludeFailedConversion(const RadioSummary& radio, bool restore,
+                                         const FrameRing* trace);
 
 }  // namespace plugshift

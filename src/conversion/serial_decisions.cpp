@@ -1,13 +1,45 @@
 #include "conversion/serial_decisions.h"
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 
+#include "conversion/cmd_sn.h"
+#include "conversion/failure_trace.h"
+#include "conversion/log_folder.h"
+#include "conversion/serial_audit.h"
+#include "errors/error_chain.h"
+#include "errors/error_log.h"
+#include "errors/wide_text.h"
 #include "tasks/radio_info.h"
 
 namespace plugshift {
 
 namespace {
+
 constexpr uint32_t kLastAscii = 0x7F;
+
+// The number the command was given, up to its zero padding.
+std::wstring newSerialOf(const CmdSN& command) {
+    std::wstring text;
+    for (uint8_t byte : command.newSerial) {
+        if (byte == 0) {
+            break;
+        }
+        text += static_cast<wchar_t>(byte);
+    }
+    return text;
+}
+
+void audit(const SerialAudit::Entry& entry) {
+    const std::filesystem::path folder = LogFolder::current();
+    std::string reason;
+    if (!folder.empty() && !SerialAudit::append(folder, entry, reason)) {
+        ErrorLog::write(L"The serial-number audit could not be written in [%ls]: %ls",
+                        fromUtf8(folder.string()).c_str(), fromUtf8(reason).c_str());
+    }
+}
+
 }  // namespace
 
 bool checkNewSerial(std::wstring_view entered, std::wstring_view present,
@@ -26,6 +58,25 @@ bool checkNewSerial(std::wstring_view entered, std::wstring_view present,
     }
     bytes.assign(entered.begin(), entered.end());
     return true;
+}
+
+bool concludeSerialUpdate(const CmdSN& command, bool succeeded) {
+    RadioInfo* radio = command.radio;
+    if (radio == nullptr || !radio->isConnected()) {
+        return succeeded;  // nothing was sent
+    }
+    const SerialAudit::Entry entry{
+        std::chrono::system_clock::now(), RadioInfo::modelText(radio->model()).value_or(L""),
+        RadioInfo::serialText(radio->serialValue()).value_or(L""), newSerialOf(command), succeeded};
+    audit(entry);
+    if (!succeeded) {
+        ErrorLog::write(
+            L"Update serial number failed (Model:%ls,SN:%ls,New SN:%ls), caused by:\n%ls",
+            entry.model.c_str(), entry.oldSerial.c_str(), entry.newSerial.c_str(),
+            ErrorChain::text().c_str());
+        FailureTrace::logAfterSummary(radio->frameRing());
+    }
+    return succeeded;
 }
 
 }  // namespace plugshift

@@ -8,6 +8,8 @@
 
 namespace plugshift {
 
+class CmdSN;
+
 // The checks of the Update serial number workflow on the number the dealer entered, against the
 // radio's present serial number: the same number of characters and the serial-number format
 // (otherwise string 117), and a different number (otherwise 103). On success `bytes` holds the
@@ -15,5 +17,12 @@ namespace plugshift {
 // stored in one byte and fails like a wrong format.
 bool checkNewSerial(std::wstring_view entered, std::wstring_view present,
                     std::vector<uint8_t>& bytes, WorkflowOutcome& outcome);
+
+// After the serial-number command has run; both front ends call it with the command's result and
+// go on with what it returns (the same result). An update that reached the radio (its port was
+// connected) gets a line in the serial-number audit, success or failure, with the radio's model and
+// its serial number as read before the update. A failed one is summed up in err.log with the error
+// chain (which stays as it is), followed by the entry naming the file of its SBEP frames.
+bool concludeSerialUpdate(const CmdSN& command, bool succeeded);
 
 }  // namespace plugshift

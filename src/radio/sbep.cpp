@@ -7,6 +7,7 @@
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
 #include "errors/wide_text.h"
+#include "radio/frame_ring.h"
 #include "radio/reply_parser.h"
 #include "radio/usb_serial.h"
 
@@ -93,8 +94,15 @@ bool SBEP::usable() const {
 }
 
 void SBEP::notify(FrameDirection direction, std::span<const uint8_t> bytes) {
+    if (ring_ == nullptr && !observer_) {
+        return;
+    }
+    const FrameEvent event{direction, std::chrono::system_clock::now(), bytes};
+    if (ring_ != nullptr) {
+        ring_->record(event);
+    }
     if (observer_) {
-        observer_(FrameEvent{direction, std::chrono::system_clock::now(), bytes});
+        observer_(event);
     }
 }
 

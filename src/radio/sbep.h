@@ -11,6 +11,7 @@
 
 namespace plugshift {
 
+class FrameRing;
 class USBSerial;
 
 // The radio's request/reply engine. A transaction writes one request frame and parses one reply;
@@ -86,6 +87,8 @@ class SBEP {
     // Sees every request frame sent and every reply received (an empty one when nothing came);
     // unset, it costs one test per frame.
     void setFrameObserver(FrameObserver observer) { observer_ = std::move(observer); }
+    // Keeps the same frames beside the observer (the radio record's always-on trace); not owned.
+    void setFrameRing(FrameRing* ring) { ring_ = ring; }
 
     int trials() const { return trials_; }
     int waitTrials() const { return waitTrials_; }
@@ -124,6 +127,7 @@ class SBEP {
     // Why the parser refused the reply of the last transaction; empty when it did not.
     std::wstring lastRefusal_;
     FrameObserver observer_;
+    FrameRing* ring_ = nullptr;
 };
 
 }  // namespace plugshift

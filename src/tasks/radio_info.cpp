@@ -10,6 +10,7 @@
 #include "errors/wide_text.h"
 #include "formats/cpg.h"
 #include "formats/flash.h"
+#include "radio/frame_ring.h"
 #include "radio/sbep.h"
 #include "radio/sbep_protocol.h"
 
@@ -57,9 +58,14 @@ constexpr uint8_t kTextEnd = 0;
 
 RadioInfo::RadioInfo(D2xx& driver, USBSerial::Sleeper sleeper)
     : port_(tryMake<USBSerial>(driver, std::move(sleeper))),
+      frameRing_(tryMake<FrameRing>()),
       sbep_(tryMake<SBEP>(port_.get())),
       cpg_(tryMake<Cpg>()),
-      flash_(tryMake<Flash>()) {}
+      flash_(tryMake<Flash>()) {
+    if (sbep_ != nullptr) {
+        sbep_->setFrameRing(frameRing_.get());
+    }
+}
 
 RadioInfo::~RadioInfo() {
     disconnect();
@@ -85,6 +91,9 @@ bool RadioInfo::disconnect() {
 bool RadioInfo::connectPort(int index) {
     if (isConnected()) {
         disconnect();
+    }
+    if (frameRing_ != nullptr) {
+        frameRing_->clear();
     }
     if (port_ == nullptr || sbep_ == nullptr || !port_->open(index)) {
         return false;

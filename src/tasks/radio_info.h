@@ -15,14 +15,15 @@
 namespace plugshift {
 
 class D2xx;
+class FrameRing;
 class SBEP;
 class Cpg;
 class Flash;
 
-// The radio side of the program: the cable port, the SBEP engine on it, the flash-block table and
-// the flash buffer, the connection flags and the identity of the connected radio. The identity
-// fields keep the values of the last successful reads; infoValid says whether the last read was
-// complete. The poll thread reads isConnected; everything else belongs to one thread at a time.
+// The radio side of the program: the cable port, the SBEP engine on it with its trace ring, the
+// flash-block table and the flash buffer, the connection flags and the identity of the connected
+// radio. The identity fields keep the values of the last successful reads; infoValid says whether
+// the last read was complete. The poll thread reads isConnected; everything else belongs to one thread at a time.
 class RadioInfo {
 public:
     static constexpr size_t kModelSize = 11;
@@ -54,7 +55,8 @@ public:
     // Opens the cable at the D2XX index and sets the line up: 16406 baud, 8N1, no flow control,
     // 250/300 ms time-outs, the cable-mode probe (which tells the engine whether the cable
     // echoes), 57600 baud. An open port is closed first. A set-up step that fails closes the
-    // port again and returns false.
+    // port again and returns false. The trace ring starts empty, so it holds one connection's
+    // frames.
     bool connectPort(int index);
     // Closes the port; the flags are cleared even when the close fails. true when the close
     // succeeded or nothing was open.
@@ -94,6 +96,8 @@ public:
 
     USBSerial* port() { return port_.get(); }
     SBEP* sbep() { return sbep_.get(); }
+    // The last frames of the engine, always recorded; null only when it could not be allocated.
+    const FrameRing* frameRing() const { return frameRing_.get(); }
     Cpg* cpg() { return cpg_.get(); }
     Flash* flash() { return flash_.get(); }
 
@@ -120,6 +124,7 @@ private:
     std::atomic<bool> connected_{false};
     bool infoValid_ = false;
     std::unique_ptr<USBSerial> port_;
+    std::unique_ptr<FrameRing> frameRing_;  // before the engine, which points at it
     std::unique_ptr<SBEP> sbep_;
     std::unique_ptr<Cpg> cpg_;
     std::unique_ptr<Flash> flash_;
