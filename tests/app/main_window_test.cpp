@@ -29,6 +29,7 @@
 #include "config/configuration.h"
 #include "conversion/workflow_strings.h"
 #include "errors/error_chain.h"
+#include "errors/error_log.h"
 #include "fake_d2xx.h"
 #include "sim/sim_d2xx.h"
 #include "tasks/messages.h"
@@ -435,6 +436,42 @@ private slots:
         QCOMPARE(edit->selectedText(), edit->text());
         QVERIFY(!rig.manager.radioInfo().isConnected());
         QCOMPARE(window.operation(), Dlg::Operation::Idle);
+    }
+
+    // The window's updates reach the audit beside err.log, and a failed one leaves its trace.
+    void serialNumberUpdatesAreAudited() {
+        QTemporaryDir data;
+        ErrorLog::setDirectory(QDir(data.path()).absolutePath().toStdWString());
+        SimD2xx sim;
+        Rig rig(sim);
+        Dlg& window = rig.open();
+        login(window);
+        cable(window, 1);
+        auto* edit = control<QLineEdit>(window, Dlg::kIdNewSerial);
+        edit->setText(QStringLiteral("123ABC4D67"));
+        window.onCommand(Dlg::kIdUpdateSerial);
+        sim.faults(0).add({SimFaultKind::RefuseOpcode, 0x18, 0});
+        edit->setText(QStringLiteral("123ABC4D68"));
+        window.onCommand(Dlg::kIdUpdateSerial);
+        QCOMPARE(shown_.size(), 2);
+        QCOMPARE(shown_[1].text, QStringLiteral("Failed to update serial number."));
+
+        QFile audit(data.filePath(QStringLiteral("log/serial-audit.log")));
+        QVERIFY(audit.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(audit.readAll()).split(u'\n');
+        QCOMPARE(lines.size(), 3);  // two lines and the end
+        QVERIFY(lines[0].endsWith(
+            QStringLiteral(" model=RQX770HJNWA old=752TRX4F21 new=123ABC4D67 success")));
+        QVERIFY(lines[1].endsWith(
+            QStringLiteral(" model=RQX770HJNWA old=123ABC4D67 new=123ABC4D68 failure")));
+        QFile log(data.filePath(QStringLiteral("log/err.log")));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QString entries = QString::fromUtf8(log.readAll());
+        const QRegularExpression named(QStringLiteral("SBEP trace of this failure: (\\S+)\n"));
+        const QRegularExpressionMatch match = named.match(entries);
+        QVERIFY2(match.hasMatch(), qPrintable(entries));
+        QVERIFY(QFile::exists(match.captured(1)));
+        ErrorLog::reset();
     }
 
     void exitIsRefusedWhileBusyAndEscapeNeverCloses() {

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -29,6 +30,7 @@
 #include "cli/radio_session.h"
 #include "cli/restore_command.h"
 #include "cli/set_serial_command.h"
+#include "config/config_file_codec.h"
 #include "config/configuration.h"
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
@@ -414,6 +416,144 @@ TEST_F(RadioCommandsTest, SetSerialWithoutATerminalOrStdinAsksNothing) {
     EXPECT_EQ(run.exitCode, kExitRefused);
     EXPECT_THAT(run.err, HasSubstr("--password-stdin"));
     EXPECT_FALSE(fs::exists(CableBackend::simulatorStatePath(dataDir_)));
+}
+
+std::vector<std::string> linesOf(const fs::path& file) {
+    std::ifstream in(file);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST_F(RadioCommandsTest, AFailedConversionLeavesItsSbepTraceNamedInErrLog) {
+    ConvertOptions options = convertOptions();
+    options.backend.simFaults = {"corrupt-default"};
+    const CommandResult run = convert(options);
+    EXPECT_EQ(run.exitCode, kExitRadioFailed);
+
+    // The summary as ever, then the entry naming the trace file beside err.log.
+    const std::string expected =
+        "Update radio failed (Model:RQX770HJNWA,SN:752TRX4F21,Firmware:R02.10.05,"
+        "Codeplug:R01.03.00,Restore:1), this's caused by:\n" +
+        chainAsLogged(run.err) + "\nSBEP trace of this failure: " + (dataDir_ / "log").string() +
+        "/";
+    const std::string log = withoutStamps(errLog());
+    ASSERT_EQ(log.substr(0, expected.size()), expected) << log;
+    const std::string name =
+        log.substr(expected.size(), log.find('\n', expected.size()) - expected.size());
+    EXPECT_TRUE(std::regex_match(name, std::regex(R"(sbep-trace-\d{8}-\d{6}\.txt)"))) << name;
+
+    const std::vector<std::string> lines = linesOf(dataDir_ / "log" / name);
+    ASSERT_GT(lines.size(), 100u);
+    EXPECT_THAT(lines[0], HasSubstr(" frames since the port was opened, oldest first."));
+    const std::regex frame(R"(\d\d:\d\d:\d\d\.\d{3} (TX|RX) .+)");
+    for (size_t i = 1; i < lines.size(); ++i) {
+        ASSERT_TRUE(std::regex_match(lines[i], frame)) << lines[i];
+    }
+}
+
+// Model, old and new number, result: one line per update that reached the radio.
+TEST_F(RadioCommandsTest, SetSerialAuditsEveryChangeThatReachedTheRadio) {
+    SetSerialOptions options;
+    options.newSerial = "123ABC4D56";
+    options.passwordFromStdin = true;
+    options.backend.simulate = true;
+    options.install = install();
+    const std::string password = std::string(kDealerPassword) + "\n";
+    ASSERT_EQ(runCommand(options, runSetSerial, password).exitCode, kExitOk);
+
+    options.newSerial = "123ABC4D57";
+    options.backend.simFaults = {"refuse:0x18"};
+    const CommandResult failed = runCommand(options, runSetSerial, password);
+    EXPECT_EQ(failed.exitCode, kExitRadioFailed);
+    EXPECT_THAT(failed.err, HasSubstr("Failed to update serial number.\n"));
+    EXPECT_EQ(radio().serial, "123ABC4D56");
+
+    // Refused before the radio: no line.
+    options.newSerial = "123ABC4D56";
+    options.backend.simFaults.clear();
+    EXPECT_EQ(runCommand(options, runSetSerial, password).exitCode, kExitRefused);
+
+    const std::vector<std::string> audit = linesOf(dataDir_ / "log" / "serial-audit.log");
+    ASSERT_EQ(audit.size(), 2u);
+    const std::string stamp = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)";
+    EXPECT_TRUE(std::regex_match(
+        audit[0], std::regex(stamp + " model=RQX770HJNWA old=752TRX4F21 new=123ABC4D56 success")))
+        << audit[0];
+    EXPECT_TRUE(std::regex_match(
+        audit[1], std::regex(stamp + " model=RQX770HJNWA old=123ABC4D56 new=123ABC4D57 failure")))
+        << audit[1];
+    const std::string log = withoutStamps(errLog());
+    EXPECT_THAT(log, HasSubstr("Update serial number failed (Model:RQX770HJNWA,SN:123ABC4D56,"
+                               "New SN:123ABC4D57), caused by:\n"));
+    EXPECT_THAT(log, HasSubstr("\n\nSBEP trace of this failure: " + (dataDir_ / "log").string()));
+}
+
+// The password is asked for and compared, and goes nowhere else: not into err.log, the audit, a
+// trace (it is never sent to the radio), the simulated radio or a backup.
+TEST_F(RadioCommandsTest, TheDealerPasswordIsInNoFileTheToolWrites) {
+    const std::string password = "80917364";
+    const std::string wrong = "55501234";
+    {
+        std::ifstream in(kSampleSetup, std::ios::binary);
+        std::stringstream bytes;
+        bytes << in.rdbuf();
+        std::string text;
+        ASSERT_TRUE(decodeConfigBytes(bytes.str(), text));
+        const std::string sample = "cd1=\"2468\"";
+        ASSERT_NE(text.find(sample), std::string::npos);
+        text.replace(text.find(sample), sample.size(), "cd1=\"" + password + "\"");
+        std::string encoded;
+        ASSERT_TRUE(encodeConfigText(text, encoded));
+        std::ofstream(dataDir_ / "data" / "setup.dat", std::ios::binary | std::ios::trunc)
+            << encoded;
+    }
+    SetSerialOptions options;
+    options.newSerial = "123ABC4D56";
+    options.passwordFromStdin = true;
+    options.backend.simulate = true;
+    options.install = install();
+    EXPECT_EQ(runCommand(options, runSetSerial, wrong + "\n").exitCode, kExitRefused);
+    EXPECT_EQ(runCommand(options, runSetSerial, password + "\n").exitCode, kExitOk);
+    options.newSerial = "123ABC4D57";
+    options.backend.simFaults = {"refuse:0x18"};
+    EXPECT_EQ(runCommand(options, runSetSerial, password + "\n").exitCode, kExitRadioFailed);
+    ASSERT_EQ(convert(convertOptions()).exitCode, kExitOk);
+
+    std::vector<std::string> needles;
+    for (const std::string& secret : {password, wrong}) {
+        std::string hex;
+        std::string utf16;
+        for (char c : secret) {
+            char two[4];
+            std::snprintf(two, sizeof two, "%02X ", static_cast<unsigned char>(c));
+            hex += two;
+            utf16 += std::string{c, '\0'};
+        }
+        hex.pop_back();
+        needles.insert(needles.end(), {secret, hex, utf16});
+    }
+    std::set<std::string> written;
+    for (const auto& entry : fs::recursive_directory_iterator(dataDir_)) {
+        if (!entry.is_regular_file()) {
+            continue;
+        }
+        written.insert(entry.path().filename().string().substr(0, 11));
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::stringstream bytes;
+        bytes << in.rdbuf();
+        for (const std::string& needle : needles) {
+            EXPECT_EQ(bytes.str().find(needle), std::string::npos)
+                << entry.path() << " holds " << needle;
+        }
+    }
+    // The files that could have held it were all there to look at.
+    for (const char* kind : {"err.log", "serial-audi", "sbep-trace-", "setup.dat"}) {
+        EXPECT_EQ(written.count(kind), 1u) << kind;
+    }
+    EXPECT_GE(backups().size(), 1u);
 }
 
 // kmv-sim as a child process serving its pseudo-terminal.

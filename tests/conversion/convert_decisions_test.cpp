@@ -299,7 +299,7 @@ TEST_P(FailedConversionTest, LogsTheSummaryAndChoosesByTheOldestRecord) {
     ErrorChain::add(c.firstCategory, L"Error:root cause %d.", 1);
     ErrorChain::add(kErrorUpdate, L"Finalize flashing data.");
     const WorkflowOutcome outcome = concludeFailedConversion(
-        {L"RQX770HJNWA", L"752TRX4F21", L"R02.10.05", L"R01.03.00"}, c.restore);
+        {L"RQX770HJNWA", L"752TRX4F21", L"R02.10.05", L"R01.03.00"}, c.restore, nullptr);
     EXPECT_EQ(outcome.stringId, c.stringId);
     EXPECT_EQ(outcome.icon, MessageIcon::Error);
     EXPECT_TRUE(ErrorChain::records().empty());

@@ -3,12 +3,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
 #include "errors/wide_text.h"
 #include "fake_d2xx.h"
+#include "radio/frame_ring.h"
 #include "radio/sbep.h"
 #include "scripted_radio.h"
 
@@ -20,6 +22,7 @@ using test::FakeD2xx;
 using test::ScriptedRadio;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
+using ::testing::EndsWith;
 using Text = std::optional<std::wstring>;
 
 constexpr int kSoftpot = ScriptedRadio::kSoftpot;
@@ -163,6 +166,28 @@ TEST_F(RadioInfoTest, ConnectingAgainClosesTheOpenPortFirst) {
     ASSERT_GE(cable.calls.size(), 2u);
     EXPECT_EQ(cable.calls[0], "FT_Close()");
     EXPECT_EQ(cable.calls[1], "FT_Open(0)");
+}
+
+// A failure report carries the frames of the connection it happened on, and only those.
+TEST_F(RadioInfoTest, TheTraceRingHoldsTheFramesOfTheLastConnection) {
+    const FrameRing* ring = info.frameRing();
+    ASSERT_NE(ring, nullptr);
+    kFirst.answerOn(radio);
+    ASSERT_TRUE(info.connectPort(0));
+    ASSERT_TRUE(info.readIdentity());
+    const std::vector<std::string> first = ring->lines();
+    const auto sent = std::count_if(first.begin(), first.end(), [](const std::string& line) {
+        return line.find(" TX ") != std::string::npos;
+    });
+    EXPECT_EQ(static_cast<size_t>(sent), radio.requests.size());
+    ASSERT_FALSE(first.empty());
+    EXPECT_THAT(first.front(), EndsWith(" TX F1 40 CE"));
+
+    ASSERT_TRUE(info.connectPort(0));
+    const std::vector<std::string> second = ring->lines();
+    EXPECT_LT(second.size(), first.size());
+    ASSERT_FALSE(second.empty());
+    EXPECT_THAT(second.front(), EndsWith(" TX F1 40 CE"));
 }
 
 TEST_F(RadioInfoTest, DisconnectClearsTheFlagsEvenWhenTheCloseFails) {
