@@ -48,6 +48,9 @@ void ConsoleServer::accept() {
 }
 
 void ConsoleServer::read(QLocalSocket* socket) {
+    if (handles_.find(socket) == handles_.end()) {
+        return;  // already gone
+    }
     while (socket->canReadLine()) {
         const QByteArray raw = socket->readLine(ConsoleMessage::kMaxLineLength + 2);
         if (!raw.endsWith('\n')) {

@@ -24,9 +24,11 @@
 #include "app/modal_seam.h"
 #include "app/msg_box.h"
 #include "app/qt_message_target.h"
+#include "app/quillo_flash_tool_app.h"
 #include "app/quillo_flash_tool_dlg.h"
 #include "app/string_table.h"
 #include "app/task_dialog.h"
+#include "cli/console/console_address.h"
 #include "cli/console/console_message.h"
 #include "config/configuration.h"
 #include "errors/error_chain.h"
@@ -524,6 +526,12 @@ private slots:
         QCOMPARE(modelOf(sim), QByteArray("RQX770HJNWE"));
         QCOMPARE(shown_[1].text, QStringLiteral("Failed to connect to console."));
         QCOMPARE(shown_[1].style, CMsgBox::kIconInformation);
+    }
+
+    // plugshift-console finds the socket by the instance name the application takes.
+    void consoleFindsTheInstancesSocket() {
+        CQuilloFlashToolApp app;
+        QCOMPARE(app.mutexName().toStdString(), std::string(ConsoleAddress::kInstanceName));
     }
 
     void taskDialogTemplate() {

@@ -158,9 +158,10 @@ int runConsole(ConsoleRequest request, const ConsoleOptions& options, std::ostre
 
 void addConsoleCommands(CLI::App& app, int& exitCode) {
     auto options = std::make_shared<ConsoleOptions>();
-    app.add_option(
-        "--socket", options->socket,
-        "the tool's console socket (default: " + ConsoleAddress::defaultPath().string() + ")");
+    app.add_option("--socket", options->socket,
+                   std::string("the tool's console socket (default: ") +
+                       ConsoleAddress::socketName(ConsoleAddress::kInstanceName) +
+                       " in $XDG_RUNTIME_DIR, or in the tool's data folder when that is not set)");
     app.add_option("--timeout", options->timeoutSeconds,
                    "seconds to wait for the answer and, with start --wait, for the result")
         ->check(CLI::PositiveNumber)
