@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "cli/console/console_address.h"
@@ -12,9 +13,14 @@ namespace plugshift {
 namespace {
 
 struct LineCase {
+    const char* name;
     const char* line;
     std::optional<ConsoleMessage> expected;
 };
+
+void PrintTo(const LineCase& c, std::ostream* os) {
+    *os << '"' << c.line << '"';
+}
 
 class ConsoleMessageParse : public ::testing::TestWithParam<LineCase> {};
 
@@ -24,18 +30,21 @@ TEST_P(ConsoleMessageParse, ReadsOnlyWellFormedLines) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, ConsoleMessageParse,
-    ::testing::Values(LineCase{"WM_TOOL_UPDATE_START 1234 2056",
+    ::testing::Values(LineCase{"Request", "WM_TOOL_UPDATE_START 1234 2056",
                                ConsoleMessage{"WM_TOOL_UPDATE_START", 1234, 2056}},
-                      LineCase{"WM_TOOL_UPDATE_END 8 0\r",
+                      LineCase{"CarriageReturn", "WM_TOOL_UPDATE_END 8 0\r",
                                ConsoleMessage{"WM_TOOL_UPDATE_END", 8, 0}},
-                      LineCase{"RESULT -1 0", ConsoleMessage{"RESULT", -1, 0}},
-                      LineCase{"", std::nullopt}, LineCase{"WM_TOOL_UPDATE_START 1 ", std::nullopt},
-                      LineCase{"WM_TOOL_UPDATE_START  1 2056", std::nullopt},
-                      LineCase{"WM_TOOL_UPDATE_START 1 2056 9", std::nullopt},
-                      LineCase{"WM_TOOL_UPDATE_START 0x10 2056", std::nullopt},
-                      LineCase{"wm_tool_update_start 1 2056", std::nullopt},
-                      LineCase{" WM_TOOL_UPDATE_START 1 2056", std::nullopt},
-                      LineCase{"WM_TOOL_UPDATE_START 99999999999999999999 2056", std::nullopt}));
+                      LineCase{"Negative", "RESULT -1 0", ConsoleMessage{"RESULT", -1, 0}},
+                      LineCase{"Empty", "", std::nullopt},
+                      LineCase{"MissingValue", "WM_TOOL_UPDATE_START 1 ", std::nullopt},
+                      LineCase{"DoubleBlank", "WM_TOOL_UPDATE_START  1 2056", std::nullopt},
+                      LineCase{"ExtraField", "WM_TOOL_UPDATE_START 1 2056 9", std::nullopt},
+                      LineCase{"Hexadecimal", "WM_TOOL_UPDATE_START 0x10 2056", std::nullopt},
+                      LineCase{"LowerCase", "wm_tool_update_start 1 2056", std::nullopt},
+                      LineCase{"LeadingBlank", " WM_TOOL_UPDATE_START 1 2056", std::nullopt},
+                      LineCase{"Overflow", "WM_TOOL_UPDATE_START 99999999999999999999 2056",
+                               std::nullopt}),
+    [](const ::testing::TestParamInfo<LineCase>& info) { return std::string(info.param.name); });
 
 TEST(ConsoleMessageLine, RoundTripsAndRefusesOverlongLines) {
     const ConsoleMessage ack{ConsoleMessage::kEnterTestMode, 4242, ConsoleMessage::kReplyValue};
