@@ -28,6 +28,12 @@ void CableBackend::addOptions(CLI::App& command, BackendOptions& options) {
         .add_option("--sim-fault", options.simFaults,
                     "with --simulate: a fault to inject, as kmv-sim --fault takes it (repeatable; "
                     "kmv-sim --list-faults lists them)")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                return SimFaults::parse(text) ? std::string()
+                                              : "not a fault; kmv-sim --list-faults lists them";
+            },
+            "FAULT"))
         ->needs(simulate);
     command
         .add_option("--sim-cable", options.simCable,
