@@ -87,6 +87,10 @@ void renderMessageBoxes(Renderer& renderer) {
         {"msgbox_test_mode_yes_no",
          QStringLiteral("Update flash tool is entering test mode, \t\r\ndo you want to continue?"),
          CMsgBox::kYesNo},
+        {"msgbox_question_180_restore", StringTable::text(str::kOfferRestore),
+         CMsgBox::kYesNo | CMsgBox::kIconQuestion},
+        {"msgbox_info_console_unreachable", QStringLiteral("Failed to connect to console."),
+         CMsgBox::kIconInformation},
         {"msgbox_ok_cancel_no_icon", QStringLiteral("OK"), CMsgBox::kOkCancel},
     };
     for (const auto& box : boxes) {
