@@ -100,6 +100,12 @@ constexpr std::array kEntries = {
     Entry{str::kCableConnected, "USB Cable Connected"},
     Entry{str::kCableDisconnected, "USB Cable Disconnected"},
     Entry{str::kLabelKeypadVersion, "Keypad Version"},
+    Entry{str::kOfferRestore,
+          "The conversion failed. The radio's personality (user information and contacts) was "
+          "saved before anything was erased.\n\nDo you want to write it back into the radio "
+          "now?"},
+    Entry{str::kPersonalityRestored, "The radio's personality is restored."},
+    Entry{str::kPersonalityRestoreFailed, "Restoring the radio's personality failed."},
     Entry{str::kLabelUserPrivateId, "User Private ID:"},
     Entry{str::kLangEnglish, "&English"},
     Entry{str::kLangGerman, "Deutsch(&D)"},

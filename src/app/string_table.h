@@ -77,6 +77,11 @@ inline constexpr int kNotAvailable = 175;
 inline constexpr int kCableConnected = 176;
 inline constexpr int kCableDisconnected = 177;
 inline constexpr int kLabelKeypadVersion = 179;
+// After a failed conversion that saved the radio's personality: the offer to write it back, and
+// how that went.
+inline constexpr int kOfferRestore = 180;
+inline constexpr int kPersonalityRestored = 181;
+inline constexpr int kPersonalityRestoreFailed = 182;
 inline constexpr int kLabelUserPrivateId = 1079;  // shown as it is, no colon appended
 inline constexpr int kLangEnglish = 32788;
 inline constexpr int kLangGerman = 32789;
