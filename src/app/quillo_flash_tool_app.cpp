@@ -1,12 +1,14 @@
 #include "app/quillo_flash_tool_app.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <cerrno>
 #include <clocale>
 #include <cstring>
 
+#include "app/console_server.h"
 #include "app/modal_seam.h"
 #include "app/msg_box.h"
 #include "app/qt_message_target.h"
@@ -14,6 +16,7 @@
 #include "app/single_instance.h"
 #include "app/splash_screen.h"
 #include "app/string_table.h"
+#include "cli/console/console_address.h"
 #include "config/configuration.h"
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
@@ -80,6 +83,7 @@ bool CQuilloFlashToolApp::initInstance() {
     if (!takeInstance()) {
         return false;
     }
+    listenForConsoles();
     stage_ = Stage::Splash;
     CSplashScreen splash(kSplashMs);
     ModalSeam::exec(splash);
@@ -183,8 +187,27 @@ bool CQuilloFlashToolApp::takeInstance() {
     return false;
 }
 
+QString CQuilloFlashToolApp::consoleSocketPath() const {
+    if (!instance_) {
+        return {};
+    }
+    const QString folder = QFileInfo(instance_->lockPath()).absolutePath();
+    return folder + u'/' +
+           QString::fromStdString(ConsoleAddress::socketName(mutexName().toStdString()));
+}
+
+void CQuilloFlashToolApp::listenForConsoles() {
+    console_ = std::make_unique<ConsoleServer>();
+    const QString path = consoleSocketPath();
+    if (!console_->listen(path)) {
+        ErrorLog::write(L"Error:failed to listen for consoles on [%ls].",
+                        path.toStdWString().c_str());
+    }
+}
+
 void CQuilloFlashToolApp::runMainWindow() {
     CQuilloFlashToolDlg window(*manager_, *task_, Configuration::instance());
+    window.attachConsole(*console_);
     mainWindow_ = &window;
     ModalSeam::exec(window);
     mainWindow_ = nullptr;
@@ -217,6 +240,9 @@ int CQuilloFlashToolApp::exitInstance() {
     Configuration::instance().releaseDocument();
     if (manager_) {
         manager_->stop();
+    }
+    if (console_) {
+        console_->close();
     }
     if (instance_) {
         instance_->release();

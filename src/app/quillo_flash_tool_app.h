@@ -8,6 +8,7 @@
 namespace plugshift {
 
 class CQuilloFlashToolDlg;
+class ConsoleServer;
 class D2xx;
 class RadioManager;
 class SingleInstance;
@@ -62,6 +63,9 @@ public:
     void setBaseDirectory(const QString& directory) { baseDirectory_ = directory; }
     // The main window while it runs.
     CQuilloFlashToolDlg* mainWindow() const { return mainWindow_; }
+    // Where consoles connect: the instance lock's folder, the instance name + ".console"; empty
+    // before the instance is taken.
+    QString consoleSocketPath() const;
 
 private:
     bool findDataDirectory();
@@ -70,6 +74,8 @@ private:
     bool checkRegion();
     bool copyInstallationId();
     bool takeInstance();
+    // Consoles are served by the first instance only; without the socket the tool runs on.
+    void listenForConsoles();
     void runMainWindow();
     void raiseRunningWindow();
     // Logs nothing; shows string 112 with the error icon.
@@ -85,6 +91,7 @@ private:
     std::unique_ptr<Task> task_;
     std::unique_ptr<RadioManager> manager_;
     std::unique_ptr<SingleInstance> instance_;
+    std::unique_ptr<ConsoleServer> console_;
     CQuilloFlashToolDlg* mainWindow_ = nullptr;
     // Parent of the Task's and the manager's Qt windows.
     std::unique_ptr<QObject> windows_;

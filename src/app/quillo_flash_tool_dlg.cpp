@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,6 +20,7 @@
 
 #include "app/about_dlg.h"
 #include "app/app_resources.h"
+#include "app/console_server.h"
 #include "app/dialog_pwd.h"
 #include "app/dialog_units.h"
 #include "app/help_opener.h"
@@ -27,6 +29,7 @@
 #include "app/msg_box.h"
 #include "app/progress_status_bar.h"
 #include "app/qt_message_target.h"
+#include "app/quillo_flash_tool_app.h"
 #include "app/string_table.h"
 #include "app/task_dialog.h"
 #include "config/configuration.h"
@@ -79,6 +82,9 @@ CQuilloFlashToolDlg::CQuilloFlashToolDlg(RadioManager& manager, Task& task,
       task_(task),
       configuration_(configuration),
       target_(QtMessageTarget::create(this)) {
+    if (const QString data = CQuilloFlashToolApp::locateDataDirectory(); !data.isEmpty()) {
+        backupFolder_ = std::filesystem::path(QFile::encodeName(data).toStdString()) / "backup";
+    }
     setObjectName(QStringLiteral("mainWindow"));
     setWindowIcon(AppResources::icon(AppResources::kApplicationIcon));
     rebuildPictures();
@@ -112,6 +118,9 @@ CQuilloFlashToolDlg::CQuilloFlashToolDlg(RadioManager& manager, Task& task,
 }
 
 CQuilloFlashToolDlg::~CQuilloFlashToolDlg() {
+    if (attachedServer_ != nullptr) {
+        attachedServer_->setHandler({});
+    }
     target_->detach();
     manager_.removeListener(target_.get());
     manager_.pausePolling();
@@ -255,6 +264,7 @@ void CQuilloFlashToolDlg::buildControls() {
     menuBar_->setGeometry(0, 0, groupRight + margin, menuBar_->sizeHint().height());
 
     connect(getInfo_, &QPushButton::clicked, this, [this] { onCommand(kIdGetRadioInfo); });
+    connect(convert_, &QPushButton::clicked, this, [this] { onCommand(kIdConvert); });
     connect(updateSerial_, &QPushButton::clicked, this, [this] { onCommand(kIdUpdateSerial); });
 }
 
@@ -298,6 +308,12 @@ void CQuilloFlashToolDlg::onCommand(int id) {
             break;
         case kIdUpdateSerial:
             updateSerialNumber();
+            break;
+        case kIdConvert:
+            // Not while a console's start waits for its turn.
+            if (operation_ == Operation::Idle) {
+                convert();
+            }
             break;
         case kCmdExit:
             exitApplication();

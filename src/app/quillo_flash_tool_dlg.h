@@ -2,12 +2,15 @@
 
 #include <QDialog>
 #include <QPixmap>
+#include <QPointer>
 #include <QString>
 #include <array>
+#include <filesystem>
 #include <memory>
 
 #include "app/model_pictures.h"
 #include "app/radio_display.h"
+#include "conversion/cmd_program.h"
 #include "conversion/cmd_sn.h"
 
 class QAction;
@@ -23,6 +26,10 @@ namespace plugshift {
 
 class CProgressStatusBar;
 class Configuration;
+class ConsoleLink;
+class ConsoleServer;
+struct ConsoleMessage;
+struct ConvertPlan;
 class QtMessageTarget;
 class RadioManager;
 class Task;
@@ -58,6 +65,17 @@ public:
 
     static constexpr int kSerialMaxLength = 11;
 
+    // Test mode: the caption's suffix and the question before it is entered.
+    static constexpr const char* kTestModeSuffix = " [Test mode]";
+    static constexpr const char* kTestModeQuestion =
+        "Update flash tool is entering test mode, \t\r\ndo you want to continue?";
+    // Shown when the conversion's result cannot be handed to the console.
+    static constexpr const char* kConsoleUnreachable = "Failed to connect to console.";
+    // A result the console does not take is handed over again at once, up to this many times.
+    static constexpr int kEndAttempts = 11;
+    // How long the window flashes when a console switches the test mode.
+    static constexpr int kFlashMs = 1000;
+
     enum class Operation { Idle = 0, Converting = 1, UpdatingSerial = 2, GettingInfo = 3 };
 
     CQuilloFlashToolDlg(RadioManager& manager, Task& task, Configuration& configuration,
@@ -73,9 +91,22 @@ public:
     bool isCableConnected() const { return cableConnected_; }
     bool isDealerLoggedIn() const { return dealerLoggedIn_; }
     bool isResultShown() const { return resultShown_; }
-    // In test mode the one-cable check counts nothing and returns 0.
+    // In test mode the one-cable check counts nothing and returns 0, a conversion asks nothing
+    // and its result goes to the console; the caption says so.
     bool testMode() const { return testMode_; }
-    void setTestMode(bool on) { testMode_ = on; }
+    void setTestMode(bool on);
+    // The console last taken by WM_TOOL_UPDATE_START; 0 for none.
+    int64_t consoleWindow() const { return consoleWindow_; }
+    // Where a conversion saves the personality it keeps; the data folder's backup/ by default.
+    void setBackupFolder(std::filesystem::path folder) { backupFolder_ = std::move(folder); }
+    const CmdProgram& conversionCommand() const { return programCommand_; }
+
+    // The consoles: requests from the server come to consoleRequest, answers and results go back
+    // through it. The link alone serves tests that stand in for the server.
+    void attachConsole(ConsoleServer& server);
+    void setConsoleLink(ConsoleLink* link) { console_ = link; }
+    // One request of a console; returns the answer for its RESULT line.
+    int64_t consoleRequest(const ConsoleMessage& request);
     QCheckBox* restoreCheckBox() const { return restore_; }
     CProgressStatusBar* statusBar() const { return statusBar_; }
 
@@ -127,6 +158,26 @@ private:
     void getRadioInformation();
     void updateSerialNumber();
 
+    // The Convert workflow and the console protocol (quillo_flash_tool_dlg_convert.cpp).
+    void convert();
+    // The question before a conversion (string 116); true for Yes.
+    bool confirmConversion();
+    // Runs the conversion command of the plan behind the "Please wait..." window; true when the
+    // radio is converted and its identity read again.
+    bool runConversion(const ConvertPlan& plan, bool keepPersonality, WorkflowOutcome& outcome);
+    // After a failed conversion that saved a backup: offers to write it back at once.
+    void offerRestore(const std::filesystem::path& backup);
+    void restorePersonality(const std::filesystem::path& backup);
+    // WM_TOOL_UPDATE_END to the console, attempt after attempt; the message box when none takes.
+    void reportToConsole(bool success);
+    int64_t enterTestMode(int64_t console);
+    int64_t exitTestMode(int64_t console);
+    int64_t startFromConsole(int64_t console);
+    // The flash and the acknowledgement of a test-mode request.
+    void acknowledge(int64_t console, const char* name);
+    // A Yes/No question shown with the normal cursor; true for Yes.
+    bool ask(const QString& text, unsigned icon);
+
     // The opening every workflow shares: operation set, the one-cable check, connect. false
     // (with the outcome set) when the radio cannot be connected.
     bool openWorkflow(Operation operation, QWidget* control, WorkflowOutcome& outcome);
@@ -144,6 +195,11 @@ private:
     Configuration& configuration_;
     std::shared_ptr<QtMessageTarget> target_;
     CmdSN serialCommand_;
+    CmdProgram programCommand_;
+    std::filesystem::path backupFolder_;
+    ConsoleLink* console_ = nullptr;
+    QPointer<ConsoleServer> attachedServer_;
+    int64_t consoleWindow_ = 0;
 
     CProgressStatusBar* statusBar_ = nullptr;
     QMenuBar* menuBar_ = nullptr;

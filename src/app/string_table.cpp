@@ -16,12 +16,9 @@ struct Entry {
 constexpr std::array kEntries = {
     Entry{str::kOk, "&OK"},
     Entry{str::kCancel, "Cancel"},
-    Entry{str::kToggleCableDigital, "Please toggle the USB cable to DIGITAL (Flash) mode."},
     Entry{str::kYes, "&Yes"},
     Entry{str::kNo, "&No"},
     Entry{str::kPromptDealerLogin, "Dealer login"},
-    Entry{str::kSerialIdentical, "The serial number is identical to the radio"},
-    Entry{str::kPasswordWrong, "The password is not correct. Please check it!"},
     Entry{str::kMenuDealerLogin, "&Dealer Login"},
     Entry{str::kRestartForLanguage, "You have to restart the tool for thsi change to take effect."},
     Entry{str::kPasswordHint, "Specify at most 15 numbers for password"},
@@ -29,28 +26,10 @@ constexpr std::array kEntries = {
     Entry{str::kPromptHelpContents, "Display help"},
     Entry{str::kPromptAbout, "Display Program Information, version number and copyright"},
     Entry{str::kPromptExit, "Quit the application"},
-    Entry{str::kFileMissing,
-          "A file needed for application could not be found or is corrupted. Please re-install "
-          "the application.\nIf you continue to get this message, please contact Customer "
-          "Service."},
-    Entry{str::kManyCables,
-          "There are %d USB conections. Please remove the unused and keep one connection only."},
-    Entry{str::kConvertSuccessful, "Convert successful."},
-    Entry{str::kConvertFailed, "Convert failed."},
-    Entry{str::kConfirmConvert,
-          "This will program the radio to %s. Please do not remove the USB cable, the radio "
-          "from the Single Unit Charger, or turn-off radio during the programming process since "
-          "this can damage or corrupt the radio software.\n\nDo you want to continue?"},
-    Entry{str::kSerialIncorrect, "The serial number is incorrect."},
-    Entry{str::kToggleCableDigitalRetry,
-          "Please toggle the USB cable to DIGITAL (Flash) mode then click OK.  After clicking "
-          "OK, click the \"Convert\" button to retry the process. "},
-    Entry{str::kSeries, "%1 Series"},
     Entry{str::kMenuLanguage, "&Language"},
     Entry{str::kSeriesModel, "KMV410"},
     Entry{str::kAboutCaption, "About %s"},
     Entry{str::kVersion, "Version %s"},
-    Entry{str::kSerialUpdated, "Update serial number successful."},
     Entry{str::kCopyright, "Copyright \u00a9 2025 Kestrelon. All rights reserved."},
     Entry{str::kTrademark,
           "Kestrelon, the Kestrelon logo, KMV and Plugshift are trademarks of Kestrelon."},
@@ -63,15 +42,12 @@ constexpr std::array kEntries = {
           "reproduction or distribution of this program, or of any part of it, may result in "
           "severe civil and criminal penalties, and will be prosecuted to the maximum extent "
           "possible under the law."},
-    Entry{str::kCableUnsupported, "The USB cable is unsupported."},
     Entry{str::kTimeLabelEmpty, "[ 00-00 00:00 ]"},
     Entry{str::kHelpUnavailable, "The help files are unavailable."},
     Entry{str::kLangDutch, "Nederlands(&N)"},
     Entry{str::kLangSpanishLatinAmerican, "Espa\u00f1ol Latino Americano(&A)"},
     Entry{str::kLangFrenchCanadian, "Fran\u00e7ais Canadien(&C)"},
     Entry{str::kLangPortugueseBrazil, "Portugu\u00eas (&Brasil)"},
-    Entry{str::kConnectFailed, "Failed to connect radio."},
-    Entry{str::kRadioUnsupported, "The tool does not support this radio."},
     Entry{str::kPleaseWait, "Please wait..."},
     Entry{str::kRadioInformation, "Radio Information"},
     Entry{str::kLabelRadioType, "Radio Type"},
@@ -91,15 +67,13 @@ constexpr std::array kEntries = {
     Entry{str::kMenuHelp, "&Help"},
     Entry{str::kMenuHelpContents, "Help &Contents"},
     Entry{str::kMenuAbout, "&About..."},
-    Entry{str::kInfoRead, "Successfully get radio information."},
-    Entry{str::kSerialUpdateFailed, "Failed to update serial number."},
-    Entry{str::kCodeplugIncompatible,
-          "The tool can't convert this radio due to codeplug version not compatible."},
-    Entry{str::kAlreadyConverted, "This radio is already in %s."},
-    Entry{str::kNotAvailable, "N/A"},
     Entry{str::kCableConnected, "USB Cable Connected"},
     Entry{str::kCableDisconnected, "USB Cable Disconnected"},
     Entry{str::kLabelKeypadVersion, "Keypad Version"},
+    Entry{str::kOfferRestore,
+          "The conversion failed. The radio's personality (user information and contacts) was "
+          "saved before anything was erased.\n\nDo you want to write it back into the radio "
+          "now?"},
     Entry{str::kLabelUserPrivateId, "User Private ID:"},
     Entry{str::kLangEnglish, "&English"},
     Entry{str::kLangGerman, "Deutsch(&D)"},
@@ -135,12 +109,15 @@ qsizetype placeholderAt(const QString& text) {
 }  // namespace
 
 QString StringTable::text(int id) {
-    const Entry* entry = find(id);
-    return entry ? QString::fromUtf8(entry->utf8) : QString();
+    if (const Entry* entry = find(id)) {
+        return QString::fromUtf8(entry->utf8);
+    }
+    const wchar_t* shared = workflowText(id);
+    return shared != nullptr ? QString::fromWCharArray(shared) : QString();
 }
 
 bool StringTable::contains(int id) {
-    return find(id) != nullptr;
+    return find(id) != nullptr || workflowText(id) != nullptr;
 }
 
 QString StringTable::format(int id, const QString& argument) {

@@ -2,10 +2,13 @@
 
 #include <QString>
 
+#include "conversion/workflow_strings.h"
+
 namespace plugshift {
 
 // Ids of the string table, named after what the text says or where it appears. Message texts are
-// kept exactly as the program has always shown them, misspellings included.
+// kept exactly as the program has always shown them, misspellings included. The messages of the
+// radio workflows are the core's own table, shared with the command line.
 namespace str {
 // Buttons of the message box; the ids are also the results it returns.
 inline constexpr int kOk = 1;
@@ -13,10 +16,10 @@ inline constexpr int kCancel = 2;
 inline constexpr int kYes = 6;
 inline constexpr int kNo = 7;
 
-inline constexpr int kToggleCableDigital = 4;
+inline constexpr int kToggleCableDigital = kStrCableToDigital;
 inline constexpr int kPromptDealerLogin = 102;
-inline constexpr int kSerialIdentical = 103;
-inline constexpr int kPasswordWrong = 104;
+inline constexpr int kSerialIdentical = kStrSerialIdentical;
+inline constexpr int kPasswordWrong = kStrPasswordWrong;
 inline constexpr int kMenuDealerLogin = 105;
 inline constexpr int kRestartForLanguage = 106;
 inline constexpr int kPasswordHint = 107;
@@ -24,32 +27,32 @@ inline constexpr int kPromptHelp = 108;
 inline constexpr int kPromptHelpContents = 109;
 inline constexpr int kPromptAbout = 110;
 inline constexpr int kPromptExit = 111;
-inline constexpr int kFileMissing = 112;
-inline constexpr int kManyCables = 113;  // %d: the number of cables
-inline constexpr int kConvertSuccessful = 114;
-inline constexpr int kConvertFailed = 115;
-inline constexpr int kConfirmConvert = 116;  // %s: the band
-inline constexpr int kSerialIncorrect = 117;
-inline constexpr int kToggleCableDigitalRetry = 119;
-inline constexpr int kSeries = 121;  // %1: the series name
+inline constexpr int kFileMissing = kStrFileProblem;
+inline constexpr int kManyCables = kStrManyCables;  // %d: the number of cables
+inline constexpr int kConvertSuccessful = kStrConvertDone;
+inline constexpr int kConvertFailed = kStrConvertFailed;
+inline constexpr int kConfirmConvert = kStrConvertConfirm;  // %s: the band
+inline constexpr int kSerialIncorrect = kStrSerialIncorrect;
+inline constexpr int kToggleCableDigitalRetry = kStrCableToDigitalRetry;
+inline constexpr int kSeries = kStrSeries;  // %1: the series name
 inline constexpr int kMenuLanguage = 124;
 inline constexpr int kSeriesModel = 126;   // first piece of the title
 inline constexpr int kAboutCaption = 129;  // %s: the title
 inline constexpr int kVersion = 130;       // %s: the version
-inline constexpr int kSerialUpdated = 131;
+inline constexpr int kSerialUpdated = kStrSerialUpdated;
 inline constexpr int kCopyright = 132;
 inline constexpr int kTrademark = 133;
 inline constexpr int kToolName = 134;  // second piece of the title
 inline constexpr int kLegalWarning = 135;
-inline constexpr int kCableUnsupported = 136;
+inline constexpr int kCableUnsupported = kStrCableUnsupported;
 inline constexpr int kTimeLabelEmpty = 137;
 inline constexpr int kHelpUnavailable = 138;
 inline constexpr int kLangDutch = 139;
 inline constexpr int kLangSpanishLatinAmerican = 140;
 inline constexpr int kLangFrenchCanadian = 141;
 inline constexpr int kLangPortugueseBrazil = 142;
-inline constexpr int kConnectFailed = 143;
-inline constexpr int kRadioUnsupported = 145;
+inline constexpr int kConnectFailed = kStrConnectFailed;
+inline constexpr int kRadioUnsupported = kStrRadioUnsupported;
 inline constexpr int kPleaseWait = 147;
 inline constexpr int kRadioInformation = 148;
 inline constexpr int kLabelRadioType = 149;
@@ -69,14 +72,19 @@ inline constexpr int kMenuSetting = 163;
 inline constexpr int kMenuHelp = 164;
 inline constexpr int kMenuHelpContents = 165;
 inline constexpr int kMenuAbout = 166;
-inline constexpr int kInfoRead = 171;
-inline constexpr int kSerialUpdateFailed = 172;
-inline constexpr int kCodeplugIncompatible = 173;
-inline constexpr int kAlreadyConverted = 174;  // %s: the band
-inline constexpr int kNotAvailable = 175;
+inline constexpr int kInfoRead = kStrInfoDone;
+inline constexpr int kSerialUpdateFailed = kStrSerialFailed;
+inline constexpr int kCodeplugIncompatible = kStrIncompatible;
+inline constexpr int kAlreadyConverted = kStrAlreadyConverted;  // %s: the band
+inline constexpr int kNotAvailable = kStrNotAvailable;
 inline constexpr int kCableConnected = 176;
 inline constexpr int kCableDisconnected = 177;
 inline constexpr int kLabelKeypadVersion = 179;
+// After a failed conversion that saved the radio's personality: the offer to write it back, and
+// how that went.
+inline constexpr int kOfferRestore = 180;
+inline constexpr int kPersonalityRestored = kStrPersonalityRestored;
+inline constexpr int kPersonalityRestoreFailed = kStrPersonalityRestoreFailed;
 inline constexpr int kLabelUserPrivateId = 1079;  // shown as it is, no colon appended
 inline constexpr int kLangEnglish = 32788;
 inline constexpr int kLangGerman = 32789;
@@ -99,7 +107,7 @@ public:
     // The title travels in a fixed buffer of 260 characters, terminator included.
     static constexpr int kTitleMaxLength = 259;
 
-    // Empty for an id the table does not hold.
+    // The window's own texts, then the workflows'; empty for an id neither holds.
     static QString text(int id);
     static bool contains(int id);
     // The text with its one placeholder ("%s", "%d" or "%1") replaced by the argument; the

@@ -43,6 +43,8 @@ constexpr std::array kTexts = {
           L"The tool can't convert this radio due to codeplug version not compatible."},
     Entry{kStrAlreadyConverted, L"This radio is already in %s."},
     Entry{kStrNotAvailable, L"N/A"},
+    Entry{kStrPersonalityRestored, L"The radio's personality is restored."},
+    Entry{kStrPersonalityRestoreFailed, L"Restoring the radio's personality failed."},
 };
 
 }  // namespace

@@ -30,6 +30,8 @@ enum WorkflowString : int {
     kStrIncompatible = 173,
     kStrAlreadyConverted = 174,  // %s: the band
     kStrNotAvailable = 175,
+    kStrPersonalityRestored = 181,
+    kStrPersonalityRestoreFailed = 182,
 };
 
 // The icon of a message, as the message box's style bits encode it.

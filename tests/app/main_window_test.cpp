@@ -137,8 +137,7 @@ private slots:
         ErrorChain::remove(0);
     }
 
-    // The workflows name their messages by number; the window shows its own table's text for
-    // them, which must say the same.
+    // The workflows name their messages by number; the window's table serves every one of them.
     void workflowMessagesMatchTheStringTable() {
         int checked = 0;
         for (int id = 1; id < 200; ++id) {

@@ -12,8 +12,11 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <atomic>
 #include <cstdio>
 #include <functional>
+#include <thread>
 
 #include "app/about_dlg.h"
 #include "app/app_resources.h"
@@ -29,6 +32,7 @@
 #include "app/task_dialog.h"
 #include "config/configuration.h"
 #include "sim/sim_d2xx.h"
+#include "tasks/command.h"
 #include "tasks/messages.h"
 #include "tasks/radio_manager.h"
 #include "tasks/task.h"
@@ -83,6 +87,10 @@ void renderMessageBoxes(Renderer& renderer) {
         {"msgbox_test_mode_yes_no",
          QStringLiteral("Update flash tool is entering test mode, \t\r\ndo you want to continue?"),
          CMsgBox::kYesNo},
+        {"msgbox_question_180_restore", StringTable::text(str::kOfferRestore),
+         CMsgBox::kYesNo | CMsgBox::kIconQuestion},
+        {"msgbox_info_console_unreachable", QStringLiteral("Failed to connect to console."),
+         CMsgBox::kIconInformation},
         {"msgbox_ok_cancel_no_icon", QStringLiteral("OK"), CMsgBox::kOkCancel},
     };
     for (const auto& box : boxes) {
@@ -160,6 +168,62 @@ void renderPictures(Renderer& renderer) {
     }
 }
 
+// Stands for radio work: runs until released.
+class HeldCommand : public Command {
+public:
+    std::atomic<bool> release{false};
+    bool run() override {
+        while (!release) {
+            std::this_thread::yield();
+        }
+        return true;
+    }
+};
+
+// The offscreen platform draws no frames, so the caption is drawn above the window's grab.
+QPixmap withCaption(QWidget& window) {
+    const QPixmap body = window.grab();
+    const int band = window.fontMetrics().height() + 10;
+    QPixmap framed(body.width(), body.height() + band);
+    framed.fill(QColor(60, 60, 70));
+    QPainter painter(&framed);
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(8, 0, body.width() - 16, band), Qt::AlignVCenter | Qt::AlignLeft,
+                     window.windowTitle());
+    painter.drawPixmap(0, band, body);
+    return framed;
+}
+
+// A conversion under way: the "Please wait..." window over the main window, whose status bar
+// shows the progress so far.
+void renderConversionUnderWay(Renderer& renderer, CQuilloFlashToolDlg& window, Task& task) {
+    window.show();
+    QApplication::processEvents();
+    HeldCommand command;
+    CTaskDialog wait(task, &window);
+    wait.addCommand(&command);
+    QTimer::singleShot(0, &wait, [&] {
+        AppMessageEvent progress(Message{kMsgProgress, 40, 100});
+        QCoreApplication::sendEvent(&window, &progress);
+        QApplication::processEvents();
+        QPixmap scene = withCaption(window);
+        const QPixmap dialog = wait.grab();
+        QPainter painter(&scene);
+        const QPoint at((scene.width() - dialog.width()) / 2,
+                        (scene.height() - dialog.height()) / 2);
+        painter.drawPixmap(at, dialog);
+        painter.setPen(QColor(90, 90, 90));
+        painter.drawRect(QRect(at, dialog.size()).adjusted(0, 0, -1, -1));
+        painter.end();
+        renderer.save(QStringLiteral("main_window_converting"), scene);
+        command.release = true;
+    });
+    wait.exec();
+    AppMessageEvent reset(Message{kMsgProgress, 0, 100});
+    QCoreApplication::sendEvent(&window, &reset);
+    window.hide();
+}
+
 // The main window as a person meets it: logged out without a cable, then with the cable, then
 // logged in with a radio read. Message boxes are answered at once; the login types the sample's
 // dealer password.
@@ -204,6 +268,13 @@ void renderMainWindow(Renderer& renderer) {
         ->setText(QStringLiteral("123ABC4D67"));
     renderer.grab(QStringLiteral("main_window_logged_in_radio_read"), window);
     ModalSeam::reset();
+    renderConversionUnderWay(renderer, window, task);
+    window.setTestMode(true);
+    window.show();
+    QApplication::processEvents();
+    renderer.save(QStringLiteral("main_window_test_mode"), withCaption(window));
+    window.hide();
+    window.setTestMode(false);
 
     CTaskDialog wait(task);
     wait.setAttribute(Qt::WA_DontShowOnScreen);

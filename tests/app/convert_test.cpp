@@ -1,0 +1,553 @@
+// The Convert command of the main window and the console protocol, against the simulated radio
+// and the sample installation: from the button, with and without the personality, the refusals,
+// the failures with their err.log summary and the offer to restore, and the consoles over a real
+// local socket (plugshift-console itself, and a raw connection for what it never sends).
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "app/console_link.h"
+#include "app/console_server.h"
+#include "app/dialog_units.h"
+#include "app/modal_seam.h"
+#include "app/msg_box.h"
+#include "app/qt_message_target.h"
+#include "app/quillo_flash_tool_app.h"
+#include "app/quillo_flash_tool_dlg.h"
+#include "app/string_table.h"
+#include "app/task_dialog.h"
+#include "cli/console/console_address.h"
+#include "cli/console/console_message.h"
+#include "config/configuration.h"
+#include "errors/error_chain.h"
+#include "errors/error_log.h"
+#include "sim/sim_d2xx.h"
+#include "sim/sim_faults.h"
+#include "tasks/messages.h"
+#include "tasks/radio_info.h"
+#include "tasks/radio_manager.h"
+#include "tasks/task.h"
+
+namespace plugshift {
+
+namespace {
+
+namespace fs = std::filesystem;
+using Dlg = CQuilloFlashToolDlg;
+
+const QString kSampleData = QStringLiteral(PLUGSHIFT_SAMPLE_INSTALL_DIR "/data");
+const QString kSampleSetup = QStringLiteral(
+    PLUGSHIFT_SAMPLE_INSTALL_DIR "/sample-home/data/Kestrelon/KMV Plugshift PERU/data/setup.dat");
+const QString kBand = QStringLiteral("916-928MHz");
+const QString kTitle = QStringLiteral("KMV410 Plugshift 916-928MHz");
+
+struct Shown {
+    QString text;
+    unsigned style;
+};
+
+// The window with what it works on; the Task's window is bound so commands run.
+struct Rig {
+    explicit Rig(D2xx& driver) : manager(driver) { EventWindow::bind(task, &windows); }
+
+    Task task;
+    RadioManager manager;
+    QObject windows;
+    std::unique_ptr<Dlg> window;
+
+    Dlg& open(const QString& backups) {
+        window = std::make_unique<Dlg>(manager, task, Configuration::instance());
+        window->setBackupFolder(backups.toStdString());
+        AppMessageEvent cable(Message{kMsgCableState, 0, 1});
+        QCoreApplication::sendEvent(window.get(), &cable);
+        return *window;
+    }
+};
+
+// The model number as the radio reports it now.
+QByteArray modelOf(SimD2xx& sim) {
+    return QString::fromStdWString(RadioInfo::modelText(sim.radio().model()).value_or(L""))
+        .toLatin1();
+}
+
+QByteArray bytes(const std::vector<uint8_t>& v) {
+    return QByteArray(reinterpret_cast<const char*>(v.data()), qsizetype(v.size()));
+}
+
+QString fileText(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QString withoutStamps(QString log) {
+    return log.remove(QRegularExpression(QStringLiteral(R"(\[ \d\d-\d\d \d\d:\d\d:\d\d \] )")));
+}
+
+// A console link that refuses the first `failures` posts.
+class FlakyLink : public ConsoleLink {
+public:
+    int failures = 0;
+    QList<ConsoleMessage> posts;
+    int attempts = 0;
+
+    bool isWindow(int64_t handle) const override { return handle == 77; }
+    bool post(int64_t handle, const char* name, int64_t wParam, int64_t lParam) override {
+        ++attempts;
+        if (attempts <= failures || handle != 77) {
+            return false;
+        }
+        posts.append({name, wParam, lParam});
+        return true;
+    }
+    int64_t ownHandle() const override { return 4242; }
+};
+
+// A console written by hand over the socket, for requests plugshift-console never sends.
+class RawConsole {
+public:
+    bool open(const QString& path) {
+        socket_.connectToServer(path);
+        return socket_.waitForConnected(2000);
+    }
+    void send(const QByteArray& line) {
+        socket_.write(line + '\n');
+        socket_.flush();
+    }
+    // The next line from the tool, with the event loop running meanwhile; empty after 5 s.
+    QByteArray next() {
+        const bool arrived = QTest::qWaitFor([this] { return socket_.canReadLine(); }, 5000);
+        return arrived ? socket_.readLine().trimmed() : QByteArray();
+    }
+    void close() { socket_.abort(); }
+    // Leaves as soon as the line arrives, while the tool goes on with what it answered.
+    void closeOn(const QByteArray& line) {
+        QObject::connect(&socket_, &QLocalSocket::readyRead, &socket_, [this, line] {
+            if (socket_.canReadLine() && socket_.readLine().trimmed() == line) {
+                socket_.abort();
+            }
+        });
+    }
+
+private:
+    QLocalSocket socket_;
+};
+
+}  // namespace
+
+class ConvertTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir folder_;
+    QList<Shown> shown_;
+    // Answers to Yes/No questions in turn; Yes once they run out.
+    QList<int> yesNo_;
+    std::function<void(const Shown&)> onMessage_;
+
+    QString backups() const { return folder_.filePath(QStringLiteral("backup")); }
+    QString errLog() const { return fileText(folder_.filePath(QStringLiteral("log/err.log"))); }
+    int backupCount() const { return int(QDir(backups()).entryList(QDir::Files).size()); }
+
+    static bool loadInstallation(const QString& dataFolder, const QString& setup) {
+        Configuration& configuration = Configuration::instance();
+        configuration.reset();
+        return configuration.createDocument() &&
+               configuration.load((dataFolder + QStringLiteral("/config.xml")).toStdWString(),
+                                  setup.toStdWString());
+    }
+
+    QString setupCopy() {
+        const QString setup = folder_.filePath(QStringLiteral("setup.dat"));
+        QFile::remove(setup);
+        QFile::copy(kSampleSetup, setup);
+        QFile::setPermissions(setup, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        return setup;
+    }
+
+    static void waitIdle(const Dlg& window) {
+        QTRY_VERIFY_WITH_TIMEOUT(window.operation() == Dlg::Operation::Idle, 30000);
+    }
+
+private slots:
+    void init() {
+        QDir(folder_.path()).removeRecursively();
+        QDir().mkpath(folder_.path());
+        QVERIFY(loadInstallation(kSampleData, setupCopy()));
+        ErrorLog::setDirectory(folder_.path().toStdWString());
+        shown_.clear();
+        yesNo_.clear();
+        onMessage_ = nullptr;
+        ModalSeam::answerMessages([this](const QString& text, unsigned style) {
+            shown_.append({text, style});
+            if (onMessage_) {
+                onMessage_(shown_.last());
+            }
+            if ((style & CMsgBox::kButtonsMask) != CMsgBox::kYesNo) {
+                return CMsgBox::kIdOk;
+            }
+            return yesNo_.isEmpty() ? CMsgBox::kIdYes : yesNo_.takeFirst();
+        });
+    }
+    void cleanup() {
+        ModalSeam::reset();
+        ErrorChain::remove(0);
+        ErrorLog::reset();
+    }
+
+    void convertsFromTheButton_data() {
+        QTest::addColumn<bool>("keep");
+        QTest::newRow("keeping the personality") << true;
+        QTest::newRow("without the personality") << false;
+    }
+    void convertsFromTheButton() {
+        QFETCH(bool, keep);
+        SimD2xx sim;
+        const QByteArray userId = bytes(sim.radio().userPrivateId());
+        Rig rig(sim);
+        Dlg& window = rig.open(backups());
+        window.restoreCheckBox()->setChecked(keep);
+        window.findChild<QPushButton*>(QStringLiteral("control%1").arg(Dlg::kIdConvert))->click();
+
+        QCOMPARE(shown_.size(), 2);
+        QCOMPARE(shown_[0].text, StringTable::format(str::kConfirmConvert, kBand));
+        QCOMPARE(shown_[0].style, CMsgBox::kYesNo | CMsgBox::kIconQuestion);
+        QCOMPARE(shown_[1].text, QStringLiteral("Convert successful."));
+        QCOMPARE(shown_[1].style, CMsgBox::kIconInformation);
+        QCOMPARE(modelOf(sim), QByteArray("RQX770HJNWE"));
+        // The display shows the radio as it is now.
+        QCOMPARE(window.displayedText(RadioDisplay::Model), QStringLiteral("RQX770HJNWE"));
+        QCOMPARE(window.displayedText(RadioDisplay::UserPrivateId),
+                 keep ? QStringLiteral("1234567") : QStringLiteral("N/A"));
+        QCOMPARE(bytes(sim.radio().userPrivateId()) == userId, keep);
+        QCOMPARE(backupCount(), keep ? 1 : 0);
+        QVERIFY(window.isResultShown());
+        QVERIFY(!rig.manager.radioInfo().isConnected());
+        QCOMPARE(window.operation(), Dlg::Operation::Idle);
+        QVERIFY(window.restoreCheckBox()->isEnabled());
+        QVERIFY(errLog().isEmpty());
+    }
+
+    void decliningLeavesTheRadioAlone() {
+        SimD2xx sim;
+        Rig rig(sim);
+        Dlg& window = rig.open(backups());
+        yesNo_ = {CMsgBox::kIdNo};
+        window.onCommand(Dlg::kIdConvert);
+        QCOMPARE(shown_.size(), 1);
+        QCOMPARE(shown_[0].style, CMsgBox::kYesNo | CMsgBox::kIconQuestion);
+        QCOMPARE(modelOf(sim), QByteArray("RQX770HJNWA"));
+        QVERIFY(!rig.manager.radioInfo().isConnected());
+        QCOMPARE(window.operation(), Dlg::Operation::Idle);
+        QVERIFY(window.findChild<QPushButton*>(QStringLiteral("control%1").arg(Dlg::kIdConvert))
+                    ->isEnabled());
+        QVERIFY(!window.isResultShown());
+    }
+
+    void refusals_data() {
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<QString>("codeplug");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<unsigned>("icon");
+        QTest::newRow("already converted")
+            << "RQX770HJNWE"
+            << "R01.03.00"
+            << "This radio is already in 916-928MHz." << CMsgBox::kIconInformation;
+        QTest::newRow("codeplug not compatible")
+            << "RQX770HJNWA"
+            << "R01.05.00"
+            << "The tool can't convert this radio due to codeplug version not compatible."
+            << CMsgBox::kIconWarning;
+        QTest::newRow("radio codeplug version invalid")
+            << "RQX770HJNWA"
+            << "#01.03.00" << StringTable::text(str::kFileMissing) << CMsgBox::kIconError;
+    }
+    void refusals() {
+        QFETCH(QString, model);
+        QFETCH(QString, codeplug);
+        QFETCH(QString, text);
+        QFETCH(unsigned, icon);
+        SimD2xx::Options options;
+        options.radio.model = model.toStdString();
+        options.radio.codeplug = *SimVersion::parse("R" + codeplug.mid(1).toStdString());
+        options.radio.codeplug.bytes[0] = uint8_t(codeplug.at(0).toLatin1());
+        SimD2xx sim(options);
+        Rig rig(sim);
+        Dlg& window = rig.open(backups());
+        window.onCommand(Dlg::kIdConvert);
+        QCOMPARE(shown_.size(), 2);  // the question, then the refusal
+        QCOMPARE(shown_[1].text, text);
+        QCOMPARE(shown_[1].style, icon);
+        QCOMPARE(modelOf(sim), model.toLatin1());
+        QCOMPARE(backupCount(), 0);
+        QVERIFY(!rig.manager.radioInfo().isConnected());
+        QCOMPARE(window.operation(), Dlg::Operation::Idle);
+    }
+
+    // A damaged codeplug file (a file category first in the chain) gives 112, a radio that fails
+    // after the erase 115; both log the summary and the backup, and offer to restore it.
+    void failedConversions_data() {
+        QTest::addColumn<bool>("damagedFile");
+        QTest::addColumn<bool>("restore");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("damaged codeplug file, restore declined")
+            << true << false << StringTable::text(str::kFileMissing) << "(0x013)";
+        QTest::newRow("radio fails after the erase, restored")
+            << false << true << QStringLiteral("Convert failed.")
+            << "Error:default block is corrupted (0x01c).";
+    }
+    void failedConversions() {
+        QFETCH(bool, damagedFile);
+        QFETCH(bool, restore);
+        QFETCH(QString, text);
+        QFETCH(QString, cause);
+        if (damagedFile) {
+            const QString copy = folder_.filePath(QStringLiteral("install"));
+            QDir().mkpath(copy);
+            for (const QString& name : QDir(kSampleData).entryList(QDir::Files)) {
+                QVERIFY(QFile::copy(kSampleData + u'/' + name, copy + u'/' + name));
+            }
+            QFile codeplug(copy + QStringLiteral("/RQX770HJNWE_DEF_R01.03.00.ftf"));
+            QVERIFY(codeplug.open(QIODevice::ReadWrite));
+            codeplug.seek(codeplug.size() - 1);
+            char last = 0;
+            codeplug.getChar(&last);
+            codeplug.seek(codeplug.size() - 1);
+            codeplug.putChar(char(last ^ 0x5A));
+            codeplug.close();
+            QVERIFY(loadInstallation(copy, setupCopy()));
+        }
+        SimD2xx::Options options;
+        if (!damagedFile) {
+            options.faults = {SimFault{SimFaultKind::CorruptDefaultBlock, 0, 0}};
+        }
+        SimD2xx sim(options);
+        const QByteArray userId = bytes(sim.radio().userPrivateId());
+        Rig rig(sim);
+        Dlg& window = rig.open(backups());
+        window.restoreCheckBox()->setChecked(true);
+        yesNo_ = {CMsgBox::kIdYes, restore ? CMsgBox::kIdYes : CMsgBox::kIdNo};
+        window.onCommand(Dlg::kIdConvert);
+
+        QVERIFY(shown_.size() >= 3);
+        QCOMPARE(shown_[1].text, text);
+        QCOMPARE(shown_[1].style, CMsgBox::kIconError);
+        QCOMPARE(shown_[2].text, StringTable::text(str::kOfferRestore));
+        QCOMPARE(shown_[2].style, CMsgBox::kYesNo | CMsgBox::kIconQuestion);
+        QCOMPARE(backupCount(), 1);
+        const QString backup = QDir(backups()).entryInfoList(QDir::Files).first().filePath();
+        const QString log = withoutStamps(errLog());
+        QVERIFY2(log.startsWith(QStringLiteral(
+                     "Update radio failed (Model:RQX770HJNWA,SN:752TRX4F21,Firmware:R02.10.05,"
+                     "Codeplug:R01.03.00,Restore:1), this's caused by:\nFinalize flashing "
+                     "data.\n")),
+                 qPrintable(log));
+        QVERIFY(log.contains(cause));
+        QVERIFY(log.endsWith(
+            QStringLiteral("\n\nThe radio's personality was saved to [%1].\n").arg(backup)));
+        if (restore) {
+            QCOMPARE(shown_.size(), 4);
+            QCOMPARE(shown_[3].text, QStringLiteral("The radio's personality is restored."));
+            QCOMPARE(bytes(sim.radio().userPrivateId()), userId);
+        } else {
+            QCOMPARE(shown_.size(), 3);
+        }
+        QVERIFY(!window.isResultShown());
+        QVERIFY(!rig.manager.radioInfo().isConnected());
+        QCOMPARE(window.operation(), Dlg::Operation::Idle);
+        QCOMPARE(ErrorChain::text(), std::wstring(L"OK"));
+    }
+
+    // The result goes to the console; a console that does not take it is tried eleven times.
+    void resultToTheConsole_data() {
+        QTest::addColumn<int>("failures");
+        QTest::addColumn<int>("attempts");
+        QTest::addColumn<bool>("boxShown");
+        QTest::newRow("taken at once") << 0 << 1 << false;
+        QTest::newRow("taken at the eleventh attempt") << 10 << 11 << false;
+        QTest::newRow("never taken") << 11 << 11 << true;
+    }
+    void resultToTheConsole() {
+        QFETCH(int, failures);
+        QFETCH(int, attempts);
+        QFETCH(bool, boxShown);
+        SimD2xx sim;
+        Rig rig(sim);
+        Dlg& window = rig.open(backups());
+        FlakyLink link;
+        link.failures = failures;
+        window.setConsoleLink(&link);
+        window.setTestMode(true);
+        QCOMPARE(window.consoleRequest({ConsoleMessage::kStart, 77, 2056}),
+                 ConsoleMessage::kStarted);
+        QCOMPARE(window.consoleWindow(), int64_t{77});
+        // Taken: a second start and the button wait until this one has run.
+        QCOMPARE(window.consoleRequest({ConsoleMessage::kStart, 77, 2056}),
+                 ConsoleMessage::kIgnored);
+        onMessage_ = [&](const Shown&) {
+            QCOMPARE(window.consoleRequest({ConsoleMessage::kStart, 77, 2056}),
+                     ConsoleMessage::kIgnored);
+        };
+        waitIdle(window);
+        QCOMPARE(modelOf(sim), QByteArray("RQX770HJNWE"));
+        QCOMPARE(link.attempts, attempts);
+        if (boxShown) {
+            QCOMPARE(shown_.size(), 1);
+            QCOMPARE(shown_[0].text, QStringLiteral("Failed to connect to console."));
+            QCOMPARE(shown_[0].style, CMsgBox::kIconInformation);
+        } else {
+            QVERIFY(shown_.isEmpty());  // no question, no result box
+            QCOMPARE(link.posts.size(), 1);
+            QCOMPARE(link.posts[0], (ConsoleMessage{ConsoleMessage::kEnd, 8, 1}));
+        }
+    }
+
+    // plugshift-console as a test station runs it: test mode, a conversion, its result, back.
+    void plugshiftConsoleDrivesTheTool() {
+        SimD2xx sim;
+        Rig rig(sim);
+        Dlg& window = rig.open(backups());
+        ConsoleServer server;
+        QVERIFY(server.listen(folder_.filePath(QStringLiteral("tool.console"))));
+        window.attachConsole(server);
+        const auto console = [&](const QStringList& arguments, QString& out) {
+            QProcess process;
+            process.start(QStringLiteral(PLUGSHIFT_CONSOLE_PATH),
+                          QStringList{QStringLiteral("--socket"), server.path()} + arguments);
+            if (!process.waitForStarted()) {
+                return -1;
+            }
+            if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000)) {
+                process.kill();
+                process.waitForFinished();
+                return -1;
+            }
+            out =
+                QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
+            return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        };
+        QString out;
+        QCOMPARE(console({QStringLiteral("enter-test-mode")}, out), 0);
+        QCOMPARE(out, QStringLiteral("The tool is in test mode.\n"));
+        QCOMPARE(shown_.size(), 1);
+        QCOMPARE(shown_[0].text,
+                 QStringLiteral("Update flash tool is entering test mode, \t\r\ndo you want to "
+                                "continue?"));
+        QCOMPARE(shown_[0].style, CMsgBox::kYesNo);
+        QCOMPARE(window.windowTitle(), kTitle + QStringLiteral(" [Test mode]"));
+
+        QCOMPARE(console({QStringLiteral("start"), QStringLiteral("--wait")}, out), 0);
+        QCOMPARE(out, QStringLiteral("The conversion has started.\nConvert successful.\n"));
+        QCOMPARE(shown_.size(), 1);  // nothing asked, nothing shown
+        QCOMPARE(modelOf(sim), QByteArray("RQX770HJNWE"));
+
+        // The radio is converted now: the next start fails, and says so.
+        QCOMPARE(console({QStringLiteral("start"), QStringLiteral("--wait")}, out), 1);
+        QVERIFY(out.contains(QStringLiteral("Convert failed.")));
+        QCOMPARE(shown_.size(), 1);
+
+        QCOMPARE(console({QStringLiteral("exit-test-mode")}, out), 0);
+        QCOMPARE(out, QStringLiteral("The tool has left test mode.\n"));
+        QVERIFY(!window.testMode());
+        QCOMPARE(window.windowTitle(), kTitle);
+
+        // Declined, and nothing listening.
+        yesNo_ = {CMsgBox::kIdNo};
+        QCOMPARE(console({QStringLiteral("enter-test-mode")}, out), 3);
+        QCOMPARE(out, QStringLiteral("The tool's user declined test mode.\n"));
+        QVERIFY(!window.testMode());
+        server.close();
+        QCOMPARE(console({QStringLiteral("exit-test-mode")}, out), 2);
+        QVERIFY(out.startsWith(QStringLiteral("No KMV Plugshift PERU tool is running")));
+    }
+
+    // What the tool ignores (answered with 1), the acknowledgements, and a console that leaves
+    // before its result.
+    void requestsOverTheSocket() {
+        SimD2xx sim;
+        Rig rig(sim);
+        Dlg& window = rig.open(backups());
+        ConsoleServer server;
+        QVERIFY(server.listen(folder_.filePath(QStringLiteral("tool.console"))));
+        window.attachConsole(server);
+        const QByteArray ack = QByteArray::number(server.ownHandle()) + " 8";
+
+        RawConsole gone;
+        QVERIFY(gone.open(server.path()));
+        gone.send("WM_TOOL_UPDATE_EXIT_TEST_MODE 555 2056");
+        QCOMPARE(gone.next(), "WM_TOOL_UPDATE_EXIT_TEST_MODE " + ack);
+        QCOMPARE(gone.next(), QByteArray("RESULT 1 0"));
+        gone.close();
+
+        RawConsole console;
+        QVERIFY(console.open(server.path()));
+        const struct {
+            QByteArray line;
+            QByteArray answer;
+        } ignored[] = {
+            {"WM_TOOL_UPDATE_START 600 1234", "RESULT 1 0"},  // claims 600, but a bad lParam
+            {"WM_TOOL_UPDATE_START 555 2056", "RESULT 1 0"},  // the console that has gone
+            {"WM_TOOL_UPDATE_START 0 2056", "RESULT 1 0"},
+            {"WM_TOOL_UPDATE_END 600 2056", "RESULT 1 0"},
+            {"HELLO", "RESULT 1 0"},
+        };
+        for (const auto& request : ignored) {
+            console.send(request.line);
+            QCOMPARE(console.next(), request.answer);
+        }
+        QVERIFY(shown_.isEmpty());
+        QCOMPARE(window.operation(), Dlg::Operation::Idle);
+        QCOMPARE(window.consoleWindow(), int64_t{0});
+
+        // Entering twice asks once; both are acknowledged.
+        for (int i = 0; i < 2; ++i) {
+            console.send("WM_TOOL_UPDATE_ENTER_TEST_MODE 600 2056");
+            QCOMPARE(console.next(), "WM_TOOL_UPDATE_ENTER_TEST_MODE " + ack);
+            QCOMPARE(console.next(), QByteArray("RESULT 1 0"));
+        }
+        QCOMPARE(shown_.size(), 1);
+        QVERIFY(window.testMode());
+
+        // Started, then gone before the end: eleven attempts, then the message box.
+        console.closeOn("RESULT 0 0");
+        console.send("WM_TOOL_UPDATE_START 600 2056");
+        QTRY_COMPARE_WITH_TIMEOUT(shown_.size(), 2, 30000);
+        waitIdle(window);
+        QCOMPARE(modelOf(sim), QByteArray("RQX770HJNWE"));
+        QCOMPARE(shown_[1].text, QStringLiteral("Failed to connect to console."));
+        QCOMPARE(shown_[1].style, CMsgBox::kIconInformation);
+    }
+
+    // plugshift-console finds the socket by the instance name the application takes.
+    void consoleFindsTheInstancesSocket() {
+        CQuilloFlashToolApp app;
+        QCOMPARE(app.mutexName().toStdString(), std::string(ConsoleAddress::kInstanceName));
+    }
+
+    void taskDialogTemplate() {
+        Task task;
+        CTaskDialog dialog(task);
+        QCOMPARE(dialog.size(), DialogUnits(dialog.font()).size(152, 51));
+        auto* text = dialog.findChild<QLabel*>(QStringLiteral("control1065"));
+        QVERIFY(text != nullptr);
+        QCOMPARE(text->alignment(), Qt::AlignCenter);
+        QCOMPARE(text->geometry(), dialog.rect());
+        QVERIFY(!(dialog.windowFlags() & Qt::WindowSystemMenuHint));
+        QVERIFY(!(dialog.windowFlags() & Qt::WindowCloseButtonHint));
+    }
+};
+
+}  // namespace plugshift
+
+QTEST_MAIN(plugshift::ConvertTest)
+#include "convert_test.moc"

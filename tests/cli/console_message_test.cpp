@@ -1,0 +1,74 @@
+// The console protocol's lines, both ways.
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "cli/console/console_address.h"
+#include "cli/console/console_message.h"
+
+namespace plugshift {
+namespace {
+
+struct LineCase {
+    const char* name;
+    const char* line;
+    std::optional<ConsoleMessage> expected;
+};
+
+void PrintTo(const LineCase& c, std::ostream* os) {
+    *os << '"' << c.line << '"';
+}
+
+class ConsoleMessageParse : public ::testing::TestWithParam<LineCase> {};
+
+TEST_P(ConsoleMessageParse, ReadsOnlyWellFormedLines) {
+    EXPECT_EQ(ConsoleMessage::parse(GetParam().line), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, ConsoleMessageParse,
+    ::testing::Values(LineCase{"Request", "WM_TOOL_UPDATE_START 1234 2056",
+                               ConsoleMessage{"WM_TOOL_UPDATE_START", 1234, 2056}},
+                      LineCase{"CarriageReturn", "WM_TOOL_UPDATE_END 8 0\r",
+                               ConsoleMessage{"WM_TOOL_UPDATE_END", 8, 0}},
+                      LineCase{"Negative", "RESULT -1 0", ConsoleMessage{"RESULT", -1, 0}},
+                      LineCase{"Empty", "", std::nullopt},
+                      LineCase{"MissingValue", "WM_TOOL_UPDATE_START 1 ", std::nullopt},
+                      LineCase{"DoubleBlank", "WM_TOOL_UPDATE_START  1 2056", std::nullopt},
+                      LineCase{"ExtraField", "WM_TOOL_UPDATE_START 1 2056 9", std::nullopt},
+                      LineCase{"Hexadecimal", "WM_TOOL_UPDATE_START 0x10 2056", std::nullopt},
+                      LineCase{"LowerCase", "wm_tool_update_start 1 2056", std::nullopt},
+                      LineCase{"LeadingBlank", " WM_TOOL_UPDATE_START 1 2056", std::nullopt},
+                      LineCase{"Overflow", "WM_TOOL_UPDATE_START 99999999999999999999 2056",
+                               std::nullopt}),
+    [](const ::testing::TestParamInfo<LineCase>& info) { return std::string(info.param.name); });
+
+TEST(ConsoleMessageLine, RoundTripsAndRefusesOverlongLines) {
+    const ConsoleMessage ack{ConsoleMessage::kEnterTestMode, 4242, ConsoleMessage::kReplyValue};
+    EXPECT_EQ(ack.line(), "WM_TOOL_UPDATE_ENTER_TEST_MODE 4242 8\n");
+    const std::string line = ack.line();
+    EXPECT_EQ(ConsoleMessage::parse(line.substr(0, line.size() - 1)), ack);
+    EXPECT_EQ(ConsoleMessage::result(1).line(), "RESULT 1 0\n");
+    const std::string longName(ConsoleMessage::kMaxLineLength, 'A');
+    EXPECT_EQ(ConsoleMessage::parse(longName + " 1 2"), std::nullopt);
+}
+
+TEST(ConsoleAddressTest, SocketBesideTheInstanceLock) {
+    EXPECT_EQ(ConsoleAddress::socketName("NAME"), "NAME.console");
+    ::setenv("XDG_RUNTIME_DIR", "/run/user/1000", 1);
+    EXPECT_EQ(ConsoleAddress::defaultPath(),
+              "/run/user/1000/B5562DD0-F56D-4608-8F97-8118EFEC84BFQUILLO_PLUGSHIFT_PERU.console");
+    ::unsetenv("XDG_RUNTIME_DIR");
+    ::setenv("XDG_DATA_HOME", "/data", 1);
+    EXPECT_EQ(ConsoleAddress::defaultPath().parent_path(), "/data/Kestrelon/KMV Plugshift PERU");
+    ::setenv("XDG_DATA_HOME", "relative", 1);
+    ::setenv("HOME", "/home/station", 1);
+    EXPECT_EQ(ConsoleAddress::defaultPath().parent_path(),
+              "/home/station/.local/share/Kestrelon/KMV Plugshift PERU");
+}
+
+}  // namespace
+}  // namespace plugshift
