@@ -127,7 +127,7 @@ bool CQuilloFlashToolDlg::runConversion(const ConvertPlan& plan, bool keepPerson
     ErrorChain::remove(0);
     CTaskDialog::run(task_, &command, this);
     if (!command.ok) {
-        outcome = concludeFailedConversion(summaryOf(radio), keepPersonality);
+        outcome = concludeFailedConversion(summaryOf(radio), keepPersonality, radio.frameRing());
         if (!command.lastBackupPath().empty()) {
             ErrorLog::write(L"The radio's personality was saved to [%ls].",
                             fromUtf8(command.lastBackupPath().string()).c_str());

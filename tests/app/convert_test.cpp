@@ -353,8 +353,15 @@ private slots:
                      "data.\n")),
                  qPrintable(log));
         QVERIFY(log.contains(cause));
-        QVERIFY(log.endsWith(
-            QStringLiteral("\n\nThe radio's personality was saved to [%1].\n").arg(backup)));
+        // The trace of the failure is named right after the summary.
+        const QRegularExpression ending(
+            QStringLiteral(
+                "\n\nSBEP trace of this failure: (\\S+/log/sbep-trace-\\d{8}-\\d{6}\\.txt)\n"
+                "The radio's personality was saved to \\[%1\\]\\.\n$")
+                .arg(QRegularExpression::escape(backup)));
+        const QRegularExpressionMatch named = ending.match(log);
+        QVERIFY2(named.hasMatch(), qPrintable(log));
+        QVERIFY(QFile::exists(named.captured(1)));
         if (restore) {
             QCOMPARE(shown_.size(), 4);
             QCOMPARE(shown_[3].text, QStringLiteral("The radio's personality is restored."));
