@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <regex>
-#include <utility>
+#include <tuple>
 #include <vector>
 
 #include "conversion/log_folder.h"
