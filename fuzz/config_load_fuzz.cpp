@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -30,6 +31,15 @@ const fs::path& folder() {
         fs::create_directories(p);
         return p;
     }();
+    // The test build replays this target on every run: leave no folder behind. Registered once
+    // the path exists, so it runs before the path is destroyed.
+    static const bool removedAtExit = [] {
+        return std::atexit([] {
+                   std::error_code ignored;
+                   fs::remove_all(folder(), ignored);
+               }) == 0;
+    }();
+    (void)removedAtExit;
     return path;
 }
 

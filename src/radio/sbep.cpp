@@ -277,8 +277,13 @@ int SBEP::memRead(int n, uint32_t& address, uint8_t& lastOpc, std::span<uint8_t>
     SmallFrame buffer;
     const auto [a2, a1, a0] = addressBytes(address);
     const auto frame = putLongFrame(buffer, kOpMemRead, {static_cast<uint8_t>(n), a2, a1, a0});
-    const Attempts run = retry(frame, address, lastOpc, destination,
-                               [](int result, uint8_t) { return passIf(result > 0); });
+    // Only a reply that echoes the address asked for answers this read: a late reply to an
+    // earlier request, arriving after the purge, would put its bytes in the wrong place.
+    const uint32_t asked = address;
+    const Attempts run =
+        retry(frame, address, lastOpc, destination, [&address, asked](int result, uint8_t opcode) {
+            return passIf(result > 0 && carriesAddress(opcode) && address == asked);
+        });
     if (!run.passed) {
         ErrorChain::add(kErrorSbep,
                         L"Error:failed to do memRead after %d trials. Address is %d, length is %d, "
@@ -299,12 +304,18 @@ int SBEP::memWrite(std::span<const uint8_t> data, uint32_t& address, uint8_t& la
     const auto frame =
         putLongFrame(transmitBuffer_, kOpMemWrite, {kWriteCommand, a2, a1, a0}, data);
     // Any other answer means the radio took the request and declined it: asking again is futile.
-    const Attempts run = retry(frame, address, lastOpc, replyData, [](int result, uint8_t opcode) {
-        if (result < 0) {
-            return Verdict::kRetry;
-        }
-        return opcode == kReplyMemWriteDone ? Verdict::kPass : Verdict::kStop;
-    });
+    // An acknowledgement of another address is a late one for an earlier write, not this one's.
+    const uint32_t asked = address;
+    const Attempts run =
+        retry(frame, address, lastOpc, replyData, [&address, asked](int result, uint8_t opcode) {
+            if (result < 0) {
+                return Verdict::kRetry;
+            }
+            if (opcode != kReplyMemWriteDone) {
+                return Verdict::kStop;
+            }
+            return address == asked ? Verdict::kPass : Verdict::kRetry;
+        });
     if (!run.passed) {
         ErrorChain::add(kErrorSbep,
                         L"Error:failed to do memWrite after %d trials. Address is %d, length is "

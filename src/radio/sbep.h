@@ -26,6 +26,9 @@ class USBSerial;
 // record, but keeps the last attempt's refusal as the root cause under the operation's own
 // category-2 record. A span of sbep::kMaxReplyData bytes takes any reply.
 // Nothing is sent or recorded when the port is not usable.
+//
+// memRead and memWrite take a reply only when it echoes the address they asked for, so a reply
+// that comes too late for its own request is never stored as the next one's.
 class SBEP {
   public:
     // probeCableMode results.

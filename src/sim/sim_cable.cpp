@@ -87,6 +87,7 @@ void SimCable::answer(std::span<const uint8_t> carried, uint32_t hostBaud, SimTi
         const SimTime begin = std::max(arrived, radioFree_) + out.deviceTime + fate.delay;
         radioFree_ = begin + spacing * static_cast<int64_t>(out.wire.size());
         radioBytes_ += out.wire.size();
+        deviceTime_ += out.deviceTime;
         if (fate.drop) {
             continue;
         }
@@ -95,6 +96,13 @@ void SimCable::answer(std::span<const uint8_t> carried, uint32_t hostBaud, SimTi
         }
         queue(SimUart::carry(out.wire, out.baud, hostBaud), begin + spacing, spacing);
     }
+}
+
+void SimCable::plugIn() {
+    // Plugging back in takes far longer than the radio waits for the rest of a request.
+    responder_.dropPartialRequest();
+    pending_.clear();
+    pulled_ = false;
 }
 
 void SimCable::queue(std::span<const uint8_t> bytes, SimTime first, SimTime spacing) {

@@ -54,11 +54,18 @@ public:
     // The host's receive purge: what has arrived is dropped, what is still on the way is not.
     void discardArrived(SimTime now);
 
+    // When the host's last byte has gone down the line.
+    SimTime lineFree() const { return lineFree_; }
     bool pulled() const { return pulled_; }
+    // The cable goes back in: nothing is in flight and bytes flow again. A pull still planned
+    // in the faults strikes again at once, so clear it first.
+    void plugIn();
     // Bytes each end has put on the line (the radio's lost replies included), for setting a
     // run's time against its wire time.
     uint64_t hostBytes() const { return hostBytes_; }
     uint64_t radioBytes() const { return radioBytes_; }
+    // The radio's own time before its replies (erasing, programming, resetting), in total.
+    SimTime deviceTime() const { return deviceTime_; }
     SimResponder& responder() { return responder_; }
 
 private:
@@ -75,6 +82,7 @@ private:
     SimTime radioFree_{0};  // the radio is answering until then
     uint64_t hostBytes_ = 0;
     uint64_t radioBytes_ = 0;
+    SimTime deviceTime_{0};
     std::atomic<bool> pulled_ = false;
 };
 

@@ -68,6 +68,11 @@ SimCable& SimD2xx::cable(int cable) {
     return *devices_.at(static_cast<size_t>(cable))->cable;
 }
 
+void SimD2xx::plugIn(int cable) {
+    std::lock_guard guard(lock_);
+    devices_.at(static_cast<size_t>(cable))->cable->plugIn();
+}
+
 uint32_t SimD2xx::hostBaud(int cable) const {
     std::lock_guard guard(lock_);
     return devices_.at(static_cast<size_t>(cable))->baud;
@@ -201,7 +206,7 @@ FT_STATUS SimD2xx::FT_SetTimeouts(FT_HANDLE handle, uint32_t readMs, uint32_t) {
     if (const FT_STATUS status = openDevice(handle, d); status != FT_OK) {
         return status;
     }
-    // Writes never wait here: the simulated adapter takes every byte at once.
+    // Writes take the line time (with pacing) and never time out: the line is never stuck.
     d->readTimeoutMs = readMs;
     return FT_OK;
 }
@@ -269,7 +274,7 @@ FT_STATUS SimD2xx::FT_Write(FT_HANDLE handle, const void* buffer, uint32_t count
         return FT_INVALID_PARAMETER;
     }
     *written = 0;
-    std::lock_guard guard(lock_);
+    std::unique_lock guard(lock_);
     Device* d = nullptr;
     if (const FT_STATUS status = openDevice(handle, d); status != FT_OK) {
         return status;
@@ -280,6 +285,13 @@ FT_STATUS SimD2xx::FT_Write(FT_HANDLE handle, const void* buffer, uint32_t count
     }
     const auto bytes = std::span(static_cast<const uint8_t*>(buffer), count);
     *written = static_cast<uint32_t>(d->cable->send(bytes, d->baud, clock_->now()));
+    if (realTime_) {
+        // As the vendor's driver does, the write returns once the line has taken the bytes, so
+        // the reply's time-out starts when the request has gone out.
+        const SimTime sent = d->cable->lineFree();
+        guard.unlock();
+        clock_->sleepUntil(sent);
+    }
     return *written == count ? FT_OK : FT_IO_ERROR;
 }
 

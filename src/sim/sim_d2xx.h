@@ -17,7 +17,8 @@ namespace plugshift {
 // The cable driver with simulated cables: each "NV PGM Cable" is wired to a simulated radio of
 // its own. Reads keep the driver's time-out rule (a read returns short once its time-out has
 // passed) on a virtual clock, so nothing really waits, unless pacing is on, which puts the line
-// on the steady clock. The rate set with FT_SetBaudRate is the rate the host's bytes are sent at.
+// on the steady clock; then a write, too, returns once the line has carried its bytes. The rate
+// set with FT_SetBaudRate is the rate the host's bytes are sent at.
 class SimD2xx : public D2xx {
 public:
     static constexpr const char* kCableDescription = "NV PGM Cable";
@@ -44,6 +45,9 @@ public:
     SimRadio& radio(int cable = 0);
     SimFaults& faults(int cable = 0);
     SimCable& cable(int cable = 0);
+    // Plugs a pulled cable back in (SimCable::plugIn); its radio is as the pull left it. The
+    // host closes its port and opens it again, as after a real re-plug.
+    void plugIn(int cable = 0);
     // The host's rate on the cable.
     uint32_t hostBaud(int cable = 0) const;
     // The line's clock: virtual unless pacing is on.

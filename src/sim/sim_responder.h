@@ -55,6 +55,8 @@ public:
     SimReply answer(const SimRequest& request, std::chrono::nanoseconds& deviceTime);
 
     const SimRequestParser& parser() const { return parser_; }
+    // The line went dead (a pulled cable): half a request is dropped.
+    void dropPartialRequest() { parser_.reset(); }
     // Why the last request was refused; nothing when it was answered.
     std::optional<SimRefusal> lastRefusal() const { return lastRefusal_; }
     void setObserver(Observer observer) { observer_ = std::move(observer); }

@@ -30,31 +30,6 @@ constexpr uint8_t kOpSoftpot = 0x38;
 constexpr uint8_t kOpFlash = 0x72;
 constexpr uint8_t kOpContact = 0x9B;
 
-// What the default block must hold: the codeplug parsed on its own, over the block's capacity.
-Bytes expectedDefaultBlock(const ConversionSetup& setup) {
-    Cpg cpg;
-    FtfImage image;
-    EXPECT_TRUE(loadFtf(setup.addressFile.c_str(), image));
-    EXPECT_TRUE(cpg.parseAddressMap(image.data.data(), image.length));
-    EXPECT_TRUE(loadFtf(setup.codeplugFile.c_str(), image));
-    EXPECT_TRUE(cpg.parseCodeplug(image.data.data(), image.length));
-    const CpgBlock& def = cpg.block(kBlockDef);
-    return Bytes(def.data.begin(), def.data.begin() + def.capacity);
-}
-
-// The contacts as a restore leaves them: group 4, 2, 3, 1, each in the order read.
-std::vector<Bytes> inRestoreOrder(const std::vector<Bytes>& contacts) {
-    std::vector<Bytes> ordered;
-    for (int group : {4, 2, 3, 1}) {
-        for (const Bytes& contact : contacts) {
-            if (contact[7] == group) {
-                ordered.push_back(contact);
-            }
-        }
-    }
-    return ordered;
-}
-
 class CmdProgramTest : public ::testing::Test {
 protected:
     void SetUp() override { ErrorChain::remove(0); }
@@ -292,6 +267,32 @@ TEST_F(CmdProgramTest, EveryKeptBlockIsRestoredAtItsOwnAddress) {
     EXPECT_TRUE(
         std::equal(dynAfter.begin() + 0x800, dynAfter.begin() + 0xB00, dynBefore.begin() + 0x800));
     EXPECT_EQ(dynAfter[0x100], 0);  // not kept: left as the block reset leaves it
+}
+
+// A reply that comes after its request gave up must not be taken as the answer to the next one:
+// a late answer to query 24 (reply 2) or to the second DYN read (reply 5) would otherwise be
+// stored as DYN bytes, in the backup and back in the radio.
+TEST_F(CmdProgramTest, ALateReplyIsNeverStoredAsTheNextRequestsData) {
+    for (const SimFault& late : {SimFault{SimFaultKind::DelayReply, 2, 1072},
+                                 SimFault{SimFaultKind::DelayReply, 5, 600}}) {
+        SCOPED_TRACE(SimFaults::format(late));
+        ErrorChain::remove(0);
+        SimRig rig;
+        rig.seedDyn();
+        const Bytes dynBefore = rig.dynBytes(kKeptDyn.length);
+        const std::vector<Bytes> contactsBefore = rig.contacts();
+        // Replies count from the start of the run.
+        rig.faults() = SimFaults();
+        rig.faults().add(late);
+        Conversion conversion(rig, backups);
+        ASSERT_TRUE(conversion.run()) << toUtf8(ErrorChain::text());
+
+        EXPECT_EQ(rig.dynBytes(kKeptDyn.length), dynBefore);
+        EXPECT_EQ(rig.contacts(), inRestoreOrder(contactsBefore));
+        PersonalityBackup backup;
+        ASSERT_TRUE(PersonalityBackup::load(conversion.command.lastBackupPath(), backup));
+        EXPECT_EQ(backup.personality.blocks.at(0).data, dynBefore);
+    }
 }
 
 // Nothing is erased unless the kept personality is safe on disk.

@@ -21,18 +21,6 @@ using ::testing::IsEmpty;
 
 using Step = std::pair<uint8_t, std::optional<uint8_t>>;
 
-std::vector<Bytes> inRestoreOrder(const std::vector<Bytes>& contacts) {
-    std::vector<Bytes> ordered;
-    for (int group : Personality::kRestoreOrder) {
-        for (const Bytes& contact : contacts) {
-            if (contact[Personality::kGroupByte] == group) {
-                ordered.push_back(contact);
-            }
-        }
-    }
-    return ordered;
-}
-
 std::vector<Step> steps(const std::vector<Request>& requests) {
     std::vector<Step> out;
     for (const Request& request : requests) {

@@ -6,7 +6,10 @@
 #include <atomic>
 #include <regex>
 
+#include "conversion/personality.h"
 #include "errors/wide_text.h"
+#include "formats/cpg.h"
+#include "formats/ftf_image.h"
 #include "radio/frame_event.h"
 #include "radio/sbep.h"
 
@@ -120,6 +123,29 @@ TempFolder::TempFolder() {
 TempFolder::~TempFolder() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
+}
+
+Bytes expectedDefaultBlock(const ConversionSetup& setup) {
+    Cpg cpg;
+    FtfImage image;
+    EXPECT_TRUE(loadFtf(setup.addressFile.c_str(), image));
+    EXPECT_TRUE(cpg.parseAddressMap(image.data.data(), image.length));
+    EXPECT_TRUE(loadFtf(setup.codeplugFile.c_str(), image));
+    EXPECT_TRUE(cpg.parseCodeplug(image.data.data(), image.length));
+    const CpgBlock& def = cpg.block(kBlockDef);
+    return Bytes(def.data.begin(), def.data.begin() + def.capacity);
+}
+
+std::vector<Bytes> inRestoreOrder(const std::vector<Bytes>& contacts) {
+    std::vector<Bytes> ordered;
+    for (int group : Personality::kRestoreOrder) {
+        for (const Bytes& contact : contacts) {
+            if (Personality::contactGroup(contact) == group) {
+                ordered.push_back(contact);
+            }
+        }
+    }
+    return ordered;
 }
 
 std::vector<int> numbersIn(const std::vector<ErrorRecord>& records) {

@@ -119,6 +119,12 @@ private:
     std::filesystem::path path_;
 };
 
+// What the default block holds after a conversion with the set-up: the codeplug parsed on its
+// own, over the block's capacity.
+Bytes expectedDefaultBlock(const ConversionSetup& setup);
+// The contacts as a restore leaves them: groups 4, 2, 3, 1, each in the order read.
+std::vector<Bytes> inRestoreOrder(const std::vector<Bytes>& contacts);
+
 // The numbers "(0x0NN)" of the records, oldest first.
 std::vector<int> numbersIn(const std::vector<ErrorRecord>& records);
 

@@ -29,6 +29,9 @@ const Bytes kSoftpotReadEmpty = {0x50, 0xFF, 0x8A, 0x00, 0x00, 0x76};
 const Bytes kThreeBytes = {0x50, 0xF4, 0x8C, 0x01, 0x02, 0x03, 0x79};
 const Bytes kEmpty = {0x50, 0xFF, 0x8C, 0x00, 0x00, 0x74};
 const Bytes kFourBytes = {0x50, 0xF5, 0x8C, 0x11, 0x22, 0x33, 0x44, 0xD4};
+// memRead reply echoing 0x010203, data 11 22 33 44
+const Bytes kReadAt010203 = {0x50, 0xF9, 0x80, 0x00, 0x01, 0x02,
+                             0x03, 0x11, 0x22, 0x33, 0x44, 0xD6};
 const Bytes kWrongLeadIn = {0x60, 0xF2, 0x8C, 0x07, 0x7A};
 const Bytes kContactWritten = {0x50, 0xF2, 0x41, 0x50, 0x7C};
 const Bytes kContactRead = {0x50, 0xF2, 0x41, 0x8C, 0x40};
@@ -179,10 +182,20 @@ TEST(SbepOperationsTest, SuccessTestsResultsAndRecords) {
     const Call backup = [](SbepRig& r) { return r.engine.factoryBlockBackup(r.lastOpc, r.reply); };
     const Call query24 = [](SbepRig& r) { return r.engine.query24(r.lastOpc, r.reply); };
     const Call read16 = [](SbepRig& r) { return memRead(r, 16, 0x010203); };
-    const Call write2 = [](SbepRig& r) { return memWrite(r, {0xAA, 0xBB}, 0x0A0B0C); };
+    const Call write2 = [](SbepRig& r) { return memWrite(r, {0xAA, 0xBB}, 0x010203); };
+    const Call writeElsewhere = [](SbepRig& r) { return memWrite(r, {0xAA, 0xBB}, 0x0A0B0C); };
 
     const Case cases[] = {
-        {"memRead", read16, {kFourBytes}, 4, 1, {}},
+        {"memRead", read16, {kReadAt010203}, 4, 1, {}},
+        // a reply that does not echo the address answers some other request: a late one
+        {"memRead answered without its address",
+         read16,
+         {kFourBytes, kFourBytes},
+         -1,
+         2,
+         {{2,
+           L"Error:failed to do memRead after 2 trials. Address is 0, length is 16, the status "
+           L"is 4, the last OPC is 140."}}},
         {"memRead silent",
          read16,
          {},
@@ -200,6 +213,14 @@ TEST(SbepOperationsTest, SuccessTestsResultsAndRecords) {
            L"Error:failed to do memRead after 2 trials. Address is 0, length is 16, the status "
            L"is -1, the last OPC is 96."}}},
         {"memWrite", write2, {kWriteDone}, 0, 1, {}},
+        {"memWrite acknowledged for another address",
+         writeElsewhere,
+         {kWriteDone, kWriteDone},
+         -1,
+         2,
+         {{2,
+           L"Error:failed to do memWrite after 2 trials. Address is 66051, length is 2, the "
+           L"status is 0, the last OPC is 132."}}},
         // another opcode ends the attempts at once
         {"memWrite answered 0x8C",
          write2,
@@ -302,11 +323,23 @@ TEST(SbepOperationsTest, SuccessTestsResultsAndRecords) {
 TEST(SbepOperationsTest, MemoryAccessKeepsTheEchoedAddress) {
     SbepRig rig;
     rig.answer({kWriteDone});
-    uint32_t address = 0x0A0B0C;
+    uint32_t address = 0x010203;
     const Bytes data = {0xAA, 0xBB};
     EXPECT_EQ(rig.engine.memWrite(data, address, rig.lastOpc, rig.reply), 0);
     EXPECT_EQ(rig.lastOpc, 0x84);
     EXPECT_EQ(address, 0x00010203u);
+}
+
+// A late reply to an earlier request is passed over; the retry takes this request's own.
+TEST(SbepOperationsTest, AMemReadTakesOnlyTheReplyForItsAddress) {
+    SbepRig rig;
+    rig.answer({kFourBytes, kReadAt010203});
+    uint32_t address = 0x010203;
+    EXPECT_EQ(rig.engine.memRead(16, address, rig.lastOpc, rig.reply), 4);
+    EXPECT_EQ(rig.writes.size(), 2u);
+    EXPECT_THAT(Bytes(rig.reply.begin(), rig.reply.begin() + 4),
+                ElementsAre(0x11, 0x22, 0x33, 0x44));
+    EXPECT_THAT(SbepRig::chain(), IsEmpty());
 }
 
 TEST(SbepOperationsTest, OversizedOrMissingArgumentsSendNothing) {
@@ -446,7 +479,7 @@ TEST(SbepContactTest, MasterResetMapsItsOutcome) {
 }
 
 class SbepBaudRateTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         rig.port.setBaudRate(16406);
         rig.d2xx.calls.clear();

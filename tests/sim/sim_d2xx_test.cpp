@@ -135,6 +135,7 @@ TEST(SimD2xxTest, LatencyAndDeviceTimesDelayTheReply) {
     d2xx.FT_Write(host.handle(), dynErase.data(), static_cast<uint32_t>(dynErase.size()), &written);
     d2xx.FT_Read(host.handle(), buffer, 1, &got);
     EXPECT_EQ(d2xx.now() - before, 56ms);  // erase time, then the adapter's latency
+    EXPECT_EQ(d2xx.cable().deviceTime(), 40ms);
 }
 
 TEST(SimD2xxTest, CableModes) {
@@ -230,6 +231,23 @@ TEST(SimD2xxTest, PulledCableFailsTheWriteAndLeavesTheBus) {
     EXPECT_EQ(d2xx.FT_SetBaudRate(host.handle(), 57600), FT_IO_ERROR);
     EXPECT_EQ(deviceCount(d2xx), 0u);
     EXPECT_EQ(d2xx.FT_Close(host.handle()), FT_OK);
+}
+
+// After a re-plug the host opens the cable again and finds the radio as the pull left it.
+TEST(SimD2xxTest, APulledCablePluggedBackInAnswersAgain) {
+    SimD2xx d2xx(withFaults({{SimFaultKind::PullCable, 8, 0}}));
+    {
+        WireHost host(d2xx);
+        ASSERT_TRUE(host.request(shortFrame(0x22, {8, 0, 0})));  // bytes 1-6
+        EXPECT_FALSE(host.request(kItem0));
+    }
+    EXPECT_EQ(deviceCount(d2xx), 0u);
+    d2xx.faults().clear();
+    d2xx.plugIn();
+    EXPECT_EQ(deviceCount(d2xx), 1u);
+    WireHost again(d2xx);
+    EXPECT_TRUE(again.request(kItem0));
+    EXPECT_EQ(d2xx.radio().mode(), SimRadio::Mode::FlashTest);
 }
 
 TEST(SimD2xxTest, PacingTakesTheLineTimeForReal) {
