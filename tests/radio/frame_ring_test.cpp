@@ -17,7 +17,8 @@ using ::testing::EndsWith;
 using ::testing::IsEmpty;
 
 const Bytes kMemRead16 = {0xFF, 0x11, 0x00, 0x05, 0x10, 0x01, 0x02, 0x03, 0xD4};
-const Bytes kFourBytes = {0x50, 0xF5, 0x8C, 0x11, 0x22, 0x33, 0x44, 0xD4};
+// reply 0x80 echoing 0x010203 and carrying 11 22 33 44
+const Bytes kFourBytes = {0x50, 0xF9, 0x80, 0x00, 0x01, 0x02, 0x03, 0x11, 0x22, 0x33, 0x44, 0xD6};
 
 // The hex part of a trace line, after its time stamp and direction.
 std::string hexOf(const std::string& line) {
@@ -83,7 +84,8 @@ TEST(FrameRingTest, TheEngineFeedsTheRingBesideItsObserver) {
         hex.push_back(line.substr(13));
     }
     EXPECT_THAT(hex, ElementsAre("TX FF 11 00 05 10 01 02 03 D4", "RX (nothing)",
-                                 "TX FF 11 00 05 10 01 02 03 D4", "RX 50 F5 8C 11 22 33 44 D4"));
+                                 "TX FF 11 00 05 10 01 02 03 D4",
+                                 "RX 50 F9 80 00 01 02 03 11 22 33 44 D6"));
 
     rig.engine.setFrameObserver({});
     rig.answer({kFourBytes});
