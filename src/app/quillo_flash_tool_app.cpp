@@ -15,6 +15,7 @@
 #include "app/splash_screen.h"
 #include "app/string_table.h"
 #include "config/configuration.h"
+#include "config/provision_setup_file.h"
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
@@ -126,6 +127,8 @@ bool CQuilloFlashToolApp::startComponents() {
 bool CQuilloFlashToolApp::loadConfiguration() {
     const QString configPath = baseDirectory_ + kFilesFolder + QStringLiteral("config.xml");
     const QString setupPath = dataDirectory_ + kFilesFolder + QStringLiteral("setup.dat");
+    // The data folder is the user's own: at a first start the installation's setup file goes in.
+    provisionSetupFile(baseDirectory_.toStdWString(), dataDirectory_.toStdWString());
     if (Configuration::instance().load(configPath.toStdWString(), setupPath.toStdWString())) {
         return true;
     }
