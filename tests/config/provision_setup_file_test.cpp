@@ -15,6 +15,7 @@
 #include "config/safe_file_writer.h"
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
+#include "failing_writer.h"
 #include "installation_fixture.h"
 
 namespace plugshift {
@@ -25,44 +26,6 @@ using ::testing::HasSubstr;
 
 constexpr const char* kShipped = "the installation's setup file";
 constexpr const char* kUsers = "the user's own setup file";
-
-// Fails one step of writing the copy, after the temporary file exists.
-class FailingWriter : public SafeFileWriter {
-public:
-    enum class Step { write, sync, rename };
-    explicit FailingWriter(Step step) : step_(step) {}
-
-protected:
-    ssize_t writeSome(int fd, const char* data, size_t size) override {
-        if (step_ != Step::write) {
-            return SafeFileWriter::writeSome(fd, data, size);
-        }
-        if (!wroteHalf_) {
-            wroteHalf_ = true;
-            return SafeFileWriter::writeSome(fd, data, size / 2);
-        }
-        errno = ENOSPC;
-        return -1;
-    }
-    int syncFile(int fd) override {
-        if (step_ == Step::sync) {
-            errno = EIO;
-            return -1;
-        }
-        return SafeFileWriter::syncFile(fd);
-    }
-    int renameIfFree(const char* from, const char* to) override {
-        if (step_ == Step::rename) {
-            errno = EXDEV;
-            return -1;
-        }
-        return SafeFileWriter::renameIfFree(from, to);
-    }
-
-private:
-    Step step_;
-    bool wroteHalf_ = false;
-};
 
 // Another start of the program puts its setup file in place while this one is writing.
 class RacedWriter : public SafeFileWriter {
