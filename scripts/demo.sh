@@ -13,11 +13,10 @@ cmake --build --preset release --target plugshift-cli sample_installation
 
 build=build/release
 cli="$build/bin/plugshift-cli"
+# An empty data folder, as a new user has: the first command copies the installation's setup
+# file (<build>/skel/data/setup.dat) into it.
 data=$(mktemp -d)
 trap 'rm -rf "$data"' EXIT
-# A data folder as the installer leaves it: the sample's setup file.
-mkdir -p "$data/data"
-cp "$build/sample-home/data/Kestrelon/KMV Plugshift PERU/data/setup.dat" "$data/data/"
 
 echo
 echo "== The simulated radio:"

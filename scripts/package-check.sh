@@ -97,13 +97,14 @@ step "Installed programs"
 for program in "${built[@]}"; do
     QT_QPA_PLATFORM=offscreen "$program" --version || fail "$program --version failed"
 done
-# A user's first start: a new data folder from the installation's skeleton.
+# A user's first start, with no data folder yet: the program makes it and copies the
+# installation's setup file into it.
 export XDG_DATA_HOME=$work/share
 data="$XDG_DATA_HOME/Kestrelon/KMV Plugshift PERU"
-mkdir -p "$data"
-cp -rn "$PREFIX/skel/." "$data/"
 plugshift-cli config check | tee "$work/check.txt"
 grep -q '^Region: PERU' "$work/check.txt" || fail "config check does not show the PERU region"
+cmp "$PREFIX/skel/data/setup.dat" "$data/data/setup.dat" ||
+    fail "the first start did not copy $PREFIX/skel/data/setup.dat into the data folder"
 if plugshift-cli --help | grep -qE '^  convert '; then
     plugshift-cli convert --simulate --yes --install-dir "$PREFIX" --data-dir "$data"
 else

@@ -18,6 +18,7 @@
 #include "app/string_table.h"
 #include "cli/console/console_address.h"
 #include "config/configuration.h"
+#include "config/provision_setup_file.h"
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
@@ -130,6 +131,8 @@ bool CQuilloFlashToolApp::startComponents() {
 bool CQuilloFlashToolApp::loadConfiguration() {
     const QString configPath = baseDirectory_ + kFilesFolder + QStringLiteral("config.xml");
     const QString setupPath = dataDirectory_ + kFilesFolder + QStringLiteral("setup.dat");
+    // The data folder is the user's own: at a first start the installation's setup file goes in.
+    provisionSetupFile(baseDirectory_.toStdWString(), dataDirectory_.toStdWString());
     if (Configuration::instance().load(configPath.toStdWString(), setupPath.toStdWString())) {
         return true;
     }

@@ -8,8 +8,10 @@
 #include "config/config_file_codec.h"
 #include "config/configuration.h"
 #include "config/configuration_summary.h"
+#include "config/provision_setup_file.h"
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
+#include "errors/error_log.h"
 #include "errors/wide_text.h"
 #include "formats/file_bytes.h"
 
@@ -90,6 +92,9 @@ int encode(const ConfigOptions& o) {
 int check(const ConfigOptions& o) {
     const std::wstring configPath = fromUtf8(o.installDir + "/data/config.xml");
     const std::wstring setupPath = fromUtf8(o.dataDir + "/data/setup.dat");
+    // As the programs start: a new user's data folder gets the installation's setup file.
+    ErrorLog::setDirectory(fromUtf8(o.dataDir));
+    provisionSetupFile(fromUtf8(o.installDir), fromUtf8(o.dataDir));
     Configuration& config = Configuration::instance();
     if (!config.createDocument() || !config.load(configPath, setupPath)) {
         return printChainAndFail();

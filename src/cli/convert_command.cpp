@@ -2,14 +2,12 @@
 
 #include <CLI/CLI.hpp>
 
-#include <unistd.h>
-#include <iostream>
 #include <memory>
+#include <ostream>
 
 #include "cli/command_runner.h"
 #include "cli/console_prompt.h"
 #include "cli/exit_codes.h"
-#include "cli/frame_trace.h"
 #include "cli/progress_bar.h"
 #include "config/configuration.h"
 #include "conversion/cmd_program.h"
@@ -155,44 +153,18 @@ int convertRadio(const ConvertOptions& options, const InstallPaths& paths, Radio
 
 int runConvert(const ConvertOptions& options, CommandIo& io) {
     const InstallPaths paths = InstallPaths::resolve(options.install);
-    std::string problem;
-    if (!prepareDataFolder(paths, problem)) {
-        io.err << problem << "\n";
-        return kExitFileProblem;
+    if (const int code = prepareCommand(paths, CommandNeeds::Installation, io.err);
+        code != kExitOk) {
+        return code;
     }
-    std::wstring configProblem;
-    if (!loadInstallation(paths, configProblem)) {
-        io.err << toUtf8(workflowText(kStrFileProblem)) << "\n  " << toUtf8(configProblem) << "\n";
-        return kExitFileProblem;
-    }
-    const auto backend = CableBackend::open(options.backend, paths.dataDir, problem);
-    if (!backend) {
-        io.err << problem << "\n";
-        return kExitFileProblem;
-    }
-    FrameTrace trace;
-    if (!options.traceFile.empty() && !trace.open(options.traceFile, problem)) {
-        io.err << problem << "\n";
-        return kExitFileProblem;
-    }
-
-    int exitCode = kExitOk;
-    {
-        RadioSession session(backend->driver());
-        if (!options.traceFile.empty() && session.radio().sbep() != nullptr) {
-            trace.attach(*session.radio().sbep());
-        }
-        exitCode = session.open(RadioSession::Probe::Convert, io.err);
-        if (exitCode == kExitOk) {
-            io.out << "Before the conversion:\n";
-            printIdentity(session.radio(), &Configuration::instance(), io.out);
-            exitCode = convertRadio(options, paths, session, io);
-        }
-    }
-    if (!backend->save(problem)) {
-        io.err << problem << "\n";
-    }
-    return exitCode;
+    const RadioFrame frame{.backend = options.backend,
+                           .probe = RadioSession::Probe::Convert,
+                           .traceFile = options.traceFile};
+    return runOnRadio(frame, paths, io.err, [&](RadioSession& session) {
+        io.out << "Before the conversion:\n";
+        printIdentity(session.radio(), &Configuration::instance(), io.out);
+        return convertRadio(options, paths, session, io);
+    });
 }
 
 void addConvertCommand(CLI::App& app, int& exitCode) {
@@ -202,16 +174,10 @@ void addConvertCommand(CLI::App& app, int& exitCode) {
     command->add_flag("--keep-personality", options->keepPersonality,
                       "keep the owner's user information and contacts across the conversion");
     command->add_flag("--yes", options->yes, "convert without asking for confirmation");
-    CableBackend::addOptions(*command, options->backend);
-    InstallPaths::addOptions(*command, options->install);
-    command->add_option("--trace", options->traceFile,
-                        "write every SBEP frame to this file, one time-stamped hex line each");
+    addRadioOptions(*command, options->backend, options->install, &options->traceFile);
     command->footer(kExitCodeHelp);
-    command->callback([&exitCode, options] {
-        ConsolePrompt prompt = ConsolePrompt::standard();
-        CommandIo io{std::cin, std::cout, std::cerr, prompt, ::isatty(STDERR_FILENO) == 1};
-        exitCode = runConvert(*options, io);
-    });
+    setRadioAction(*command, exitCode,
+                   [options](CommandIo& io) { return runConvert(*options, io); });
 }
 
 }  // namespace plugshift

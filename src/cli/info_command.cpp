@@ -35,40 +35,9 @@ struct InfoOptions {
     bool json = false;
 };
 
-int runInfo(const InfoOptions& options) {
-    std::wstring problem;
-    const Configuration* configuration = &Configuration::instance();
-    const InstallPaths paths = InstallPaths::resolve(options.install);
-    std::string folderProblem;
-    if (!prepareDataFolder(paths, folderProblem)) {
-        std::cerr << folderProblem << "\n";
-    }
-    if (!loadInstallation(paths, problem)) {
-        configuration = nullptr;
-    }
-    const InfoOutput output{std::cout, std::cerr, options.json};
-    std::string error;
-    const auto backend = CableBackend::open(options.backend, paths.dataDir, error);
-    if (!backend) {
-        std::cerr << error << "\n";
-        return kInfoNotConnected;
-    }
-    const int exitCode = showRadioInfo(backend->driver(), configuration, problem, output);
-    if (!backend->save(error)) {
-        std::cerr << error << "\n";
-    }
-    return exitCode;
-}
-
-}  // namespace
-
-int showRadioInfo(D2xx& driver, const Configuration* configuration,
-                  const std::wstring& configurationProblem, InfoOutput output) {
-    RadioSession session(driver);
-    const int opened = session.open(RadioSession::Probe::Info, output.err);
-    if (opened != kExitOk) {
-        return opened;
-    }
+// What the command shows once the session is open.
+int describeRadio(RadioSession& session, const Configuration* configuration,
+                  const std::wstring& configurationProblem, const InfoOutput& output) {
     session.disconnect();
     printIdentity(session.radio(), configuration, output.out, output.json);
 
@@ -85,12 +54,44 @@ int showRadioInfo(D2xx& driver, const Configuration* configuration,
     return kInfoOk;
 }
 
+// The identity is read even without a data folder or a configuration; both are only reported.
+int runInfo(const InfoOptions& options) {
+    std::wstring problem;
+    const Configuration* configuration = &Configuration::instance();
+    const InstallPaths paths = InstallPaths::resolve(options.install);
+    std::string folderProblem;
+    if (!prepareDataFolder(paths, folderProblem)) {
+        std::cerr << folderProblem << "\n";
+    }
+    if (!loadInstallation(paths, problem)) {
+        configuration = nullptr;
+    }
+    const InfoOutput output{std::cout, std::cerr, options.json};
+    const RadioFrame frame{.backend = options.backend,
+                           .probe = RadioSession::Probe::Info,
+                           .cableFailure = kInfoNotConnected};
+    return runOnRadio(frame, paths, std::cerr, [&](RadioSession& session) {
+        return describeRadio(session, configuration, problem, output);
+    });
+}
+
+}  // namespace
+
+int showRadioInfo(D2xx& driver, const Configuration* configuration,
+                  const std::wstring& configurationProblem, InfoOutput output) {
+    RadioSession session(driver);
+    const int opened = session.open(RadioSession::Probe::Info, output.err);
+    if (opened != kExitOk) {
+        return opened;
+    }
+    return describeRadio(session, configuration, configurationProblem, output);
+}
+
 void addInfoCommand(CLI::App& app, int& exitCode) {
     auto options = std::make_shared<InfoOptions>();
     CLI::App* command =
         app.add_subcommand("info", "Read the identity of the radio on the programming cable");
-    CableBackend::addOptions(*command, options->backend);
-    InstallPaths::addOptions(*command, options->install);
+    addRadioOptions(*command, options->backend, options->install);
     command->add_flag("--json", options->json,
                       "print the identity as one JSON object; a value without text is null");
     command->footer(kInfoExitCodes);

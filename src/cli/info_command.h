@@ -35,8 +35,9 @@ struct InfoOutput {
     bool json = false;
 };
 
-// The command over a cable driver; configuration is null when it could not be loaded, and
-// configurationProblem then says why. Returns the exit code.
+// The command over a cable driver the caller holds (the program itself opens the one its options
+// name); configuration is null when it could not be loaded, and configurationProblem then says
+// why. Returns the exit code.
 int showRadioInfo(D2xx& driver, const Configuration* configuration,
                   const std::wstring& configurationProblem, InfoOutput output);
 

@@ -2,15 +2,21 @@
 
 #include <CLI/CLI.hpp>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cwctype>
+#include <iostream>
 #include <optional>
-#include <ostream>
+#include <utility>
 #include <vector>
 
+#include "cli/cable_backend.h"
+#include "cli/console_prompt.h"
 #include "cli/exit_codes.h"
+#include "cli/frame_trace.h"
 #include "config/configuration.h"
+#include "config/provision_setup_file.h"
 #include "conversion/workflow_outcome.h"
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
@@ -151,6 +157,24 @@ fs::path InstallPaths::backupFolder() const {
     return dataDir / "backup";
 }
 
+void addRadioOptions(CLI::App& command, BackendOptions& backend, InstallOptions& install,
+                     std::string* traceFile) {
+    CableBackend::addOptions(command, backend);
+    InstallPaths::addOptions(command, install);
+    if (traceFile != nullptr) {
+        command.add_option("--trace", *traceFile,
+                           "write every SBEP frame to this file, one time-stamped hex line each");
+    }
+}
+
+void setRadioAction(CLI::App& command, int& exitCode, std::function<int(CommandIo&)> run) {
+    command.callback([&exitCode, run = std::move(run)] {
+        ConsolePrompt prompt = ConsolePrompt::standard();
+        CommandIo io{std::cin, std::cout, std::cerr, prompt, ::isatty(STDERR_FILENO) == 1};
+        exitCode = run(io);
+    });
+}
+
 bool prepareDataFolder(const InstallPaths& paths, std::string& problem) {
     std::error_code ec;
     fs::create_directories(paths.dataDir, ec);
@@ -159,6 +183,7 @@ bool prepareDataFolder(const InstallPaths& paths, std::string& problem) {
         return false;
     }
     ErrorLog::setDirectory(fromUtf8(paths.dataDir.string()));
+    provisionSetupFile(fromUtf8(paths.installDir.string()), fromUtf8(paths.dataDir.string()));
     return true;
 }
 
@@ -188,6 +213,50 @@ int reportFailure(std::ostream& err, const std::wstring& message, int exitCode) 
         err << "  " << toUtf8(record.message) << "\n";
     }
     ErrorChain::remove(kErrorOk);
+    return exitCode;
+}
+
+int prepareCommand(const InstallPaths& paths, CommandNeeds needs, std::ostream& err) {
+    std::string problem;
+    if (!prepareDataFolder(paths, problem)) {
+        err << problem << "\n";
+        return kExitFileProblem;
+    }
+    std::wstring configProblem;
+    if (needs == CommandNeeds::Installation && !loadInstallation(paths, configProblem)) {
+        err << toUtf8(workflowText(kStrFileProblem)) << "\n  " << toUtf8(configProblem) << "\n";
+        return kExitFileProblem;
+    }
+    return kExitOk;
+}
+
+int runOnRadio(const RadioFrame& frame, const InstallPaths& paths, std::ostream& err,
+               const std::function<int(RadioSession&)>& work) {
+    std::string problem;
+    const auto backend = CableBackend::open(frame.backend, paths.dataDir, problem);
+    if (!backend) {
+        err << problem << "\n";
+        return frame.cableFailure;
+    }
+    FrameTrace trace;
+    if (!frame.traceFile.empty() && !trace.open(frame.traceFile, problem)) {
+        err << problem << "\n";
+        return kExitFileProblem;
+    }
+    int exitCode = kExitOk;
+    {
+        RadioSession session(backend->driver());
+        if (!frame.traceFile.empty() && session.radio().sbep() != nullptr) {
+            trace.attach(*session.radio().sbep());
+        }
+        exitCode = session.open(frame.probe, err);
+        if (exitCode == kExitOk) {
+            exitCode = work(session);
+        }
+    }
+    if (!backend->save(problem)) {
+        err << problem << "\n";
+    }
     return exitCode;
 }
 

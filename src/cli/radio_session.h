@@ -1,9 +1,11 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <iosfwd>
 #include <string>
 
+#include "cli/exit_codes.h"
 #include "tasks/radio_manager.h"
 
 namespace CLI {
@@ -17,6 +19,7 @@ class D2xx;
 class RadioInfo;
 
 class ConsolePrompt;
+struct BackendOptions;
 
 // Where a radio command talks to the person or script that runs it.
 struct CommandIo {
@@ -51,8 +54,17 @@ struct InstallPaths {
     std::filesystem::path backupFolder() const;
 };
 
-// What every radio command does before the radio: creates the data folder and points err.log
-// at it. false when the folder cannot be made (the reason in `problem`).
+// Adds the options every radio command takes: the cable's (--port, --simulate and the
+// simulator's), --install-dir and --data-dir and, for a command that can keep one, --trace.
+void addRadioOptions(CLI::App& command, BackendOptions& backend, InstallOptions& install,
+                     std::string* traceFile = nullptr);
+// Makes `run` the command's action over the process's standard streams and terminal; what it
+// returns is the exit code.
+void setRadioAction(CLI::App& command, int& exitCode, std::function<int(CommandIo&)> run);
+
+// What every radio command does before the radio: creates the data folder, points err.log at
+// it and, on a user's first start, puts the installation's setup file in place. false when the
+// folder cannot be made (the reason in `problem`).
 bool prepareDataFolder(const InstallPaths& paths, std::string& problem);
 
 // Loads config.xml and setup.dat into the process-wide Configuration and checks its region, as
@@ -63,6 +75,15 @@ bool loadInstallation(const InstallPaths& paths, std::wstring& problem);
 // The message of a failed step, then the error chain root cause first; the chain is emptied.
 // Returns exitCode.
 int reportFailure(std::ostream& err, const std::wstring& message, int exitCode);
+
+// What a radio command needs before it reaches for the cable.
+enum class CommandNeeds {
+    DataFolder,    // the data folder alone
+    Installation,  // the data folder, then config.xml and setup.dat loaded and checked
+};
+
+// The start of a radio command: kExitOk, or kExitFileProblem once the reason has gone to err.
+int prepareCommand(const InstallPaths& paths, CommandNeeds needs, std::ostream& err);
 
 // The radio side of one command: the radio manager over the cable driver, and the opening that
 // every radio workflow shares. The radio is disconnected when the session ends.
@@ -93,6 +114,21 @@ public:
 private:
     RadioManager manager_;
 };
+
+// How a radio command reaches its radio.
+struct RadioFrame {
+    const BackendOptions& backend;
+    RadioSession::Probe probe;
+    std::string traceFile = {};           // empty: no trace
+    int cableFailure = kExitFileProblem;  // the exit code when the cable driver cannot be had
+};
+
+// Runs a radio command's own work in the frame they all share: opens the cable driver (the
+// simulated radio loaded from the data folder), the frame trace and the session with its probe,
+// runs the work on the open session, and keeps the simulated radio for the next command. The
+// work's exit code, or the frame's once the reason has gone to err.
+int runOnRadio(const RadioFrame& frame, const InstallPaths& paths, std::ostream& err,
+               const std::function<int(RadioSession&)>& work);
 
 // The model number as it is looked up in the configuration; empty when it has no text.
 std::wstring modelNumber(const RadioInfo& radio);

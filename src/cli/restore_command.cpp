@@ -2,14 +2,11 @@
 
 #include <CLI/CLI.hpp>
 
-#include <unistd.h>
-#include <iostream>
 #include <memory>
+#include <ostream>
 
 #include "cli/command_runner.h"
-#include "cli/console_prompt.h"
 #include "cli/exit_codes.h"
-#include "cli/frame_trace.h"
 #include "cli/progress_bar.h"
 #include "conversion/cmd_restore.h"
 #include "conversion/workflow_strings.h"
@@ -81,40 +78,19 @@ int restore(const RestoreOptions& options, RadioSession& session, CmdRestore& co
 
 int runRestore(const RestoreOptions& options, CommandIo& io) {
     const InstallPaths paths = InstallPaths::resolve(options.install);
-    std::string problem;
-    if (!prepareDataFolder(paths, problem)) {
-        io.err << problem << "\n";
-        return kExitFileProblem;
+    if (const int code = prepareCommand(paths, CommandNeeds::DataFolder, io.err); code != kExitOk) {
+        return code;
     }
     CmdRestore command;
     if (!command.loadBackup(options.backupFile)) {
         return reportFailure(io.err, L"The backup cannot be used:", kExitFileProblem);
     }
-    const auto backend = CableBackend::open(options.backend, paths.dataDir, problem);
-    if (!backend) {
-        io.err << problem << "\n";
-        return kExitFileProblem;
-    }
-    FrameTrace trace;
-    if (!options.traceFile.empty() && !trace.open(options.traceFile, problem)) {
-        io.err << problem << "\n";
-        return kExitFileProblem;
-    }
-    int exitCode = kExitOk;
-    {
-        RadioSession session(backend->driver());
-        if (!options.traceFile.empty() && session.radio().sbep() != nullptr) {
-            trace.attach(*session.radio().sbep());
-        }
-        exitCode = session.open(RadioSession::Probe::Info, io.err);
-        if (exitCode == kExitOk) {
-            exitCode = restore(options, session, command, io);
-        }
-    }
-    if (!backend->save(problem)) {
-        io.err << problem << "\n";
-    }
-    return exitCode;
+    const RadioFrame frame{.backend = options.backend,
+                           .probe = RadioSession::Probe::Info,
+                           .traceFile = options.traceFile};
+    return runOnRadio(frame, paths, io.err, [&](RadioSession& session) {
+        return restore(options, session, command, io);
+    });
 }
 
 void addRestoreCommand(CLI::App& app, int& exitCode) {
@@ -126,16 +102,10 @@ void addRestoreCommand(CLI::App& app, int& exitCode) {
         ->required();
     command->add_flag("--any-radio", options->anyRadio,
                       "write the backup even into a radio with another serial number");
-    CableBackend::addOptions(*command, options->backend);
-    InstallPaths::addOptions(*command, options->install);
-    command->add_option("--trace", options->traceFile,
-                        "write every SBEP frame to this file, one time-stamped hex line each");
+    addRadioOptions(*command, options->backend, options->install, &options->traceFile);
     command->footer(kExitCodeHelp);
-    command->callback([&exitCode, options] {
-        ConsolePrompt prompt = ConsolePrompt::standard();
-        CommandIo io{std::cin, std::cout, std::cerr, prompt, ::isatty(STDERR_FILENO) == 1};
-        exitCode = runRestore(*options, io);
-    });
+    setRadioAction(*command, exitCode,
+                   [options](CommandIo& io) { return runRestore(*options, io); });
 }
 
 }  // namespace plugshift

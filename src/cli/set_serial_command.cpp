@@ -2,9 +2,8 @@
 
 #include <CLI/CLI.hpp>
 
-#include <unistd.h>
-#include <iostream>
 #include <memory>
+#include <ostream>
 
 #include "cli/command_runner.h"
 #include "cli/console_prompt.h"
@@ -106,36 +105,16 @@ int updateSerial(const SetSerialOptions& options, RadioSession& session, Command
 
 int runSetSerial(const SetSerialOptions& options, CommandIo& io) {
     const InstallPaths paths = InstallPaths::resolve(options.install);
-    std::string problem;
-    if (!prepareDataFolder(paths, problem)) {
-        io.err << problem << "\n";
-        return kExitFileProblem;
-    }
-    std::wstring configProblem;
-    if (!loadInstallation(paths, configProblem)) {
-        io.err << toUtf8(workflowText(kStrFileProblem)) << "\n  " << toUtf8(configProblem) << "\n";
-        return kExitFileProblem;
+    if (const int code = prepareCommand(paths, CommandNeeds::Installation, io.err);
+        code != kExitOk) {
+        return code;
     }
     if (!logIn(options, io)) {
         return kExitRefused;
     }
-    const auto backend = CableBackend::open(options.backend, paths.dataDir, problem);
-    if (!backend) {
-        io.err << problem << "\n";
-        return kExitFileProblem;
-    }
-    int exitCode = kExitOk;
-    {
-        RadioSession session(backend->driver());
-        exitCode = session.open(RadioSession::Probe::None, io.err);
-        if (exitCode == kExitOk) {
-            exitCode = updateSerial(options, session, io);
-        }
-    }
-    if (!backend->save(problem)) {
-        io.err << problem << "\n";
-    }
-    return exitCode;
+    const RadioFrame frame{.backend = options.backend, .probe = RadioSession::Probe::None};
+    return runOnRadio(frame, paths, io.err,
+                      [&](RadioSession& session) { return updateSerial(options, session, io); });
 }
 
 void addSetSerialCommand(CLI::App& app, int& exitCode) {
@@ -146,14 +125,10 @@ void addSetSerialCommand(CLI::App& app, int& exitCode) {
     command->add_flag("--password-stdin", options->passwordFromStdin,
                       "read the dealer password from the first line of standard input instead of "
                       "asking for it");
-    CableBackend::addOptions(*command, options->backend);
-    InstallPaths::addOptions(*command, options->install);
+    addRadioOptions(*command, options->backend, options->install);
     command->footer(kExitCodeHelp);
-    command->callback([&exitCode, options] {
-        ConsolePrompt prompt = ConsolePrompt::standard();
-        CommandIo io{std::cin, std::cout, std::cerr, prompt, ::isatty(STDERR_FILENO) == 1};
-        exitCode = runSetSerial(*options, io);
-    });
+    setRadioAction(*command, exitCode,
+                   [options](CommandIo& io) { return runSetSerial(*options, io); });
 }
 
 }  // namespace plugshift

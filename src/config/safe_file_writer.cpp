@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 namespace plugshift {
 
@@ -38,6 +39,14 @@ SafeFileWriter& SafeFileWriter::standard() {
 }
 
 bool SafeFileWriter::replace(const std::string& path, std::string_view bytes) {
+    return publish(path, bytes, true);
+}
+
+bool SafeFileWriter::create(const std::string& path, std::string_view bytes) {
+    return publish(path, bytes, false);
+}
+
+bool SafeFileWriter::publish(const std::string& path, std::string_view bytes, bool overwrite) {
     if (path.empty()) {
         return false;
     }
@@ -53,9 +62,13 @@ bool SafeFileWriter::replace(const std::string& path, std::string_view bytes) {
     }
     bool ok = writeAll(fd, bytes) && syncFile(fd) == 0;
     ok = ::close(fd) == 0 && ok;
-    ok = ok && renameFile(temporaryPath.c_str(), path.c_str()) == 0;
+    ok = ok && (overwrite ? renameFile(temporaryPath.c_str(), path.c_str())
+                          : renameIfFree(temporaryPath.c_str(), path.c_str())) == 0;
     if (!ok) {
+        // The caller may report why.
+        const int reason = errno;
         ::unlink(temporaryPath.c_str());
+        errno = reason;
         return false;
     }
     syncFolder(path);
@@ -98,6 +111,21 @@ int SafeFileWriter::syncFile(int fd) {
 
 int SafeFileWriter::renameFile(const char* from, const char* to) {
     return ::rename(from, to);
+}
+
+int SafeFileWriter::renameIfFree(const char* from, const char* to) {
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return -1;
+    }
+    // A file system without the flag: a hard link is refused as well when the name is taken.
+    if (::link(from, to) != 0) {
+        return -1;
+    }
+    ::unlink(from);
+    return 0;
 }
 
 }  // namespace plugshift

@@ -11,22 +11,29 @@ namespace plugshift {
 // in the same folder, is flushed to the disk and only then renamed over the old one. A crash, a
 // full disk or any failure on the way leaves the old file as it was.
 class SafeFileWriter {
-  public:
+public:
     virtual ~SafeFileWriter() = default;
 
     // False when any step fails; the temporary file is then removed.
     bool replace(const std::string& path, std::string_view bytes);
+    // The same care for a file that must not exist yet: the finished file takes the name only
+    // while it is free, so a file that appeared meanwhile is never overwritten (false with errno
+    // EEXIST).
+    bool create(const std::string& path, std::string_view bytes);
 
     // The writer the configuration uses unless a test gives it another.
     static SafeFileWriter& standard();
 
-  protected:
+protected:
     // The system calls that can fail half-way; tests override them to inject failures.
     virtual ssize_t writeSome(int fd, const char* data, size_t size);
     virtual int syncFile(int fd);
     virtual int renameFile(const char* from, const char* to);
+    virtual int renameIfFree(const char* from, const char* to);
 
-  private:
+private:
+    // Writes the bytes beside `path`, then gives them its name with replace or create's step.
+    bool publish(const std::string& path, std::string_view bytes, bool overwrite);
     int createTemporary(const std::string& path, std::string& temporaryPath);
     bool writeAll(int fd, std::string_view bytes);
 };

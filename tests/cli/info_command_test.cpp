@@ -18,14 +18,7 @@ namespace {
 using test::TestInstallation;
 using ::testing::HasSubstr;
 
-constexpr const char* kIdentity =
-    "Region code:      01\n"
-    "Model:            RQX770HJNWA\n"
-    "Serial number:    752TRX4F21\n"
-    "Firmware version: R02.10.05\n"
-    "Codeplug version: R01.03.00\n"
-    "Keypad version:   R01.00.02\n"
-    "User private ID:  1234567\n";
+const char* const kIdentity = test::kSimulatedIdentity;
 
 struct Outcome {
     int exitCode;

@@ -2,11 +2,6 @@
 // the simulated radio (kept in a temporary data folder between commands, as --simulate keeps it)
 // and the sample installation, and once over kmv-sim's pseudo-terminal.
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gmock/gmock.h>
@@ -36,11 +31,10 @@
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
+#include "kmv_sim_process.h"
 #include "sim/sim_radio.h"
 #include "sim/sim_state.h"
 #include "tasks/radio_info.h"
-
-extern char** environ;
 
 namespace plugshift {
 namespace {
@@ -556,48 +550,40 @@ TEST_F(RadioCommandsTest, TheDealerPasswordIsInNoFileTheToolWrites) {
     EXPECT_GE(backups().size(), 1u);
 }
 
-// kmv-sim as a child process serving its pseudo-terminal.
-class KmvSim {
-public:
-    KmvSim() {
-        int out[2];
-        if (::pipe(out) != 0) {
-            return;
-        }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        char program[] = KMV_SIM_PATH;
-        char* argv[] = {program, nullptr};
-        if (posix_spawn(&pid_, KMV_SIM_PATH, &actions, nullptr, argv, environ) != 0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        char c = 0;
-        pollfd p{out[0], POLLIN, 0};
-        while (::poll(&p, 1, 5000) > 0 && ::read(out[0], &c, 1) == 1 && c != '\n') {
-            path_ += c;
-        }
-        ::close(out[0]);
-    }
-    ~KmvSim() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            int status = 0;
-            ::waitpid(pid_, &status, 0);
-        }
-    }
-    const std::string& path() const { return path_; }
+std::string fileBytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
 
-private:
-    pid_t pid_ = -1;
-    std::string path_;
-};
+// A new user's data folder holds nothing: the first command copies the installation's setup file
+// into it (the build tree ships one as the package does), and without one the setup file is
+// missing as it always was.
+TEST_F(RadioCommandsTest, AnEmptyDataFolderTakesTheInstallationsSetupFile) {
+    fs::remove_all(dataDir_);
+    const CommandResult run = convert(convertOptions());
+    ASSERT_EQ(run.exitCode, kExitOk) << run.err;
+    EXPECT_EQ(radio().model, "RQX770HJNWE");
+    const fs::path setup = dataDir_ / "data" / "setup.dat";
+    EXPECT_EQ(fileBytes(setup), fileBytes(installDir_ / "skel" / "data" / "setup.dat"));
+    EXPECT_EQ(errLog(), "");
+
+    // An installation without the skeleton.
+    const fs::path bare = dataDir_ / "bare";
+    fs::create_directories(bare);
+    fs::copy(installDir_ / "data", bare / "data");
+    installDir_ = bare;
+    fs::remove(setup);
+    const CommandResult missing = convert(convertOptions());
+    EXPECT_EQ(missing.exitCode, kExitFileProblem);
+    EXPECT_THAT(missing.err,
+                HasSubstr("Error:failed to open the specified file [" + setup.string() + "].\n"));
+    EXPECT_FALSE(fs::exists(setup));
+}
 
 TEST_F(RadioCommandsTest, ConvertsOverKmvSimsTerminalWithATrace) {
-    KmvSim sim;
+    test::KmvSimProcess sim;
     ASSERT_FALSE(sim.path().empty());
     ConvertOptions options = convertOptions();
     options.backend.simulate = false;

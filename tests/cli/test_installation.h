@@ -12,6 +12,16 @@
 
 namespace plugshift::test {
 
+// What `info` prints of the simulated radio's default identity, below its radio type.
+inline constexpr const char* kSimulatedIdentity =
+    "Region code:      01\n"
+    "Model:            RQX770HJNWA\n"
+    "Serial number:    752TRX4F21\n"
+    "Firmware version: R02.10.05\n"
+    "Codeplug version: R01.03.00\n"
+    "Keypad version:   R01.00.02\n"
+    "User private ID:  1234567\n";
+
 // A throw-away installation: install/data/config.xml naming the models, and the data folder
 // user/data/setup.dat, both stored scrambled as the tool ships them. Plain ASCII text reads the
 // same in code page 1252.

@@ -8,6 +8,7 @@
 #include "formats/ansi_text.h"
 #include "config/safe_file_writer.h"
 #include "errors/error_chain.h"
+#include "failing_writer.h"
 #include "installation_fixture.h"
 
 namespace plugshift {
@@ -132,44 +133,6 @@ TEST(SaveDocument, NeedsAPathAndADocument) {
     ASSERT_TRUE(config.createDocument());
     EXPECT_FALSE(config.saveDocument());
 }
-
-// Fails one system call of the replacement the way a full disk or a crash would.
-class FailingWriter : public SafeFileWriter {
-  public:
-    enum class Step { write, sync, rename };
-    explicit FailingWriter(Step step) : step_(step) {}
-
-  protected:
-    ssize_t writeSome(int fd, const char* data, size_t size) override {
-        if (step_ != Step::write) {
-            return SafeFileWriter::writeSome(fd, data, size);
-        }
-        if (!wroteHalf_) {
-            wroteHalf_ = true;
-            return SafeFileWriter::writeSome(fd, data, size / 2);
-        }
-        errno = ENOSPC;
-        return -1;
-    }
-    int syncFile(int fd) override {
-        if (step_ == Step::sync) {
-            errno = EIO;
-            return -1;
-        }
-        return SafeFileWriter::syncFile(fd);
-    }
-    int renameFile(const char* from, const char* to) override {
-        if (step_ == Step::rename) {
-            errno = EXDEV;
-            return -1;
-        }
-        return SafeFileWriter::renameFile(from, to);
-    }
-
-  private:
-    Step step_;
-    bool wroteHalf_ = false;
-};
 
 TEST_F(SetupFileTest, InterruptedSaveLeavesTheOldFile) {
     install_.writeSetup(R"(<s id="1" name="PERU"><pwd cd1="1234" cd2="1"/></s>)");
