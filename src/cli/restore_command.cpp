@@ -22,8 +22,6 @@ namespace {
 
 constexpr int kProgressScale = 100;
 
-constexpr const char* kRestored = "The radio's personality is restored.";
-constexpr const char* kRestoreFailed = "Restoring the radio's personality failed.";
 
 std::string bytesText(const std::vector<uint8_t>& bytes) {
     return std::string(bytes.begin(), bytes.end());
@@ -64,13 +62,13 @@ int restore(const RestoreOptions& options, RadioSession& session, CmdRestore& co
             RadioInfo::modelText(radio.model()).value_or(L"").c_str(),
             RadioInfo::serialText(radio.serialValue()).value_or(L"").c_str(),
             fromUtf8(options.backupFile).c_str(), ErrorChain::text().c_str());
-        return reportFailure(io.err, fromUtf8(kRestoreFailed), kExitRadioFailed);
+        return reportFailure(io.err, workflowText(kStrPersonalityRestoreFailed), kExitRadioFailed);
     }
     if (!session.rereadIdentity()) {
         return reportFailure(io.err, workflowText(kStrConnectFailed), kExitNotConnected);
     }
     printIdentity(radio, nullptr, io.out);
-    io.out << kRestored << "\n";
+    io.out << toUtf8(workflowText(kStrPersonalityRestored)) << "\n";
     return kExitOk;
 }
 
