@@ -28,17 +28,6 @@ namespace plugshift {
 
 namespace {
 
-std::wstring shownText(const std::optional<std::wstring>& text) {
-    return text.value_or(L"");
-}
-
-RadioSummary summaryOf(const RadioInfo& radio) {
-    return RadioSummary{shownText(RadioInfo::modelText(radio.model())),
-                        shownText(RadioInfo::serialText(radio.serialValue())),
-                        shownText(RadioInfo::versionText(radio.firmwareVersion())),
-                        shownText(RadioInfo::versionText(radio.codeplugVersion()))};
-}
-
 std::wstring modelOf(const RadioInfo& radio) {
     return RadioDisplay::modelNumber(radio).toStdWString();
 }
@@ -110,24 +99,15 @@ bool CQuilloFlashToolDlg::runConversion(const ConvertPlan& plan, bool keepPerson
                                         WorkflowOutcome& outcome) {
     RadioInfo& radio = manager_.radioInfo();
     CmdProgram& command = programCommand_;
-    command.setAddressFile(plan.addressPath.c_str());
-    command.setCodeplugFile(plan.codeplugPath.c_str());
-    command.enableDefaultBlockUpdate();
-    command.keepPersonality = keepPersonality;
-    if (keepPersonality) {
-        command.enableKeepSteps();
-        command.setBlocks(plan.blocks.data(), static_cast<uint8_t>(plan.blocks.size()));
-    }
-    command.radio = &radio;
+    prepareConversion(command, plan, keepPersonality, radio,
+                      static_cast<uint32_t>(statusBar_->scale()), backupFolder_);
     command.window = target_;
-    command.progressEnd = statusBar_->scale();
-    command.progressPos = 0;
-    command.setBackupFolder(backupFolder_);
     // What the opening left in the chain (the probe's silence) is no cause of this run's failure.
     ErrorChain::remove(0);
     CTaskDialog::run(task_, &command, this);
     if (!command.ok) {
-        outcome = concludeFailedConversion(summaryOf(radio), keepPersonality, radio.frameRing());
+        outcome =
+            concludeFailedConversion(RadioSummary::of(radio), keepPersonality, radio.frameRing());
         if (!command.lastBackupPath().empty()) {
             ErrorLog::write(L"The radio's personality was saved to [%ls].",
                             fromUtf8(command.lastBackupPath().string()).c_str());
@@ -171,12 +151,7 @@ void CQuilloFlashToolDlg::restorePersonality(const std::filesystem::path& backup
         CMsgBox::showMessage(str::kPersonalityRestored, CMsgBox::kIconInformation, this);
         return;
     }
-    ErrorLog::write(
-        L"Restore personality failed (Model:%ls,SN:%ls,Backup:%ls), this's caused "
-        L"by:\n%ls",
-        shownText(RadioInfo::modelText(radio.model())).c_str(),
-        shownText(RadioInfo::serialText(radio.serialValue())).c_str(),
-        fromUtf8(backup.string()).c_str(), ErrorChain::text().c_str());
+    logFailedRestore(RadioSummary::of(radio), fromUtf8(backup.string()));
     ErrorChain::remove(0);
     CMsgBox::showMessage(str::kPersonalityRestoreFailed, CMsgBox::kIconError, this);
 }

@@ -47,33 +47,6 @@ int refuse(std::ostream& err, const WorkflowOutcome& outcome) {
     return reportFailure(err, outcome.text(), exitCodeFor(outcome));
 }
 
-std::wstring shownText(const std::optional<std::wstring>& text) {
-    return text.value_or(L"");
-}
-
-RadioSummary summaryOf(const RadioInfo& radio) {
-    return RadioSummary{shownText(RadioInfo::modelText(radio.model())),
-                        shownText(RadioInfo::serialText(radio.serialValue())),
-                        shownText(RadioInfo::versionText(radio.firmwareVersion())),
-                        shownText(RadioInfo::versionText(radio.codeplugVersion()))};
-}
-
-void prepareCommand(CmdProgram& command, const ConvertPlan& plan, bool keepPersonality,
-                    RadioInfo& radio, const InstallPaths& paths) {
-    command.setAddressFile(plan.addressPath.c_str());
-    command.setCodeplugFile(plan.codeplugPath.c_str());
-    command.enableDefaultBlockUpdate();
-    command.keepPersonality = keepPersonality;
-    if (keepPersonality) {
-        command.enableKeepSteps();
-        command.setBlocks(plan.blocks.data(), static_cast<uint8_t>(plan.blocks.size()));
-    }
-    command.radio = &radio;
-    command.progressEnd = kProgressScale;
-    command.progressPos = 0;
-    command.setBackupFolder(paths.backupFolder());
-}
-
 void nameBackup(const CmdProgram& command, std::ostream& err) {
     const std::filesystem::path& backup = command.lastBackupPath();
     if (backup.empty()) {
@@ -119,7 +92,8 @@ int convertRadio(const ConvertOptions& options, const InstallPaths& paths, Radio
     }
 
     CmdProgram command;
-    prepareCommand(command, plan, options.keepPersonality, radio, paths);
+    prepareConversion(command, plan, options.keepPersonality, radio, kProgressScale,
+                      paths.backupFolder());
     ProgressBar bar(io.err, io.redrawProgress);
     CommandRunner runner(&bar);
     command.window = runner.window([&command] { return command.stepText(); });
@@ -127,8 +101,8 @@ int convertRadio(const ConvertOptions& options, const InstallPaths& paths, Radio
     ErrorChain::remove(kErrorOk);
     if (!runner.run(command)) {
         const std::vector<ErrorRecord> causes = ErrorChain::records();
-        outcome =
-            concludeFailedConversion(summaryOf(radio), options.keepPersonality, radio.frameRing());
+        outcome = concludeFailedConversion(RadioSummary::of(radio), options.keepPersonality,
+                                           radio.frameRing());
         io.err << toUtf8(outcome.text()) << "\n";
         for (const ErrorRecord& record : causes) {
             io.err << "  " << toUtf8(record.message) << "\n";

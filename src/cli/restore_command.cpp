@@ -9,6 +9,7 @@
 #include "cli/exit_codes.h"
 #include "cli/progress_bar.h"
 #include "conversion/cmd_restore.h"
+#include "conversion/convert_decisions.h"
 #include "conversion/workflow_strings.h"
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
@@ -21,7 +22,6 @@ namespace plugshift {
 namespace {
 
 constexpr int kProgressScale = 100;
-
 
 std::string bytesText(const std::vector<uint8_t>& bytes) {
     return std::string(bytes.begin(), bytes.end());
@@ -56,12 +56,7 @@ int restore(const RestoreOptions& options, RadioSession& session, CmdRestore& co
     command.window = runner.window([&command] { return command.stepText(); });
     ErrorChain::remove(kErrorOk);
     if (!runner.run(command)) {
-        ErrorLog::write(
-            L"Restore personality failed (Model:%ls,SN:%ls,Backup:%ls), this's caused "
-            L"by:\n%ls",
-            RadioInfo::modelText(radio.model()).value_or(L"").c_str(),
-            RadioInfo::serialText(radio.serialValue()).value_or(L"").c_str(),
-            fromUtf8(options.backupFile).c_str(), ErrorChain::text().c_str());
+        logFailedRestore(RadioSummary::of(radio), fromUtf8(options.backupFile));
         return reportFailure(io.err, workflowText(kStrPersonalityRestoreFailed), kExitRadioFailed);
     }
     if (!session.rereadIdentity()) {

@@ -5,11 +5,13 @@
 #include <optional>
 
 #include "config/configuration.h"
+#include "conversion/cmd_program.h"
 #include "conversion/codeplug_version.h"
 #include "conversion/failure_trace.h"
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
+#include "tasks/radio_info.h"
 
 namespace plugshift {
 
@@ -172,6 +174,37 @@ bool planConversion(Configuration& config, const ToolVersions& tool, const std::
         plan.blocks = blocksToKeep(config, radio->first, target->first);
     }
     return true;
+}
+
+RadioSummary RadioSummary::of(const RadioInfo& radio) {
+    return RadioSummary{RadioInfo::modelText(radio.model()).value_or(L""),
+                        RadioInfo::serialText(radio.serialValue()).value_or(L""),
+                        RadioInfo::versionText(radio.firmwareVersion()).value_or(L""),
+                        RadioInfo::versionText(radio.codeplugVersion()).value_or(L"")};
+}
+
+void prepareConversion(CmdProgram& command, const ConvertPlan& plan, bool keepPersonality,
+                       RadioInfo& radio, uint32_t progressEnd,
+                       const std::filesystem::path& backupFolder) {
+    command.setAddressFile(plan.addressPath.c_str());
+    command.setCodeplugFile(plan.codeplugPath.c_str());
+    command.enableDefaultBlockUpdate();
+    command.keepPersonality = keepPersonality;
+    if (keepPersonality) {
+        command.enableKeepSteps();
+        command.setBlocks(plan.blocks.data(), static_cast<uint8_t>(plan.blocks.size()));
+    }
+    command.radio = &radio;
+    command.progressEnd = progressEnd;
+    command.progressPos = 0;
+    command.setBackupFolder(backupFolder);
+}
+
+void logFailedRestore(const RadioSummary& radio, const std::wstring& backupPath) {
+    ErrorLog::write(
+        L"Restore personality failed (Model:%ls,SN:%ls,Backup:%ls), this's caused "
+        L"by:\n%ls",
+        radio.model.c_str(), radio.serial.c_str(), backupPath.c_str(), ErrorChain::text().c_str());
 }
 
 WorkflowOutcome concludeFailedConversion(const RadioSummary& radio, bool restore,

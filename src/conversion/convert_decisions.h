@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <span>
 #include <string>
 #include <vector>
@@ -9,6 +10,9 @@
 #include "conversion/workflow_outcome.h"
 
 namespace plugshift {
+
+class CmdProgram;
+class RadioInfo;
 
 class Configuration;
 class FrameRing;
@@ -48,6 +52,9 @@ struct RadioSummary {
     std::wstring serial;
     std::wstring firmware;
     std::wstring codeplug;
+
+    // Empty where a value has no text.
+    static RadioSummary of(const RadioInfo& radio);
 };
 
 // The radio's model number must be configured; otherwise string 145.
@@ -67,6 +74,15 @@ bool findToolVersions(Configuration& config, ToolVersions& versions, WorkflowOut
 bool planConversion(Configuration& config, const ToolVersions& tool, const std::wstring& radioModel,
                     std::span<const uint8_t, 4> radioCodeplug, bool keepPersonality,
                     ConvertPlan& plan, WorkflowOutcome& outcome);
+
+// Sets the conversion up as the plan says: its two files, the default block's update and, when
+// the personality is kept, the blocks to keep and the folder for the backup.
+void prepareConversion(CmdProgram& command, const ConvertPlan& plan, bool keepPersonality,
+                       RadioInfo& radio, uint32_t progressEnd,
+                       const std::filesystem::path& backupFolder);
+
+// The err.log entry of a failed personality restore, the chain's text as its cause.
+void logFailedRestore(const RadioSummary& radio, const std::wstring& backupPath);
 
 // After a failed conversion: logs the summary with the error chain, writes the frames of the
 // radio's trace ring beside err.log and names that file in the next entry (FailureTrace), chooses
