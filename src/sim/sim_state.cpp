@@ -23,7 +23,7 @@ char printable(uint8_t b) {
 }
 
 std::string line(size_t offset, std::span<const uint8_t> bytes) {
-    char buffer[16];
+    char buffer[24];  // room for any size_t offset in hex
     std::snprintf(buffer, sizeof buffer, "%04zx:", offset);
     std::string out = buffer;
     std::string ascii;
@@ -111,7 +111,9 @@ bool SimState::parse(SimRadio& radio, std::string_view text, std::string& error)
     SimFlash flash(radio.flashType());  // erased
     uint32_t baud = radio.baud();
     bool versionSeen = false;
-    std::optional<SimBlock> block;
+    // The block being read, while inBlock.
+    bool inBlock = false;
+    SimBlock block = SimBlock::Dyn;
     std::istringstream in{std::string(text)};
     std::string raw;
     int lineNumber = 0;
@@ -129,15 +131,15 @@ bool SimState::parse(SimRadio& radio, std::string_view text, std::string& error)
         }
         unsigned long value = 0;
         std::string token;
-        if (block) {
+        if (inBlock) {
             if (key == "end") {
-                block.reset();
+                inBlock = false;
                 continue;
             }
             if (key.back() != ':' || !hexNumber(key.substr(0, key.size() - 1), value)) {
                 return fail("expected an offset such as 01f0: or end");
             }
-            auto bytes = flash.block(*block);
+            auto bytes = flash.block(block);
             size_t offset = value;
             while (words >> token) {
                 unsigned long byte = 0;
@@ -177,10 +179,12 @@ bool SimState::parse(SimRadio& radio, std::string_view text, std::string& error)
             std::string address;
             std::string size;
             words >> token >> address >> size;
-            block = SimFlash::blockNamed(token);
-            if (!block || !number(size, value) || value != SimFlash::info(*block).capacity) {
+            const std::optional<SimBlock> named = SimFlash::blockNamed(token);
+            if (!named || !number(size, value) || value != SimFlash::info(*named).capacity) {
                 return fail("unknown block or wrong size");
             }
+            block = *named;
+            inBlock = true;
         } else {
             return fail("unknown setting");
         }
@@ -189,7 +193,7 @@ bool SimState::parse(SimRadio& radio, std::string_view text, std::string& error)
         error = "not a kmv-sim state file";
         return false;
     }
-    if (block) {
+    if (inBlock) {
         error = "block without end";
         return false;
     }
