@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "conversion/block_spec.h"
+#include "conversion/block_to_keep.h"
 #include "conversion/conversion_command.h"
 #include "conversion/personality.h"
 #include "formats/ftf_image.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "conversion/block_spec.h"
+#include "conversion/block_to_keep.h"
 #include "conversion/workflow_outcome.h"
 
 namespace plugshift {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "conversion/block_spec.h"
+#include "conversion/block_to_keep.h"
 #include "conversion/cmd_program.h"
 #include "errors/error_chain.h"
 #include "errors/wide_text.h"
