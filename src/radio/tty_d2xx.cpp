@@ -7,6 +7,8 @@
 #include <linux/serial.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +18,7 @@
 #include <climits>
 #include <cstring>
 #include <system_error>
+#include <thread>
 
 #include "errors/wide_text.h"
 #include "radio/usb_serial.h"
@@ -43,6 +46,13 @@ constexpr uint8_t kParityOdd = 1;
 constexpr uint8_t kParityEven = 2;
 constexpr uint16_t kFlowNone = 0;
 constexpr const wchar_t* kUdevRule = L"/lib/udev/rules.d/60-kmv-plugshift.rules";
+// Device majors of the kernel's Unix98 pseudo-terminal slaves.
+constexpr unsigned kPtySlaveMajorFirst = 136;
+constexpr unsigned kPtySlaveMajorLast = 143;
+// What a line that reports rate 0 (hung up) is timed at, so a line time is never infinite.
+constexpr uint32_t kFallbackBaud = 9600;
+// How often a transmit queue is looked at while it drains, at the least.
+constexpr auto kMinDrainPoll = std::chrono::milliseconds(2);
 
 // Reads a small text attribute without its trailing newline; 0 or the errno.
 int readAttribute(const fs::path& path, std::string& text) {
@@ -104,8 +114,9 @@ void makeRaw(termios2& line) {
     line.c_cc[VTIME] = 0;
 }
 
-// Opens the line raw and exclusive; the descriptor or -1 with errno in error.
-int openLine(const std::string& path, int& error) {
+// Opens the line raw and exclusive; the descriptor (and its settings in line), or -1 with errno
+// in error.
+int openLine(const std::string& path, termios2& line, int& error) {
     // Non-blocking so that neither the open (carrier) nor a write to a peer that stops reading
     // can outlast the time-outs.
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -113,7 +124,6 @@ int openLine(const std::string& path, int& error) {
         error = errno;
         return -1;
     }
-    termios2 line{};
     // Exclusive, so a second program cannot interleave its bytes with a conversion.
     error = ::ioctl(fd, TIOCEXCL) == 0 && ::ioctl(fd, TCGETS2, &line) == 0 ? 0 : errno;
     if (error == 0) {
@@ -173,11 +183,11 @@ Wait waitFor(int fd, short event, Clock::time_point deadline, int& error) {
     }
 }
 
-// Moves bytes with io(offset, length) until count or the time-out; 0, or the errno that
-// stopped it. done counts what was moved either way.
+// Moves bytes with io(offset, length) until count or the deadline; 0, or the errno that stopped
+// it. done counts what was moved either way.
 template <typename Io>
-int transfer(int fd, short event, uint32_t timeoutMs, uint32_t count, uint32_t& done, Io io) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+int transfer(int fd, short event, Clock::time_point deadline, uint32_t count, uint32_t& done,
+             Io io) {
     while (done < count) {
         const ssize_t n = io(done, count - done);
         if (n > 0) {
@@ -202,10 +212,51 @@ int transfer(int fd, short event, uint32_t timeoutMs, uint32_t count, uint32_t& 
     return 0;
 }
 
+Clock::time_point deadlineAfter(uint32_t ms) {
+    return Clock::now() + std::chrono::milliseconds(ms);
+}
+
+// Bits one character takes on the line: start bit, data bits, parity bit, stop bits.
+int frameBits(const termios2& line) {
+    int dataBits = 8;
+    switch (line.c_cflag & CSIZE) {
+        case CS5:
+            dataBits = 5;
+            break;
+        case CS6:
+            dataBits = 6;
+            break;
+        case CS7:
+            dataBits = 7;
+            break;
+        default:
+            break;
+    }
+    const int parity = (line.c_cflag & PARENB) != 0 ? 1 : 0;
+    const int stopBits = (line.c_cflag & CSTOPB) != 0 ? 2 : 1;
+    return 1 + dataBits + parity + stopBits;
+}
+
+// A pseudo-terminal hands bytes to its other end at once and keeps no transmit queue, so it
+// cannot say when they would have left a real line.
+bool isPseudoTerminal(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode)) {
+        return false;
+    }
+    const unsigned major = ::major(info.st_rdev);
+    return major >= kPtySlaveMajorFirst && major <= kPtySlaveMajorLast;
+}
+
 }  // namespace
 
+// An open line. Bytes are moved by one thread at a time (the driver interface's rule), so only
+// the time-outs, which another thread may set, need to be atomic.
 struct TtyD2xx::Port {
-    explicit Port(int descriptor) : fd(descriptor) {}
+    Port(int descriptor, const termios2& line)
+        : fd(descriptor), reportsTransmitter(!isPseudoTerminal(descriptor)) {
+        adopt(line);
+    }
     ~Port() {
         // A pseudo-terminal's slave outlives its descriptors while the master is open, and with
         // it the exclusive flag, which would lock every later open out.
@@ -215,10 +266,86 @@ struct TtyD2xx::Port {
     Port(const Port&) = delete;
     Port& operator=(const Port&) = delete;
 
+    // Takes the rate and character size the line now has.
+    void adopt(const termios2& line) {
+        const uint32_t baud = line.c_ospeed != 0 ? line.c_ospeed : kFallbackBaud;
+        byteTime =
+            std::chrono::duration_cast<Clock::duration>(std::chrono::seconds(frameBits(line))) /
+            baud;
+    }
+    // Bytes handed to the kernel just now go on the line after those still on their way.
+    void queued(uint32_t count) {
+        lineFreeAt = std::max(lineFreeAt, Clock::now()) + byteTime * count;
+    }
+    // Waits until every byte written has left the adapter, or until the deadline; then discards
+    // what is still unsent (where the line can), so that nothing of this write reaches the radio
+    // after a retry has begun. Returns how many bytes did not leave.
+    uint32_t finishSending(Clock::time_point deadline);
+    uint32_t drainTransmitter(Clock::time_point deadline);
+    uint32_t waitOutLineTime(Clock::time_point deadline);
+    // Waits until the bytes written have left (as far as the line can say), without a limit.
+    void waitUntilSent();
+
     const int fd;
+    // A real serial device reports its transmit queue and can wait for its transmitter; for a
+    // pseudo-terminal the line time of what was written is waited out instead.
+    const bool reportsTransmitter;
     std::atomic<uint32_t> readMs{0};
     std::atomic<uint32_t> writeMs{0};
+    Clock::duration byteTime{};
+    // When the last byte written will have left, on a line that cannot report it.
+    Clock::time_point lineFreeAt{};
 };
+
+uint32_t TtyD2xx::Port::finishSending(Clock::time_point deadline) {
+    return reportsTransmitter ? drainTransmitter(deadline) : waitOutLineTime(deadline);
+}
+
+uint32_t TtyD2xx::Port::drainTransmitter(Clock::time_point deadline) {
+    for (;;) {
+        int unsent = 0;
+        if (::ioctl(fd, TIOCOUTQ, &unsent) != 0) {
+            return 0;  // nothing more to learn; the bytes are on their way
+        }
+        if (unsent <= 0) {
+            // The kernel has passed everything on; what is left sits in the adapter's own small
+            // buffer, which the driver waits for.
+            while (::ioctl(fd, TCSBRK, 1) != 0 && errno == EINTR) {
+            }
+            return 0;
+        }
+        const auto now = Clock::now();
+        if (now >= deadline) {
+            ::ioctl(fd, TCFLSH, TCOFLUSH);
+            return static_cast<uint32_t>(unsent);
+        }
+        // Look again once the queue could have emptied (not sooner than a few ms from now).
+        const auto queueTime = std::max<Clock::duration>(byteTime * unsent, kMinDrainPoll);
+        std::this_thread::sleep_until(std::min(now + queueTime, deadline));
+    }
+}
+
+uint32_t TtyD2xx::Port::waitOutLineTime(Clock::time_point deadline) {
+    if (lineFreeAt <= deadline) {
+        std::this_thread::sleep_until(lineFreeAt);
+        return 0;
+    }
+    std::this_thread::sleep_until(deadline);
+    // The other end of a pseudo-terminal has every byte already; none can be called back, so
+    // only the count says what a real line would have carried.
+    const auto late = lineFreeAt - deadline;
+    lineFreeAt = deadline;
+    return static_cast<uint32_t>((late + byteTime - Clock::duration(1)) / byteTime);
+}
+
+void TtyD2xx::Port::waitUntilSent() {
+    if (reportsTransmitter) {
+        while (::ioctl(fd, TCSBRK, 1) != 0 && errno == EINTR) {
+        }
+    } else {
+        std::this_thread::sleep_until(lineFreeAt);
+    }
+}
 
 TtyD2xx::TtyD2xx(fs::path sysfsRoot, fs::path devDir)
     : TtyD2xx(std::move(sysfsRoot), std::move(devDir), std::nullopt) {}
@@ -350,7 +477,8 @@ FT_STATUS TtyD2xx::FT_Open(int index, FT_HANDLE* handle) {
         return FT_DEVICE_NOT_FOUND;
     }
     int error = 0;
-    const int fd = openLine(path, error);
+    termios2 line{};
+    const int fd = openLine(path, line, error);
     if (fd < 0) {
         std::lock_guard guard(lock_);
         openProblem_ = describeOpenProblem(path, error);
@@ -365,7 +493,7 @@ FT_STATUS TtyD2xx::FT_Open(int index, FT_HANDLE* handle) {
     requestLowLatency(fd, !ec && parseTtyNumber(name, number)
                               ? serialDevices() / name / "latency_timer"
                               : fs::path());
-    auto port = std::make_shared<Port>(fd);
+    auto port = std::make_shared<Port>(fd, line);
     std::lock_guard guard(lock_);
     const uintptr_t id = nextHandle_++;
     ports_.emplace(id, std::move(port));
@@ -409,6 +537,8 @@ FT_STATUS TtyD2xx::FT_SetBaudRate(FT_HANDLE handle, uint32_t baud) {
         return fail(FT_IO_ERROR, errno);
     }
     termios2 line = before;
+    // The rate applies from the next byte on, so bytes still on their way go at the old one.
+    port->waitUntilSent();
     line.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT));
     line.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
     line.c_ispeed = baud;
@@ -426,6 +556,7 @@ FT_STATUS TtyD2xx::FT_SetBaudRate(FT_HANDLE handle, uint32_t baud) {
         setLine(port->fd, before);
         return FT_INVALID_BAUD_RATE;
     }
+    port->adopt(now);
     return FT_OK;
 }
 
@@ -449,8 +580,11 @@ FT_STATUS TtyD2xx::FT_SetDataCharacteristics(FT_HANDLE handle, uint8_t wordLengt
     line.c_cflag |= stopBits == kStopBitsTwo ? CSTOPB : 0;
     line.c_cflag |= parity == kParityNone ? 0 : PARENB;
     line.c_cflag |= parity == kParityOdd ? PARODD : 0;
-    const int error = setLine(port->fd, line);
-    return error == 0 ? FT_OK : fail(error == EINVAL ? FT_INVALID_PARAMETER : FT_IO_ERROR, error);
+    if (const int error = setLine(port->fd, line); error != 0) {
+        return fail(error == EINVAL ? FT_INVALID_PARAMETER : FT_IO_ERROR, error);
+    }
+    port->adopt(line);
+    return FT_OK;
 }
 
 FT_STATUS TtyD2xx::FT_SetFlowControl(FT_HANDLE handle, uint16_t flowControl, uint8_t, uint8_t) {
@@ -500,7 +634,13 @@ FT_STATUS TtyD2xx::FT_Purge(FT_HANDLE handle, uint32_t mask) {
         default:
             return FT_OK;  // no queue named (mask 4): nothing to discard
     }
-    return ::ioctl(port->fd, TCFLSH, queues) == 0 ? FT_OK : fail(FT_IO_ERROR, errno);
+    if (::ioctl(port->fd, TCFLSH, queues) != 0) {
+        return fail(FT_IO_ERROR, errno);
+    }
+    if ((mask & FT_PURGE_TX) != 0) {
+        port->lineFreeAt = std::min(port->lineFreeAt, Clock::now());  // the unsent bytes are gone
+    }
+    return FT_OK;
 }
 
 FT_STATUS TtyD2xx::FT_Read(FT_HANDLE handle, void* buffer, uint32_t count, uint32_t* received) {
@@ -514,7 +654,7 @@ FT_STATUS TtyD2xx::FT_Read(FT_HANDLE handle, void* buffer, uint32_t count, uint3
     }
     auto* out = static_cast<uint8_t*>(buffer);
     const int error =
-        transfer(port->fd, POLLIN, port->readMs, count, *received,
+        transfer(port->fd, POLLIN, deadlineAfter(port->readMs), count, *received,
                  [&](uint32_t at, uint32_t n) { return ::read(port->fd, out + at, n); });
     return error != 0 && *received == 0 ? fail(FT_IO_ERROR, error) : FT_OK;
 }
@@ -529,10 +669,22 @@ FT_STATUS TtyD2xx::FT_Write(FT_HANDLE handle, const void* buffer, uint32_t count
     if (!port) {
         return FT_INVALID_HANDLE;
     }
+    // The driver interface's write returns once its bytes have left the adapter, and the radio's
+    // reply window starts then; the kernel would return as soon as they are queued, up to a
+    // second of line time earlier.
     const auto* in = static_cast<const uint8_t*>(buffer);
+    const auto deadline = deadlineAfter(port->writeMs);
+    uint32_t queued = 0;
     const int error =
-        transfer(port->fd, POLLOUT, port->writeMs, count, *written,
-                 [&](uint32_t at, uint32_t n) { return ::write(port->fd, in + at, n); });
+        transfer(port->fd, POLLOUT, deadline, count, queued, [&](uint32_t at, uint32_t n) {
+            const ssize_t done = ::write(port->fd, in + at, n);
+            if (done > 0) {
+                port->queued(static_cast<uint32_t>(done));
+            }
+            return done;
+        });
+    const uint32_t unsent = port->finishSending(deadline);
+    *written = queued - std::min(unsent, queued);
     return error != 0 && *written == 0 ? fail(FT_IO_ERROR, error) : FT_OK;
 }
 

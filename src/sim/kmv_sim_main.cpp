@@ -139,23 +139,31 @@ int main(int argc, char** argv) {
 
     std::string cableMode = "digital";
     SimTiming timing;
-    double latencyMs = 0;
-    double eraseMs = 0;
-    double programMs = 0;
-    double resetMs = 0;
+    auto toMs = [](std::chrono::microseconds t) { return static_cast<double>(t.count()) / 1000.0; };
+    double latencyMs = toMs(timing.latency);
+    double eraseMs = toMs(timing.eraseTime);
+    double programMs = toMs(timing.programTime);
+    double resetMs = toMs(timing.resetTime);
     app.add_option("--cable", cableMode, "cable mode")
         ->check(CLI::IsMember({"digital", "echo", "unsupported"}))
         ->capture_default_str();
-    app.add_flag("--pacing", timing.pacing, "send bytes at the line rate (5760 bytes/s at 57600)");
+    app.add_flag("--pacing,!--no-pacing", timing.pacing,
+                 "take the host's bytes off the line and send replies no faster than the line rate "
+                 "(5760 bytes/s at 57600); on by default, --no-pacing turns it off")
+        ->capture_default_str();
     app.add_option("--latency", latencyMs,
                    "milliseconds before the host sees a reply (16 = an FTDI adapter's default)")
-        ->check(CLI::NonNegativeNumber);
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
     app.add_option("--erase-time", eraseMs, "milliseconds per erase request")
-        ->check(CLI::NonNegativeNumber);
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
     app.add_option("--program-time", programMs, "milliseconds per flash program request")
-        ->check(CLI::NonNegativeNumber);
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
     app.add_option("--reset-time", resetMs, "milliseconds per reset")
-        ->check(CLI::NonNegativeNumber);
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
 
     std::vector<std::string> faultTexts;
     int randomFaults = 0;

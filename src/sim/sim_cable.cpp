@@ -43,6 +43,22 @@ SimTime SimCable::byteTime(uint32_t baud) {
     return SimTime{std::chrono::seconds(kBitsPerByte)} / baud;
 }
 
+SimTime SimCable::spacingAt(uint32_t baud) const {
+    return timing_.pacing ? byteTime(baud) : SimTime{0};
+}
+
+size_t SimCable::fitsBefore(size_t count, uint32_t hostBaud, SimTime now, SimTime deadline) const {
+    const SimTime spacing = spacingAt(hostBaud);
+    const SimTime start = std::max(now, lineFree_);
+    if (spacing == SimTime{0}) {
+        return count;
+    }
+    if (deadline <= start) {
+        return 0;
+    }
+    return std::min<size_t>(count, static_cast<size_t>((deadline - start) / spacing));
+}
+
 size_t SimCable::send(std::span<const uint8_t> bytes, uint32_t hostBaud, SimTime now) {
     if (pulled_) {
         return 0;
@@ -56,7 +72,7 @@ size_t SimCable::send(std::span<const uint8_t> bytes, uint32_t hostBaud, SimTime
     const auto carried = bytes.first(count);
     hostBytes_ += count;
 
-    const SimTime spacing = timing_.pacing ? byteTime(hostBaud) : SimTime{0};
+    const SimTime spacing = spacingAt(hostBaud);
     const SimTime start = std::max(now, lineFree_);
     lineFree_ = start + spacing * static_cast<int64_t>(count);
 
@@ -70,7 +86,7 @@ size_t SimCable::send(std::span<const uint8_t> bytes, uint32_t hostBaud, SimTime
         if (mode_ == SimCableMode::Echo) {
             queue(carried, start + spacing, spacing);
         }
-        answer(carried, hostBaud, lineFree_);
+        answer(carried, hostBaud, start + spacing);
     }
     if (pullNow) {
         pulled_ = true;
@@ -79,12 +95,12 @@ size_t SimCable::send(std::span<const uint8_t> bytes, uint32_t hostBaud, SimTime
     return count;
 }
 
-void SimCable::answer(std::span<const uint8_t> carried, uint32_t hostBaud, SimTime arrived) {
+void SimCable::answer(std::span<const uint8_t> carried, uint32_t hostBaud, SimTime firstArrives) {
     const auto received = SimUart::carry(carried, hostBaud, radio_.baud());
-    for (SimOutgoing& out : responder_.receive(received, arrived)) {
+    for (SimOutgoing& out : responder_.receive(received, firstArrives, spacingAt(hostBaud))) {
         const SimFaults::ReplyFate fate = faults_.nextReply(out.wire.size());
-        const SimTime spacing = timing_.pacing ? byteTime(out.baud) : SimTime{0};
-        const SimTime begin = std::max(arrived, radioFree_) + out.deviceTime + fate.delay;
+        const SimTime spacing = spacingAt(out.baud);
+        const SimTime begin = std::max(out.requestEnd, radioFree_) + out.deviceTime + fate.delay;
         radioFree_ = begin + spacing * static_cast<int64_t>(out.wire.size());
         radioBytes_ += out.wire.size();
         deviceTime_ += out.deviceTime;

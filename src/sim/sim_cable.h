@@ -47,6 +47,9 @@ public:
     // The host sends from `now` at its rate; returns how many bytes the cable carried, fewer
     // when it comes out on the way.
     size_t send(std::span<const uint8_t> bytes, uint32_t hostBaud, SimTime now);
+    // How many of count bytes the host sending from `now` at its rate has on the line by
+    // `deadline`.
+    size_t fitsBefore(size_t count, uint32_t hostBaud, SimTime now, SimTime deadline) const;
     // Bytes on their way to the host, in time order.
     const std::deque<SimTimedByte>& pending() const { return pending_; }
     // Moves up to `max` bytes that have arrived by `until` into `out`.
@@ -69,8 +72,10 @@ public:
     SimResponder& responder() { return responder_; }
 
 private:
+    // Time from one byte's start to the next's at a rate: the line time, or none unpaced.
+    SimTime spacingAt(uint32_t baud) const;
     void queue(std::span<const uint8_t> bytes, SimTime first, SimTime spacing);
-    void answer(std::span<const uint8_t> carried, uint32_t hostBaud, SimTime arrived);
+    void answer(std::span<const uint8_t> carried, uint32_t hostBaud, SimTime firstArrives);
 
     SimRadio& radio_;
     SimFaults& faults_;

@@ -22,7 +22,8 @@ struct SimD2xx::Device {
     std::unique_ptr<SimCable> cable;
     bool open = false;
     uint32_t baud = kOpenBaud;
-    uint32_t readTimeoutMs = 0;  // 0: the driver's "wait for the whole count"
+    uint32_t readTimeoutMs = 0;   // 0: the driver's "wait for the whole count"
+    uint32_t writeTimeoutMs = 0;  // 0: the line takes the whole count
 
     bool pulled() const { return cable && cable->pulled(); }
 };
@@ -31,9 +32,9 @@ SimD2xx::SimD2xx() : SimD2xx(Options{}) {}
 
 SimD2xx::SimD2xx(const Options& options)
     : cables_(options.cables),
-      realTime_(options.timing.pacing),
-      clock_(options.timing.pacing ? std::unique_ptr<SimClock>(new SimRealClock)
-                                   : std::unique_ptr<SimClock>(new SimVirtualClock)) {
+      realTime_(options.realTime),
+      clock_(options.realTime ? std::unique_ptr<SimClock>(new SimRealClock)
+                              : std::unique_ptr<SimClock>(new SimVirtualClock)) {
     for (int i = 0; i < options.cables; ++i) {
         auto d = std::make_unique<Device>();
         d->description = kCableDescription;
@@ -200,14 +201,14 @@ FT_STATUS SimD2xx::FT_SetFlowControl(FT_HANDLE handle, uint16_t flowControl, uin
                : FT_INVALID_PARAMETER;
 }
 
-FT_STATUS SimD2xx::FT_SetTimeouts(FT_HANDLE handle, uint32_t readMs, uint32_t) {
+FT_STATUS SimD2xx::FT_SetTimeouts(FT_HANDLE handle, uint32_t readMs, uint32_t writeMs) {
     std::lock_guard guard(lock_);
     Device* d = nullptr;
     if (const FT_STATUS status = openDevice(handle, d); status != FT_OK) {
         return status;
     }
-    // Writes take the line time (with pacing) and never time out: the line is never stuck.
     d->readTimeoutMs = readMs;
+    d->writeTimeoutMs = writeMs;
     return FT_OK;
 }
 
@@ -283,16 +284,23 @@ FT_STATUS SimD2xx::FT_Write(FT_HANDLE handle, const void* buffer, uint32_t count
         *written = count;  // a foreign device takes the bytes and nothing answers
         return FT_OK;
     }
-    const auto bytes = std::span(static_cast<const uint8_t*>(buffer), count);
-    *written = static_cast<uint32_t>(d->cable->send(bytes, d->baud, clock_->now()));
-    if (realTime_) {
-        // As the vendor's driver does, the write returns once the line has taken the bytes, so
-        // the reply's time-out starts when the request has gone out.
-        const SimTime sent = d->cable->lineFree();
-        guard.unlock();
-        clock_->sleepUntil(sent);
+    // As the vendor's driver does, the write returns once the line has carried the bytes, so the
+    // reply's time-out starts when the request has gone out; what cannot go out within the
+    // write time-out is not sent.
+    const SimTime now = clock_->now();
+    uint32_t sendable = count;
+    if (d->writeTimeoutMs != 0) {
+        const SimTime deadline = now + std::chrono::milliseconds(d->writeTimeoutMs);
+        sendable = d->cable->fitsBefore(count, d->baud, now, deadline);
     }
-    return *written == count ? FT_OK : FT_IO_ERROR;
+    const auto bytes = std::span(static_cast<const uint8_t*>(buffer), sendable);
+    *written = static_cast<uint32_t>(d->cable->send(bytes, d->baud, now));
+    const SimTime sent = d->cable->lineFree();
+    if (realTime_) {
+        guard.unlock();  // let the enumeration run while this write really waits
+    }
+    clock_->sleepUntil(std::max(sent, now));
+    return *written == sendable ? FT_OK : FT_IO_ERROR;
 }
 
 }  // namespace plugshift

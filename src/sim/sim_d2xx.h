@@ -15,10 +15,11 @@
 namespace plugshift {
 
 // The cable driver with simulated cables: each "NV PGM Cable" is wired to a simulated radio of
-// its own. Reads keep the driver's time-out rule (a read returns short once its time-out has
-// passed) on a virtual clock, so nothing really waits, unless pacing is on, which puts the line
-// on the steady clock; then a write, too, returns once the line has carried its bytes. The rate
-// set with FT_SetBaudRate is the rate the host's bytes are sent at.
+// its own. Reads and writes keep the driver's time-out rules (a read returns short once its
+// time-out has passed; a write returns once the line has carried its bytes, with what it could
+// carry within its time-out) on a virtual clock, so nothing really waits, unless realTime puts
+// the line on the steady clock. The rate set with FT_SetBaudRate is the rate the host's bytes are
+// sent at.
 class SimD2xx : public D2xx {
 public:
     static constexpr const char* kCableDescription = "NV PGM Cable";
@@ -30,6 +31,9 @@ public:
         SimRadioConfig radio;
         SimCableMode mode = SimCableMode::Digital;
         SimTiming timing;
+        // The line's time passes on the steady clock (benchmarks, demonstrations), not on a
+        // virtual one that jumps to whatever is waited for.
+        bool realTime = false;
         std::vector<SimFault> faults;  // given to every cable's radio
         uint64_t seed = 1;
     };
@@ -50,7 +54,7 @@ public:
     void plugIn(int cable = 0);
     // The host's rate on the cable.
     uint32_t hostBaud(int cable = 0) const;
-    // The line's clock: virtual unless pacing is on.
+    // The line's clock: virtual unless realTime is set.
     SimTime now() const;
 
     FT_STATUS FT_ListDevices(void* arg1, void* arg2, uint32_t flags) override;

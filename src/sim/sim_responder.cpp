@@ -75,21 +75,24 @@ SimReply SimResponder::refuse(const SimRequest& request, SimRefusal why) {
     return reply;
 }
 
-std::vector<SimOutgoing> SimResponder::receive(std::span<const uint8_t> bytes, SimTime at) {
-    if (parser_.inFrame() && at - lastByte_ > kInterByteTimeout) {
-        parser_.reset();
-    }
-    if (!bytes.empty()) {
-        lastByte_ = at;
-    }
+std::vector<SimOutgoing> SimResponder::receive(std::span<const uint8_t> bytes, SimTime first,
+                                               SimTime spacing) {
     std::vector<SimOutgoing> out;
+    SimTime at = first;
     for (uint8_t byte : bytes) {
+        // Silence between two bytes of a frame, not the length of a piece read at once, is what
+        // makes the radio give up on it.
+        if (parser_.inFrame() && at - lastByte_ > kInterByteTimeout) {
+            parser_.reset();
+        }
+        lastByte_ = at;
         if (auto request = parser_.feed(byte)) {
             // A baud switch is answered at the old rate; answer() has already moved the radio.
             const uint32_t baud = radio_.baud();
             std::chrono::nanoseconds deviceTime{0};
-            out.push_back({answer(*request, deviceTime).wire(), baud, deviceTime});
+            out.push_back({answer(*request, deviceTime).wire(), baud, deviceTime, at});
         }
+        at += spacing;
     }
     return out;
 }

@@ -33,6 +33,7 @@ struct SimOutgoing {
     std::vector<uint8_t> wire;
     uint32_t baud = 0;
     std::chrono::nanoseconds deviceTime{0};
+    SimTime requestEnd{0};  // when the request's last byte arrived
 };
 
 // The radio's firmware on the serial line: parses requests, acts on the radio and answers.
@@ -49,8 +50,10 @@ public:
 
     SimResponder(SimRadio& radio, SimFaults& faults, const SimTiming& timing);
 
-    // Bytes as the radio's receiver decoded them, arriving at `at`; the replies in order.
-    std::vector<SimOutgoing> receive(std::span<const uint8_t> bytes, SimTime at);
+    // Bytes as the radio's receiver decoded them, the first arriving at `first` and each next one
+    // `spacing` later; the replies in order, each timed from its request's last byte.
+    std::vector<SimOutgoing> receive(std::span<const uint8_t> bytes, SimTime first,
+                                     SimTime spacing);
     // The answer to one request (refusals included) and the time the radio takes to give it.
     SimReply answer(const SimRequest& request, std::chrono::nanoseconds& deviceTime);
 

@@ -403,6 +403,56 @@ TEST_F(TtyD2xxLine, WriteToAPeerThatStopsReadingEndsAtTheTimeout) {
     EXPECT_LT(waited, kTimeout + std::chrono::seconds(1));
 }
 
+// What a write takes on a pseudo-terminal, which cannot say when bytes would have left a line:
+// the line time of the bytes at the rate and character size set.
+TEST_F(TtyD2xxLine, WriteReturnsOnlyOnceItsBytesWouldHaveLeftTheLine) {
+    struct Case {
+        uint32_t baud;
+        uint32_t bytes;
+        uint32_t timeoutMs;
+        uint32_t expectLeft;
+        std::chrono::milliseconds expectWait;
+    };
+    // 576 bytes are 100 ms at 57600 baud 8N1; at 16406 baud 205 bytes are 125 ms.
+    const Case cases[] = {
+        {57600, 576, 3000, 576, std::chrono::milliseconds(100)},
+        {16406, 205, 300, 205, std::chrono::milliseconds(125)},
+        // Past its time-out a write reports what left and drops the rest, so nothing of it
+        // reaches the radio later, after a retry has begun.
+        {57600, 1152, 100, 576, std::chrono::milliseconds(100)},
+    };
+    ASSERT_TRUE(port.setDataCharacteristics());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.baud << " baud, " << c.bytes << " bytes");
+        ASSERT_TRUE(port.setBaudRate(c.baud));
+        ASSERT_TRUE(port.setTimeouts(100, c.timeoutMs));
+        const std::vector<uint8_t> frame(c.bytes, 0x5A);
+        uint32_t written = 0;
+        const auto start = Clock::now();
+        EXPECT_EQ(d2xx->FT_Write(port.handle(), frame.data(), c.bytes, &written), FT_OK);
+        const auto waited = Clock::now() - start;
+        EXPECT_NEAR(written, c.expectLeft, 1);
+        EXPECT_GE(waited, c.expectWait - std::chrono::milliseconds(2));
+        EXPECT_LT(waited, c.expectWait + std::chrono::milliseconds(150));
+        // Everything reported as written reaches the other end.
+        EXPECT_GE(pty.receive(c.bytes).size(), static_cast<size_t>(written));
+    }
+}
+
+TEST_F(TtyD2xxLine, ARateChangeWaitsForTheBytesStillOnTheLine) {
+    ASSERT_TRUE(port.setBaudRate(57600));
+    ASSERT_TRUE(port.setTimeouts(100, 30));
+    // 576 bytes need 100 ms; the write gives up after 30 ms and drops the rest, so the rate
+    // change that follows waits only for the bytes that left.
+    const std::vector<uint8_t> frame(576, 0x5A);
+    uint32_t written = 0;
+    EXPECT_EQ(d2xx->FT_Write(port.handle(), frame.data(), 576, &written), FT_OK);
+    EXPECT_NEAR(written, 173, 1);
+    const auto start = Clock::now();
+    ASSERT_TRUE(port.setBaudRate(16406));
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(20));
+}
+
 TEST_F(TtyD2xxLine, HangUpEndsAReadAtOnce) {
     ASSERT_TRUE(port.setTimeouts(5000, 300));
     pty.closeMaster();

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "sim/sim_cable.h"
 #include "sim/sim_d2xx.h"
 #include "wire.h"
 
@@ -20,6 +21,13 @@ using Bytes = std::vector<uint8_t>;
 SimD2xx::Options withFaults(std::vector<SimFault> faults) {
     SimD2xx::Options o;
     o.faults = std::move(faults);
+    return o;
+}
+
+// Exchanges without line, latency or device time, for tests of the time-out rules themselves.
+SimD2xx::Options instant() {
+    SimD2xx::Options o;
+    o.timing = SimTiming::instant();
     return o;
 }
 
@@ -90,7 +98,7 @@ TEST(SimD2xxTest, OpenCloseAndHandles) {
 }
 
 TEST(SimD2xxTest, ReadsReturnShortWhenTheirTimeOutPassesWithoutRealWaiting) {
-    SimD2xx d2xx;
+    SimD2xx d2xx(instant());
     WireHost host(d2xx);
     uint8_t buffer[64];
     uint32_t got = 99;
@@ -112,7 +120,7 @@ TEST(SimD2xxTest, ReadsReturnShortWhenTheirTimeOutPassesWithoutRealWaiting) {
 }
 
 TEST(SimD2xxTest, LatencyAndDeviceTimesDelayTheReply) {
-    SimD2xx::Options o;
+    SimD2xx::Options o = instant();
     o.timing.latency = 16ms;
     o.timing.eraseTime = 40ms;
     SimD2xx d2xx(o);
@@ -250,9 +258,54 @@ TEST(SimD2xxTest, APulledCablePluggedBackInAnswersAgain) {
     EXPECT_EQ(d2xx.radio().mode(), SimRadio::Mode::FlashTest);
 }
 
-TEST(SimD2xxTest, PacingTakesTheLineTimeForReal) {
-    SimD2xx::Options o;
+// As a real cable's driver, a write returns once the line has carried its bytes: the radio's
+// reply window starts then, not when the bytes were handed over.
+TEST(SimD2xxTest, AWriteTakesItsLineTimeAndSendsOnlyWhatFitsItsTimeOut) {
+    SimD2xx::Options o = instant();
     o.timing.pacing = true;
+    SimD2xx d2xx(o);
+    WireHost host(d2xx);
+    d2xx.FT_SetTimeouts(host.handle(), 250, 3000);
+    // A 4105-byte flash frame (the longest request) is 712.7 ms at 57600 baud.
+    const Bytes program = test::longFrame(0x72, Bytes(4100, 0xFF));
+    ASSERT_EQ(program.size(), 4105u);
+    uint32_t written = 0;
+    SimTime start = d2xx.now();
+    ASSERT_EQ(d2xx.FT_Write(host.handle(), program.data(), 4105, &written), FT_OK);
+    EXPECT_EQ(written, 4105u);
+    EXPECT_EQ(std::chrono::duration_cast<std::chrono::microseconds>(d2xx.now() - start).count(),
+              712673);
+    EXPECT_EQ(d2xx.cable().hostBytes(), 4105u);
+
+    // Within 300 ms only 1728 bytes leave; the rest never reaches the radio.
+    d2xx.FT_SetTimeouts(host.handle(), 250, 300);
+    start = d2xx.now();
+    EXPECT_EQ(d2xx.FT_Write(host.handle(), program.data(), 4105, &written), FT_OK);
+    EXPECT_EQ(written, 1728u);
+    EXPECT_EQ(d2xx.now() - start, 1728 * SimCable::byteTime(57600));
+    EXPECT_EQ(d2xx.cable().hostBytes(), 4105u + 1728u);
+}
+
+// A pseudo-terminal hands a long request over in pieces of any size, all at once; to the radio
+// it is still one request whose bytes follow each other on the line, answered only after the last.
+TEST(SimCableTest, ALongRequestTakenInPiecesIsOneRequestAnsweredAfterItsLastByte) {
+    SimRadio radio;
+    SimFaults faults;
+    SimCable cable(radio, faults);
+    const Bytes program = test::longFrame(0x72, Bytes(4100, 0xFF));
+    for (size_t piece : {size_t{2048}, size_t{1}, size_t{2056}}) {
+        const size_t at = cable.hostBytes();
+        cable.send(std::span(program).subspan(at, piece), 57600, SimTime{0});
+    }
+    ASSERT_EQ(cable.hostBytes(), program.size());
+    ASSERT_FALSE(cable.pending().empty());
+    EXPECT_GE(cable.pending().front().at, 4105 * SimCable::byteTime(57600));
+}
+
+TEST(SimD2xxTest, PacingTakesTheLineTimeForReal) {
+    SimD2xx::Options o = instant();
+    o.timing.pacing = true;
+    o.realTime = true;
     SimD2xx d2xx(o);
     WireHost host(d2xx);
     // 9 request bytes and a 230-byte reply: 239 bytes at 5760 bytes/s, about 41.5 ms.

@@ -38,6 +38,7 @@ protected:
         : d2xx([&] {
               SimD2xx::Options o;
               o.radio = config;
+              o.timing = SimTiming::instant();  // the radio's answers, not its times
               return o;
           }()) {}
 
