@@ -1,6 +1,8 @@
 #include "radio/sbep.h"
 
 #include <algorithm>
+#include <array>
+#include <chrono>
 #include <initializer_list>
 #include <vector>
 
@@ -228,7 +230,28 @@ int SBEP::receiveReply(uint32_t& replyAddress, uint8_t& lastOpc, std::span<uint8
         lastRefusal_ = refusalText(parser, replyData.size());
         ErrorChain::add(kErrorProt, L"%ls", lastRefusal_.c_str());
     }
-    return parser.outcome() == ReplyParser::Outcome::kComplete ? parser.count() : -1;
+    if (parser.outcome() == ReplyParser::Outcome::kComplete) {
+        return parser.count();
+    }
+    if (parser.consumed() > 0) {
+        discardRestOfReply();
+    }
+    return -1;
+}
+
+// A reply given up on part-way (refused, garbled, or cut short by a wrong length) goes on
+// arriving at the line rate; a purge takes only what has arrived, so without this the next
+// attempt would read the tail of this reply as the start of its own.
+void SBEP::discardRestOfReply() {
+    const uint32_t readMs = port_->readTimeout();
+    const uint32_t writeMs = port_->writeTimeout();
+    port_->setTimeouts(kQuietLineMs, writeMs);
+    std::array<uint8_t, kDiscardChunk> scrap{};
+    const auto deadline = std::chrono::steady_clock::now() + kLongestReplyTime;
+    while (port_->read(scrap.data(), static_cast<int>(scrap.size())) == kDiscardChunk &&
+           std::chrono::steady_clock::now() < deadline) {
+    }
+    port_->setTimeouts(readMs, writeMs);
 }
 
 // The retry pattern: attempts until the judge passes or stops them, dropping the port-level

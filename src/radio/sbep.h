@@ -30,7 +30,7 @@ class USBSerial;
 // memRead and memWrite take a reply only when it echoes the address they asked for, so a reply
 // that comes too late for its own request is never stored as the next one's.
 class SBEP {
-  public:
+public:
     // probeCableMode results.
     static constexpr int kCableUnsupported = 0;
     static constexpr int kCableEcho = 1;
@@ -98,7 +98,7 @@ class SBEP {
     bool echoCable() const { return echoCable_; }
     int maxPayload() const { return maxPayload_; }
 
-  private:
+private:
     enum class Verdict { kPass, kRetry, kStop };
     using Judge = std::function<Verdict(int result, uint8_t lastOpc)>;
     struct Attempts {
@@ -115,6 +115,7 @@ class SBEP {
                  std::span<uint8_t> replyData);
     void applyOpcodeSettings(std::span<const uint8_t> frame);
     int receiveReply(uint32_t& replyAddress, uint8_t& lastOpc, std::span<uint8_t> replyData);
+    void discardRestOfReply();
     void swallowEcho(size_t n);
     Attempts retry(std::span<const uint8_t> frame, uint32_t& replyAddress, uint8_t& lastOpc,
                    std::span<uint8_t> replyData, const Judge& judge);

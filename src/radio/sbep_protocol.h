@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
@@ -157,5 +158,13 @@ inline constexpr uint32_t kFlashWriteTimeoutMs = 3000;
 // of a silent (digital-mode) cable short.
 inline constexpr uint32_t kProbeReadTimeoutMs = 20;
 inline constexpr uint32_t kProbeWriteTimeoutMs = 300;
+
+// The rest of a reply given up on is read off until the line has been quiet this long: longer
+// than an FTDI adapter holds bytes back (its latency timer, 16 ms at most by default), so a reply
+// still streaming never looks finished.
+inline constexpr uint32_t kQuietLineMs = 30;
+// ... but no longer than the longest reply takes on the wire (4109 bytes at 57600 baud: 0.71 s).
+inline constexpr std::chrono::milliseconds kLongestReplyTime{750};
+inline constexpr int kDiscardChunk = 64;
 
 }  // namespace plugshift::sbep

@@ -277,7 +277,10 @@ TEST_F(CmdProgramTest, ALateReplyIsNeverStoredAsTheNextRequestsData) {
                                  SimFault{SimFaultKind::DelayReply, 5, 600}}) {
         SCOPED_TRACE(SimFaults::format(late));
         ErrorChain::remove(0);
-        SimRig rig;
+        // The delays are placed against exchanges without line or device time.
+        SimD2xx::Options instant = SimRig::defaultOptions();
+        instant.timing = SimTiming::instant();
+        SimRig rig(instant);
         rig.seedDyn();
         const Bytes dynBefore = rig.dynBytes(kKeptDyn.length);
         const std::vector<Bytes> contactsBefore = rig.contacts();

