@@ -182,6 +182,19 @@ class ConvertTest : public QObject {
         return setup;
     }
 
+    // The window's console server, listening in the test's folder.
+    bool serve(ConsoleServer& server, Dlg& window) {
+        if (!server.listen(folder_.filePath(QStringLiteral("tool.console")))) {
+            return false;
+        }
+        window.attachConsole(server);
+        return true;
+    }
+    // What follows a test-mode request's name in the tool's acknowledgement.
+    static QByteArray acknowledgement(const ConsoleServer& server) {
+        return QByteArray::number(server.ownHandle()) + " 8";
+    }
+
     static void waitIdle(const Dlg& window) {
         QTRY_VERIFY_WITH_TIMEOUT(window.operation() == Dlg::Operation::Idle, 30000);
     }
@@ -433,8 +446,7 @@ private slots:
         Rig rig(sim);
         Dlg& window = rig.open(backups());
         ConsoleServer server;
-        QVERIFY(server.listen(folder_.filePath(QStringLiteral("tool.console"))));
-        window.attachConsole(server);
+        QVERIFY(serve(server, window));
         const auto console = [&](const QStringList& arguments, QString& out) {
             QProcess process;
             process.start(QStringLiteral(PLUGSHIFT_CONSOLE_PATH),
@@ -493,9 +505,8 @@ private slots:
         Rig rig(sim);
         Dlg& window = rig.open(backups());
         ConsoleServer server;
-        QVERIFY(server.listen(folder_.filePath(QStringLiteral("tool.console"))));
-        window.attachConsole(server);
-        const QByteArray ack = QByteArray::number(server.ownHandle()) + " 8";
+        QVERIFY(serve(server, window));
+        const QByteArray ack = acknowledgement(server);
 
         RawConsole gone;
         QVERIFY(gone.open(server.path()));
@@ -550,9 +561,8 @@ private slots:
         Rig rig(sim);
         Dlg& window = rig.open(backups());
         ConsoleServer server;
-        QVERIFY(server.listen(folder_.filePath(QStringLiteral("tool.console"))));
-        window.attachConsole(server);
-        const QByteArray ack = QByteArray::number(server.ownHandle()) + " 8";
+        QVERIFY(serve(server, window));
+        const QByteArray ack = acknowledgement(server);
         RawConsole console;
         QVERIFY(console.open(server.path()));
 

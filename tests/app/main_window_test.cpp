@@ -108,6 +108,17 @@ class MainWindowTest : public QObject {
         window.onCommand(Dlg::kCmdDealerLogin);
         ModalSeam::answerDialogs({});
     }
+    // Up front, as a person uses it: logged in, and a cable plugged in.
+    bool showLoggedInWithACable(Dlg& window) {
+        login(window);
+        window.show();
+        window.activateWindow();
+        if (!QTest::qWaitForWindowActive(&window)) {
+            return false;
+        }
+        cable(window, 1);
+        return true;
+    }
 
 private slots:
     void initTestCase() {
@@ -519,11 +530,7 @@ private slots:
         SimD2xx sim;
         Rig rig(sim);
         Dlg& window = rig.open();
-        login(window);
-        window.show();
-        window.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        cable(window, 1);
+        QVERIFY(showLoggedInWithACable(window));
         control<QLineEdit>(window, Dlg::kIdNewSerial)->setText(QStringLiteral("123ABC4D67"));
         control<QWidget>(window, focused)->setFocus();
         QStringList touched;
@@ -546,11 +553,7 @@ private slots:
         SimD2xx sim;
         Rig rig(sim);
         Dlg& window = rig.open();
-        login(window);
-        window.show();
-        window.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        cable(window, 1);
+        QVERIFY(showLoggedInWithACable(window));
         for (const QPushButton* button : window.findChildren<QPushButton*>()) {
             QVERIFY2(!button->isDefault(), qPrintable(button->objectName()));
         }
