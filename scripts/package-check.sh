@@ -77,6 +77,7 @@ expect_in_package ".$PREFIX/skel/data/setup.dat"
 expect_in_package ".$UDEV_RULE"
 if [[ " ${built[*]} " == *" plugshift "* ]]; then
     expect_in_package "./usr/share/applications/plugshift.desktop"
+    expect_in_package ".$PREFIX/lang/en_us.html"
     for size in 16 32 48 64 128 256; do
         expect_in_package "./usr/share/icons/hicolor/${size}x${size}/apps/$PACKAGE.png"
     done
@@ -90,6 +91,11 @@ for program in "${built[@]}"; do
     [ "$(readlink "/usr/bin/$program")" = "$PREFIX/bin/$program" ] ||
         fail "/usr/bin/$program does not link to $PREFIX/bin/$program"
 done
+if [[ " ${built[*]} " == *" plugshift "* ]]; then
+    # Started from the menu, the window's working folder is bin/, where ../lang/ holds the help.
+    grep -qxF "Path=$PREFIX/bin" /usr/share/applications/plugshift.desktop ||
+        fail "the menu entry does not start plugshift in $PREFIX/bin"
+fi
 id_line=$(grep -E '^id=.+' "$ID_FILE") || fail "$ID_FILE holds no id"
 echo "installation id: $id_line"
 

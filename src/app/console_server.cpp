@@ -75,9 +75,12 @@ void ConsoleServer::read(QLocalSocket* socket) {
 }
 
 void ConsoleServer::dispatchNext() {
-    if (pending_.empty()) {
+    // A handler that shows a modal box runs the event loop, and with it this dispatch for the
+    // next line: that line waits until the box is answered and its own request is answered.
+    if (dispatching_ || pending_.empty()) {
         return;
     }
+    dispatching_ = true;
     const Pending request = pending_.front();
     pending_.pop_front();
     int64_t answer = ConsoleMessage::kIgnored;
@@ -86,6 +89,10 @@ void ConsoleServer::dispatchNext() {
     }
     if (request.socket != nullptr) {
         write(request.socket, ConsoleMessage::result(answer));
+    }
+    dispatching_ = false;
+    if (!pending_.empty()) {
+        QMetaObject::invokeMethod(this, &ConsoleServer::dispatchNext, Qt::QueuedConnection);
     }
 }
 

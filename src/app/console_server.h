@@ -20,10 +20,11 @@ namespace plugshift {
 // another open connection holds that number already) and stands for that console until the
 // connection closes.
 //
-// Each request goes to the handler on a later turn of the event loop, one at a time in the order
-// they came, so a handler may open modal windows; its return value is sent back as the request's
-// RESULT line. A line that is not a message is answered with ConsoleMessage::kIgnored; a line that
-// grows beyond any message ends its connection.
+// Each request goes to the handler on a later turn of the event loop, strictly one at a time in the
+// order they came: a handler may open modal windows, and lines that arrive meanwhile wait for its
+// answer. Its return value is sent back as the request's RESULT line. A line that is not a
+// message is answered with ConsoleMessage::kIgnored; a line that grows beyond any message ends
+// its connection.
 class ConsoleServer : public QObject, public ConsoleLink {
     Q_OBJECT
 public:
@@ -62,6 +63,8 @@ private:
     // Console handles of the open connections.
     std::map<QLocalSocket*, int64_t> handles_;
     std::deque<Pending> pending_;
+    // A request is with the handler; the next waits for its answer.
+    bool dispatching_ = false;
 };
 
 }  // namespace plugshift

@@ -10,6 +10,19 @@
 
 namespace plugshift {
 
+namespace {
+
+constexpr const char* kCompiledHelp = ".chm";
+constexpr const char* kHtmlHelp = ".html";
+
+QString helpFile(const QString& language, const char* extension) {
+    const QString code =
+        language.isEmpty() ? QString::fromLatin1(HelpOpener::kFallbackLanguage) : language;
+    return QStringLiteral("../lang/") + code + QString::fromLatin1(extension);
+}
+
+}  // namespace
+
 HelpOpener::HelpOpener(UrlOpener opener) : opener_(std::move(opener)) {
     if (!opener_) {
         opener_ = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
@@ -17,16 +30,22 @@ HelpOpener::HelpOpener(UrlOpener opener) : opener_(std::move(opener)) {
 }
 
 QString HelpOpener::helpPath(const QString& language) {
-    const QString code = language.isEmpty() ? QString::fromLatin1(kFallbackLanguage) : language;
-    return QStringLiteral("../lang/") + code + QStringLiteral(".chm");
+    return helpFile(language, kCompiledHelp);
+}
+
+QStringList HelpOpener::helpPaths(const QString& language) {
+    return {helpFile(language, kCompiledHelp), helpFile(language, kHtmlHelp)};
 }
 
 bool HelpOpener::open(const QString& language, QWidget* owner) const {
-    const QFileInfo file(QDir::current(), helpPath(language));
-    // The desktop's opener runs in the background and cannot report a missing file, so that is
-    // checked here.
-    if (file.isFile() && opener_(QUrl::fromLocalFile(QDir::cleanPath(file.absoluteFilePath())))) {
-        return true;
+    for (const QString& path : helpPaths(language)) {
+        const QFileInfo file(QDir::current(), path);
+        // The desktop's opener runs in the background and cannot report a missing file, so that
+        // is checked here.
+        if (file.isFile() &&
+            opener_(QUrl::fromLocalFile(QDir::cleanPath(file.absoluteFilePath())))) {
+            return true;
+        }
     }
     CMsgBox::showMessage(str::kHelpUnavailable, CMsgBox::kIconInformation, owner);
     ErrorLog::write(L"Failed to load help file.");

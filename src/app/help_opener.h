@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <functional>
 
@@ -21,9 +22,12 @@ public:
 
     // ../lang/<language>.chm, relative to the working directory; en_us for an empty language.
     static QString helpPath(const QString& language);
+    // Where the help of a language may be, in the order tried: the compiled help file, for a
+    // desktop that has a viewer for it, then the HTML help beside it, which every desktop opens.
+    static QStringList helpPaths(const QString& language);
 
-    // Opens the help of the language. When the file is missing or the desktop cannot open it,
-    // shows string 138 and logs "Failed to load help file.", and returns false.
+    // Opens the first help of the language that is there and that the desktop opens. When none
+    // is, shows string 138 and logs "Failed to load help file.", and returns false.
     bool open(const QString& language, QWidget* owner = nullptr) const;
 
 private:

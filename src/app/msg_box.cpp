@@ -7,6 +7,7 @@
 #include <QStyle>
 #include <algorithm>
 #include <climits>
+#include <vector>
 
 #include "app/modal_seam.h"
 #include "app/string_table.h"
@@ -51,9 +52,41 @@ QSize buttonSize(const QPushButton* button) {
     return button->sizeHint().expandedTo(kMinButtonSize);
 }
 
+// A message waits for a person, who answers with the normal pointer; the cursors a busy caller
+// has set come back once the box is gone.
+class NormalCursorWhileWaiting {
+public:
+    NormalCursorWhileWaiting() {
+        while (const QCursor* cursor = QApplication::overrideCursor()) {
+            saved_.push_back(*cursor);
+            QApplication::restoreOverrideCursor();
+        }
+    }
+    ~NormalCursorWhileWaiting() {
+        for (auto cursor = saved_.rbegin(); cursor != saved_.rend(); ++cursor) {
+            QApplication::setOverrideCursor(*cursor);
+        }
+    }
+    NormalCursorWhileWaiting(const NormalCursorWhileWaiting&) = delete;
+    NormalCursorWhileWaiting& operator=(const NormalCursorWhileWaiting&) = delete;
+
+private:
+    std::vector<QCursor> saved_;
+};
+
+// Yes and No are the only answers to a question, so its box has no close box; the others close
+// like their Cancel or OK.
+Qt::WindowFlags windowFlagsFor(unsigned style) {
+    if ((style & CMsgBox::kButtonsMask) != CMsgBox::kYesNo) {
+        return Qt::Dialog;
+    }
+    return Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+}
+
 }  // namespace
 
 int CMsgBox::showMessage(const QString& text, unsigned style, QWidget* owner) {
+    const NormalCursorWhileWaiting normalCursor;
     if (const auto& answer = ModalSeam::messageAnswerer()) {
         return answer(text, style);
     }
@@ -93,7 +126,10 @@ CMsgBox::Icon CMsgBox::iconFor(unsigned style) {
 }
 
 CMsgBox::CMsgBox(const QString& text, unsigned boxStyle, QWidget* owner)
-    : QDialog(owner), text_(normalisedBreaks(text)), style_(boxStyle), icon_(iconFor(boxStyle)) {
+    : QDialog(owner, windowFlagsFor(boxStyle)),
+      text_(normalisedBreaks(text)),
+      style_(boxStyle),
+      icon_(iconFor(boxStyle)) {
     QFont boxFont = font();
     boxFont.setPointSize(kFontPointSize);
     setFont(boxFont);

@@ -41,7 +41,8 @@ public:
     enum class Icon { None, Error, Question, Warning, Information };
 
     // Shows the message and returns the id of the button pressed. owner defaults to the active
-    // window; the box is centred on it and every other window waits while the box is up.
+    // window; the box is centred on it and every other window waits while the box is up. While
+    // the box waits the pointer is the normal one, whatever busy cursor the caller has set.
     static int showMessage(const QString& text, unsigned style, QWidget* owner = nullptr);
     static int showMessage(int stringId, unsigned style, QWidget* owner = nullptr);
 
@@ -66,8 +67,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    // Escape and the close box: Cancel on OK/Cancel, OK on a lone OK, nothing on Yes/No, the way
-    // the system's own box behaves.
+    // Escape and the close box: Cancel on OK/Cancel, OK on a lone OK. A Yes/No box has no close
+    // box, and Escape does nothing there, the way the system's own box behaves.
     void reject() override;
 
 private:

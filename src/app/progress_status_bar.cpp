@@ -1,8 +1,10 @@
 #include "app/progress_status_bar.h"
 
 #include <qdrawutil.h>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QToolTip>
 
 #include "app/string_table.h"
 
@@ -97,19 +99,65 @@ QRect CProgressStatusBar::progressRect() const {
 void CProgressStatusBar::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     painter.fillRect(rect(), palette().color(QPalette::Window));
-    paintTextPart(painter, 0, prompt_);
-    paintTextPart(painter, 1, cableText_);
-    qDrawShadePanel(&painter, partRect(2), palette(), true, 1);
+    paintTextPart(painter, kPromptPart);
+    paintTextPart(painter, kCablePart);
+    qDrawShadePanel(&painter, partRect(kProgressPart), palette(), true, 1);
     paintProgress(painter);
 }
 
-void CProgressStatusBar::paintTextPart(QPainter& painter, int part, const QString& text) {
-    const QRect area = partRect(part);
-    qDrawShadePanel(&painter, area, palette(), true, 1);
-    const QRect textArea = area.adjusted(kTextPadding, 0, -kTextPadding, 0);
+QString CProgressStatusBar::partText(int part) const {
+    switch (part) {
+        case kPromptPart:
+            return prompt_;
+        case kCablePart:
+            return cableText_;
+        default:
+            return QString();
+    }
+}
+
+QRect CProgressStatusBar::textArea(int part) const {
+    return partRect(part).adjusted(kTextPadding, 0, -kTextPadding, 0);
+}
+
+QString CProgressStatusBar::shownText(int part) const {
+    return fontMetrics().elidedText(partText(part), Qt::ElideRight, textArea(part).width());
+}
+
+int CProgressStatusBar::textPartAt(const QPoint& pos) const {
+    for (int part : {kPromptPart, kCablePart}) {
+        if (partRect(part).contains(pos)) {
+            return part;
+        }
+    }
+    return -1;
+}
+
+QString CProgressStatusBar::toolTipAt(const QPoint& pos) const {
+    const int part = textPartAt(pos);
+    return part >= 0 && shownText(part) != partText(part) ? partText(part) : QString();
+}
+
+bool CProgressStatusBar::event(QEvent* event) {
+    if (event->type() != QEvent::ToolTip) {
+        return QWidget::event(event);
+    }
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QString tip = toolTipAt(help->pos());
+    if (tip.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+    } else {
+        // Shown while the pointer stays over the part whose text it completes.
+        QToolTip::showText(help->globalPos(), tip, this, partRect(textPartAt(help->pos())));
+    }
+    return true;
+}
+
+void CProgressStatusBar::paintTextPart(QPainter& painter, int part) {
+    qDrawShadePanel(&painter, partRect(part), palette(), true, 1);
     painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(textArea, Qt::AlignLeft | Qt::AlignVCenter,
-                     fontMetrics().elidedText(text, Qt::ElideRight, textArea.width()));
+    painter.drawText(textArea(part), Qt::AlignLeft | Qt::AlignVCenter, shownText(part));
 }
 
 void CProgressStatusBar::paintProgress(QPainter& painter) {

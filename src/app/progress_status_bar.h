@@ -18,6 +18,9 @@ public:
     static constexpr int kPromptPartEnd = 30;  // percent of the width
     static constexpr int kCablePartEnd = 60;
     static constexpr int kPartCount = 3;
+    static constexpr int kPromptPart = 0;
+    static constexpr int kCablePart = 1;
+    static constexpr int kProgressPart = 2;
 
     // A visible child of parent, placed along its bottom edge; cable disconnected, prompt 108.
     explicit CProgressStatusBar(QWidget* parent);
@@ -41,14 +44,23 @@ public:
     QRect partRect(int part) const;
     // The inside of the progress part, where the bar and its text are drawn.
     QRect progressRect() const;
+    // A text part's text as drawn: cut with an ellipsis where its part is too narrow.
+    QString shownText(int part) const;
+    // The tooltip over a point: the whole text of a part whose text is cut; empty elsewhere.
+    QString toolTipAt(const QPoint& pos) const;
 
     QSize sizeHint() const override;
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void paintTextPart(QPainter& painter, int part, const QString& text);
+    QString partText(int part) const;
+    QRect textArea(int part) const;
+    // The text part under a point; -1 for none.
+    int textPartAt(const QPoint& pos) const;
+    void paintTextPart(QPainter& painter, int part);
     void paintProgress(QPainter& painter);
 
     int percent_ = 0;

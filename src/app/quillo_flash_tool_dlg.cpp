@@ -40,6 +40,7 @@
 #include "radio/sbep.h"
 #include "tasks/messages.h"
 #include "tasks/radio_manager.h"
+#include "tasks/task.h"
 
 namespace plugshift {
 
@@ -263,6 +264,10 @@ void CQuilloFlashToolDlg::buildControls() {
     setFixedWidth(groupRight + margin);
     menuBar_->setGeometry(0, 0, groupRight + margin, menuBar_->sizeHint().height());
 
+    // Enter belongs to the control with the focus (keyPressEvent); no button stands in silently.
+    for (QPushButton* button : {getInfo_, convert_, updateSerial_}) {
+        button->setAutoDefault(false);
+    }
     connect(getInfo_, &QPushButton::clicked, this, [this] { onCommand(kIdGetRadioInfo); });
     connect(convert_, &QPushButton::clicked, this, [this] { onCommand(kIdConvert); });
     connect(updateSerial_, &QPushButton::clicked, this, [this] { onCommand(kIdUpdateSerial); });
@@ -458,6 +463,9 @@ void CQuilloFlashToolDlg::onCableNotification(intptr_t lParam) {
         return;
     }
     inCableNotification_ = true;
+    if (closePulledRadio()) {
+        lParam = 0;  // the count held one for the port just closed
+    }
     statusBar_->setDisconnected(lParam <= 0);
     const bool wasConnected = cableConnected_;
     cableConnected_ = lParam > 0;
@@ -478,12 +486,36 @@ void CQuilloFlashToolDlg::onCableNotification(intptr_t lParam) {
     inCableNotification_ = false;
 }
 
+bool CQuilloFlashToolDlg::closePulledRadio() {
+    // Not under a command at work on the worker thread: the pulled cable fails its next exchange,
+    // and its workflow closes the port when it ends.
+    if (!manager_.radioInfo().isConnected() || task_.isRunning() || manager_.deviceCount() != 0) {
+        return false;
+    }
+    manager_.connect(false);
+    return true;
+}
+
 void CQuilloFlashToolDlg::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Cancel) {
         event->accept();
         return;
     }
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        pressEnter();
+        return;
+    }
     QDialog::keyPressEvent(event);
+}
+
+void CQuilloFlashToolDlg::pressEnter() {
+    // The new serial number is entered to be written; elsewhere Enter presses the focused button.
+    QWidget* focused = focusWidget();
+    auto* button = focused == newSerial_ ? updateSerial_ : qobject_cast<QPushButton*>(focused);
+    if (button != nullptr && button->isEnabled() && button->isVisible()) {
+        button->click();
+    }
 }
 
 void CQuilloFlashToolDlg::closeEvent(QCloseEvent* event) {
@@ -543,13 +575,19 @@ int CQuilloFlashToolDlg::oneCableCheck() {
     return count;
 }
 
-bool CQuilloFlashToolDlg::openWorkflow(Operation operation, QWidget* control,
+bool CQuilloFlashToolDlg::openWorkflow(Operation operation,
+                                       std::initializer_list<QWidget*> controls,
                                        WorkflowOutcome& outcome) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // Records left by earlier work (a failed poll, the last workflow) are not this one's.
     ErrorChain::remove(0);
     operation_ = operation;
-    control->setEnabled(false);
+    // The window holds the focus while it works: a disabled control would pass it on along the
+    // tab order into the radio's fields, which select their text when tabbed into.
+    setFocus(Qt::OtherFocusReason);
+    for (QWidget* control : controls) {
+        control->setEnabled(false);
+    }
     oneCableCheck();
     if (!manager_.connect(true)) {
         outcome = WorkflowOutcome::of(kStrConnectFailed, MessageIcon::Error);
@@ -604,7 +642,7 @@ void CQuilloFlashToolDlg::closeWorkflow() {
 
 void CQuilloFlashToolDlg::getRadioInformation() {
     WorkflowOutcome outcome = WorkflowOutcome::of(kStrInfoDone, MessageIcon::Information);
-    const bool read = openWorkflow(Operation::GettingInfo, getInfo_, outcome) &&
+    const bool read = openWorkflow(Operation::GettingInfo, {getInfo_}, outcome) &&
                       probeCable(kStrCableToDigital, outcome) && readIdentity(outcome) &&
                       checkModelConfigured(
                           configuration_,
@@ -620,11 +658,11 @@ void CQuilloFlashToolDlg::getRadioInformation() {
 
 void CQuilloFlashToolDlg::updateSerialNumber() {
     WorkflowOutcome outcome = WorkflowOutcome::of(kStrSerialUpdated, MessageIcon::Information);
-    newSerial_->setEnabled(false);
     RadioInfo& radio = manager_.radioInfo();
     std::vector<uint8_t> serial;
     const bool checked =
-        openWorkflow(Operation::UpdatingSerial, updateSerial_, outcome) && readIdentity(outcome) &&
+        openWorkflow(Operation::UpdatingSerial, {updateSerial_, newSerial_}, outcome) &&
+        readIdentity(outcome) &&
         checkModelConfigured(configuration_, RadioDisplay::modelNumber(radio).toStdWString(),
                              outcome) &&
         checkNewSerial(newSerial_->text().toStdWString(),

@@ -6,6 +6,7 @@
 #include <QString>
 #include <array>
 #include <filesystem>
+#include <initializer_list>
 #include <memory>
 
 #include "app/model_pictures.h"
@@ -149,6 +150,11 @@ private:
     void rebuildPictures();
 
     void onCableNotification(intptr_t lParam);
+    // A radio port left open on a cable that has gone (no device of the cable's kind is left) is
+    // closed; true when it was.
+    bool closePulledRadio();
+    // Enter in the new serial number runs Update Serial Number; on a button it presses it.
+    void pressEnter();
     void onProgress(uintptr_t done, intptr_t total);
 
     void exitApplication();
@@ -175,12 +181,13 @@ private:
     int64_t startFromConsole(int64_t console);
     // The flash and the acknowledgement of a test-mode request.
     void acknowledge(int64_t console, const char* name);
-    // A Yes/No question shown with the normal cursor; true for Yes.
+    // A Yes/No question; true for Yes.
     bool ask(const QString& text, unsigned icon);
 
-    // The opening every workflow shares: operation set, the one-cable check, connect. false
-    // (with the outcome set) when the radio cannot be connected.
-    bool openWorkflow(Operation operation, QWidget* control, WorkflowOutcome& outcome);
+    // The opening every workflow shares: operation set, its controls disabled, the one-cable
+    // check, connect. false (with the outcome set) when the radio cannot be connected.
+    bool openWorkflow(Operation operation, std::initializer_list<QWidget*> controls,
+                      WorkflowOutcome& outcome);
     // The identity read: false (string 143) when it fails; a read remembers the radio is known.
     bool readIdentity(WorkflowOutcome& outcome);
     // The cable-mode probe: false (with the outcome set) when the cable is in the wrong mode

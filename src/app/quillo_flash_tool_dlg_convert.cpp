@@ -41,16 +41,7 @@ void CQuilloFlashToolDlg::setTestMode(bool on) {
 }
 
 bool CQuilloFlashToolDlg::ask(const QString& text, unsigned icon) {
-    // The person answers with the normal pointer; the workflow's wait cursor comes back after.
-    const bool waiting = QApplication::overrideCursor() != nullptr;
-    if (waiting) {
-        QApplication::restoreOverrideCursor();
-    }
-    const int answer = CMsgBox::showMessage(text, CMsgBox::kYesNo | icon, this);
-    if (waiting) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    return answer == CMsgBox::kIdYes;
+    return CMsgBox::showMessage(text, CMsgBox::kYesNo | icon, this) == CMsgBox::kIdYes;
 }
 
 bool CQuilloFlashToolDlg::confirmConversion() {
@@ -62,9 +53,8 @@ void CQuilloFlashToolDlg::convert() {
     WorkflowOutcome outcome = WorkflowOutcome::of(kStrConvertDone, MessageIcon::Information);
     RadioInfo& radio = manager_.radioInfo();
     const bool keepPersonality = restore_->isChecked();
-    restore_->setEnabled(false);
     ToolVersions tool;
-    const bool ready = openWorkflow(Operation::Converting, convert_, outcome) &&
+    const bool ready = openWorkflow(Operation::Converting, {convert_, restore_}, outcome) &&
                        probeCable(kStrCableToDigitalRetry, outcome) && readIdentity(outcome) &&
                        checkModelConfigured(configuration_, modelOf(radio), outcome) &&
                        findToolVersions(configuration_, tool, outcome);

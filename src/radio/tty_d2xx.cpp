@@ -31,6 +31,9 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 constexpr std::string_view kTtyPrefix = "ttyUSB";
+// The programming cable is an FTDI bridge; other USB serial adapters are never counted as one.
+constexpr std::string_view kFtdiDriver = "ftdi_sio";
+constexpr std::string_view kFtdiVendor = "0403";
 // sysfs attributes are short; a product string has at most 126 UTF-16 characters.
 constexpr size_t kAttributeMax = 512;
 // A UART still frames bytes when the two ends differ by a few percent.
@@ -372,7 +375,7 @@ bool TtyD2xx::scan(std::vector<Entry>& entries, int& error) const {
     }
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
         Entry entry{it->path().filename().string(), 0};
-        if (parseTtyNumber(entry.name, entry.number)) {
+        if (parseTtyNumber(entry.name, entry.number) && isFtdiAdapter(entry.name)) {
             entries.push_back(std::move(entry));
         }
     }
@@ -384,6 +387,37 @@ bool TtyD2xx::scan(std::vector<Entry>& entries, int& error) const {
     std::sort(entries.begin(), entries.end(),
               [](const Entry& a, const Entry& b) { return a.number < b.number; });
     return true;
+}
+
+fs::path TtyD2xx::usbDevice(const std::string& name, std::error_code& ec) const {
+    const fs::path root = fs::canonical(sysfsRoot_, ec);
+    // The tty sits below the USB interface, which sits below the USB device; a USB device folder
+    // is the one with an idVendor.
+    fs::path dir = ec ? fs::path() : fs::canonical(serialDevices() / name, ec);
+    if (ec) {
+        return {};
+    }
+    std::error_code unreadable;  // a folder that cannot be looked into is no USB device
+    for (; isInside(dir, root); dir = dir.parent_path()) {
+        if (fs::exists(dir / "idVendor", unreadable)) {
+            return dir;
+        }
+    }
+    return {};
+}
+
+bool TtyD2xx::isFtdiAdapter(const std::string& name) const {
+    std::error_code ec;
+    const fs::path driver = fs::read_symlink(serialDevices() / name / "driver", ec);
+    if (!ec && driver.filename().string() == kFtdiDriver) {
+        return true;
+    }
+    // ftdi_sio may not be the driver that took it (a driver of its own for a VID/PID), yet the
+    // chip is still FTDI's.
+    const fs::path device = usbDevice(name, ec);
+    std::string vendor;
+    return !device.empty() && readAttribute(device / "idVendor", vendor) == 0 &&
+           vendor == kFtdiVendor;
 }
 
 FT_STATUS TtyD2xx::fail(FT_STATUS status, int error) {
@@ -431,21 +465,13 @@ FT_STATUS TtyD2xx::describe(int index, char* description) {
             return FT_DEVICE_NOT_FOUND;
         }
         std::error_code ec;
-        const fs::path root = fs::canonical(sysfsRoot_, ec);
-        // The tty sits below the USB interface, which sits below the USB device that carries
-        // the product string; a USB device folder is the one with an idVendor.
-        fs::path dir = ec ? fs::path() : fs::canonical(serialDevices() / entries[index].name, ec);
+        const fs::path device = usbDevice(entries[index].name, ec);
         if (ec) {
             return fail(FT_DEVICE_NOT_OPENED, ec.value());
         }
-        for (; isInside(dir, root); dir = dir.parent_path()) {
-            if (fs::exists(dir / "idVendor", ec)) {
-                error = readAttribute(dir / "product", text);
-                if (error != 0 && error != ENOENT) {  // a device may have no product string
-                    return fail(FT_DEVICE_NOT_OPENED, error);
-                }
-                break;
-            }
+        error = device.empty() ? 0 : readAttribute(device / "product", text);
+        if (error != 0 && error != ENOENT) {  // a device may have no product string
+            return fail(FT_DEVICE_NOT_OPENED, error);
         }
     }
     const size_t length = std::min(text.size(), static_cast<size_t>(FT_DESCRIPTION_SIZE - 1));

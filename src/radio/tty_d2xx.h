@@ -14,10 +14,11 @@
 
 namespace plugshift {
 
-// The cable through the kernel's ftdi_sio driver. The cables are the ttyUSBn devices that sysfs
-// lists, in numeric order, each described by its USB product string; an open cable is a raw
-// serial line with poll()-bounded reads and writes. Safe to enumerate from one thread while
-// another moves bytes.
+// The cable through the kernel's ftdi_sio driver. The cables are the ttyUSBn devices of FTDI
+// adapters (bound to ftdi_sio, or with FTDI's USB vendor id) that sysfs lists, in numeric order,
+// each described by its USB product string; other USB serial adapters are not devices here. An open
+// cable is a raw serial line with poll()-bounded reads and writes. Safe to enumerate from one
+// thread while another moves bytes.
 class TtyD2xx : public D2xx {
 public:
     // sysfsRoot holds bus/usb-serial/devices; devDir holds the ttyUSBn nodes.
@@ -74,8 +75,11 @@ private:
             std::optional<std::filesystem::path> single);
 
     std::filesystem::path serialDevices() const;
-    // The cables in numeric order; false (errno in error) when sysfs cannot be read.
+    // The FTDI adapters in numeric order; false (errno in error) when sysfs cannot be read.
     bool scan(std::vector<Entry>& entries, int& error) const;
+    // The USB device folder above ttyUSBn; empty when there is none, or on error (in ec).
+    std::filesystem::path usbDevice(const std::string& name, std::error_code& ec) const;
+    bool isFtdiAdapter(const std::string& name) const;
     FT_STATUS describe(int index, char* description);
     std::shared_ptr<Port> find(FT_HANDLE handle) const;
     FT_STATUS fail(FT_STATUS status, int error);

@@ -130,6 +130,14 @@ public:
         const bool arrived = QTest::qWaitFor([this] { return socket_.canReadLine(); }, 5000);
         return arrived ? socket_.readLine().trimmed() : QByteArray();
     }
+    // The lines that have come so far, without waiting.
+    QList<QByteArray> arrived() {
+        QList<QByteArray> lines;
+        while (socket_.canReadLine()) {
+            lines.append(socket_.readLine().trimmed());
+        }
+        return lines;
+    }
     void close() { socket_.abort(); }
     // Leaves as soon as the line arrives, while the tool goes on with what it answered.
     void closeOn(const QByteArray& line) {
@@ -172,6 +180,19 @@ class ConvertTest : public QObject {
         QFile::copy(kSampleSetup, setup);
         QFile::setPermissions(setup, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         return setup;
+    }
+
+    // The window's console server, listening in the test's folder.
+    bool serve(ConsoleServer& server, Dlg& window) {
+        if (!server.listen(folder_.filePath(QStringLiteral("tool.console")))) {
+            return false;
+        }
+        window.attachConsole(server);
+        return true;
+    }
+    // What follows a test-mode request's name in the tool's acknowledgement.
+    static QByteArray acknowledgement(const ConsoleServer& server) {
+        return QByteArray::number(server.ownHandle()) + " 8";
     }
 
     static void waitIdle(const Dlg& window) {
@@ -425,8 +446,7 @@ private slots:
         Rig rig(sim);
         Dlg& window = rig.open(backups());
         ConsoleServer server;
-        QVERIFY(server.listen(folder_.filePath(QStringLiteral("tool.console"))));
-        window.attachConsole(server);
+        QVERIFY(serve(server, window));
         const auto console = [&](const QStringList& arguments, QString& out) {
             QProcess process;
             process.start(QStringLiteral(PLUGSHIFT_CONSOLE_PATH),
@@ -485,9 +505,8 @@ private slots:
         Rig rig(sim);
         Dlg& window = rig.open(backups());
         ConsoleServer server;
-        QVERIFY(server.listen(folder_.filePath(QStringLiteral("tool.console"))));
-        window.attachConsole(server);
-        const QByteArray ack = QByteArray::number(server.ownHandle()) + " 8";
+        QVERIFY(serve(server, window));
+        const QByteArray ack = acknowledgement(server);
 
         RawConsole gone;
         QVERIFY(gone.open(server.path()));
@@ -533,6 +552,39 @@ private slots:
         QCOMPARE(modelOf(sim), QByteArray("RQX770HJNWE"));
         QCOMPARE(shown_[1].text, QStringLiteral("Failed to connect to console."));
         QCOMPARE(shown_[1].style, CMsgBox::kIconInformation);
+    }
+
+    // A request that comes while an earlier one waits on an open box is handled after it: EXIT
+    // behind an ENTER whose question is still up is answered second and leaves test mode off.
+    void requestsAreHandledInTheOrderTheyCame() {
+        SimD2xx sim;
+        Rig rig(sim);
+        Dlg& window = rig.open(backups());
+        ConsoleServer server;
+        QVERIFY(serve(server, window));
+        const QByteArray ack = acknowledgement(server);
+        RawConsole console;
+        QVERIFY(console.open(server.path()));
+
+        QList<QByteArray> whileAsked;
+        ModalSeam::answerMessages({});  // a real box, which stays up while the tool's loop runs
+        ModalSeam::answerDialogs([&](QDialog& dialog) {
+            auto* box = qobject_cast<CMsgBox*>(&dialog);
+            QVERIFY(box != nullptr);
+            console.send("WM_TOOL_UPDATE_EXIT_TEST_MODE 600 2056");
+            QTest::qWait(300);
+            whileAsked = console.arrived();
+            QVERIFY(!window.testMode());
+            box->firstButton()->click();  // Yes
+        });
+        console.send("WM_TOOL_UPDATE_ENTER_TEST_MODE 600 2056");
+        QCOMPARE(console.next(), "WM_TOOL_UPDATE_ENTER_TEST_MODE " + ack);
+        QCOMPARE(whileAsked, QList<QByteArray>{});
+        QCOMPARE(console.next(), QByteArray("RESULT 1 0"));
+        QCOMPARE(console.next(), "WM_TOOL_UPDATE_EXIT_TEST_MODE " + ack);
+        QCOMPARE(console.next(), QByteArray("RESULT 1 0"));
+        QVERIFY(!window.testMode());
+        QCOMPARE(window.windowTitle(), kTitle);
     }
 
     // plugshift-console finds the socket by the instance name the application takes.

@@ -109,44 +109,55 @@ private slots:
                  QStringLiteral("../lang/pt_br.chm"));
     }
 
-    // bin/ is the working folder; lang/ beside it holds the help of en_us only.
+    // bin/ is the working folder; lang/ beside it holds the files present. The compiled help
+    // goes first, the HTML help beside it when the compiled one is missing or finds no viewer.
     void opensTheHelpOfTheLanguage_data() {
         QTest::addColumn<QString>("language");
-        QTest::addColumn<bool>("desktopOpens");
-        QTest::addColumn<QString>("openedFile");  // empty: nothing handed to the desktop
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<QStringList>("desktopOpens");
+        QTest::addColumn<QStringList>("handedOver");  // to the desktop, in order
         QTest::addColumn<bool>("ok");
+        const QStringList all = {"en_us.chm", "en_us.html"};
         QTest::newRow("empty is en_us")
-            << QString() << true << QStringLiteral("lang/en_us.chm") << true;
-        QTest::newRow("en_us") << QStringLiteral("en_us") << true
-                               << QStringLiteral("lang/en_us.chm") << true;
-        QTest::newRow("missing file") << QStringLiteral("de") << true << QString() << false;
-        QTest::newRow("desktop refuses")
-            << QString() << false << QStringLiteral("lang/en_us.chm") << false;
+            << QString() << QStringList{"en_us.chm"} << all << QStringList{"en_us.chm"} << true;
+        QTest::newRow("en_us") << QStringLiteral("en_us") << QStringList{"en_us.chm"} << all
+                               << QStringList{"en_us.chm"} << true;
+        QTest::newRow("missing language")
+            << QStringLiteral("de") << all << all << QStringList{} << false;
+        QTest::newRow("desktop refuses") << QString() << QStringList{"en_us.chm"} << QStringList{}
+                                         << QStringList{"en_us.chm"} << false;
+        QTest::newRow("HTML help")
+            << QString() << QStringList{"en_us.html"} << all << QStringList{"en_us.html"} << true;
+        QTest::newRow("no viewer for the compiled help")
+            << QString() << all << QStringList{"en_us.html"} << all << true;
     }
     void opensTheHelpOfTheLanguage() {
         QFETCH(QString, language);
-        QFETCH(bool, desktopOpens);
-        QFETCH(QString, openedFile);
+        QFETCH(QStringList, present);
+        QFETCH(QStringList, desktopOpens);
+        QFETCH(QStringList, handedOver);
         QFETCH(bool, ok);
         QTemporaryDir root;
         QVERIFY(QDir(root.path()).mkpath(QStringLiteral("bin")));
         QVERIFY(QDir(root.path()).mkpath(QStringLiteral("lang")));
-        QFile help(root.filePath(QStringLiteral("lang/en_us.chm")));
-        QVERIFY(help.open(QIODevice::WriteOnly));
-        help.close();
+        for (const QString& name : present) {
+            QFile help(root.filePath(QStringLiteral("lang/") + name));
+            QVERIFY(help.open(QIODevice::WriteOnly));
+        }
         QVERIFY(QDir::setCurrent(root.filePath(QStringLiteral("bin"))));
         ErrorLog::setDirectory(root.path().toStdWString());
 
         QList<QUrl> opened;
         const HelpOpener opener([&](const QUrl& url) {
             opened.append(url);
-            return desktopOpens;
+            return desktopOpens.contains(url.fileName());
         });
         QCOMPARE(opener.open(language), ok);
 
-        const QList<QUrl> expected =
-            openedFile.isEmpty() ? QList<QUrl>{}
-                                 : QList<QUrl>{QUrl::fromLocalFile(root.filePath(openedFile))};
+        QList<QUrl> expected;
+        for (const QString& name : handedOver) {
+            expected.append(QUrl::fromLocalFile(root.filePath(QStringLiteral("lang/") + name)));
+        }
         QCOMPARE(opened, expected);
         QFile log(root.filePath(QStringLiteral("log/err.log")));
         if (ok) {

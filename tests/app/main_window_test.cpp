@@ -45,6 +45,8 @@ using Dlg = CQuilloFlashToolDlg;
 struct Shown {
     QString text;
     unsigned style;
+    // Whether a busy cursor was set while the message waited.
+    bool busyCursor = false;
 };
 
 // The window with what it works on. The Task's window is bound, so commands can run.
@@ -106,6 +108,17 @@ class MainWindowTest : public QObject {
         window.onCommand(Dlg::kCmdDealerLogin);
         ModalSeam::answerDialogs({});
     }
+    // Up front, as a person uses it: logged in, and a cable plugged in.
+    bool showLoggedInWithACable(Dlg& window) {
+        login(window);
+        window.show();
+        window.activateWindow();
+        if (!QTest::qWaitForWindowActive(&window)) {
+            return false;
+        }
+        cable(window, 1);
+        return true;
+    }
 
 private slots:
     void initTestCase() {
@@ -125,7 +138,7 @@ private slots:
         shown_.clear();
         onMessage_ = nullptr;
         ModalSeam::answerMessages([this](const QString& text, unsigned style) {
-            shown_.append({text, style});
+            shown_.append({text, style, QApplication::overrideCursor() != nullptr});
             if (onMessage_) {
                 onMessage_(shown_.last());
             }
@@ -274,6 +287,7 @@ private slots:
         for (const Shown& message : shown_) {
             QCOMPARE(message.text, many);
             QCOMPARE(message.style, CMsgBox::kIconWarning);
+            QVERIFY(!message.busyCursor);
         }
         QVERIFY(window.isCableConnected());
         QVERIFY(!window.statusBar()->isDisconnected());
@@ -471,6 +485,127 @@ private slots:
         QVERIFY2(match.hasMatch(), qPrintable(entries));
         QVERIFY(QFile::exists(match.captured(1)));
         ErrorLog::reset();
+    }
+
+    // A message waits with the normal pointer, whichever workflow shows it; the wait cursor is
+    // gone once the workflow ends.
+    void messagesWaitWithTheNormalPointer() {
+        SimD2xx sim;
+        Rig rig(sim);
+        Dlg& window = rig.open();
+        login(window);
+        cable(window, 1);
+        window.onCommand(Dlg::kIdGetRadioInfo);
+        control<QLineEdit>(window, Dlg::kIdNewSerial)->setText(QStringLiteral("123ABC4D67"));
+        window.onCommand(Dlg::kIdUpdateSerial);
+        window.onCommand(Dlg::kIdConvert);  // the question, answered with anything but Yes
+        sim.cable(0).setMode(SimCableMode::Echo);
+        window.onCommand(Dlg::kIdGetRadioInfo);
+        const QStringList texts = {
+            QStringLiteral("Successfully get radio information."),
+            QStringLiteral("Update serial number successful."),
+            StringTable::format(str::kConfirmConvert, QStringLiteral("916-928MHz")),
+            StringTable::text(str::kToggleCableDigital)};
+        QCOMPARE(shown_.size(), texts.size());
+        for (int i = 0; i < texts.size(); ++i) {
+            QCOMPARE(shown_[i].text, texts[i]);
+            QVERIFY2(!shown_[i].busyCursor, qPrintable(texts[i]));
+        }
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+    }
+
+    // While a workflow runs the window keeps the focus: none of the radio's fields takes it or
+    // selects its text, whichever control started the workflow.
+    void workflowsLeaveTheRadioFieldsAlone_data() {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<int>("focused");
+        QTest::newRow("get information") << Dlg::kIdGetRadioInfo << Dlg::kIdGetRadioInfo;
+        QTest::newRow("convert") << Dlg::kIdConvert << Dlg::kIdConvert;
+        QTest::newRow("convert from the check box") << Dlg::kIdConvert << Dlg::kIdRestore;
+        QTest::newRow("update serial number") << Dlg::kIdUpdateSerial << Dlg::kIdNewSerial;
+    }
+    void workflowsLeaveTheRadioFieldsAlone() {
+        QFETCH(int, command);
+        QFETCH(int, focused);
+        SimD2xx sim;
+        Rig rig(sim);
+        Dlg& window = rig.open();
+        QVERIFY(showLoggedInWithACable(window));
+        control<QLineEdit>(window, Dlg::kIdNewSerial)->setText(QStringLiteral("123ABC4D67"));
+        control<QWidget>(window, focused)->setFocus();
+        QStringList touched;
+        onMessage_ = [&](const Shown&) {
+            for (int field = 0; field < RadioDisplay::FieldCount; ++field) {
+                auto* value = control<QLineEdit>(window, Dlg::kValueIds[field]);
+                if (window.focusWidget() == value || value->hasSelectedText()) {
+                    touched << value->objectName();
+                }
+            }
+        };
+        window.onCommand(command);
+        QCOMPARE(shown_.size(), 1);
+        QVERIFY2(touched.isEmpty(), qPrintable(touched.join(u' ')));
+    }
+
+    // Enter in the new serial number writes it. No button is the window's default: Enter on a
+    // radio field does nothing, on a button it presses that button.
+    void enterBelongsToTheFocusedControl() {
+        SimD2xx sim;
+        Rig rig(sim);
+        Dlg& window = rig.open();
+        QVERIFY(showLoggedInWithACable(window));
+        for (const QPushButton* button : window.findChildren<QPushButton*>()) {
+            QVERIFY2(!button->isDefault(), qPrintable(button->objectName()));
+        }
+        auto* edit = control<QLineEdit>(window, Dlg::kIdNewSerial);
+        edit->setFocus();
+        QTest::keyClicks(edit, QStringLiteral("123ABC4D67"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCOMPARE(shown_.size(), 1);
+        QCOMPARE(shown_[0].text, QStringLiteral("Update serial number successful."));
+        const std::vector<uint8_t> serial = sim.radio().serial();
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(serial.data()), qsizetype(serial.size())),
+                 QByteArray("123ABC4D67"));
+
+        auto* model = control<QLineEdit>(window, Dlg::kValueIds[RadioDisplay::Model]);
+        model->setFocus();
+        QTest::keyClick(model, Qt::Key_Enter);
+        QCOMPARE(shown_.size(), 1);
+
+        auto* getInfo = control<QPushButton>(window, Dlg::kIdGetRadioInfo);
+        getInfo->setFocus();
+        QTest::keyClick(getInfo, Qt::Key_Return);
+        QCOMPARE(shown_.size(), 2);
+        QCOMPARE(shown_[1].text, QStringLiteral("Successfully get radio information."));
+    }
+
+    // A cable pulled while the radio's port is open: the port is closed once no device of the
+    // cable's kind is left; another FTDI device on the bus keeps it open, as its count says.
+    void aPulledCableClosesTheRadiosPort_data() {
+        QTest::addColumn<QStringList>("left");
+        QTest::addColumn<bool>("stillOpen");
+        QTest::newRow("nothing left") << QStringList() << false;
+        QTest::newRow("another FTDI device left") << QStringList{"FT232R USB UART"} << true;
+    }
+    void aPulledCableClosesTheRadiosPort() {
+        QFETCH(QStringList, left);
+        QFETCH(bool, stillOpen);
+        test::FakeD2xx cables;
+        cables.descriptions = {"NV PGM Cable"};
+        Rig rig(cables);
+        Dlg& window = rig.open();
+        cable(window, 1);
+        QVERIFY(rig.manager.connect(true));
+        cables.descriptions.clear();
+        for (const QString& description : left) {
+            cables.descriptions.push_back(description.toStdString());
+        }
+        cable(window, 1);  // no cable, and one for the open port
+        QCOMPARE(rig.manager.radioInfo().isConnected(), stillOpen);
+        QCOMPARE(cables.isOpen(), stillOpen);
+        QCOMPARE(window.isCableConnected(), stillOpen);
+        QCOMPARE(window.statusBar()->isDisconnected(), !stillOpen);
+        QVERIFY(shown_.isEmpty());
     }
 
     void exitIsRefusedWhileBusyAndEscapeNeverCloses() {

@@ -127,6 +127,48 @@ private slots:
         QCOMPARE(pressed, result);
     }
 
+    // Yes and No are the only answers: a question has no close box (and none in its system
+    // menu); the other boxes keep theirs, and close like Cancel or OK.
+    void onlyAQuestionHasNoCloseBox_data() {
+        QTest::addColumn<unsigned>("style");
+        QTest::addColumn<bool>("closeBox");
+        QTest::addColumn<int>("closedWith");  // 0: the box stayed up
+        QTest::newRow("Yes/No") << (CMsgBox::kYesNo | CMsgBox::kIconQuestion) << false << 0;
+        QTest::newRow("OK/Cancel") << CMsgBox::kOkCancel << true << CMsgBox::kIdCancel;
+        QTest::newRow("OK") << (CMsgBox::kOk | CMsgBox::kIconError) << true << CMsgBox::kIdOk;
+    }
+    void onlyAQuestionHasNoCloseBox() {
+        QFETCH(unsigned, style);
+        QFETCH(bool, closeBox);
+        QFETCH(int, closedWith);
+        const int pressed = answerBox(QStringLiteral("Text"), style, [&](CMsgBox& box) {
+            const Qt::WindowFlags flags = box.windowFlags();
+            QCOMPARE(bool(flags & Qt::WindowCloseButtonHint), closeBox);
+            QCOMPARE(bool(flags & Qt::WindowSystemMenuHint), closeBox);
+            QVERIFY(flags & Qt::WindowTitleHint);
+            box.close();  // what the window manager asks for when the close box is pressed
+        });
+        QCOMPARE(pressed, closedWith);
+    }
+
+    // The box waits with the normal pointer; a caller's busy cursor is back afterwards.
+    void waitsWithTheNormalPointer() {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+        const QCursor* whileUp = reinterpret_cast<const QCursor*>(1);
+        answerBox(QStringLiteral("Text"), CMsgBox::kOk, [&](CMsgBox& box) {
+            whileUp = QApplication::overrideCursor();
+            box.firstButton()->click();
+        });
+        QCOMPARE(whileUp, nullptr);
+        QVERIFY(QApplication::overrideCursor() != nullptr);
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+        QApplication::restoreOverrideCursor();
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        QApplication::restoreOverrideCursor();
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+    }
+
     // Icon at 20,20; text 30 pixels right of the icon; 50-pixel band; buttons 20 pixels from the
     // right, 10 apart, centred in the band.
     void layOutIconTextAndButtons() {

@@ -1,5 +1,8 @@
+#include <QApplication>
+#include <QHelpEvent>
 #include <QImage>
 #include <QTest>
+#include <QToolTip>
 #include <limits>
 
 #include "app/progress_status_bar.h"
@@ -86,6 +89,32 @@ private slots:
         QVERIFY(!bar->setPrompt(StringTable::text(str::kPromptHelp)));
         QVERIFY(bar->setPrompt(StringTable::text(str::kPromptExit)));
         QCOMPARE(bar->prompt(), QStringLiteral("Quit the application"));
+    }
+
+    // A prompt longer than its 30 % is cut with an ellipsis; the whole of it is the part's
+    // tooltip. A prompt that fits has none, nor has the progress part.
+    void aCutPromptShowsWhollyAsItsPartsTooltip() {
+        const QString about = StringTable::text(str::kPromptAbout);
+        bar->setPrompt(about);
+        const QString shown = bar->shownText(CProgressStatusBar::kPromptPart);
+        QVERIFY2(shown.endsWith(QChar(0x2026)) && shown.size() < about.size(), qPrintable(shown));
+        QVERIFY(about.startsWith(shown.chopped(1)));
+        const QPoint inPrompt = bar->partRect(0).center();
+        QCOMPARE(bar->toolTipAt(inPrompt), about);
+        const bool cableCut = bar->shownText(CProgressStatusBar::kCablePart) != bar->cableText();
+        QCOMPARE(bar->toolTipAt(bar->partRect(1).center()),
+                 cableCut ? bar->cableText() : QString());
+        QCOMPARE(bar->toolTipAt(bar->partRect(2).center()), QString());
+
+        QHelpEvent help(QEvent::ToolTip, inPrompt, bar->mapToGlobal(inPrompt));
+        QApplication::sendEvent(bar, &help);
+        QTRY_COMPARE(QToolTip::text(), about);
+        QToolTip::hideText();
+
+        bar->setPrompt(StringTable::text(str::kPromptHelp));
+        QCOMPARE(bar->shownText(CProgressStatusBar::kPromptPart),
+                 StringTable::text(str::kPromptHelp));
+        QCOMPARE(bar->toolTipAt(inPrompt), QString());
     }
 
     // 0 draws neither text nor bar; 100 fills the part; 50 fills the left half and shows "50%"

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <atomic>
 #include <cstdio>
 #include <functional>
@@ -224,6 +226,34 @@ void renderConversionUnderWay(Renderer& renderer, CQuilloFlashToolDlg& window, T
     window.hide();
 }
 
+// A menu prompt too long for its part, cut with an ellipsis, and the part's tooltip with the
+// whole prompt drawn where it comes up (the offscreen platform shows no pop-ups).
+void renderCutPrompt(Renderer& renderer, CQuilloFlashToolDlg& window) {
+    window.show();
+    window.commandAction(CQuilloFlashToolDlg::kCmdAbout)->hover();
+    QApplication::processEvents();
+    CProgressStatusBar* bar = window.statusBar();
+    const QPoint inPrompt = bar->partRect(CProgressStatusBar::kPromptPart).center();
+    QHelpEvent help(QEvent::ToolTip, inPrompt, bar->mapToGlobal(inPrompt));
+    QApplication::sendEvent(bar, &help);
+    QApplication::processEvents();
+    QPixmap scene = window.grab();
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->inherits("QTipLabel") && top->isVisible()) {
+            const QPixmap tip = top->grab();
+            QPainter painter(&scene);
+            const QPoint at = bar->mapTo(&window, inPrompt) - QPoint(0, tip.height() + 4);
+            painter.drawPixmap(at, tip);
+            painter.setPen(QColor(90, 90, 90));
+            painter.drawRect(QRect(at, tip.size()).adjusted(0, 0, -1, -1));
+        }
+    }
+    QToolTip::hideText();
+    renderer.save(QStringLiteral("main_window_cut_prompt_tooltip"), scene);
+    window.statusBar()->setPrompt(StringTable::text(str::kPromptHelp));
+    window.hide();
+}
+
 // The main window as a person meets it: logged out without a cable, then with the cable, then
 // logged in with a radio read. Message boxes are answered at once; the login types the sample's
 // dealer password.
@@ -267,6 +297,7 @@ void renderMainWindow(Renderer& renderer) {
         .findChild<QLineEdit*>(QStringLiteral("control%1").arg(CQuilloFlashToolDlg::kIdNewSerial))
         ->setText(QStringLiteral("123ABC4D67"));
     renderer.grab(QStringLiteral("main_window_logged_in_radio_read"), window);
+    renderCutPrompt(renderer, window);
     ModalSeam::reset();
     renderConversionUnderWay(renderer, window, task);
     window.setTestMode(true);

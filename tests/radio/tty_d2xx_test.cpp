@@ -93,6 +93,53 @@ TEST(TtyD2xxEnumeration, NumericOrderAndTheNearestUsbDevicesProduct) {
         FT_DEVICE_NOT_FOUND);
 }
 
+// Only FTDI bridges are devices: another make of adapter beside the cable is neither counted nor
+// indexed, so it cannot keep a pulled cable "connected" or shift the cable's index.
+TEST(TtyD2xxEnumeration, OnlyFtdiAdaptersAreDevices) {
+    struct Case {
+        const char* what;
+        FakeSysfs::Adapter adapter;  // becomes ttyUSB0; the programming cable is ttyUSB3
+        bool device;
+    };
+    const Case cases[] = {
+        {"FTDI on ftdi_sio", {.product = "FT232R USB UART"}, true},
+        {"ftdi_sio for a vendor id of its own", {.product = "Radio Cable", .vendor = "1234"}, true},
+        {"FTDI on another driver", {.product = "FT232R", .driver = "usbserial_generic"}, true},
+        {"CP210x",
+         {.product = "CP2102 USB to UART Bridge Controller", .vendor = "10c4", .driver = "cp210x"},
+         false},
+        {"CH340", {.product = "USB Serial", .vendor = "1a86", .driver = "ch341-uart"}, false},
+        {"PL2303", {.product = std::nullopt, .vendor = "067b", .driver = "pl2303"}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeSysfs sysfs;
+        sysfs.addAdapter(0, c.adapter);
+        sysfs.addSerial(3, "NV PGM Cable");
+        TtyD2xx d2xx(sysfs.sysRoot(), sysfs.devDir());
+        EXPECT_EQ(deviceNumber(d2xx), c.device ? 2u : 1u);
+        const int cable = c.device ? 1 : 0;
+        EXPECT_EQ(describe(d2xx, cable), "NV PGM Cable");
+        EXPECT_EQ(d2xx.devicePath(cable), (sysfs.devDir() / "ttyUSB3").string());
+        EXPECT_EQ(d2xx.devicePath(cable + 1), "");
+        USBSerial port(d2xx, [](std::chrono::milliseconds) {});
+        int first = -1;
+        EXPECT_EQ(port.countCables(first), 1);
+        EXPECT_EQ(first, cable);
+    }
+}
+
+TEST(TtyD2xxEnumeration, APulledCableLeavesNoDeviceBesideOtherAdapters) {
+    FakeSysfs sysfs;
+    sysfs.addAdapter(0, {.product = "CP2102", .vendor = "10c4", .driver = "cp210x"});
+    sysfs.addAdapter(1, {.product = "USB Serial", .vendor = "1a86", .driver = "ch341-uart"});
+    TtyD2xx d2xx(sysfs.sysRoot(), sysfs.devDir());
+    USBSerial port(d2xx, [](std::chrono::milliseconds) {});
+    EXPECT_EQ(port.deviceCount(), 0);
+    int first = -1;
+    EXPECT_EQ(port.countCables(first), 0);
+}
+
 TEST(TtyD2xxEnumeration, LongProductIsCutToTheDescriptionBuffer) {
     FakeSysfs sysfs;
     sysfs.addSerial(0, std::string(200, 'x'));
