@@ -156,6 +156,11 @@ void CmdProgram::loadAddressMap() {
         return;
     }
     Cpg* cpg = radio->cpg();
+    // The table outlives the run: a capacity an earlier radio's map lowered would cut this
+    // radio's default block short, so every run lays the blocks out from its own map alone.
+    if (cpg != nullptr) {
+        cpg->restoreDefaultLayout();
+    }
     const bool loaded = cpg != nullptr && loadFtf(addressPath_.c_str(), image_) &&
                         image_.length > 0 &&
                         cpg->parseAddressMap(image_.data.data(), image_.length);
