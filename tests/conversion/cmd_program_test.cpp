@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "conversion/convert_decisions.h"
 #include "conversion/personality_backup.h"
 #include "formats/cpg.h"
 #include "formats/ftf_image.h"
@@ -182,7 +183,8 @@ TEST_F(CmdProgramTest, ContactCountsAtTheEdges) {
     }
 }
 
-TEST_F(CmdProgramTest, MoreContactsThanCanBeKeptStopBeforeTheErase) {
+// Past 201 contacts the reading stops and the run with it: what cannot be kept is not erased.
+TEST_F(CmdProgramTest, ContactsThatCouldNotComeBackAreNeverErased) {
     SimD2xx::Options options = SimRig::defaultOptions();
     options.radio.contacts = 202;
     SimRig rig(options);
@@ -321,6 +323,84 @@ TEST_F(CmdProgramTest, ABackupThatCannotBeWrittenStopsTheRunBeforeAnyErase) {
     EXPECT_EQ(records[1].message, L"Error:failed to save the personality backup [" +
                                       (notAFolder / "backup").wstring() + L"].");
     EXPECT_EQ(records[2].message, L"Finalize flashing data.");
+
+    // Not a damaged installation: the message names the folder the dealer can put right.
+    const WorkflowOutcome shown = concludeFailedConversion(conversion.command, {}, true, nullptr);
+    EXPECT_EQ(shown.stringId, kStrBackupNotSaved);
+    EXPECT_EQ(shown.argument, (notAFolder / "backup").wstring());
+}
+
+// A run that fails while programming leaves part of a default block. Converting again with the
+// personality from its backup ends converted with the owner's data, without reading the radio
+// (what it holds now is no longer the owner's) or writing a second backup.
+TEST_F(CmdProgramTest, ConvertingAgainFromTheBackupMendsAHalfWrittenRadio) {
+    std::vector<Request> clean;
+    {
+        SimRig rig;
+        Conversion conversion(rig, folder.path() / "clean");
+        ASSERT_TRUE(conversion.run());
+        clean = rig.requests;
+    }
+    SimRig rig;
+    rig.seedDyn();
+    const Bytes dynBefore = rig.dynBytes(kKeptDyn.length);
+    const std::vector<Bytes> contactsBefore = rig.contacts();
+    dropReplies(rig, FaultAim(clean).replyTo({kOpFlash, 0x01, 6}));
+    Conversion failed(rig, backups);
+    ASSERT_FALSE(failed.run());
+    EXPECT_THAT(numbersIn(ErrorChain::records()), ElementsAre(0x015));
+    const auto def = rig.sim().flash().block(SimBlock::Def);
+    const Bytes expected = expectedDefaultBlock({});
+    ASSERT_NE(Bytes(def.begin(), def.end()), expected);
+    const std::filesystem::path path = failed.command.lastBackupPath();
+    ASSERT_FALSE(path.empty());
+    rig.faults().clear();
+    rig.requests.clear();
+    ErrorChain::remove(0);
+
+    PersonalityBackup backup;
+    ASSERT_TRUE(PersonalityBackup::load(path, backup));
+    ConversionSetup setup;
+    setup.keep = false;
+    Conversion again(rig, backups, setup);
+    again.command.takePersonalityFrom(backup, path);
+    ASSERT_TRUE(again.run()) << toUtf8(ErrorChain::text());
+
+    EXPECT_EQ(Bytes(def.begin(), def.end()), expected);
+    EXPECT_EQ(rig.dynBytes(kKeptDyn.length), dynBefore);
+    EXPECT_EQ(rig.contacts(), inRestoreOrder(contactsBefore));
+    EXPECT_EQ(rig.sim().mode(), SimRadio::Mode::Normal);
+    EXPECT_EQ(rig.sim().protectionMode(), SimRadio::lockMode(rig.sim().flashType()));
+    EXPECT_EQ(rig.count(kOpMemRead), 0u);
+    EXPECT_EQ(rig.count(kOpContact, 0x30), 0u);
+    EXPECT_EQ(again.command.lastBackupPath(), path);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(backups),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+// The backup's blocks are checked against the address map like configured ones, before anything
+// is touched; and a backup names the one radio it may go back into.
+TEST_F(CmdProgramTest, ABackupOnlyGoesBackIntoItsRadioAndItsMapsDynBlock) {
+    SimRig rig;
+    PersonalityBackup backup;
+    backup.serial = {'9', '9', '9', 'Z', 'Z', '9', '9', 'Z', '9', '9'};
+    WorkflowOutcome outcome;
+    EXPECT_FALSE(backupBelongsTo(backup, rig.radio, outcome));
+    EXPECT_EQ(outcome.stringId, kStrRecoveryOtherRadio);
+    EXPECT_EQ(outcome.argument, L"999ZZ99Z99");
+    const auto serial = rig.radio.serialValue();
+    backup.serial.assign(serial.begin(), serial.end());
+    EXPECT_TRUE(backupBelongsTo(backup, rig.radio, outcome));
+
+    backup.personality.blocks.push_back({kBlockDyn, 0x820FF0, Bytes(0x20, 0x11)});
+    ConversionSetup setup;
+    setup.keep = false;
+    Conversion conversion(rig, backups, setup);
+    conversion.command.takePersonalityFrom(backup, backups / "the.pbk");
+    EXPECT_FALSE(conversion.run());
+    EXPECT_THAT(numbersIn(ErrorChain::records()), ElementsAre(0x008));
+    EXPECT_EQ(rig.count(kOpFlash), 0u);
 }
 
 // A test station converts radio after radio through one RadioInfo, whose block table lives as
