@@ -6,6 +6,7 @@
 #include <QString>
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 
@@ -30,7 +31,6 @@ class Configuration;
 class ConsoleLink;
 class ConsoleServer;
 struct ConsoleMessage;
-struct ConvertPlan;
 class QtMessageTarget;
 class RadioManager;
 class Task;
@@ -168,12 +168,18 @@ private:
     void convert();
     // The question before a conversion (string 116); true for Yes.
     bool confirmConversion();
-    // Runs the conversion command of the plan behind the "Please wait..." window; true when the
-    // radio is converted and its identity read again.
-    bool runConversion(const ConvertPlan& plan, bool keepPersonality, WorkflowOutcome& outcome);
-    // After a failed conversion that saved a backup: offers to write it back at once.
-    void offerRestore(const std::filesystem::path& backup);
-    void restorePersonality(const std::filesystem::path& backup);
+    // Runs the conversion command, set up by `prepare`, behind the "Please wait..." window; true
+    // when the radio is converted and its identity read again. A failure is logged and chooses
+    // the outcome; what a success recorded on the way comes back in `warnings`.
+    bool runConversion(bool restore, WorkflowOutcome& outcome, std::wstring& warnings,
+                       const std::function<void()>& prepare);
+    uint32_t progressScale() const;
+    void showWarnings(const std::wstring& warnings);
+    // After a failed conversion that saved a backup: offers to convert the radio again with the
+    // backup's personality, as long as the recovery fails and the user wants to try again.
+    void offerRecovery(std::filesystem::path backup);
+    // One recovery; returns the backup to offer again, or nothing when there is no retry.
+    std::filesystem::path recoverFromBackup(const std::filesystem::path& path);
     // WM_TOOL_UPDATE_END to the console, attempt after attempt; the message box when none takes.
     void reportToConsole(bool success);
     int64_t enterTestMode(int64_t console);

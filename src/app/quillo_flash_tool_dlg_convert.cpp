@@ -16,8 +16,8 @@
 #include "app/task_dialog.h"
 #include "cli/console/console_message.h"
 #include "config/configuration.h"
-#include "conversion/cmd_restore.h"
 #include "conversion/convert_decisions.h"
+#include "conversion/personality_backup.h"
 #include "conversion/workflow_outcome.h"
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
@@ -68,7 +68,11 @@ void CQuilloFlashToolDlg::convert() {
     const bool planned = ready && checkModelConfigured(configuration_, modelOf(radio), outcome) &&
                          planConversion(configuration_, tool, modelOf(radio),
                                         radio.codeplugVersion(), keepPersonality, plan, outcome);
-    const bool converted = planned && runConversion(plan, keepPersonality, outcome);
+    std::wstring warnings;
+    const bool converted = planned && runConversion(keepPersonality, outcome, warnings, [&] {
+                               prepareConversion(programCommand_, plan, keepPersonality, radio,
+                                                 progressScale(), backupFolder_);
+                           });
 
     manager_.connect(false);
     if (converted) {
@@ -78,32 +82,38 @@ void CQuilloFlashToolDlg::convert() {
         reportToConsole(converted);
     } else {
         showOutcome(outcome);
+        showWarnings(warnings);
         if (planned && !programCommand_.ok) {
-            offerRestore(programCommand_.lastBackupPath());
+            offerRecovery(programCommand_.lastBackupPath());
         }
     }
     closeWorkflow();
 }
 
-bool CQuilloFlashToolDlg::runConversion(const ConvertPlan& plan, bool keepPersonality,
-                                        WorkflowOutcome& outcome) {
+uint32_t CQuilloFlashToolDlg::progressScale() const {
+    return static_cast<uint32_t>(statusBar_->scale());
+}
+
+bool CQuilloFlashToolDlg::runConversion(bool restore, WorkflowOutcome& outcome,
+                                        std::wstring& warnings,
+                                        const std::function<void()>& prepare) {
     RadioInfo& radio = manager_.radioInfo();
     CmdProgram& command = programCommand_;
-    prepareConversion(command, plan, keepPersonality, radio,
-                      static_cast<uint32_t>(statusBar_->scale()), backupFolder_);
+    prepare();
     command.window = target_;
     // What the opening left in the chain (the probe's silence) is no cause of this run's failure.
     ErrorChain::remove(0);
     CTaskDialog::run(task_, &command, this);
     if (!command.ok) {
         outcome =
-            concludeFailedConversion(RadioSummary::of(radio), keepPersonality, radio.frameRing());
+            concludeFailedConversion(command, RadioSummary::of(radio), restore, radio.frameRing());
         if (!command.lastBackupPath().empty()) {
             ErrorLog::write(L"The radio's personality was saved to [%ls].",
                             fromUtf8(command.lastBackupPath().string()).c_str());
         }
         return false;
     }
+    warnings = concludeSuccessfulConversion(RadioSummary::of(radio), restore);
     if (!readIdentity(outcome)) {
         return false;
     }
@@ -111,39 +121,53 @@ bool CQuilloFlashToolDlg::runConversion(const ConvertPlan& plan, bool keepPerson
     return true;
 }
 
-void CQuilloFlashToolDlg::offerRestore(const std::filesystem::path& backup) {
-    if (backup.empty() || !ask(StringTable::text(str::kOfferRestore), CMsgBox::kIconQuestion)) {
-        return;
+void CQuilloFlashToolDlg::showWarnings(const std::wstring& warnings) {
+    if (!warnings.empty()) {
+        showOutcome(WorkflowOutcome::of(kStrConvertWarnings, MessageIcon::Warning, warnings));
     }
-    restorePersonality(backup);
-    manager_.connect(false);
 }
 
-void CQuilloFlashToolDlg::restorePersonality(const std::filesystem::path& backup) {
+void CQuilloFlashToolDlg::offerRecovery(std::filesystem::path backup) {
+    // A recovery that fails names its backup again, so the offer stands until the radio is
+    // converted or the user declines.
+    while (!backup.empty() && ask(StringTable::text(str::kOfferRestore), CMsgBox::kIconQuestion)) {
+        backup = recoverFromBackup(backup);
+    }
+}
+
+std::filesystem::path CQuilloFlashToolDlg::recoverFromBackup(const std::filesystem::path& path) {
     RadioInfo& radio = manager_.radioInfo();
     ErrorChain::remove(0);
-    if (!manager_.connect(true)) {
-        showOutcome(WorkflowOutcome::of(kStrConnectFailed, MessageIcon::Error));
-        ErrorChain::remove(0);
-        return;
+    WorkflowOutcome outcome =
+        WorkflowOutcome::of(kStrPersonalityRestored, MessageIcon::Information);
+    PersonalityBackup backup;
+    ConvertPlan plan;
+    std::wstring warnings;
+    bool converted = false;
+    // Worth another try unless the backup is unusable or the conversion went through.
+    bool retry = true;
+    if (!PersonalityBackup::load(path, backup)) {
+        retry = false;
+        ErrorLog::write(L"The personality backup cannot be used:\n%ls", ErrorChain::text().c_str());
+        outcome = WorkflowOutcome::of(kStrPersonalityRestoreFailed, MessageIcon::Error);
+    } else if (!manager_.connect(true)) {
+        outcome = WorkflowOutcome::of(kStrConnectFailed, MessageIcon::Error);
+    } else if (readIdentity(outcome) && backupBelongsTo(backup, radio, outcome) &&
+               planRecovery(configuration_, backup, plan, outcome)) {
+        converted = runConversion(true, outcome, warnings, [&] {
+            prepareRecovery(programCommand_, plan, backup, path, radio, progressScale());
+        });
+        retry = !programCommand_.ok;
     }
-    CmdRestore command;
-    if (command.loadBackup(backup)) {
-        command.radio = &radio;
-        command.window = target_;
-        command.progressEnd = statusBar_->scale();
-        command.progressPos = 0;
-        CTaskDialog::run(task_, &command, this);
-    }
-    if (command.hasBackup() && command.ok) {
-        // The connection's probe leaves a record of its silence; it is no fault.
-        ErrorChain::remove(0);
-        CMsgBox::showMessage(str::kPersonalityRestored, CMsgBox::kIconInformation, this);
-        return;
-    }
-    logFailedRestore(RadioSummary::of(radio), fromUtf8(backup.string()));
+    manager_.connect(false);
+    // The connection's probe leaves a record of its silence; it is no fault.
     ErrorChain::remove(0);
-    CMsgBox::showMessage(str::kPersonalityRestoreFailed, CMsgBox::kIconError, this);
+    if (converted) {
+        refreshDisplay();
+    }
+    showOutcome(outcome);
+    showWarnings(warnings);
+    return retry ? path : std::filesystem::path();
 }
 
 void CQuilloFlashToolDlg::reportToConsole(bool success) {

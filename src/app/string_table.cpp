@@ -72,8 +72,8 @@ constexpr std::array kEntries = {
     Entry{str::kLabelKeypadVersion, "Keypad Version"},
     Entry{str::kOfferRestore,
           "The conversion failed. The radio's personality (user information and contacts) was "
-          "saved before anything was erased.\n\nDo you want to write it back into the radio "
-          "now?"},
+          "saved before anything was erased.\n\nDo you want to convert the radio again now and "
+          "write its personality back into it?"},
     Entry{str::kLabelUserPrivateId, "User Private ID:"},
     Entry{str::kLangEnglish, "&English"},
     Entry{str::kLangGerman, "Deutsch(&D)"},

@@ -80,11 +80,14 @@ inline constexpr int kNotAvailable = kStrNotAvailable;
 inline constexpr int kCableConnected = 176;
 inline constexpr int kCableDisconnected = 177;
 inline constexpr int kLabelKeypadVersion = 179;
-// After a failed conversion that saved the radio's personality: the offer to write it back, and
-// how that went.
+// After a failed conversion that saved the radio's personality: the offer to convert again and
+// write it back, and how that went.
 inline constexpr int kOfferRestore = 180;
 inline constexpr int kPersonalityRestored = kStrPersonalityRestored;
 inline constexpr int kPersonalityRestoreFailed = kStrPersonalityRestoreFailed;
+inline constexpr int kBackupNotSaved = kStrBackupNotSaved;          // %s: the folder
+inline constexpr int kRecoveryOtherRadio = kStrRecoveryOtherRadio;  // %s: the backup's serial
+inline constexpr int kConvertWarnings = kStrConvertWarnings;        // %s: the records
 inline constexpr int kLabelUserPrivateId = 1079;  // shown as it is, no colon appended
 inline constexpr int kLangEnglish = 32788;
 inline constexpr int kLangGerman = 32789;

@@ -33,18 +33,16 @@ int exitCodeFor(const WorkflowOutcome& outcome) {
         case kStrRadioUnsupported:
             return kExitModelNotSupported;
         case kStrFileProblem:
+        case kStrBackupNotSaved:
             return kExitFileProblem;
         case kStrAlreadyConverted:
             return kExitAlreadyConverted;
         case kStrIncompatible:
+        case kStrRecoveryOtherRadio:
             return kExitRefused;
         default:
             return kExitRadioFailed;
     }
-}
-
-int refuse(std::ostream& err, const WorkflowOutcome& outcome) {
-    return reportFailure(err, outcome.text(), exitCodeFor(outcome));
 }
 
 void nameBackup(const CmdProgram& command, std::ostream& err) {
@@ -55,7 +53,7 @@ void nameBackup(const CmdProgram& command, std::ostream& err) {
     ErrorLog::write(L"The radio's personality was saved to [%ls].",
                     fromUtf8(backup.string()).c_str());
     err << "The radio's personality was saved to " << backup.string()
-        << "\nplugshift-cli restore-personality writes it back.\n";
+        << "\nplugshift-cli restore-personality converts the radio again and writes it back.\n";
 }
 
 // From the confirmation to the result, on a radio whose identity has been read.
@@ -66,11 +64,11 @@ int convertRadio(const ConvertOptions& options, const InstallPaths& paths, Radio
     const std::wstring model = modelNumber(radio);
     WorkflowOutcome outcome;
     if (!checkModelConfigured(config, model, outcome)) {
-        return refuse(io.err, outcome);
+        return refuseConversion(io.err, outcome);
     }
     ToolVersions tool;
     if (!findToolVersions(config, tool, outcome)) {
-        return refuse(io.err, outcome);
+        return refuseConversion(io.err, outcome);
     }
     if (!options.yes) {
         if (!io.prompt.interactive()) {
@@ -88,12 +86,24 @@ int convertRadio(const ConvertOptions& options, const InstallPaths& paths, Radio
     if (!checkModelConfigured(config, model, outcome) ||
         !planConversion(config, tool, model, radio.codeplugVersion(), options.keepPersonality, plan,
                         outcome)) {
-        return refuse(io.err, outcome);
+        return refuseConversion(io.err, outcome);
     }
 
     CmdProgram command;
     prepareConversion(command, plan, options.keepPersonality, radio, kProgressScale,
                       paths.backupFolder());
+    return runPreparedConversion(command, session, options.keepPersonality, kStrConvertDone, io);
+}
+
+}  // namespace
+
+int refuseConversion(std::ostream& err, const WorkflowOutcome& outcome) {
+    return reportFailure(err, outcome.text(), exitCodeFor(outcome));
+}
+
+int runPreparedConversion(CmdProgram& command, RadioSession& session, bool restore,
+                          int successString, CommandIo& io) {
+    RadioInfo& radio = session.radio();
     ProgressBar bar(io.err, io.redrawProgress);
     CommandRunner runner(&bar);
     command.window = runner.window([&command] { return command.stepText(); });
@@ -101,29 +111,33 @@ int convertRadio(const ConvertOptions& options, const InstallPaths& paths, Radio
     ErrorChain::remove(kErrorOk);
     if (!runner.run(command)) {
         const std::vector<ErrorRecord> causes = ErrorChain::records();
-        outcome = concludeFailedConversion(RadioSummary::of(radio), options.keepPersonality,
-                                           radio.frameRing());
+        const WorkflowOutcome outcome =
+            concludeFailedConversion(command, RadioSummary::of(radio), restore, radio.frameRing());
         io.err << toUtf8(outcome.text()) << "\n";
         for (const ErrorRecord& record : causes) {
             io.err << "  " << toUtf8(record.message) << "\n";
         }
         nameBackup(command, io.err);
-        return outcome.stringId == kStrFileProblem ? kExitFileProblem : kExitRadioFailed;
+        return exitCodeFor(outcome);
     }
+    const std::wstring warnings = concludeSuccessfulConversion(RadioSummary::of(radio), restore);
     if (!session.rereadIdentity()) {
         return reportFailure(io.err, workflowText(kStrConnectFailed), kExitNotConnected);
     }
     io.out << "\nAfter the conversion:\n";
-    printIdentity(radio, &config, io.out);
-    io.out << toUtf8(workflowText(kStrConvertDone)) << "\n";
+    printIdentity(radio, &Configuration::instance(), io.out);
+    io.out << toUtf8(workflowText(successString)) << "\n";
+    if (!warnings.empty()) {
+        io.err << toUtf8(WorkflowOutcome::of(kStrConvertWarnings, MessageIcon::Warning, warnings)
+                             .text())
+               << "\n";
+    }
     if (!command.lastBackupPath().empty()) {
         io.out << "The radio's personality was saved to " << command.lastBackupPath().string()
                << "\n";
     }
     return kExitOk;
 }
-
-}  // namespace
 
 int runConvert(const ConvertOptions& options, CommandIo& io) {
     const InstallPaths paths = InstallPaths::resolve(options.install);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <iosfwd>
 #include <string>
 
 #include "cli/cable_backend.h"
@@ -10,6 +11,9 @@ class App;
 }
 
 namespace plugshift {
+
+class CmdProgram;
+struct WorkflowOutcome;
 
 struct ConvertOptions {
     BackendOptions backend;
@@ -27,5 +31,13 @@ void addConvertCommand(CLI::App& app, int& exitCode);
 
 // The workflow over the options; returns the exit code.
 int runConvert(const ConvertOptions& options, CommandIo& io);
+
+// What the conversion commands share. A refusal's text, and its exit code.
+int refuseConversion(std::ostream& err, const WorkflowOutcome& outcome);
+// Runs a prepared conversion with a progress bar. A failure prints its message, the causes and
+// the backup to offer; a success prints the radio as it is now, successString and what the run
+// recorded on the way. Returns the exit code.
+int runPreparedConversion(CmdProgram& command, RadioSession& session, bool restore,
+                          int successString, CommandIo& io);
 
 }  // namespace plugshift

@@ -20,9 +20,11 @@ struct RestoreOptions {
     std::string traceFile;
 };
 
-// `restore-personality FILE`: writes a personality backup that a conversion saved back into the
-// radio, with the requests and progress of the conversion's own restore steps. A backup is only
-// written into the radio it was taken from (by serial number) unless --any-radio says otherwise.
+// `restore-personality FILE`: the way back after a failed conversion. Converts the radio again,
+// with the files the backup's codeplug version chooses, and writes the personality the failed
+// conversion saved into it, so a half-written radio ends converted with its owner's data. A
+// backup is only written into the radio it was taken from (by serial number) unless --any-radio
+// says otherwise.
 void addRestoreCommand(CLI::App& app, int& exitCode);
 
 int runRestore(const RestoreOptions& options, CommandIo& io);

@@ -46,7 +46,7 @@ struct ModelEntry {
 // settings, written back by the store operations). One object serves the whole process.
 // Failures are recorded in the ErrorChain; no exception leaves the class.
 class Configuration {
-  public:
+public:
     static constexpr const wchar_t* kSupportedModel = L"RQX770HJNWE";
     // Paths of this length or more are refused, as are narrow forms longer than kMaxNarrowPath.
     static constexpr size_t kMaxPathLength = 512;
@@ -119,7 +119,7 @@ class Configuration {
     // Test seam: the writer that replaces setup.dat; nullptr restores the standard one.
     void setFileWriter(SafeFileWriter* writer);
 
-  private:
+private:
     template <class Key>
     struct Cursor {
         bool active = false;
@@ -137,6 +137,8 @@ class Configuration {
                         const FlashCatalog& catalog, ModelEntry& entry);
     void readLanguages(const pugi::xml_node& root);
     bool storeAttribute(const char* element, const char* attribute, const std::wstring& value);
+    // Whether the setup file's code page holds every character of the value; logs why not.
+    bool fitsSetupFile(const char* element, const char* attribute, const std::wstring& value) const;
 
     std::wstring regionId_;
     std::wstring regionName_;

@@ -3,12 +3,13 @@
 
 #include "config/config_scrambler.h"
 #include "config/configuration.h"
-#include "formats/ansi_text.h"
 #include "config/safe_file_writer.h"
 #include "config/xml_dom.h"
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
+#include "errors/error_log.h"
 #include "errors/wide_text.h"
+#include "formats/ansi_text.h"
 
 namespace plugshift {
 
@@ -76,16 +77,32 @@ bool Configuration::storeLanguage(const std::wstring& code) {
 }
 
 bool Configuration::storeAcceptedCode(const std::wstring& value) {
-    if (value.empty()) {
+    if (value.empty() || !fitsSetupFile("pwd", "cd2", value)) {
         return false;
     }
     acceptedCode_ = value;
     return storeAttribute("pwd", "cd2", value);
 }
 
+bool Configuration::fitsSetupFile(const char* element, const char* attribute,
+                                  const std::wstring& value) const {
+    std::string ignored;
+    if (narrowAnsi(value, ignored)) {
+        return true;
+    }
+    // The value itself stays out of the log: it may be a dealer password.
+    ErrorLog::write(
+        L"The setup file [%ls] was not changed: the new value of %s/%s has a character the "
+        L"file's code page cannot hold.",
+        documentPath_.c_str(), element, attribute);
+    return false;
+}
+
 bool Configuration::storeAttribute(const char* element, const char* attribute,
                                    const std::wstring& value) {
-    if (value.empty() || !document_) {
+    // Checked before the document changes: a value the file cannot hold would stay in the
+    // document and make every later save fail.
+    if (value.empty() || !document_ || !fitsSetupFile(element, attribute, value)) {
         return false;
     }
     pugi::xml_node target = xmldom::firstDescendant(*document_, element);

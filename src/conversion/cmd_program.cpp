@@ -79,24 +79,49 @@ bool CmdProgram::setBlocks(const BlockSpec* blocks, uint8_t count) {
     return true;
 }
 
+void CmdProgram::takePersonalityFrom(const PersonalityBackup& backup, std::filesystem::path path) {
+    blocks_.clear();
+    for (const KeptBlock& block : backup.personality.blocks) {
+        blocks_.push_back(
+            BlockSpec{block.kind, block.address, static_cast<uint32_t>(block.data.size())});
+    }
+    keepPersonality = true;
+    steps_.insert(kStepRestoreUserInfo);
+    steps_.insert(kStepRestoreContacts);
+    fromBackup_ = backup.personality;
+    fromBackupPath_ = std::move(path);
+}
+
 bool CmdProgram::run() {
     beginRun(text::kStepUpdate);
     lastBackupPath_.clear();
     statusWord_ = 0;
+    backupNotSaved_ = false;
     kept_.clear();
+    const bool recovering = fromBackup_.has_value();
+    if (recovering) {
+        kept_ = std::move(*fromBackup_);
+        lastBackupPath_ = fromBackupPath_;
+    }
 
     enterFlashTestMode();
     raiseBaudRate();
     loadAddressMap();
     checkBlocks();
-    keepUserInfo();
+    if (!recovering) {
+        keepUserInfo();
+    }
     finishStep(kStepKeepUserInfo);
-    keepContacts();
+    if (!recovering) {
+        keepContacts();
+    }
     finishStep(kStepKeepContacts);
     if (!ok) {
         kept_.clear();
     }
-    saveBackup();
+    if (!recovering) {
+        saveBackup();
+    }
 
     enterUpdateProtection();
     loadCodeplug();
@@ -124,6 +149,8 @@ bool CmdProgram::run() {
 
     flags_ = 0;
     kept_.clear();
+    fromBackup_.reset();
+    fromBackupPath_.clear();
     image_ = FtfImage{};
     return endRun();
 }
@@ -156,6 +183,11 @@ void CmdProgram::loadAddressMap() {
         return;
     }
     Cpg* cpg = radio->cpg();
+    // The table outlives the run: a capacity an earlier radio's map lowered would cut this
+    // radio's default block short, so every run lays the blocks out from its own map alone.
+    if (cpg != nullptr) {
+        cpg->restoreDefaultLayout();
+    }
     const bool loaded = cpg != nullptr && loadFtf(addressPath_.c_str(), image_) &&
                         image_.length > 0 &&
                         cpg->parseAddressMap(image_.data.data(), image_.length);
@@ -272,6 +304,7 @@ void CmdProgram::saveBackup() {
     if (backupFolder_.empty()) {
         ErrorChain::add(kErrorFile, L"Error:no folder is set for personality backups.");
         fail(kErrorFile, text::kBackupNotSaved, L"");
+        backupNotSaved_ = true;
         return;
     }
     PersonalityBackup backup;
@@ -284,6 +317,7 @@ void CmdProgram::saveBackup() {
     std::filesystem::path written;
     if (!backup.save(backupFolder_, written)) {
         fail(kErrorFile, text::kBackupNotSaved, backupFolder_.wstring().c_str());
+        backupNotSaved_ = true;
         return;
     }
     lastBackupPath_ = written;

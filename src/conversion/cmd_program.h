@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "conversion/block_to_keep.h"
 #include "conversion/conversion_command.h"
 #include "conversion/personality.h"
+#include "conversion/personality_backup.h"
 #include "formats/ftf_image.h"
 
 namespace plugshift {
@@ -20,13 +22,16 @@ namespace plugshift {
 //
 // What was kept is saved to a personality backup in the backup folder before anything is erased;
 // a run that cannot save it stops there with the radio untouched. The backup stays after the run
-// (the oldest of the same radio are pruned), so a run that fails later loses nothing: CmdRestore
-// writes the backup back.
+// (the oldest of the same radio are pruned), so a run that fails later loses nothing.
 //
 // Before each run the caller sets radio, window, the progress range, the two files, the steps
 // (enableDefaultBlockUpdate, and enableKeepSteps with setBlocks when keeping the personality,
-// otherwise keepPersonality = false) and the backup folder. A run clears the update flag and the
-// steps.
+// otherwise keepPersonality = false) and the backup folder. A run clears the update flag, the
+// steps and the backup it took the personality from.
+//
+// After a failed run the radio may hold part of a default block; the way back is to convert it
+// again with the personality taken from the failed run's backup (takePersonalityFrom): nothing is
+// then read from the radio and no new backup is written.
 class CmdProgram : public ConversionCommand {
 public:
     // The flag bit that makes a run update the default block.
@@ -45,6 +50,10 @@ public:
     bool setBlocks(const BlockSpec* blocks, uint8_t count);
     // Where personality backups go (the data folder's backup/); created when missing.
     void setBackupFolder(std::filesystem::path folder) { backupFolder_ = std::move(folder); }
+    // The next run writes this backup's personality back instead of reading the radio's: its DYN
+    // blocks become the blocks to keep (checked against the address map like any other) and the
+    // restore steps are enabled. `path` stays the run's lastBackupPath.
+    void takePersonalityFrom(const PersonalityBackup& backup, std::filesystem::path path);
 
     bool run() override;
 
@@ -57,6 +66,8 @@ public:
     const std::filesystem::path& lastBackupPath() const { return lastBackupPath_; }
     // The status word of the last run's hard reset (0 until it answered).
     uint16_t statusWord() const { return statusWord_; }
+    // The last run stopped because the kept personality could not be saved in backupFolder().
+    bool backupNotSaved() const { return backupNotSaved_; }
 
 private:
     bool updating() const { return (flags_ & kUpdateDefaultBlock) != 0; }
@@ -86,7 +97,11 @@ private:
     std::filesystem::path backupFolder_;
     std::filesystem::path lastBackupPath_;
     uint16_t statusWord_ = 0;
+    bool backupNotSaved_ = false;
     Personality kept_;
+    // Set by takePersonalityFrom for the next run only.
+    std::optional<Personality> fromBackup_;
+    std::filesystem::path fromBackupPath_;
     // The address map first, then the codeplug.
     FtfImage image_;
 };

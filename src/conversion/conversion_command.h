@@ -19,7 +19,7 @@ namespace plugshift {
 class RadioInfo;
 class SBEP;
 
-// What the conversion and the personality restore share: the radio and the window they report
+// The frame of a radio conversion: the radio and the window it reports
 // to, the progress arithmetic over weighted steps, the waits, the working data of one run, and
 // the steps that write a kept personality back into a radio. The window gets kMsgCommandStarted
 // when a run starts, kMsgProgress (wParam = position) as it goes, and kMsgCommandEnded at its

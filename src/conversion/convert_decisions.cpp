@@ -1,5 +1,6 @@
 #include "conversion/convert_decisions.h"
 
+#include <algorithm>
 #include <cwctype>
 #include <functional>
 #include <optional>
@@ -8,9 +9,11 @@
 #include "conversion/cmd_program.h"
 #include "conversion/codeplug_version.h"
 #include "conversion/failure_trace.h"
+#include "conversion/personality_backup.h"
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
+#include "errors/wide_text.h"
 #include "tasks/radio_info.h"
 
 namespace plugshift {
@@ -200,25 +203,71 @@ void prepareConversion(CmdProgram& command, const ConvertPlan& plan, bool keepPe
     command.setBackupFolder(backupFolder);
 }
 
-void logFailedRestore(const RadioSummary& radio, const std::wstring& backupPath) {
-    ErrorLog::write(
-        L"Restore personality failed (Model:%ls,SN:%ls,Backup:%ls), this's caused "
-        L"by:\n%ls",
-        radio.model.c_str(), radio.serial.c_str(), backupPath.c_str(), ErrorChain::text().c_str());
+bool backupBelongsTo(const PersonalityBackup& backup, const RadioInfo& radio,
+                     WorkflowOutcome& outcome) {
+    const std::span<const uint8_t> serial = radio.serialValue();
+    if (std::equal(serial.begin(), serial.end(), backup.serial.begin(), backup.serial.end())) {
+        return true;
+    }
+    outcome = WorkflowOutcome::of(kStrRecoveryOtherRadio, MessageIcon::Warning,
+                                  RadioInfo::serialText(backup.serial).value_or(L""));
+    return false;
 }
 
-WorkflowOutcome concludeFailedConversion(const RadioSummary& radio, bool restore,
-                                         const FrameRing* trace) {
+bool planRecovery(Configuration& config, const PersonalityBackup& backup, ConvertPlan& plan,
+                  WorkflowOutcome& outcome) {
+    const std::wstring model = RadioInfo::modelText(backup.model).value_or(L"");
+    ToolVersions tool;
+    return checkModelConfigured(config, model, outcome) &&
+           findToolVersions(config, tool, outcome) &&
+           planConversion(config, tool, model, backup.codeplugVersion, false, plan, outcome);
+}
+
+void prepareRecovery(CmdProgram& command, const ConvertPlan& plan, const PersonalityBackup& backup,
+                     const std::filesystem::path& path, RadioInfo& radio, uint32_t progressEnd) {
+    prepareConversion(command, plan, false, radio, progressEnd, path.parent_path());
+    command.takePersonalityFrom(backup, path);
+}
+
+namespace {
+
+void logSummary(const wchar_t* outcome, const RadioSummary& radio, bool restore) {
     ErrorLog::write(
-        L"Update radio failed (Model:%ls,SN:%ls,Firmware:%ls,Codeplug:%ls,Restore:%d), this's "
-        L"caused by:\n%ls",
-        radio.model.c_str(), radio.serial.c_str(), radio.firmware.c_str(), radio.codeplug.c_str(),
-        restore ? 1 : 0, ErrorChain::text().c_str());
+        L"%ls (Model:%ls,SN:%ls,Firmware:%ls,Codeplug:%ls,Restore:%d), this's caused "
+        L"by:\n%ls",
+        outcome, radio.model.c_str(), radio.serial.c_str(), radio.firmware.c_str(),
+        radio.codeplug.c_str(), restore ? 1 : 0, ErrorChain::text().c_str());
+}
+
+}  // namespace
+
+WorkflowOutcome concludeFailedConversion(const CmdProgram& command, const RadioSummary& radio,
+                                         bool restore, const FrameRing* trace) {
+    logSummary(L"Update radio failed", radio, restore);
     FailureTrace::logAfterSummary(trace);
-    const int id =
-        isFileCategory(ErrorChain::firstCategory()) ? kStrFileProblem : kStrConvertFailed;
+    WorkflowOutcome outcome;
+    if (command.backupNotSaved()) {
+        // Not a damaged installation: the data folder refused the backup, and the dealer can fix
+        // that.
+        outcome = WorkflowOutcome::of(kStrBackupNotSaved, MessageIcon::Error,
+                                      fromUtf8(command.backupFolder().string()));
+    } else {
+        const int id =
+            isFileCategory(ErrorChain::firstCategory()) ? kStrFileProblem : kStrConvertFailed;
+        outcome = WorkflowOutcome::of(id, MessageIcon::Error);
+    }
     ErrorChain::remove(kErrorOk);
-    return WorkflowOutcome::of(id, MessageIcon::Error);
+    return outcome;
+}
+
+std::wstring concludeSuccessfulConversion(const RadioSummary& radio, bool restore) {
+    if (ErrorChain::records().empty()) {
+        return {};
+    }
+    logSummary(L"Update radio succeeded with warnings", radio, restore);
+    const std::wstring warnings = ErrorChain::text();
+    ErrorChain::remove(kErrorOk);
+    return warnings;
 }
 
 }  // namespace plugshift

@@ -12,6 +12,7 @@
 namespace plugshift {
 
 class CmdProgram;
+class PersonalityBackup;
 class RadioInfo;
 
 class Configuration;
@@ -81,14 +82,32 @@ void prepareConversion(CmdProgram& command, const ConvertPlan& plan, bool keepPe
                        RadioInfo& radio, uint32_t progressEnd,
                        const std::filesystem::path& backupFolder);
 
-// The err.log entry of a failed personality restore, the chain's text as its cause.
-void logFailedRestore(const RadioSummary& radio, const std::wstring& backupPath);
+// The way back after a failed conversion that saved the personality: convert the radio again,
+// as its codeplug version chose before the failure, and write the backup's personality into it.
+// The radio on the cable must be the backup's (same serial number); otherwise string 184 with
+// the backup's serial number.
+bool backupBelongsTo(const PersonalityBackup& backup, const RadioInfo& radio,
+                     WorkflowOutcome& outcome);
+// The plan from the identity the backup recorded, since a half-written default block may no
+// longer tell the radio's model and codeplug version: the same checks and files as a conversion.
+bool planRecovery(Configuration& config, const PersonalityBackup& backup, ConvertPlan& plan,
+                  WorkflowOutcome& outcome);
+// Sets the conversion up as the plan says, its personality taken from the backup at `path`.
+void prepareRecovery(CmdProgram& command, const ConvertPlan& plan, const PersonalityBackup& backup,
+                     const std::filesystem::path& path, RadioInfo& radio, uint32_t progressEnd);
 
 // After a failed conversion: logs the summary with the error chain, writes the frames of the
-// radio's trace ring beside err.log and names that file in the next entry (FailureTrace), chooses
-// string 112 when the oldest record is of a file category and 115 otherwise, and clears the chain.
-// trace is the radio record's frameRing(); null writes no trace.
-WorkflowOutcome concludeFailedConversion(const RadioSummary& radio, bool restore,
-                                         const FrameRing* trace);
+// radio's trace ring beside err.log and names that file in the next entry (FailureTrace), and
+// clears the chain. The message: string 183 naming the folder when the personality could not be
+// saved there, else 112 when the oldest record is of a file category and 115 otherwise. trace is
+// the radio record's frameRing(); null writes no trace.
+WorkflowOutcome concludeFailedConversion(const CmdProgram& command, const RadioSummary& radio,
+                                         bool restore, const FrameRing* trace);
+
+// After a successful conversion: what the run recorded and went on after (a contact that could
+// not be kept, a sector erase that failed before its block was programmed) goes to err.log like a
+// failure's causes, and comes back as text for the user, newest first; empty when it recorded
+// nothing. Clears the chain.
+std::wstring concludeSuccessfulConversion(const RadioSummary& radio, bool restore);
 
 }  // namespace plugshift

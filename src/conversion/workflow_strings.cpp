@@ -43,8 +43,20 @@ constexpr std::array kTexts = {
           L"The tool can't convert this radio due to codeplug version not compatible."},
     Entry{kStrAlreadyConverted, L"This radio is already in %s."},
     Entry{kStrNotAvailable, L"N/A"},
-    Entry{kStrPersonalityRestored, L"The radio's personality is restored."},
+    Entry{kStrPersonalityRestored,
+          L"The radio is converted again and its personality (user information and contacts) "
+          L"is restored."},
     Entry{kStrPersonalityRestoreFailed, L"Restoring the radio's personality failed."},
+    Entry{kStrBackupNotSaved,
+          L"The radio's personality could not be saved in the folder %s, so the radio was not "
+          L"changed.\nPlease make sure that this folder can be written to and that the disk is "
+          L"not full, then convert again."},
+    Entry{kStrRecoveryOtherRadio,
+          L"The radio on the cable is not the radio whose personality was saved (serial number "
+          L"%s). Please connect that radio and try again."},
+    Entry{kStrConvertWarnings,
+          L"The radio is converted, but the conversion recorded these warnings (they are also "
+          L"in err.log):\n\n%s"},
 };
 
 }  // namespace

@@ -32,6 +32,9 @@ enum WorkflowString : int {
     kStrNotAvailable = 175,
     kStrPersonalityRestored = 181,
     kStrPersonalityRestoreFailed = 182,
+    kStrBackupNotSaved = 183,      // %s: the backup folder
+    kStrRecoveryOtherRadio = 184,  // %s: the serial number the backup was taken from
+    kStrConvertWarnings = 185,     // %s: what the conversion recorded
 };
 
 // The icon of a message, as the message box's style bits encode it.

@@ -115,7 +115,7 @@ bool parseHex(std::string_view token, uint32_t& value) {
 
 // Splits text into upper-cased tokens of at most kMaxTokenLength characters.
 class Tokenizer {
-  public:
+public:
     Tokenizer(const uint8_t* text, size_t length) : p_(text), end_(text + length) {}
 
     bool next(std::string_view& token) {
@@ -131,7 +131,7 @@ class Tokenizer {
         return n > 0;
     }
 
-  private:
+private:
     const uint8_t* p_;
     const uint8_t* end_;
     char buffer_[kMaxTokenLength];
@@ -148,7 +148,7 @@ int selectedBlock(std::string_view token) {
 
 // Reads S-records; each step consumes the stream and reports whether it could.
 class RecordReader {
-  public:
+public:
     RecordReader(const uint8_t* stream, size_t length) : p_(stream), end_(stream + length) {}
 
     void skipSpace() {
@@ -196,7 +196,7 @@ class RecordReader {
         return true;
     }
 
-  private:
+private:
     const uint8_t* p_;
     const uint8_t* end_;
 };
@@ -204,8 +204,13 @@ class RecordReader {
 }  // namespace
 
 Cpg::Cpg() {
+    restoreDefaultLayout();
+}
+
+void Cpg::restoreDefaultLayout() {
     for (int kind = 0; kind < kBlockKindCount; ++kind) {
         CpgBlock& b = blocks_[kind];
+        b = CpgBlock{};
         b.kind = kind;
         b.address = kDefaults[kind].address;
         b.capacity = kDefaults[kind].capacity;

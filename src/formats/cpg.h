@@ -34,7 +34,7 @@ struct CpgBlock {
 // The radio's flash block table: an address map sets where the blocks are and how long they
 // may be, a codeplug stream fills their buffers. Every store is bounded by the block's capacity.
 class Cpg {
-  public:
+public:
     Cpg();
     virtual ~Cpg();
     Cpg(const Cpg&) = delete;
@@ -49,6 +49,10 @@ class Cpg {
     // False for null text or a value that is not a number; blocks keep what was applied
     // before. Nothing is reset first: a capacity lowered by one map stays lowered.
     bool parseAddressMap(const uint8_t* text, size_t length);
+
+    // Every block back to its default address and capacity, size 0, no buffer: the table as it
+    // was constructed, before any address map.
+    void restoreDefaultLayout();
 
     // Every block: size 0, buffer of `capacity` zero bytes.
     void resetBlocks();
@@ -66,7 +70,7 @@ class Cpg {
     CpgBlock& block(int kind) { return blocks_.at(static_cast<size_t>(kind)); }
     const CpgBlock& block(int kind) const { return blocks_.at(static_cast<size_t>(kind)); }
 
-  private:
+private:
     void setCapacity(CpgBlock& block, uint32_t capacity);
 
     std::array<CpgBlock, kBlockKindCount> blocks_;

@@ -315,7 +315,8 @@ private slots:
     }
 
     // A damaged codeplug file (a file category first in the chain) gives 112, a radio that fails
-    // after the erase 115; both log the summary and the backup, and offer to restore it.
+    // after the erase 115; both log the summary and the backup, and offer to convert again with
+    // it.
     void failedConversions_data() {
         QTest::addColumn<bool>("damagedFile");
         QTest::addColumn<bool>("restore");
@@ -358,6 +359,12 @@ private slots:
         Dlg& window = rig.open(backups());
         window.restoreCheckBox()->setChecked(true);
         yesNo_ = {CMsgBox::kIdYes, restore ? CMsgBox::kIdYes : CMsgBox::kIdNo};
+        // The recovery runs on a healthy radio.
+        onMessage_ = [&](const Shown& message) {
+            if (message.text == StringTable::text(str::kOfferRestore)) {
+                sim.faults().clear();
+            }
+        };
         window.onCommand(Dlg::kIdConvert);
 
         QVERIFY(shown_.size() >= 3);
@@ -385,12 +392,13 @@ private slots:
         QVERIFY(QFile::exists(named.captured(1)));
         if (restore) {
             QCOMPARE(shown_.size(), 4);
-            QCOMPARE(shown_[3].text, QStringLiteral("The radio's personality is restored."));
+            QCOMPARE(shown_[3].text, StringTable::text(str::kPersonalityRestored));
             QCOMPARE(bytes(sim.radio().userPrivateId()), userId);
+            QCOMPARE(modelOf(sim), QByteArray("RQX770HJNWE"));
         } else {
             QCOMPARE(shown_.size(), 3);
         }
-        QVERIFY(!window.isResultShown());
+        QCOMPARE(window.isResultShown(), restore);
         QVERIFY(!rig.manager.radioInfo().isConnected());
         QCOMPARE(window.operation(), Dlg::Operation::Idle);
         QCOMPARE(ErrorChain::text(), std::wstring(L"OK"));

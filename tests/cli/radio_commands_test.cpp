@@ -27,6 +27,7 @@
 #include "cli/set_serial_command.h"
 #include "config/config_file_codec.h"
 #include "config/configuration.h"
+#include "conversion/workflow_strings.h"
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
@@ -337,8 +338,34 @@ TEST_F(RadioCommandsTest, RadioFailureAfterTheEraseLeavesABackupThatRestoresTheP
     const CommandResult restored = runCommand(restore, runRestore);
     EXPECT_EQ(restored.exitCode, kExitOk) << restored.err;
     EXPECT_THAT(restored.out, HasSubstr("User private ID:  1234567\n"));
+    EXPECT_THAT(restored.out, HasSubstr(toUtf8(workflowText(kStrPersonalityRestored))));
+    EXPECT_EQ(radio().model, "RQX770HJNWE");
     EXPECT_EQ(radio().userId, kFresh.userId);
     EXPECT_EQ(radio().contacts, kFresh.contacts);
+}
+
+// What a successful conversion recorded on the way (a contact it could not keep) is shown and
+// logged, not lost.
+TEST_F(RadioCommandsTest, ASuccessfulConversionShowsAndLogsWhatItRecorded) {
+    {
+        SimRadio radio;
+        radio.flash().block(SimBlock::Con)[3 * SimRadio::kContactSize + 7] = 5;
+        const fs::path state = CableBackend::simulatorStatePath(dataDir_);
+        fs::create_directories(state.parent_path());
+        std::string error;
+        ASSERT_TRUE(SimState::save(radio, state.string(), error)) << error;
+    }
+    const CommandResult run = convert(convertOptions());
+    EXPECT_EQ(run.exitCode, kExitOk) << run.err;
+    const std::string warning =
+        "Error:contact index [4] has no contact group (1 to 4) and is not kept.\n";
+    EXPECT_THAT(run.err, HasSubstr("the conversion recorded these warnings"));
+    EXPECT_THAT(run.err, HasSubstr(warning));
+    EXPECT_THAT(errLog(), HasSubstr("Update radio succeeded with warnings (Model:RQX770HJNWA,"
+                                    "SN:752TRX4F21,Firmware:R02.10.05,Codeplug:R01.03.00,"
+                                    "Restore:1), this's caused by:\n" +
+                                    warning));
+    EXPECT_EQ(radio().contacts, kFresh.contacts - 1);
 }
 
 TEST_F(RadioCommandsTest, RestoreRefusesABackupOfAnotherRadioOrADamagedFile) {

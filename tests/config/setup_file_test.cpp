@@ -5,10 +5,11 @@
 
 #include "config/config_scrambler.h"
 #include "config/configuration.h"
-#include "formats/ansi_text.h"
 #include "config/safe_file_writer.h"
 #include "errors/error_chain.h"
+#include "errors/error_log.h"
 #include "failing_writer.h"
+#include "formats/ansi_text.h"
 #include "installation_fixture.h"
 
 namespace plugshift {
@@ -19,7 +20,7 @@ namespace fs = std::filesystem;
 constexpr const char* kConfig = R"(<c id="1" name="PERU"/>)";
 
 class SetupFileTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ErrorChain::remove(0);
         install_.writeConfig(kConfig);
@@ -98,6 +99,33 @@ TEST_F(SetupFileTest, RefusedStoresLeaveTheFileAlone) {
     // No byte of code page 1252 stands for this character; writing '?' would change the value.
     EXPECT_FALSE(config.storeInstallId(L"\u4E2D"));
     EXPECT_EQ(InstallationFixture::readBytes(install_.setupFile()), before);
+}
+
+// A value the code page cannot hold never enters the document, so the stores after it still
+// save, and err.log says why the refused one was not saved (without the value: it may be a
+// password).
+TEST_F(SetupFileTest, ARefusedValueDoesNotBlockLaterStores) {
+    install_.writeSetup(R"(<s id="1" name="PERU"><reg id="old"/><pwd cd1="1234" cd2=""/></s>)");
+    ErrorLog::setDirectory(install_.setupFolder().wstring());
+    Configuration config;
+    ASSERT_TRUE(start(config));
+    EXPECT_FALSE(config.storeInstallId(L"Gy\u0151r-7"));
+    EXPECT_FALSE(config.storeAcceptedCode(L"12\u01513"));
+    EXPECT_EQ(config.acceptedCode(), L"") << "a refused code is not held either";
+
+    ASSERT_TRUE(config.storeAcceptedCode(L"1234"));
+    ASSERT_TRUE(config.storeLanguage(L"es"));
+    const std::string text = install_.setupText();
+    EXPECT_NE(text.find("<reg id=\"old\" />"), std::string::npos) << text;
+    EXPECT_NE(text.find("cd2=\"1234\""), std::string::npos) << text;
+    EXPECT_NE(text.find("<langs def=\"es\" />"), std::string::npos) << text;
+
+    const std::string log =
+        InstallationFixture::readBytes(install_.setupFolder() / "log" / "err.log");
+    ErrorLog::reset();
+    EXPECT_NE(log.find("the new value of reg/id has a character"), std::string::npos) << log;
+    EXPECT_NE(log.find("the new value of pwd/cd2 has a character"), std::string::npos) << log;
+    EXPECT_EQ(log.find("\xC5\x91"), std::string::npos) << "no refused value is logged: " << log;
 }
 
 // A file written on Windows keeps every byte of its code page, the undefined ones included.

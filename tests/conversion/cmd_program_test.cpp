@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 
+#include "conversion/convert_decisions.h"
 #include "conversion/personality_backup.h"
 #include "formats/cpg.h"
 #include "formats/ftf_image.h"
@@ -181,7 +183,8 @@ TEST_F(CmdProgramTest, ContactCountsAtTheEdges) {
     }
 }
 
-TEST_F(CmdProgramTest, MoreContactsThanCanBeKeptStopBeforeTheErase) {
+// Past 201 contacts the reading stops and the run with it: what cannot be kept is not erased.
+TEST_F(CmdProgramTest, ContactsThatCouldNotComeBackAreNeverErased) {
     SimD2xx::Options options = SimRig::defaultOptions();
     options.radio.contacts = 202;
     SimRig rig(options);
@@ -323,6 +326,181 @@ TEST_F(CmdProgramTest, ABackupThatCannotBeWrittenStopsTheRunBeforeAnyErase) {
     EXPECT_EQ(records[1].message, L"Error:failed to save the personality backup [" +
                                       (notAFolder / "backup").wstring() + L"].");
     EXPECT_EQ(records[2].message, L"Finalize flashing data.");
+
+    // Not a damaged installation: the message names the folder the dealer can put right.
+    const WorkflowOutcome shown = concludeFailedConversion(conversion.command, {}, true, nullptr);
+    EXPECT_EQ(shown.stringId, kStrBackupNotSaved);
+    EXPECT_EQ(shown.argument, (notAFolder / "backup").wstring());
+}
+
+// A run that fails while programming leaves part of a default block. Converting again with the
+// personality from its backup ends converted with the owner's data, without reading the radio
+// (what it holds now is no longer the owner's) or writing a second backup.
+TEST_F(CmdProgramTest, ConvertingAgainFromTheBackupMendsAHalfWrittenRadio) {
+    std::vector<Request> clean;
+    {
+        SimRig rig;
+        Conversion conversion(rig, folder.path() / "clean");
+        ASSERT_TRUE(conversion.run());
+        clean = rig.requests;
+    }
+    SimRig rig;
+    rig.seedDyn();
+    const Bytes dynBefore = rig.dynBytes(kKeptDyn.length);
+    const std::vector<Bytes> contactsBefore = rig.contacts();
+    dropReplies(rig, FaultAim(clean).replyTo({kOpFlash, 0x01, 6}));
+    Conversion failed(rig, backups);
+    ASSERT_FALSE(failed.run());
+    EXPECT_THAT(numbersIn(ErrorChain::records()), ElementsAre(0x015));
+    const auto def = rig.sim().flash().block(SimBlock::Def);
+    const Bytes expected = expectedDefaultBlock({});
+    ASSERT_NE(Bytes(def.begin(), def.end()), expected);
+    const std::filesystem::path path = failed.command.lastBackupPath();
+    ASSERT_FALSE(path.empty());
+    rig.faults().clear();
+    rig.requests.clear();
+    ErrorChain::remove(0);
+
+    PersonalityBackup backup;
+    ASSERT_TRUE(PersonalityBackup::load(path, backup));
+    ConversionSetup setup;
+    setup.keep = false;
+    Conversion again(rig, backups, setup);
+    again.command.takePersonalityFrom(backup, path);
+    ASSERT_TRUE(again.run()) << toUtf8(ErrorChain::text());
+
+    EXPECT_EQ(Bytes(def.begin(), def.end()), expected);
+    EXPECT_EQ(rig.dynBytes(kKeptDyn.length), dynBefore);
+    EXPECT_EQ(rig.contacts(), inRestoreOrder(contactsBefore));
+    EXPECT_EQ(rig.sim().mode(), SimRadio::Mode::Normal);
+    EXPECT_EQ(rig.sim().protectionMode(), SimRadio::lockMode(rig.sim().flashType()));
+    EXPECT_EQ(rig.count(kOpMemRead), 0u);
+    EXPECT_EQ(rig.count(kOpContact, 0x30), 0u);
+    EXPECT_EQ(again.command.lastBackupPath(), path);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(backups),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+// The backup's blocks are checked against the address map like configured ones, before anything
+// is touched; and a backup names the one radio it may go back into.
+TEST_F(CmdProgramTest, ABackupOnlyGoesBackIntoItsRadioAndItsMapsDynBlock) {
+    SimRig rig;
+    PersonalityBackup backup;
+    backup.serial = {'9', '9', '9', 'Z', 'Z', '9', '9', 'Z', '9', '9'};
+    WorkflowOutcome outcome;
+    EXPECT_FALSE(backupBelongsTo(backup, rig.radio, outcome));
+    EXPECT_EQ(outcome.stringId, kStrRecoveryOtherRadio);
+    EXPECT_EQ(outcome.argument, L"999ZZ99Z99");
+    const auto serial = rig.radio.serialValue();
+    backup.serial.assign(serial.begin(), serial.end());
+    EXPECT_TRUE(backupBelongsTo(backup, rig.radio, outcome));
+
+    backup.personality.blocks.push_back({kBlockDyn, 0x820FF0, Bytes(0x20, 0x11)});
+    ConversionSetup setup;
+    setup.keep = false;
+    Conversion conversion(rig, backups, setup);
+    conversion.command.takePersonalityFrom(backup, backups / "the.pbk");
+    EXPECT_FALSE(conversion.run());
+    EXPECT_THAT(numbersIn(ErrorChain::records()), ElementsAre(0x008));
+    EXPECT_EQ(rig.count(kOpFlash), 0u);
+}
+
+// A test station converts radio after radio through one RadioInfo, whose block table lives as
+// long as the program: an old-layout radio (default block 0xC000) and then a new-layout one
+// (0x10000). Each must get its whole default block; a capacity the first map lowered must not
+// cut the second radio's short and leave stale bytes in it.
+TEST_F(CmdProgramTest, EachRadioIsLaidOutByItsOwnAddressMap) {
+    struct FlashRow {
+        int flashType;
+        uint32_t defaultBlock;
+        uint32_t dynamicErase;
+        uint16_t openMode;
+        uint16_t endMode;
+    };
+    constexpr FlashRow kRows[] = {
+        {0, 0x64000, 0x70000, 0x840, 0x440},
+        {1, 0x84000, 0xE0000, 0x3000, 0x840},
+        {2, 0x84000, 0x180000, 0x3000, 0x1040},
+    };
+    struct Side {
+        const char* addressMap;
+        const char* codeplug;
+        SimVersion radioVersion;
+        uint32_t capacity;
+    };
+    const Side kSides[] = {
+        {"KMVADDR_A01.03.00.ftf", "RQX770HJNWE_DEF_R01.03.00.ftf", SimVersion{{'R', 1, 3, 0}},
+         0xC000},
+        {kNewAddressMap, kNewCodeplug, SimVersion{{'R', 1, 2, 0}}, 0x10000},
+    };
+    for (const FlashRow& row : kRows) {
+        SCOPED_TRACE("flash type " + std::to_string(row.flashType));
+        SimD2xx::Options options = SimRig::defaultOptions();
+        options.radio.flashType = row.flashType;
+        SimRig rig(options);
+        for (const Side& side : kSides) {
+            SCOPED_TRACE(side.addressMap);
+            ErrorChain::remove(0);
+            // The next radio on the same cable, with bytes in its default block that only a
+            // whole erase and program replace.
+            SimRadioConfig radio = options.radio;
+            radio.codeplug = side.radioVersion;
+            rig.sim() = SimRadio(radio);
+            auto def = rig.sim().flash().block(SimBlock::Def);
+            std::fill(def.begin() + 0x20, def.end(), 0xA5);
+            ASSERT_TRUE(rig.radio.readIdentity());
+            rig.requests.clear();
+
+            ConversionSetup setup;
+            setup.addressFile = sampleFile(side.addressMap);
+            setup.codeplugFile = sampleFile(side.codeplug);
+            Conversion conversion(rig, backups, setup);
+            ASSERT_TRUE(conversion.run()) << toUtf8(ErrorChain::text());
+
+            const Bytes expected = expectedDefaultBlock(setup);
+            ASSERT_EQ(expected.size(), side.capacity);
+            EXPECT_TRUE(Bytes(def.begin(), def.begin() + side.capacity) == expected)
+                << "the default block differs from its codeplug";
+
+            std::vector<std::string> flash;
+            for (const Request& request : rig.requestsTo({kOpFlash})) {
+                const auto body = request.body();
+                const uint32_t address = uint32_t{body[1]} << 16 | body[2] << 8 | body[3];
+                char line[40];
+                switch (body[0]) {
+                    case 8:
+                        std::snprintf(line, sizeof line, "protect %#x", body[2] << 8 | body[3]);
+                        break;
+                    case 4:
+                        std::snprintf(line, sizeof line, "erase sector %#x", address);
+                        break;
+                    case 6:
+                        std::snprintf(line, sizeof line, "erase dynamic %#x", address);
+                        break;
+                    default:
+                        std::snprintf(line, sizeof line, "write %#x %zu", address, body.size() - 4);
+                }
+                flash.push_back(line);
+            }
+            std::vector<std::string> expectedFlash;
+            const auto add = [&](const char* format, auto... values) {
+                char line[40];
+                std::snprintf(line, sizeof line, format, values...);
+                expectedFlash.push_back(line);
+            };
+            add("protect %#x", row.openMode);
+            for (uint32_t offset = 0; offset < side.capacity; offset += 0x1000) {
+                add("erase sector %#x", row.defaultBlock + offset);
+            }
+            for (uint32_t offset = 0; offset < side.capacity; offset += 0x1000) {
+                add("write %#x %zu", row.defaultBlock + offset, size_t{0x1000});
+            }
+            add("erase dynamic %#x", row.dynamicErase);
+            add("protect %#x", row.endMode);
+            EXPECT_EQ(flash, expectedFlash);
+        }
+    }
 }
 
 }  // namespace

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "config/configuration.h"
+#include "conversion/cmd_program.h"
 #include "conversion/codeplug_version.h"
+#include "conversion/personality_backup.h"
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
 #include "errors/wide_text.h"
@@ -77,7 +79,9 @@ struct VersionCase {
 class ToolVersionsTest : public ConvertDecisionsTest,
                          public ::testing::WithParamInterface<VersionCase> {};
 
-TEST_P(ToolVersionsTest, SidesByParityOfTheMiddleNumber) {
+// Only a side the configuration leaves empty borrows the other side's version, so a configured
+// side always converts with its own files.
+TEST_P(ToolVersionsTest, AConfiguredSideNeverTakesTheOtherSidesVersion) {
     const VersionCase& c = GetParam();
     install({.codeplugVersions = c.configured});
     // Twice: a pass that stopped early must not leave the shared cursor in the middle.
@@ -283,6 +287,43 @@ TEST_F(ConvertDecisionsTest, ModelMustBeConfigured) {
     EXPECT_EQ(outcome.icon, MessageIcon::Error);
 }
 
+// The recovery plans from the identity the backup recorded, whatever the half-written radio now
+// says: the side its codeplug version chose, and the same refusals as a conversion.
+TEST_F(ConvertDecisionsTest, RecoveryPlansFromTheBackupsIdentity) {
+    install({});
+    const struct {
+        std::string model;
+        std::array<uint8_t, 4> version;
+        int stringId;
+        std::string codeplugFile;
+        std::string addressFile;
+    } cases[] = {
+        {"RQX770HJNWA", {'R', 1, 3, 0}, kStrNone, "DEF_R01.03.00.ftf", "ADDR_A01.03.00.ftf"},
+        {"RQX770HJNWA", {'R', 1, 2, 0}, kStrNone, "DEF_R01.02.00.ftf", "ADDR_A01.02.00.ftf"},
+        {"RQX770HJNWA", {'R', 1, 5, 0}, kStrIncompatible, "", ""},
+        {"RQX770HJNWE", {'R', 1, 3, 0}, kStrAlreadyConverted, "", ""},
+        {"RQX770HJNXX", {'R', 1, 3, 0}, kStrRadioUnsupported, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.model + " " + toUtf8(CodeplugVersion::radioText(c.version)));
+        PersonalityBackup backup;
+        // As the radio reports it: letters as they are, digits as their values.
+        for (char c : c.model) {
+            backup.model.push_back(static_cast<uint8_t>(c >= '0' && c <= '9' ? c - '0' : c));
+        }
+        backup.codeplugVersion = c.version;
+        ConvertPlan plan;
+        WorkflowOutcome outcome;
+        EXPECT_EQ(planRecovery(config_, backup, plan, outcome), c.stringId == kStrNone);
+        EXPECT_EQ(outcome.stringId, c.stringId);
+        if (c.stringId == kStrNone) {
+            EXPECT_EQ(fileName(plan.codeplugPath), c.codeplugFile);
+            EXPECT_EQ(fileName(plan.addressPath), c.addressFile);
+            EXPECT_THAT(plan.blocks, IsEmpty()) << "the blocks come from the backup";
+        }
+    }
+}
+
 struct FailureCase {
     int firstCategory;
     bool restore;
@@ -299,7 +340,8 @@ TEST_P(FailedConversionTest, LogsTheSummaryAndChoosesByTheOldestRecord) {
     ErrorChain::add(c.firstCategory, L"Error:root cause %d.", 1);
     ErrorChain::add(kErrorUpdate, L"Finalize flashing data.");
     const WorkflowOutcome outcome = concludeFailedConversion(
-        {L"RQX770HJNWA", L"752TRX4F21", L"R02.10.05", L"R01.03.00"}, c.restore, nullptr);
+        CmdProgram{}, {L"RQX770HJNWA", L"752TRX4F21", L"R02.10.05", L"R01.03.00"}, c.restore,
+        nullptr);
     EXPECT_EQ(outcome.stringId, c.stringId);
     EXPECT_EQ(outcome.icon, MessageIcon::Error);
     EXPECT_TRUE(ErrorChain::records().empty());

@@ -74,7 +74,8 @@ TEST_F(FailureTraceTest, AFailedConversionLeavesItsFramesBesideErrLogNamedAfterT
     const Request refused = rig.requestsTo({kFlashOpcode}).back();
 
     const RadioSummary radio{L"RQX770HJNWA", L"752TRX4F21", L"R02.10.05", L"R01.03.00"};
-    const WorkflowOutcome outcome = concludeFailedConversion(radio, true, rig.radio.frameRing());
+    const WorkflowOutcome outcome =
+        concludeFailedConversion(conversion.command, radio, true, rig.radio.frameRing());
     EXPECT_EQ(outcome.stringId, kStrConvertFailed);
 
     const std::set<std::string> names = namesIn(logFolder());

@@ -331,7 +331,7 @@ TEST(SbepOperationsTest, MemoryAccessKeepsTheEchoedAddress) {
 }
 
 // A late reply to an earlier request is passed over; the retry takes this request's own.
-TEST(SbepOperationsTest, AMemReadTakesOnlyTheReplyForItsAddress) {
+TEST(SbepOperationsTest, ALateReplyForAnotherAddressIsNeverTakenAsThisReadsData) {
     SbepRig rig;
     rig.answer({kFourBytes, kReadAt010203});
     uint32_t address = 0x010203;
@@ -502,7 +502,8 @@ TEST_F(SbepBaudRateTest, AcceptedSwitchMovesThePortAfterTheReply) {
     EXPECT_THAT(SbepRig::chain(), IsEmpty());
 }
 
-TEST_F(SbepBaudRateTest, DeclinedSwitchKeepsThePortRateAndFails) {
+// A request the radio declines gives a negative result, so no step it refused counts as done.
+TEST_F(SbepBaudRateTest, ADeclinedSwitchIsNeverReportedAsDone) {
     rig.answer({kDeclined, kDeclined, kDeclined, kDeclined});
     EXPECT_EQ(rig.engine.setRadioBaudRate(0, rig.lastOpc, rig.reply), -1);
     EXPECT_EQ(rig.writes.size(), 4u);

@@ -421,7 +421,9 @@ TEST(RadioInfoTextTest, UserPrivateIdText) {
     }
 }
 
-TEST(RadioInfoTextTest, SerialFormat) {
+// The format rule holds over the examples that contradict it, so no serial number it forbids
+// is written into a radio.
+TEST(RadioInfoTextTest, ASerialNumberTheFormatRuleForbidsIsNeverAccepted) {
     const std::pair<const wchar_t*, bool> cases[] = {
         {L"123ABC4D56", true},
         {L"123IBC4D56", true},   // I may stand fourth
