@@ -4,6 +4,7 @@
 #include <array>
 
 #include "errors/error_chain.h"
+#include "errors/wide_text.h"
 #include "radio/sbep.h"
 #include "radio/usb_serial.h"
 #include "sim/sim_d2xx.h"
@@ -213,6 +214,26 @@ TEST_F(DroppedReplyTest, RetrySucceedsAfterALostOrDamagedReply) {
     EXPECT_EQ(data(16), Bytes(16, 0x5A));
     EXPECT_TRUE(chain().empty());
     EXPECT_FALSE(d2xx.radio().flash().defaultBlockVerifyFailed());
+}
+
+// At the line rate a refused reply is still arriving when the engine gives up on it; the retry
+// must not read its tail as the start of its own reply.
+class RefusedReplyTest : public FaultTest {
+protected:
+    // The first memory read is answered with opcode 0x81, which carries no address: its 225
+    // data bytes overrun the caller's 220 and the reply is refused at its length field.
+    RefusedReplyTest() : FaultTest({{SimFaultKind::WrongOpcode, 0x11, 1}}) {}
+};
+
+TEST_F(RefusedReplyTest, TheRetryReadsItsOwnReplyNotTheTailOfTheRefusedOne) {
+    ASSERT_EQ(connect(), SBEP::kCableDigital);
+    uint32_t address = kDynMemory;
+    const auto destination = std::span(reply).first(220);  // as a block read gives it
+    ASSERT_EQ(engine.memRead(220, address, lastOpc, destination), 220)
+        << toUtf8(ErrorChain::text());
+    EXPECT_EQ(address, kDynMemory);
+    const auto dyn = d2xx.radio().flash().block(SimBlock::Dyn).first(220);
+    EXPECT_EQ(data(220), Bytes(dyn.begin(), dyn.end()));
 }
 
 TEST_F(SimEndToEndTest, BaudSwitchIsFollowedOnBothSides) {
