@@ -108,7 +108,8 @@ TEST(SbepTransactTest, ResetRaisesTrialsOnceTheReplyHasBegunThenRestoresThem) {
     // The lead-in alone does not begin the reply: the start byte is still waited for.
     rig.answer({{0x50}});
     EXPECT_EQ(rig.engine.transact(reset, replyAddress, rig.lastOpc, rig.reply), -1);
-    EXPECT_EQ(rig.d2xx.callsTo("FT_Read").size(), 1u + 4u);
+    // The lead-in, four waits for the start byte, and one read that finds the line quiet.
+    EXPECT_EQ(rig.d2xx.callsTo("FT_Read").size(), 1u + 4u + 1u);
     EXPECT_THAT(SbepRig::chain(),
                 ElementsAre(Record(3, L"Error:failed to read port for 1 bytes after 4 trials.")));
 
@@ -117,7 +118,7 @@ TEST(SbepTransactTest, ResetRaisesTrialsOnceTheReplyHasBegunThenRestoresThem) {
     rig.answer({{0x50, 0xFF, 0x8C}});
     EXPECT_EQ(rig.engine.transact(reset, replyAddress, rig.lastOpc, rig.reply), -1);
     EXPECT_EQ(rig.lastOpc, 0x8C);
-    EXPECT_EQ(rig.d2xx.callsTo("FT_Read").size(), 3u + 500u);
+    EXPECT_EQ(rig.d2xx.callsTo("FT_Read").size(), 3u + 500u + 1u);
     EXPECT_THAT(SbepRig::chain(),
                 ElementsAre(Record(3, L"Error:failed to read port for 1 bytes after 500 trials.")));
     EXPECT_EQ(rig.engine.trials(), 2);
