@@ -450,6 +450,9 @@ TEST_F(TtyD2xxLine, WriteToAPeerThatStopsReadingEndsAtTheTimeout) {
     EXPECT_LT(waited, kTimeout + std::chrono::seconds(1));
 }
 
+// About 4 ms of line time at 57600 baud: how late a busy machine may run a write.
+constexpr uint32_t kScheduleSlackBytes = 24;
+
 // What a write takes on a pseudo-terminal, which cannot say when bytes would have left a line:
 // the line time of the bytes at the rate and character size set.
 TEST_F(TtyD2xxLine, WriteReturnsOnlyOnceItsBytesWouldHaveLeftTheLine) {
@@ -478,7 +481,12 @@ TEST_F(TtyD2xxLine, WriteReturnsOnlyOnceItsBytesWouldHaveLeftTheLine) {
         const auto start = Clock::now();
         EXPECT_EQ(d2xx->FT_Write(port.handle(), frame.data(), c.bytes, &written), FT_OK);
         const auto waited = Clock::now() - start;
-        EXPECT_NEAR(written, c.expectLeft, 1);
+        if (c.expectLeft == c.bytes) {
+            EXPECT_EQ(written, c.bytes);
+        } else {
+            // Where the deadline falls among the bytes moves with the scheduler's delays.
+            EXPECT_NEAR(written, c.expectLeft, kScheduleSlackBytes);
+        }
         EXPECT_GE(waited, c.expectWait - std::chrono::milliseconds(2));
         EXPECT_LT(waited, c.expectWait + std::chrono::milliseconds(150));
         // Everything reported as written reaches the other end.
@@ -494,10 +502,10 @@ TEST_F(TtyD2xxLine, ARateChangeWaitsForTheBytesStillOnTheLine) {
     const std::vector<uint8_t> frame(576, 0x5A);
     uint32_t written = 0;
     EXPECT_EQ(d2xx->FT_Write(port.handle(), frame.data(), 576, &written), FT_OK);
-    EXPECT_NEAR(written, 173, 1);
+    EXPECT_NEAR(written, 173, kScheduleSlackBytes);
     const auto start = Clock::now();
     ASSERT_TRUE(port.setBaudRate(16406));
-    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(20));
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(50));  // not the dropped 70 ms
 }
 
 TEST_F(TtyD2xxLine, HangUpEndsAReadAtOnce) {
