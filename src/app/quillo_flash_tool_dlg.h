@@ -12,8 +12,8 @@
 
 #include "app/model_pictures.h"
 #include "app/radio_display.h"
-#include "conversion/cmd_program.h"
-#include "conversion/cmd_sn.h"
+#include "conversion/convert_radio.h"
+#include "conversion/serial_number_update.h"
 
 class QAction;
 class QCheckBox;
@@ -100,7 +100,7 @@ public:
     int64_t consoleWindow() const { return consoleWindow_; }
     // Where a conversion saves the personality it keeps; the data folder's backup/ by default.
     void setBackupFolder(std::filesystem::path folder) { backupFolder_ = std::move(folder); }
-    const CmdProgram& conversionCommand() const { return programCommand_; }
+    const ConvertRadio& conversionCommand() const { return programCommand_; }
 
     // The consoles: requests from the server come to consoleRequest, answers and results go back
     // through it. The link alone serves tests that stand in for the server.
@@ -207,8 +207,8 @@ private:
     Task& task_;
     Configuration& configuration_;
     std::shared_ptr<QtMessageTarget> target_;
-    CmdSN serialCommand_;
-    CmdProgram programCommand_;
+    SerialNumberUpdate serialCommand_;
+    ConvertRadio programCommand_;
     std::filesystem::path backupFolder_;
     ConsoleLink* console_ = nullptr;
     QPointer<ConsoleServer> attachedServer_;

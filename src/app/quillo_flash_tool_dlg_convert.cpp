@@ -98,7 +98,7 @@ bool CQuilloFlashToolDlg::runConversion(bool restore, WorkflowOutcome& outcome,
                                         std::wstring& warnings,
                                         const std::function<void()>& prepare) {
     RadioInfo& radio = manager_.radioInfo();
-    CmdProgram& command = programCommand_;
+    ConvertRadio& command = programCommand_;
     prepare();
     command.window = target_;
     // What the opening left in the chain (the probe's silence) is no cause of this run's failure.

@@ -20,7 +20,7 @@
 #include "config/configuration.h"
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
-#include "formats/cpg.h"
+#include "formats/codeplug_image.h"
 #include "formats/ftf_image.h"
 #include "sim/sim_d2xx.h"
 #include "sim/sim_faults.h"
@@ -55,7 +55,7 @@ const Side kNewSide{"KMVADDR_A01.02.00.ftf", "RQX770HJNWE_DEF_R01.02.00.ftf",
 
 // The codeplug as its own address map lays it out, over the block's whole capacity.
 Bytes expectedDefaultBlock(const Side& side) {
-    Cpg cpg;
+    CodeplugImage cpg;
     FtfImage image;
     const auto file = [](const char* name) { return (kSampleData + u'/' + name).toStdWString(); };
     if (!loadFtf(file(side.addressMap).c_str(), image) ||
@@ -64,7 +64,7 @@ Bytes expectedDefaultBlock(const Side& side) {
         !cpg.parseCodeplug(image.data.data(), image.length)) {
         return {};
     }
-    const CpgBlock& def = cpg.block(kBlockDef);
+    const CodeplugBlock& def = cpg.block(kBlockDef);
     return Bytes(def.data.begin(), def.data.begin() + def.capacity);
 }
 
