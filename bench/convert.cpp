@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "conversion/block_to_keep.h"
-#include "conversion/cmd_program.h"
+#include "conversion/convert_radio.h"
 #include "errors/error_chain.h"
 #include "errors/wide_text.h"
 #include "radio/frame_event.h"
@@ -185,7 +185,7 @@ void convert(D2xx& driver, SimCable& cable, const std::filesystem::path& backups
         record(event);
     });
 
-    CmdProgram command;
+    ConvertRadio command;
     command.radio = &radio;
     command.setAddressFile(sampleFile("KMVADDR_A01.02.00.ftf").c_str());
     command.setCodeplugFile(sampleFile("RQX770HJNWE_DEF_R01.02.00.ftf").c_str());

@@ -7,7 +7,7 @@
 
 #include "errors/error_chain.h"
 #include "errors/wide_text.h"
-#include "formats/cpg.h"
+#include "formats/codeplug_image.h"
 #include "formats/flash_catalog.h"
 #include "formats/ftf_image.h"
 #include "formats/ftf_writer.h"
@@ -43,7 +43,7 @@ BENCHMARK(Md5Digest)->Arg(64 * kKiB)->Arg(4 * kMiB);
 void ParseCodeplug(benchmark::State& state) {
     const std::vector<uint8_t> data = randomBytes(static_cast<size_t>(state.range(0)));
     const std::string text = bench::srecordText(data, 0x820000);
-    Cpg cpg;
+    CodeplugImage cpg;
     for (auto _ : state) {
         bool ok = cpg.parseCodeplug(reinterpret_cast<const uint8_t*>(text.data()), text.size());
         benchmark::DoNotOptimize(ok);

@@ -10,7 +10,7 @@
 
 #include "errors/error_chain.h"
 #include "errors/wide_text.h"
-#include "formats/cpg.h"
+#include "formats/codeplug_image.h"
 #include "formats/file_bytes.h"
 #include "formats/md5.h"
 
@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot read %s\n", argv[2]);
         return 1;
     }
-    Cpg cpg;
+    CodeplugImage cpg;
     if (!cpg.parseCodeplug(bytes.data(), bytes.size())) {
         std::fprintf(stderr, "%s\n", toUtf8(ErrorChain::text()).c_str());
         return 1;

@@ -3,15 +3,15 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "formats/cpg.h"
+#include "formats/codeplug_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace plugshift;
-    Cpg cpg;
+    CodeplugImage cpg;
     cpg.resetBlocks();
     cpg.parseAddressMap(data, size);
     for (int kind = 0; kind < kBlockKindCount; ++kind) {
-        const CpgBlock& block = cpg.block(kind);
+        const CodeplugBlock& block = cpg.block(kind);
         if (block.kind != kind || block.data.size() != block.capacity) {
             __builtin_trap();
         }

@@ -5,11 +5,11 @@
 #include <cstdint>
 
 #include "errors/error_chain.h"
-#include "formats/cpg.h"
+#include "formats/codeplug_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace plugshift;
-    Cpg cpg;
+    CodeplugImage cpg;
     const uint8_t* end = data + size;
     const uint8_t* nul = std::find(data, end, 0);
     const uint8_t* stream = data;
@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     cpg.parseCodeplug(stream, static_cast<size_t>(end - stream));
     for (int kind = 0; kind < kBlockKindCount; ++kind) {
-        const CpgBlock& block = cpg.block(kind);
+        const CodeplugBlock& block = cpg.block(kind);
         if (block.data.size() != block.capacity || block.size > block.capacity) {
             __builtin_trap();
         }

@@ -17,7 +17,7 @@
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
 #include "errors/wide_text.h"
-#include "formats/cpg.h"
+#include "formats/codeplug_image.h"
 #include "formats/flash_report.h"
 #include "formats/ftf_writer.h"
 
@@ -157,7 +157,7 @@ int packAddressMap(const FlashOptions& o) {
     if (!readFile(o.in, text)) {
         return 1;
     }
-    Cpg check;
+    CodeplugImage check;
     if (!check.parseAddressMap(reinterpret_cast<const uint8_t*>(text.data()), text.size())) {
         std::cerr << o.in << ": not an address map\n";
         return 1;
@@ -188,7 +188,7 @@ int packCodeplug(const FlashOptions& o, const std::string& addressMap) {
     if (!fillFields(o, kFtfModelPrefix, fields)) {
         return 1;
     }
-    Cpg cpg;
+    CodeplugImage cpg;
     if (!cpg.parseAddressMap(reinterpret_cast<const uint8_t*>(map.data()), map.size())) {
         std::cerr << addressMap << ": not an address map\n";
         return 1;
@@ -202,7 +202,7 @@ int packCodeplug(const FlashOptions& o, const std::string& addressMap) {
         printChain();
         return 1;
     }
-    const CpgBlock& def = cpg.block(kBlockDef);
+    const CodeplugBlock& def = cpg.block(kBlockDef);
     if (def.data.size() < kIdentityOffset + identity.size() ||
         std::string(def.data.begin() + kIdentityOffset,
                     def.data.begin() + kIdentityOffset + identity.size()) != identity) {

@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "app/msg_box.h"
+#include "app/message_dialog.h"
 #include "app/string_table.h"
 #include "errors/error_log.h"
 
@@ -47,7 +47,7 @@ bool HelpOpener::open(const QString& language, QWidget* owner) const {
             return true;
         }
     }
-    CMsgBox::showMessage(str::kHelpUnavailable, CMsgBox::kIconInformation, owner);
+    MessageDialog::showMessage(str::kHelpUnavailable, MessageDialog::kIconInformation, owner);
     ErrorLog::write(L"Failed to load help file.");
     return false;
 }

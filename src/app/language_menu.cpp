@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <array>
 
-#include "app/msg_box.h"
+#include "app/message_dialog.h"
 #include "app/string_table.h"
 
 namespace plugshift {
@@ -95,7 +95,8 @@ void LanguageMenu::choose(int command) {
     if (storeLanguage_) {
         storeLanguage_(QLatin1String(language->code));
     }
-    CMsgBox::showMessage(str::kRestartForLanguage, CMsgBox::kIconInformation, parentWidget());
+    MessageDialog::showMessage(str::kRestartForLanguage, MessageDialog::kIconInformation,
+                               parentWidget());
 }
 
 void LanguageMenu::mark(int command) {

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "app/quillo_flash_tool_app.h"
+#include "app/application.h"
 #include "cli/cable_backend.h"
 
 namespace {
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
             return usage(argv[0]);
         }
     }
-    const QString dataDirectory = plugshift::CQuilloFlashToolApp::locateDataDirectory();
+    const QString dataDirectory = plugshift::Application::locateDataDirectory();
     std::string problem;
     const auto backend =
         plugshift::CableBackend::open(options, dataDirectory.toStdString(), problem);
@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     }
     int exitCode = 0;
     {
-        plugshift::CQuilloFlashToolApp app(&backend->driver());
+        plugshift::Application app(&backend->driver());
         app.initInstance();
         exitCode = app.exitInstance();
     }

@@ -25,7 +25,7 @@ QColor& rememberedBackground() {
 
 }  // namespace
 
-CProgressStatusBar::CProgressStatusBar(QWidget* parent)
+ProgressStatusBar::ProgressStatusBar(QWidget* parent)
     : QWidget(parent), prompt_(StringTable::text(str::kPromptHelp)) {
     setObjectName(QStringLiteral("statusBar"));
     cableText_ = StringTable::text(disconnected_ ? str::kCableDisconnected : str::kCableConnected);
@@ -33,18 +33,18 @@ CProgressStatusBar::CProgressStatusBar(QWidget* parent)
     show();
 }
 
-QSize CProgressStatusBar::sizeHint() const {
+QSize ProgressStatusBar::sizeHint() const {
     return QSize(parentWidget() ? parentWidget()->width() : 0,
                  fontMetrics().height() + kExtraHeight);
 }
 
-void CProgressStatusBar::placeAtBottom() {
+void ProgressStatusBar::placeAtBottom() {
     const QSize size = sizeHint();
     const int parentHeight = parentWidget() ? parentWidget()->height() : size.height();
     setGeometry(0, parentHeight - size.height(), size.width(), size.height());
 }
 
-bool CProgressStatusBar::setPrompt(const QString& text) {
+bool ProgressStatusBar::setPrompt(const QString& text) {
     if (text == prompt_) {
         return false;
     }
@@ -53,7 +53,7 @@ bool CProgressStatusBar::setPrompt(const QString& text) {
     return true;
 }
 
-bool CProgressStatusBar::setDisconnected(bool disconnected) {
+bool ProgressStatusBar::setDisconnected(bool disconnected) {
     if (disconnected == disconnected_) {
         return false;
     }
@@ -63,7 +63,7 @@ bool CProgressStatusBar::setDisconnected(bool disconnected) {
     return true;
 }
 
-bool CProgressStatusBar::setProgress(uintptr_t done, intptr_t total) {
+bool ProgressStatusBar::setProgress(uintptr_t done, intptr_t total) {
     // Truncated toward zero, as an integer conversion does.
     const double exact = total != 0 ? 100.0 * static_cast<double>(done) / static_cast<double>(total)
                                     : static_cast<double>(done);
@@ -80,7 +80,7 @@ bool CProgressStatusBar::setProgress(uintptr_t done, intptr_t total) {
     return true;
 }
 
-QRect CProgressStatusBar::partRect(int part) const {
+QRect ProgressStatusBar::partRect(int part) const {
     const int ends[kPartCount] = {width() * kPromptPartEnd / 100, width() * kCablePartEnd / 100,
                                   width()};
     if (part < 0 || part >= kPartCount) {
@@ -91,12 +91,12 @@ QRect CProgressStatusBar::partRect(int part) const {
     return QRect(left, kPartGap, right - left, height() - kPartGap);
 }
 
-QRect CProgressStatusBar::progressRect() const {
+QRect ProgressStatusBar::progressRect() const {
     // Inside the part's one-pixel border, its left edge one pixel further right.
     return partRect(2).adjusted(2, 1, -1, -1);
 }
 
-void CProgressStatusBar::paintEvent(QPaintEvent* /*event*/) {
+void ProgressStatusBar::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     painter.fillRect(rect(), palette().color(QPalette::Window));
     paintTextPart(painter, kPromptPart);
@@ -105,7 +105,7 @@ void CProgressStatusBar::paintEvent(QPaintEvent* /*event*/) {
     paintProgress(painter);
 }
 
-QString CProgressStatusBar::partText(int part) const {
+QString ProgressStatusBar::partText(int part) const {
     switch (part) {
         case kPromptPart:
             return prompt_;
@@ -116,15 +116,15 @@ QString CProgressStatusBar::partText(int part) const {
     }
 }
 
-QRect CProgressStatusBar::textArea(int part) const {
+QRect ProgressStatusBar::textArea(int part) const {
     return partRect(part).adjusted(kTextPadding, 0, -kTextPadding, 0);
 }
 
-QString CProgressStatusBar::shownText(int part) const {
+QString ProgressStatusBar::shownText(int part) const {
     return fontMetrics().elidedText(partText(part), Qt::ElideRight, textArea(part).width());
 }
 
-int CProgressStatusBar::textPartAt(const QPoint& pos) const {
+int ProgressStatusBar::textPartAt(const QPoint& pos) const {
     for (int part : {kPromptPart, kCablePart}) {
         if (partRect(part).contains(pos)) {
             return part;
@@ -133,12 +133,12 @@ int CProgressStatusBar::textPartAt(const QPoint& pos) const {
     return -1;
 }
 
-QString CProgressStatusBar::toolTipAt(const QPoint& pos) const {
+QString ProgressStatusBar::toolTipAt(const QPoint& pos) const {
     const int part = textPartAt(pos);
     return part >= 0 && shownText(part) != partText(part) ? partText(part) : QString();
 }
 
-bool CProgressStatusBar::event(QEvent* event) {
+bool ProgressStatusBar::event(QEvent* event) {
     if (event->type() != QEvent::ToolTip) {
         return QWidget::event(event);
     }
@@ -154,13 +154,13 @@ bool CProgressStatusBar::event(QEvent* event) {
     return true;
 }
 
-void CProgressStatusBar::paintTextPart(QPainter& painter, int part) {
+void ProgressStatusBar::paintTextPart(QPainter& painter, int part) {
     qDrawShadePanel(&painter, partRect(part), palette(), true, 1);
     painter.setPen(palette().color(QPalette::WindowText));
     painter.drawText(textArea(part), Qt::AlignLeft | Qt::AlignVCenter, shownText(part));
 }
 
-void CProgressStatusBar::paintProgress(QPainter& painter) {
+void ProgressStatusBar::paintProgress(QPainter& painter) {
     const QRect area = progressRect();
     if (area.width() <= 0 || area.height() <= 0) {
         return;

@@ -11,7 +11,7 @@ namespace plugshift {
 // The main window's status bar: the help prompt on the left, the cable state in the middle and,
 // on the right, a progress bar drawn by the program with its percentage, inverted where the bar
 // lies under the text. The parts end at 30 % and 60 % of the width and at the right end.
-class CProgressStatusBar : public QWidget {
+class ProgressStatusBar : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kScale = 100;         // the value of a full bar
@@ -23,7 +23,7 @@ public:
     static constexpr int kProgressPart = 2;
 
     // A visible child of parent, placed along its bottom edge; cable disconnected, prompt 108.
-    explicit CProgressStatusBar(QWidget* parent);
+    explicit ProgressStatusBar(QWidget* parent);
 
     // Across the full width of the parent, at its bottom; the owner calls it after a resize.
     void placeAtBottom();

@@ -8,7 +8,7 @@
 
 namespace plugshift {
 
-CSplashScreen::CSplashScreen(int displayMs, QWidget* parent)
+SplashScreen::SplashScreen(int displayMs, QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::FramelessWindowHint),
       displayMs_(displayMs),
       picture_(QPixmap::fromImage(AppResources::bitmap(AppResources::kSplashBitmap))) {
@@ -17,7 +17,7 @@ CSplashScreen::CSplashScreen(int displayMs, QWidget* parent)
     connect(&timer_, &QTimer::timeout, this, [this] { done(1); });
 }
 
-void CSplashScreen::showEvent(QShowEvent* event) {
+void SplashScreen::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->geometry().center() - rect().center());
@@ -25,7 +25,7 @@ void CSplashScreen::showEvent(QShowEvent* event) {
     timer_.start(displayMs_);
 }
 
-void CSplashScreen::paintEvent(QPaintEvent* event) {
+void SplashScreen::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);
     QPainter(this).drawPixmap(0, 0, picture_);
 }

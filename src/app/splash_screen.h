@@ -8,12 +8,12 @@ namespace plugshift {
 
 // The start-up picture: a borderless window exactly the picture's size, centred on the screen,
 // that closes itself with result 1 once the display time has passed.
-class CSplashScreen : public QDialog {
+class SplashScreen : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kDisplayMs = 1000;  // what start-up asks for
 
-    explicit CSplashScreen(int displayMs = kDisplayMs, QWidget* parent = nullptr);
+    explicit SplashScreen(int displayMs = kDisplayMs, QWidget* parent = nullptr);
 
     int displayMs() const { return displayMs_; }
 

@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QTimer>
 
-#include "app/dialog_units.h"
+#include "app/layout_units.h"
 #include "app/qt_message_target.h"
 #include "app/string_table.h"
 
@@ -18,20 +18,20 @@ constexpr int kHeight = 51;
 
 }  // namespace
 
-bool CTaskDialog::run(Task& task, Command* command, QWidget* parent) {
-    CTaskDialog dialog(task, parent);
+bool TaskDialog::run(Task& task, Command* command, QWidget* parent) {
+    TaskDialog dialog(task, parent);
     dialog.addCommand(command);
     // Not through the modal seam: nobody answers this window, it ends with the run.
     dialog.exec();
     return true;
 }
 
-CTaskDialog::CTaskDialog(Task& task, QWidget* parent)
+TaskDialog::TaskDialog(Task& task, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint),  // a thin border, no caption
       waiter_(task),
       window_(QtMessageTarget::create(this)) {
     setObjectName(QStringLiteral("taskDialog"));
-    const DialogUnits units(font());
+    const LayoutUnits units(font());
     setFixedSize(units.size(kWidth, kHeight));
     text_ = new QLabel(StringTable::text(str::kPleaseWait), this);
     text_->setObjectName(QStringLiteral("control%1").arg(kTextId));
@@ -39,18 +39,18 @@ CTaskDialog::CTaskDialog(Task& task, QWidget* parent)
     text_->setGeometry(rect());
 }
 
-CTaskDialog::~CTaskDialog() {
+TaskDialog::~TaskDialog() {
     window_->detach();
     if (opened_) {
         waiter_.close();
     }
 }
 
-QString CTaskDialog::message() const {
+QString TaskDialog::message() const {
     return text_->text();
 }
 
-void CTaskDialog::showEvent(QShowEvent* event) {
+void TaskDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (opened_) {
         return;
@@ -61,7 +61,7 @@ void CTaskDialog::showEvent(QShowEvent* event) {
     }
 }
 
-bool CTaskDialog::event(QEvent* event) {
+bool TaskDialog::event(QEvent* event) {
     if (const auto* message = dynamic_cast<AppMessageEvent*>(event)) {
         if (TaskWaiter::endsWait(message->message())) {
             finish();
@@ -71,11 +71,11 @@ bool CTaskDialog::event(QEvent* event) {
     return QDialog::event(event);
 }
 
-void CTaskDialog::closeEvent(QCloseEvent* event) {
+void TaskDialog::closeEvent(QCloseEvent* event) {
     event->ignore();
 }
 
-void CTaskDialog::finish() {
+void TaskDialog::finish() {
     if (finishing_) {
         return;
     }

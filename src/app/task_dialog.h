@@ -15,7 +15,7 @@ class Task;
 
 // The small "Please wait..." window that runs commands on the Task and stays up, modal, until the
 // Task announces the end of the run. Enter, Escape, the close box and Alt+F4 do not close it.
-class CTaskDialog : public QDialog {
+class TaskDialog : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kTextId = 1065;
@@ -25,8 +25,8 @@ public:
     // the command does not run.
     static bool run(Task& task, Command* command, QWidget* parent = nullptr);
 
-    CTaskDialog(Task& task, QWidget* parent = nullptr);
-    ~CTaskDialog() override;
+    TaskDialog(Task& task, QWidget* parent = nullptr);
+    ~TaskDialog() override;
 
     void addCommand(Command* command) { waiter_.addCommand(command); }
     QString message() const;

@@ -10,8 +10,8 @@
 #include "cli/exit_codes.h"
 #include "cli/progress_bar.h"
 #include "config/configuration.h"
-#include "conversion/cmd_program.h"
 #include "conversion/convert_decisions.h"
+#include "conversion/convert_radio.h"
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
@@ -45,7 +45,7 @@ int exitCodeFor(const WorkflowOutcome& outcome) {
     }
 }
 
-void nameBackup(const CmdProgram& command, std::ostream& err) {
+void nameBackup(const ConvertRadio& command, std::ostream& err) {
     const std::filesystem::path& backup = command.lastBackupPath();
     if (backup.empty()) {
         return;
@@ -89,7 +89,7 @@ int convertRadio(const ConvertOptions& options, const InstallPaths& paths, Radio
         return refuseConversion(io.err, outcome);
     }
 
-    CmdProgram command;
+    ConvertRadio command;
     prepareConversion(command, plan, options.keepPersonality, radio, kProgressScale,
                       paths.backupFolder());
     return runPreparedConversion(command, session, options.keepPersonality, kStrConvertDone, io);
@@ -101,7 +101,7 @@ int refuseConversion(std::ostream& err, const WorkflowOutcome& outcome) {
     return reportFailure(err, outcome.text(), exitCodeFor(outcome));
 }
 
-int runPreparedConversion(CmdProgram& command, RadioSession& session, bool restore,
+int runPreparedConversion(ConvertRadio& command, RadioSession& session, bool restore,
                           int successString, CommandIo& io) {
     RadioInfo& radio = session.radio();
     ProgressBar bar(io.err, io.redrawProgress);

@@ -12,7 +12,7 @@ class App;
 
 namespace plugshift {
 
-class CmdProgram;
+class ConvertRadio;
 struct WorkflowOutcome;
 
 struct ConvertOptions {
@@ -37,7 +37,7 @@ int refuseConversion(std::ostream& err, const WorkflowOutcome& outcome);
 // Runs a prepared conversion with a progress bar. A failure prints its message, the causes and
 // the backup to offer; a success prints the radio as it is now, successString and what the run
 // recorded on the way. Returns the exit code.
-int runPreparedConversion(CmdProgram& command, RadioSession& session, bool restore,
+int runPreparedConversion(ConvertRadio& command, RadioSession& session, bool restore,
                           int successString, CommandIo& io);
 
 }  // namespace plugshift

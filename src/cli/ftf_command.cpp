@@ -10,7 +10,7 @@
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
 #include "errors/wide_text.h"
-#include "formats/cpg.h"
+#include "formats/codeplug_image.h"
 #include "formats/file_bytes.h"
 #include "formats/flash_report.h"
 #include "formats/ftf_image.h"
@@ -197,12 +197,12 @@ int ftfPack(const FtfPackOptions& options, std::ostream& out, std::ostream& err)
 int codeplugBlocks(const std::string& addressMap, const std::string& codeplug,
                    const std::string& block, const std::string& directory, std::ostream& out,
                    std::ostream& err) {
-    const int only = block.empty() ? -1 : Cpg::blockKindByName(fromUtf8(block));
+    const int only = block.empty() ? -1 : CodeplugImage::blockKindByName(fromUtf8(block));
     if (!block.empty() && only < 0) {
         err << "--block: no block is named " << block << "\n";
         return kExitFailed;
     }
-    Cpg cpg;
+    CodeplugImage cpg;
     if (!loadCodeplugBlocks(fromUtf8(addressMap), fromUtf8(codeplug), cpg)) {
         return reportChain(err, codeplug);
     }
@@ -214,7 +214,8 @@ int codeplugBlocks(const std::string& addressMap, const std::string& codeplug,
             continue;
         }
         const std::string path =
-            (std::filesystem::path(directory) / (toUtf8(Cpg::blockName(kind)) + ".bin")).string();
+            (std::filesystem::path(directory) / (toUtf8(CodeplugImage::blockName(kind)) + ".bin"))
+                .string();
         if (!writeOutput(path, cpg.block(kind).data)) {
             return reportChain(err, path);
         }

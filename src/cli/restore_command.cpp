@@ -8,8 +8,8 @@
 #include "cli/convert_command.h"
 #include "cli/exit_codes.h"
 #include "config/configuration.h"
-#include "conversion/cmd_program.h"
 #include "conversion/convert_decisions.h"
+#include "conversion/convert_radio.h"
 #include "conversion/personality_backup.h"
 #include "conversion/workflow_strings.h"
 #include "errors/wide_text.h"
@@ -38,7 +38,7 @@ int recover(const RestoreOptions& options, const PersonalityBackup& backup, Radi
     if (!planRecovery(Configuration::instance(), backup, plan, outcome)) {
         return refuseConversion(io.err, outcome);
     }
-    CmdProgram command;
+    ConvertRadio command;
     prepareRecovery(command, plan, backup, options.backupFile, radio, kProgressScale);
     return runPreparedConversion(command, session, true, kStrPersonalityRestored, io);
 }

@@ -9,9 +9,9 @@
 #include "cli/console_prompt.h"
 #include "cli/exit_codes.h"
 #include "config/configuration.h"
-#include "conversion/cmd_sn.h"
 #include "conversion/convert_decisions.h"
 #include "conversion/serial_decisions.h"
+#include "conversion/serial_number_update.h"
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
 #include "errors/wide_text.h"
@@ -81,7 +81,7 @@ int updateSerial(const SetSerialOptions& options, RadioSession& session, Command
         return reportFailure(io.err, outcome.text(), kExitRefused);
     }
 
-    CmdSN command;
+    SerialNumberUpdate command;
     command.radio = &radio;
     command.progressEnd = kProgressScale;
     command.progressSpan = 0;

@@ -10,13 +10,13 @@
 #include <new>
 
 #include "config/config_scrambler.h"
-#include "formats/ansi_text.h"
 #include "config/safe_file_writer.h"
 #include "config/xml_dom.h"
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
 #include "errors/wide_text.h"
-#include "formats/cpg.h"
+#include "formats/ansi_text.h"
+#include "formats/codeplug_image.h"
 #include "formats/flash_catalog.h"
 
 namespace plugshift {

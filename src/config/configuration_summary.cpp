@@ -2,7 +2,7 @@
 
 #include "config/configuration.h"
 #include "errors/wide_text.h"
-#include "formats/cpg.h"
+#include "formats/codeplug_image.h"
 
 namespace plugshift {
 
@@ -51,7 +51,7 @@ std::wstring describeConfiguration(const Configuration& config) {
     for (const auto& [kind, rules] : config.rangeRules()) {
         for (const RangeRule& rule : rules) {
             out += formatWide(L"  %ls  from %ls  to %ls  address 0x%X  length 0x%X\n",
-                              Cpg::blockName(kind), codes(rule.sourceCodes).c_str(),
+                              CodeplugImage::blockName(kind), codes(rule.sourceCodes).c_str(),
                               codes(rule.targetCodes).c_str(), static_cast<unsigned>(rule.address),
                               static_cast<unsigned>(rule.length));
         }

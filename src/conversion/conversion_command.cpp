@@ -9,7 +9,7 @@
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
 #include "errors/wide_text.h"
-#include "formats/cpg.h"
+#include "formats/codeplug_image.h"
 #include "radio/sbep.h"
 #include "radio/sbep_protocol.h"
 #include "tasks/messages.h"
@@ -145,7 +145,7 @@ void ConversionCommand::restoreBlocks(Personality& kept) {
             uint32_t echoed = address;
             if (sbep().memWrite(std::span(block.data).subspan(offset, chunk), echoed, lastOpc_,
                                 response_) < 0) {
-                fail(kErrorUpdate, text::kMemWrite, Cpg::blockName(block.kind));
+                fail(kErrorUpdate, text::kMemWrite, CodeplugImage::blockName(block.kind));
                 break;
             }
             offset += chunk;

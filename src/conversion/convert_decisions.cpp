@@ -6,8 +6,8 @@
 #include <optional>
 
 #include "config/configuration.h"
-#include "conversion/cmd_program.h"
 #include "conversion/codeplug_version.h"
+#include "conversion/convert_radio.h"
 #include "conversion/failure_trace.h"
 #include "conversion/personality_backup.h"
 #include "errors/error_category.h"
@@ -186,7 +186,7 @@ RadioSummary RadioSummary::of(const RadioInfo& radio) {
                         RadioInfo::versionText(radio.codeplugVersion()).value_or(L"")};
 }
 
-void prepareConversion(CmdProgram& command, const ConvertPlan& plan, bool keepPersonality,
+void prepareConversion(ConvertRadio& command, const ConvertPlan& plan, bool keepPersonality,
                        RadioInfo& radio, uint32_t progressEnd,
                        const std::filesystem::path& backupFolder) {
     command.setAddressFile(plan.addressPath.c_str());
@@ -223,8 +223,9 @@ bool planRecovery(Configuration& config, const PersonalityBackup& backup, Conver
            planConversion(config, tool, model, backup.codeplugVersion, false, plan, outcome);
 }
 
-void prepareRecovery(CmdProgram& command, const ConvertPlan& plan, const PersonalityBackup& backup,
-                     const std::filesystem::path& path, RadioInfo& radio, uint32_t progressEnd) {
+void prepareRecovery(ConvertRadio& command, const ConvertPlan& plan,
+                     const PersonalityBackup& backup, const std::filesystem::path& path,
+                     RadioInfo& radio, uint32_t progressEnd) {
     prepareConversion(command, plan, false, radio, progressEnd, path.parent_path());
     command.takePersonalityFrom(backup, path);
 }
@@ -241,7 +242,7 @@ void logSummary(const wchar_t* outcome, const RadioSummary& radio, bool restore)
 
 }  // namespace
 
-WorkflowOutcome concludeFailedConversion(const CmdProgram& command, const RadioSummary& radio,
+WorkflowOutcome concludeFailedConversion(const ConvertRadio& command, const RadioSummary& radio,
                                          bool restore, const FrameRing* trace) {
     logSummary(L"Update radio failed", radio, restore);
     FailureTrace::logAfterSummary(trace);

@@ -11,7 +11,7 @@
 
 namespace plugshift {
 
-class CmdProgram;
+class ConvertRadio;
 class PersonalityBackup;
 class RadioInfo;
 
@@ -78,7 +78,7 @@ bool planConversion(Configuration& config, const ToolVersions& tool, const std::
 
 // Sets the conversion up as the plan says: its two files, the default block's update and, when
 // the personality is kept, the blocks to keep and the folder for the backup.
-void prepareConversion(CmdProgram& command, const ConvertPlan& plan, bool keepPersonality,
+void prepareConversion(ConvertRadio& command, const ConvertPlan& plan, bool keepPersonality,
                        RadioInfo& radio, uint32_t progressEnd,
                        const std::filesystem::path& backupFolder);
 
@@ -93,15 +93,16 @@ bool backupBelongsTo(const PersonalityBackup& backup, const RadioInfo& radio,
 bool planRecovery(Configuration& config, const PersonalityBackup& backup, ConvertPlan& plan,
                   WorkflowOutcome& outcome);
 // Sets the conversion up as the plan says, its personality taken from the backup at `path`.
-void prepareRecovery(CmdProgram& command, const ConvertPlan& plan, const PersonalityBackup& backup,
-                     const std::filesystem::path& path, RadioInfo& radio, uint32_t progressEnd);
+void prepareRecovery(ConvertRadio& command, const ConvertPlan& plan,
+                     const PersonalityBackup& backup, const std::filesystem::path& path,
+                     RadioInfo& radio, uint32_t progressEnd);
 
 // After a failed conversion: logs the summary with the error chain, writes the frames of the
 // radio's trace ring beside err.log and names that file in the next entry (FailureTrace), and
 // clears the chain. The message: string 183 naming the folder when the personality could not be
 // saved there, else 112 when the oldest record is of a file category and 115 otherwise. trace is
 // the radio record's frameRing(); null writes no trace.
-WorkflowOutcome concludeFailedConversion(const CmdProgram& command, const RadioSummary& radio,
+WorkflowOutcome concludeFailedConversion(const ConvertRadio& command, const RadioSummary& radio,
                                          bool restore, const FrameRing* trace);
 
 // After a successful conversion: what the run recorded and went on after (a contact that could

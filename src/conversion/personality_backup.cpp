@@ -15,7 +15,7 @@
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
 #include "errors/wide_text.h"
-#include "formats/cpg.h"
+#include "formats/codeplug_image.h"
 #include "formats/file_bytes.h"
 #include "formats/md5.h"
 #include "tasks/radio_info.h"

@@ -4,10 +4,10 @@
 #include <chrono>
 #include <filesystem>
 
-#include "conversion/cmd_sn.h"
 #include "conversion/failure_trace.h"
 #include "conversion/log_folder.h"
 #include "conversion/serial_audit.h"
+#include "conversion/serial_number_update.h"
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
@@ -20,7 +20,7 @@ namespace {
 constexpr uint32_t kLastAscii = 0x7F;
 
 // The number the command was given, up to its zero padding.
-std::wstring newSerialOf(const CmdSN& command) {
+std::wstring newSerialOf(const SerialNumberUpdate& command) {
     std::wstring text;
     for (uint8_t byte : command.newSerial) {
         if (byte == 0) {
@@ -60,7 +60,7 @@ bool checkNewSerial(std::wstring_view entered, std::wstring_view present,
     return true;
 }
 
-bool concludeSerialUpdate(const CmdSN& command, bool succeeded) {
+bool concludeSerialUpdate(const SerialNumberUpdate& command, bool succeeded) {
     RadioInfo* radio = command.radio;
     if (radio == nullptr || !radio->isConnected()) {
         return succeeded;  // nothing was sent

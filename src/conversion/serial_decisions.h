@@ -8,7 +8,7 @@
 
 namespace plugshift {
 
-class CmdSN;
+class SerialNumberUpdate;
 
 // The checks of the Update serial number workflow on the number the dealer entered, against the
 // radio's present serial number: the same number of characters and the serial-number format
@@ -23,6 +23,6 @@ bool checkNewSerial(std::wstring_view entered, std::wstring_view present,
 // connected) gets a line in the serial-number audit, success or failure, with the radio's model and
 // its serial number as read before the update. A failed one is summed up in err.log with the error
 // chain (which stays as it is), followed by the entry naming the file of its SBEP frames.
-bool concludeSerialUpdate(const CmdSN& command, bool succeeded);
+bool concludeSerialUpdate(const SerialNumberUpdate& command, bool succeeded);
 
 }  // namespace plugshift

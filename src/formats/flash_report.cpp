@@ -62,7 +62,7 @@ std::wstring formatFtfSummary(const FtfSummary& summary) {
 }
 
 bool loadCodeplugBlocks(const std::wstring& addressMapPath, const std::wstring& codeplugPath,
-                        Cpg& cpg) {
+                        CodeplugImage& cpg) {
     FtfImage image;
     if (!loadFtf(addressMapPath.c_str(), image) ||
         !cpg.parseAddressMap(image.data.data(), image.length)) {
@@ -79,13 +79,13 @@ bool loadCodeplugBlocks(const std::wstring& addressMapPath, const std::wstring& 
     return true;
 }
 
-std::wstring formatBlockTable(const Cpg& cpg) {
+std::wstring formatBlockTable(const CodeplugImage& cpg) {
     std::wstring text =
         formatWide(L"%-8ls %-10ls %-10ls %ls\n", L"block", L"address", L"size", L"capacity");
     for (int kind = 0; kind < kBlockKindCount; ++kind) {
-        const CpgBlock& b = cpg.block(kind);
-        text += formatWide(L"%-8ls 0x%08X 0x%08X 0x%08X\n", Cpg::blockName(kind), b.address, b.size,
-                           b.capacity);
+        const CodeplugBlock& b = cpg.block(kind);
+        text += formatWide(L"%-8ls 0x%08X 0x%08X 0x%08X\n", CodeplugImage::blockName(kind),
+                           b.address, b.size, b.capacity);
     }
     return text;
 }

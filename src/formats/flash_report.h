@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "formats/cpg.h"
+#include "formats/codeplug_image.h"
 #include "formats/ftf_info.h"
 
 namespace plugshift {
@@ -28,9 +28,9 @@ std::wstring codeplugVersionText(uint32_t version);
 // Loads an address-map file and a codeplug file into `cpg`, as a conversion does before it
 // programs the radio. On false the chain says which file failed.
 bool loadCodeplugBlocks(const std::wstring& addressMapPath, const std::wstring& codeplugPath,
-                        Cpg& cpg);
+                        CodeplugImage& cpg);
 
 // One line per block: name, address, size and capacity in hexadecimal.
-std::wstring formatBlockTable(const Cpg& cpg);
+std::wstring formatBlockTable(const CodeplugImage& cpg);
 
 }  // namespace plugshift

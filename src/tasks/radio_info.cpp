@@ -8,7 +8,7 @@
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
 #include "errors/wide_text.h"
-#include "formats/cpg.h"
+#include "formats/codeplug_image.h"
 #include "formats/flash.h"
 #include "radio/frame_ring.h"
 #include "radio/sbep.h"
@@ -60,7 +60,7 @@ RadioInfo::RadioInfo(D2xx& driver, USBSerial::Sleeper sleeper)
     : port_(tryMake<USBSerial>(driver, std::move(sleeper))),
       frameRing_(tryMake<FrameRing>()),
       sbep_(tryMake<SBEP>(port_.get())),
-      cpg_(tryMake<Cpg>()),
+      cpg_(tryMake<CodeplugImage>()),
       flash_(tryMake<Flash>()) {
     if (sbep_ != nullptr) {
         sbep_->setFrameRing(frameRing_.get());

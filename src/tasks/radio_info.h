@@ -17,7 +17,7 @@ namespace plugshift {
 class D2xx;
 class FrameRing;
 class SBEP;
-class Cpg;
+class CodeplugImage;
 class Flash;
 
 // The radio side of the program: the cable port, the SBEP engine on it with its trace ring, the
@@ -98,7 +98,7 @@ public:
     SBEP* sbep() { return sbep_.get(); }
     // The last frames of the engine, always recorded; null only when it could not be allocated.
     const FrameRing* frameRing() const { return frameRing_.get(); }
-    Cpg* cpg() { return cpg_.get(); }
+    CodeplugImage* cpg() { return cpg_.get(); }
     Flash* flash() { return flash_.get(); }
 
 private:
@@ -126,7 +126,7 @@ private:
     std::unique_ptr<USBSerial> port_;
     std::unique_ptr<FrameRing> frameRing_;  // before the engine, which points at it
     std::unique_ptr<SBEP> sbep_;
-    std::unique_ptr<Cpg> cpg_;
+    std::unique_ptr<CodeplugImage> cpg_;
     std::unique_ptr<Flash> flash_;
 };
 

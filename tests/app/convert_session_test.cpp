@@ -11,16 +11,16 @@
 #include <vector>
 
 #include "app/console_link.h"
-#include "app/modal_seam.h"
-#include "app/msg_box.h"
+#include "app/main_window.h"
+#include "app/message_dialog.h"
+#include "app/modal_runner.h"
 #include "app/qt_message_target.h"
-#include "app/quillo_flash_tool_dlg.h"
 #include "app/string_table.h"
 #include "cli/console/console_message.h"
 #include "config/configuration.h"
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
-#include "formats/cpg.h"
+#include "formats/codeplug_image.h"
 #include "formats/ftf_image.h"
 #include "sim/sim_d2xx.h"
 #include "sim/sim_faults.h"
@@ -33,7 +33,6 @@ namespace plugshift {
 
 namespace {
 
-using Dlg = CQuilloFlashToolDlg;
 using Bytes = std::vector<uint8_t>;
 
 const QString kSampleData = QStringLiteral(PLUGSHIFT_SAMPLE_INSTALL_DIR "/data");
@@ -55,7 +54,7 @@ const Side kNewSide{"KMVADDR_A01.02.00.ftf", "RQX770HJNWE_DEF_R01.02.00.ftf",
 
 // The codeplug as its own address map lays it out, over the block's whole capacity.
 Bytes expectedDefaultBlock(const Side& side) {
-    Cpg cpg;
+    CodeplugImage cpg;
     FtfImage image;
     const auto file = [](const char* name) { return (kSampleData + u'/' + name).toStdWString(); };
     if (!loadFtf(file(side.addressMap).c_str(), image) ||
@@ -64,7 +63,7 @@ Bytes expectedDefaultBlock(const Side& side) {
         !cpg.parseCodeplug(image.data.data(), image.length)) {
         return {};
     }
-    const CpgBlock& def = cpg.block(kBlockDef);
+    const CodeplugBlock& def = cpg.block(kBlockDef);
     return Bytes(def.data.begin(), def.data.begin() + def.capacity);
 }
 
@@ -114,13 +113,13 @@ class ConvertSessionTest : public QObject {
     std::unique_ptr<Task> task_;
     std::unique_ptr<RadioManager> manager_;
     QObject windows_;
-    std::unique_ptr<Dlg> window_;
+    std::unique_ptr<MainWindow> window_;
 
-    Dlg& open(SimD2xx& sim) {
+    MainWindow& open(SimD2xx& sim) {
         task_ = std::make_unique<Task>();
         manager_ = std::make_unique<RadioManager>(sim);
         EventWindow::bind(*task_, &windows_);
-        window_ = std::make_unique<Dlg>(*manager_, *task_, Configuration::instance());
+        window_ = std::make_unique<MainWindow>(*manager_, *task_, Configuration::instance());
         window_->setBackupFolder(folder_.filePath(QStringLiteral("backup")).toStdString());
         AppMessageEvent cable(Message{kMsgCableState, 0, 1});
         QCoreApplication::sendEvent(window_.get(), &cable);
@@ -147,22 +146,22 @@ private slots:
         shown_.clear();
         yesNo_.clear();
         onMessage_ = nullptr;
-        ModalSeam::answerMessages([this](const QString& text, unsigned style) {
+        ModalRunner::answerMessages([this](const QString& text, unsigned style) {
             shown_.append(text);
             if (onMessage_) {
                 onMessage_(text);
             }
-            if ((style & CMsgBox::kButtonsMask) != CMsgBox::kYesNo) {
-                return CMsgBox::kIdOk;
+            if ((style & MessageDialog::kButtonsMask) != MessageDialog::kYesNo) {
+                return MessageDialog::kIdOk;
             }
-            return yesNo_.isEmpty() ? CMsgBox::kIdYes : yesNo_.takeFirst();
+            return yesNo_.isEmpty() ? MessageDialog::kIdYes : yesNo_.takeFirst();
         });
     }
     void cleanup() {
         window_.reset();
         manager_.reset();
         task_.reset();
-        ModalSeam::reset();
+        ModalRunner::reset();
         ErrorChain::remove(0);
         ErrorLog::reset();
     }
@@ -171,11 +170,11 @@ private slots:
     // whole default block, not the part the first one's address map left in the block table.
     void radioAfterRadioInOneWindow() {
         SimD2xx sim;
-        Dlg& window = open(sim);
+        MainWindow& window = open(sim);
         for (const Side& side : {kOldSide, kNewSide}) {
             nextRadio(sim, side);
             shown_.clear();
-            window.onCommand(Dlg::kIdConvert);
+            window.onCommand(MainWindow::kIdConvert);
             QCOMPARE(shown_.size(), 2);
             QCOMPARE(shown_[1], QStringLiteral("Convert successful."));
             QCOMPARE(modelOf(sim.radio()), QStringLiteral("RQX770HJNWE"));
@@ -186,7 +185,7 @@ private slots:
     // The same through one console session in test mode, as a test station runs it.
     void radioAfterRadioInOneConsoleSession() {
         SimD2xx sim;
-        Dlg& window = open(sim);
+        MainWindow& window = open(sim);
         RecordingLink console;
         window.setConsoleLink(&console);
         window.setTestMode(true);
@@ -194,7 +193,7 @@ private slots:
             nextRadio(sim, side);
             QCOMPARE(window.consoleRequest({ConsoleMessage::kStart, 77, 2056}),
                      ConsoleMessage::kStarted);
-            QTRY_VERIFY_WITH_TIMEOUT(window.operation() == Dlg::Operation::Idle, 30000);
+            QTRY_VERIFY_WITH_TIMEOUT(window.operation() == MainWindow::Operation::Idle, 30000);
             QVERIFY2(holdsItsCodeplug(sim, side), side.addressMap);
         }
         QVERIFY(shown_.isEmpty());
@@ -212,7 +211,7 @@ private slots:
         SimD2xx sim(options);
         const Bytes userId = sim.radio().userPrivateId();
         const int contacts = sim.radio().contactCount();
-        Dlg& window = open(sim);
+        MainWindow& window = open(sim);
         window.restoreCheckBox()->setChecked(true);
         const QString offer = StringTable::text(str::kOfferRestore);
         SimRadioConfig otherConfig;
@@ -234,7 +233,7 @@ private slots:
                 sim.radio() = owners;
             }
         };
-        window.onCommand(Dlg::kIdConvert);
+        window.onCommand(MainWindow::kIdConvert);
 
         QCOMPARE(shown_.size(), 6);
         QCOMPARE(shown_[1], QStringLiteral("Convert failed."));
@@ -253,7 +252,7 @@ private slots:
         QCOMPARE(sim.radio().protectionMode(), SimRadio::lockMode(sim.radio().flashType()));
         QCOMPARE(window.displayedText(RadioDisplay::Model), QStringLiteral("RQX770HJNWE"));
         QCOMPARE(QDir(folder_.filePath(QStringLiteral("backup"))).entryList(QDir::Files).size(), 1);
-        QCOMPARE(window.operation(), Dlg::Operation::Idle);
+        QCOMPARE(window.operation(), MainWindow::Operation::Idle);
         QVERIFY(!manager_->radioInfo().isConnected());
         QCOMPARE(ErrorChain::text(), std::wstring(L"OK"));
     }
@@ -267,10 +266,10 @@ private slots:
             QFile file(blocked);
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
-        Dlg& window = open(sim);
+        MainWindow& window = open(sim);
         window.setBackupFolder((blocked + QStringLiteral("/backup")).toStdString());
         window.restoreCheckBox()->setChecked(true);
-        window.onCommand(Dlg::kIdConvert);
+        window.onCommand(MainWindow::kIdConvert);
         QCOMPARE(shown_.size(), 2);
         QCOMPARE(shown_[1],
                  StringTable::format(str::kBackupNotSaved, blocked + QStringLiteral("/backup")));
@@ -282,9 +281,9 @@ private slots:
     void warningsOfASuccessAreShownAndLogged() {
         SimD2xx sim;
         sim.radio().flash().block(SimBlock::Con)[3 * SimRadio::kContactSize + 7] = 5;
-        Dlg& window = open(sim);
+        MainWindow& window = open(sim);
         window.restoreCheckBox()->setChecked(true);
-        window.onCommand(Dlg::kIdConvert);
+        window.onCommand(MainWindow::kIdConvert);
         const QString warning = QStringLiteral(
             "Error:contact index [4] has no contact group (1 to 4) and is not kept.");
         QCOMPARE(shown_.size(), 3);

@@ -18,14 +18,14 @@
 #include <memory>
 #include <sstream>
 
+#include "app/application.h"
 #include "app/console_link.h"
 #include "app/console_server.h"
-#include "app/dialog_units.h"
-#include "app/modal_seam.h"
-#include "app/msg_box.h"
+#include "app/layout_units.h"
+#include "app/main_window.h"
+#include "app/message_dialog.h"
+#include "app/modal_runner.h"
 #include "app/qt_message_target.h"
-#include "app/quillo_flash_tool_app.h"
-#include "app/quillo_flash_tool_dlg.h"
 #include "app/string_table.h"
 #include "app/task_dialog.h"
 #include "cli/console/console_address.h"
@@ -45,7 +45,6 @@ namespace plugshift {
 namespace {
 
 namespace fs = std::filesystem;
-using Dlg = CQuilloFlashToolDlg;
 
 const QString kSampleData = QStringLiteral(PLUGSHIFT_SAMPLE_INSTALL_DIR "/data");
 const QString kSampleSetup = QStringLiteral(
@@ -65,10 +64,10 @@ struct Rig {
     Task task;
     RadioManager manager;
     QObject windows;
-    std::unique_ptr<Dlg> window;
+    std::unique_ptr<MainWindow> window;
 
-    Dlg& open(const QString& backups) {
-        window = std::make_unique<Dlg>(manager, task, Configuration::instance());
+    MainWindow& open(const QString& backups) {
+        window = std::make_unique<MainWindow>(manager, task, Configuration::instance());
         window->setBackupFolder(backups.toStdString());
         AppMessageEvent cable(Message{kMsgCableState, 0, 1});
         QCoreApplication::sendEvent(window.get(), &cable);
@@ -183,7 +182,7 @@ class ConvertTest : public QObject {
     }
 
     // The window's console server, listening in the test's folder.
-    bool serve(ConsoleServer& server, Dlg& window) {
+    bool serve(ConsoleServer& server, MainWindow& window) {
         if (!server.listen(folder_.filePath(QStringLiteral("tool.console")))) {
             return false;
         }
@@ -195,8 +194,8 @@ class ConvertTest : public QObject {
         return QByteArray::number(server.ownHandle()) + " 8";
     }
 
-    static void waitIdle(const Dlg& window) {
-        QTRY_VERIFY_WITH_TIMEOUT(window.operation() == Dlg::Operation::Idle, 30000);
+    static void waitIdle(const MainWindow& window) {
+        QTRY_VERIFY_WITH_TIMEOUT(window.operation() == MainWindow::Operation::Idle, 30000);
     }
 
 private slots:
@@ -208,19 +207,19 @@ private slots:
         shown_.clear();
         yesNo_.clear();
         onMessage_ = nullptr;
-        ModalSeam::answerMessages([this](const QString& text, unsigned style) {
+        ModalRunner::answerMessages([this](const QString& text, unsigned style) {
             shown_.append({text, style});
             if (onMessage_) {
                 onMessage_(shown_.last());
             }
-            if ((style & CMsgBox::kButtonsMask) != CMsgBox::kYesNo) {
-                return CMsgBox::kIdOk;
+            if ((style & MessageDialog::kButtonsMask) != MessageDialog::kYesNo) {
+                return MessageDialog::kIdOk;
             }
-            return yesNo_.isEmpty() ? CMsgBox::kIdYes : yesNo_.takeFirst();
+            return yesNo_.isEmpty() ? MessageDialog::kIdYes : yesNo_.takeFirst();
         });
     }
     void cleanup() {
-        ModalSeam::reset();
+        ModalRunner::reset();
         ErrorChain::remove(0);
         ErrorLog::reset();
     }
@@ -235,15 +234,16 @@ private slots:
         SimD2xx sim;
         const QByteArray userId = bytes(sim.radio().userPrivateId());
         Rig rig(sim);
-        Dlg& window = rig.open(backups());
+        MainWindow& window = rig.open(backups());
         window.restoreCheckBox()->setChecked(keep);
-        window.findChild<QPushButton*>(QStringLiteral("control%1").arg(Dlg::kIdConvert))->click();
+        window.findChild<QPushButton*>(QStringLiteral("control%1").arg(MainWindow::kIdConvert))
+            ->click();
 
         QCOMPARE(shown_.size(), 2);
         QCOMPARE(shown_[0].text, StringTable::format(str::kConfirmConvert, kBand));
-        QCOMPARE(shown_[0].style, CMsgBox::kYesNo | CMsgBox::kIconQuestion);
+        QCOMPARE(shown_[0].style, MessageDialog::kYesNo | MessageDialog::kIconQuestion);
         QCOMPARE(shown_[1].text, QStringLiteral("Convert successful."));
-        QCOMPARE(shown_[1].style, CMsgBox::kIconInformation);
+        QCOMPARE(shown_[1].style, MessageDialog::kIconInformation);
         QCOMPARE(modelOf(sim), QByteArray("RQX770HJNWE"));
         // The display shows the radio as it is now.
         QCOMPARE(window.displayedText(RadioDisplay::Model), QStringLiteral("RQX770HJNWE"));
@@ -253,7 +253,7 @@ private slots:
         QCOMPARE(backupCount(), keep ? 1 : 0);
         QVERIFY(window.isResultShown());
         QVERIFY(!rig.manager.radioInfo().isConnected());
-        QCOMPARE(window.operation(), Dlg::Operation::Idle);
+        QCOMPARE(window.operation(), MainWindow::Operation::Idle);
         QVERIFY(window.restoreCheckBox()->isEnabled());
         QVERIFY(errLog().isEmpty());
     }
@@ -261,16 +261,17 @@ private slots:
     void decliningLeavesTheRadioAlone() {
         SimD2xx sim;
         Rig rig(sim);
-        Dlg& window = rig.open(backups());
-        yesNo_ = {CMsgBox::kIdNo};
-        window.onCommand(Dlg::kIdConvert);
+        MainWindow& window = rig.open(backups());
+        yesNo_ = {MessageDialog::kIdNo};
+        window.onCommand(MainWindow::kIdConvert);
         QCOMPARE(shown_.size(), 1);
-        QCOMPARE(shown_[0].style, CMsgBox::kYesNo | CMsgBox::kIconQuestion);
+        QCOMPARE(shown_[0].style, MessageDialog::kYesNo | MessageDialog::kIconQuestion);
         QCOMPARE(modelOf(sim), QByteArray("RQX770HJNWA"));
         QVERIFY(!rig.manager.radioInfo().isConnected());
-        QCOMPARE(window.operation(), Dlg::Operation::Idle);
-        QVERIFY(window.findChild<QPushButton*>(QStringLiteral("control%1").arg(Dlg::kIdConvert))
-                    ->isEnabled());
+        QCOMPARE(window.operation(), MainWindow::Operation::Idle);
+        QVERIFY(
+            window.findChild<QPushButton*>(QStringLiteral("control%1").arg(MainWindow::kIdConvert))
+                ->isEnabled());
         QVERIFY(!window.isResultShown());
     }
 
@@ -282,15 +283,15 @@ private slots:
         QTest::newRow("already converted")
             << "RQX770HJNWE"
             << "R01.03.00"
-            << "This radio is already in 916-928MHz." << CMsgBox::kIconInformation;
+            << "This radio is already in 916-928MHz." << MessageDialog::kIconInformation;
         QTest::newRow("codeplug not compatible")
             << "RQX770HJNWA"
             << "R01.05.00"
             << "The tool can't convert this radio due to codeplug version not compatible."
-            << CMsgBox::kIconWarning;
+            << MessageDialog::kIconWarning;
         QTest::newRow("radio codeplug version invalid")
             << "RQX770HJNWA"
-            << "#01.03.00" << StringTable::text(str::kFileMissing) << CMsgBox::kIconError;
+            << "#01.03.00" << StringTable::text(str::kFileMissing) << MessageDialog::kIconError;
     }
     void refusals() {
         QFETCH(QString, model);
@@ -303,15 +304,15 @@ private slots:
         options.radio.codeplug.bytes[0] = uint8_t(codeplug.at(0).toLatin1());
         SimD2xx sim(options);
         Rig rig(sim);
-        Dlg& window = rig.open(backups());
-        window.onCommand(Dlg::kIdConvert);
+        MainWindow& window = rig.open(backups());
+        window.onCommand(MainWindow::kIdConvert);
         QCOMPARE(shown_.size(), 2);  // the question, then the refusal
         QCOMPARE(shown_[1].text, text);
         QCOMPARE(shown_[1].style, icon);
         QCOMPARE(modelOf(sim), model.toLatin1());
         QCOMPARE(backupCount(), 0);
         QVERIFY(!rig.manager.radioInfo().isConnected());
-        QCOMPARE(window.operation(), Dlg::Operation::Idle);
+        QCOMPARE(window.operation(), MainWindow::Operation::Idle);
     }
 
     // A damaged codeplug file (a file category first in the chain) gives 112, a radio that fails
@@ -356,22 +357,22 @@ private slots:
         SimD2xx sim(options);
         const QByteArray userId = bytes(sim.radio().userPrivateId());
         Rig rig(sim);
-        Dlg& window = rig.open(backups());
+        MainWindow& window = rig.open(backups());
         window.restoreCheckBox()->setChecked(true);
-        yesNo_ = {CMsgBox::kIdYes, restore ? CMsgBox::kIdYes : CMsgBox::kIdNo};
+        yesNo_ = {MessageDialog::kIdYes, restore ? MessageDialog::kIdYes : MessageDialog::kIdNo};
         // The recovery runs on a healthy radio.
         onMessage_ = [&](const Shown& message) {
             if (message.text == StringTable::text(str::kOfferRestore)) {
                 sim.faults().clear();
             }
         };
-        window.onCommand(Dlg::kIdConvert);
+        window.onCommand(MainWindow::kIdConvert);
 
         QVERIFY(shown_.size() >= 3);
         QCOMPARE(shown_[1].text, text);
-        QCOMPARE(shown_[1].style, CMsgBox::kIconError);
+        QCOMPARE(shown_[1].style, MessageDialog::kIconError);
         QCOMPARE(shown_[2].text, StringTable::text(str::kOfferRestore));
-        QCOMPARE(shown_[2].style, CMsgBox::kYesNo | CMsgBox::kIconQuestion);
+        QCOMPARE(shown_[2].style, MessageDialog::kYesNo | MessageDialog::kIconQuestion);
         QCOMPARE(backupCount(), 1);
         const QString backup = QDir(backups()).entryInfoList(QDir::Files).first().filePath();
         const QString log = withoutStamps(errLog());
@@ -400,7 +401,7 @@ private slots:
         }
         QCOMPARE(window.isResultShown(), restore);
         QVERIFY(!rig.manager.radioInfo().isConnected());
-        QCOMPARE(window.operation(), Dlg::Operation::Idle);
+        QCOMPARE(window.operation(), MainWindow::Operation::Idle);
         QCOMPARE(ErrorChain::text(), std::wstring(L"OK"));
     }
 
@@ -419,7 +420,7 @@ private slots:
         QFETCH(bool, boxShown);
         SimD2xx sim;
         Rig rig(sim);
-        Dlg& window = rig.open(backups());
+        MainWindow& window = rig.open(backups());
         FlakyLink link;
         link.failures = failures;
         window.setConsoleLink(&link);
@@ -440,7 +441,7 @@ private slots:
         if (boxShown) {
             QCOMPARE(shown_.size(), 1);
             QCOMPARE(shown_[0].text, QStringLiteral("Failed to connect to console."));
-            QCOMPARE(shown_[0].style, CMsgBox::kIconInformation);
+            QCOMPARE(shown_[0].style, MessageDialog::kIconInformation);
         } else {
             QVERIFY(shown_.isEmpty());  // no question, no result box
             QCOMPARE(link.posts.size(), 1);
@@ -452,7 +453,7 @@ private slots:
     void plugshiftConsoleDrivesTheTool() {
         SimD2xx sim;
         Rig rig(sim);
-        Dlg& window = rig.open(backups());
+        MainWindow& window = rig.open(backups());
         ConsoleServer server;
         QVERIFY(serve(server, window));
         const auto console = [&](const QStringList& arguments, QString& out) {
@@ -478,7 +479,7 @@ private slots:
         QCOMPARE(shown_[0].text,
                  QStringLiteral("Update flash tool is entering test mode, \t\r\ndo you want to "
                                 "continue?"));
-        QCOMPARE(shown_[0].style, CMsgBox::kYesNo);
+        QCOMPARE(shown_[0].style, MessageDialog::kYesNo);
         QCOMPARE(window.windowTitle(), kTitle + QStringLiteral(" [Test mode]"));
 
         QCOMPARE(console({QStringLiteral("start"), QStringLiteral("--wait")}, out), 0);
@@ -497,7 +498,7 @@ private slots:
         QCOMPARE(window.windowTitle(), kTitle);
 
         // Declined, and nothing listening.
-        yesNo_ = {CMsgBox::kIdNo};
+        yesNo_ = {MessageDialog::kIdNo};
         QCOMPARE(console({QStringLiteral("enter-test-mode")}, out), 3);
         QCOMPARE(out, QStringLiteral("The tool's user declined test mode.\n"));
         QVERIFY(!window.testMode());
@@ -511,7 +512,7 @@ private slots:
     void requestsOverTheSocket() {
         SimD2xx sim;
         Rig rig(sim);
-        Dlg& window = rig.open(backups());
+        MainWindow& window = rig.open(backups());
         ConsoleServer server;
         QVERIFY(serve(server, window));
         const QByteArray ack = acknowledgement(server);
@@ -540,7 +541,7 @@ private slots:
             QCOMPARE(console.next(), request.answer);
         }
         QVERIFY(shown_.isEmpty());
-        QCOMPARE(window.operation(), Dlg::Operation::Idle);
+        QCOMPARE(window.operation(), MainWindow::Operation::Idle);
         QCOMPARE(window.consoleWindow(), int64_t{0});
 
         // Entering twice asks once; both are acknowledged.
@@ -559,7 +560,7 @@ private slots:
         waitIdle(window);
         QCOMPARE(modelOf(sim), QByteArray("RQX770HJNWE"));
         QCOMPARE(shown_[1].text, QStringLiteral("Failed to connect to console."));
-        QCOMPARE(shown_[1].style, CMsgBox::kIconInformation);
+        QCOMPARE(shown_[1].style, MessageDialog::kIconInformation);
     }
 
     // A request that comes while an earlier one waits on an open box is handled after it: EXIT
@@ -567,7 +568,7 @@ private slots:
     void requestsAreHandledInTheOrderTheyCame() {
         SimD2xx sim;
         Rig rig(sim);
-        Dlg& window = rig.open(backups());
+        MainWindow& window = rig.open(backups());
         ConsoleServer server;
         QVERIFY(serve(server, window));
         const QByteArray ack = acknowledgement(server);
@@ -575,9 +576,9 @@ private slots:
         QVERIFY(console.open(server.path()));
 
         QList<QByteArray> whileAsked;
-        ModalSeam::answerMessages({});  // a real box, which stays up while the tool's loop runs
-        ModalSeam::answerDialogs([&](QDialog& dialog) {
-            auto* box = qobject_cast<CMsgBox*>(&dialog);
+        ModalRunner::answerMessages({});  // a real box, which stays up while the tool's loop runs
+        ModalRunner::answerDialogs([&](QDialog& dialog) {
+            auto* box = qobject_cast<MessageDialog*>(&dialog);
             QVERIFY(box != nullptr);
             console.send("WM_TOOL_UPDATE_EXIT_TEST_MODE 600 2056");
             QTest::qWait(300);
@@ -597,14 +598,14 @@ private slots:
 
     // plugshift-console finds the socket by the instance name the application takes.
     void consoleFindsTheInstancesSocket() {
-        CQuilloFlashToolApp app;
+        Application app;
         QCOMPARE(app.mutexName().toStdString(), std::string(ConsoleAddress::kInstanceName));
     }
 
     void taskDialogTemplate() {
         Task task;
-        CTaskDialog dialog(task);
-        QCOMPARE(dialog.size(), DialogUnits(dialog.font()).size(152, 51));
+        TaskDialog dialog(task);
+        QCOMPARE(dialog.size(), LayoutUnits(dialog.font()).size(152, 51));
         auto* text = dialog.findChild<QLabel*>(QStringLiteral("control1065"));
         QVERIFY(text != nullptr);
         QCOMPARE(text->alignment(), Qt::AlignCenter);

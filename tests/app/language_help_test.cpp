@@ -6,8 +6,8 @@
 
 #include "app/help_opener.h"
 #include "app/language_menu.h"
-#include "app/modal_seam.h"
-#include "app/msg_box.h"
+#include "app/message_dialog.h"
+#include "app/modal_runner.h"
 #include "errors/error_log.h"
 
 namespace plugshift {
@@ -27,13 +27,13 @@ private slots:
     void init() {
         messages.clear();
         stored.clear();
-        ModalSeam::answerMessages([this](const QString& text, unsigned style) {
+        ModalRunner::answerMessages([this](const QString& text, unsigned style) {
             messages.append({text, style});
-            return CMsgBox::kIdOk;
+            return MessageDialog::kIdOk;
         });
     }
     void cleanup() {
-        ModalSeam::reset();
+        ModalRunner::reset();
         QDir::setCurrent(startFolder);
         ErrorLog::reset();
     }
@@ -96,7 +96,7 @@ private slots:
             QCOMPARE(message.text,
                      QStringLiteral("You have to restart the tool for thsi change to take "
                                     "effect."));
-            QCOMPARE(message.style, CMsgBox::kIconInformation);
+            QCOMPARE(message.style, MessageDialog::kIconInformation);
         }
         QVERIFY(menu->actionFor(32777)->isChecked());
         QVERIFY(!menu->actionFor(32778)->isChecked());
@@ -167,7 +167,7 @@ private slots:
         }
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages.first().text, QStringLiteral("The help files are unavailable."));
-        QCOMPARE(messages.first().style, CMsgBox::kIconInformation);
+        QCOMPARE(messages.first().style, MessageDialog::kIconInformation);
         QVERIFY(log.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = log.readAll().split('\n');
         QCOMPARE(lines.size(), 2);  // one entry and the empty rest after its line end

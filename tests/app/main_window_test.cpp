@@ -19,12 +19,12 @@
 #include <memory>
 
 #include "app/app_resources.h"
-#include "app/dialog_pwd.h"
-#include "app/modal_seam.h"
-#include "app/msg_box.h"
+#include "app/dealer_login_dialog.h"
+#include "app/main_window.h"
+#include "app/message_dialog.h"
+#include "app/modal_runner.h"
 #include "app/progress_status_bar.h"
 #include "app/qt_message_target.h"
-#include "app/quillo_flash_tool_dlg.h"
 #include "app/string_table.h"
 #include "config/configuration.h"
 #include "conversion/workflow_strings.h"
@@ -40,8 +40,6 @@ namespace plugshift {
 
 namespace {
 
-using Dlg = CQuilloFlashToolDlg;
-
 struct Shown {
     QString text;
     unsigned style;
@@ -56,33 +54,33 @@ struct Rig {
     Task task;
     RadioManager manager;
     QObject windows;
-    std::unique_ptr<Dlg> window;
+    std::unique_ptr<MainWindow> window;
 
-    Dlg& open() {
-        window = std::make_unique<Dlg>(manager, task, Configuration::instance());
+    MainWindow& open() {
+        window = std::make_unique<MainWindow>(manager, task, Configuration::instance());
         return *window;
     }
 };
 
-void deliver(Dlg& window, uint32_t id, uintptr_t wParam, intptr_t lParam) {
+void deliver(MainWindow& window, uint32_t id, uintptr_t wParam, intptr_t lParam) {
     AppMessageEvent event(Message{id, wParam, lParam});
     QCoreApplication::sendEvent(&window, &event);
 }
 
-void cable(Dlg& window, intptr_t lParam) {
+void cable(MainWindow& window, intptr_t lParam) {
     deliver(window, kMsgCableState, 0, lParam);
 }
 
 template <class T>
-T* control(const Dlg& window, int id) {
+T* control(const MainWindow& window, int id) {
     return window.findChild<T*>(QStringLiteral("control%1").arg(id));
 }
 
 // The login dialog answered with each entry in turn; each entry is typed and Login pressed.
 void answerLogin(const QStringList& entries, QList<bool>* wrongShown = nullptr) {
     auto next = std::make_shared<int>(0);
-    ModalSeam::answerDialogs([entries, next, wrongShown](QDialog& dialog) {
-        auto* login = qobject_cast<CDialogPwd*>(&dialog);
+    ModalRunner::answerDialogs([entries, next, wrongShown](QDialog& dialog) {
+        auto* login = qobject_cast<DealerLoginDialog*>(&dialog);
         if (login == nullptr || *next >= entries.size()) {
             return;
         }
@@ -103,13 +101,13 @@ class MainWindowTest : public QObject {
     QList<Shown> shown_;
     std::function<void(const Shown&)> onMessage_;
 
-    void login(Dlg& window) {
+    void login(MainWindow& window) {
         answerLogin({QStringLiteral("2468")});
-        window.onCommand(Dlg::kCmdDealerLogin);
-        ModalSeam::answerDialogs({});
+        window.onCommand(MainWindow::kCmdDealerLogin);
+        ModalRunner::answerDialogs({});
     }
     // Up front, as a person uses it: logged in, and a cable plugged in.
-    bool showLoggedInWithACable(Dlg& window) {
+    bool showLoggedInWithACable(MainWindow& window) {
         login(window);
         window.show();
         window.activateWindow();
@@ -137,16 +135,16 @@ private slots:
     void init() {
         shown_.clear();
         onMessage_ = nullptr;
-        ModalSeam::answerMessages([this](const QString& text, unsigned style) {
+        ModalRunner::answerMessages([this](const QString& text, unsigned style) {
             shown_.append({text, style, QApplication::overrideCursor() != nullptr});
             if (onMessage_) {
                 onMessage_(shown_.last());
             }
-            return CMsgBox::kIdOk;
+            return MessageDialog::kIdOk;
         });
     }
     void cleanup() {
-        ModalSeam::reset();
+        ModalRunner::reset();
         ErrorChain::remove(0);
     }
 
@@ -165,26 +163,26 @@ private slots:
     void startsLoggedOutWithEverythingUnknown() {
         SimD2xx sim;
         Rig rig(sim);
-        Dlg& window = rig.open();
+        MainWindow& window = rig.open();
         QCOMPARE(window.windowTitle(), QStringLiteral("KMV410 Plugshift 916-928MHz"));
         for (int field = 0; field < RadioDisplay::FieldCount; ++field) {
             QCOMPARE(window.displayedText(RadioDisplay::Field(field)), QStringLiteral("N/A"));
-            QVERIFY(control<QLineEdit>(window, Dlg::kValueIds[field])->isReadOnly());
+            QVERIFY(control<QLineEdit>(window, MainWindow::kValueIds[field])->isReadOnly());
         }
         QCOMPARE(control<QLabel>(window, 1067)->text(), QStringLiteral("Radio Type:"));
         QCOMPARE(control<QLabel>(window, 1079)->text(), QStringLiteral("User Private ID:"));
-        QCOMPARE(control<QPushButton>(window, Dlg::kIdGetRadioInfo)->text(),
+        QCOMPARE(control<QPushButton>(window, MainWindow::kIdGetRadioInfo)->text(),
                  StringTable::text(str::kButtonGetRadioInfo));
         QVERIFY(!window.restoreCheckBox()->isChecked());
-        QCOMPARE(control<QLineEdit>(window, Dlg::kIdNewSerial)->maxLength(), 11);
-        QVERIFY(!control<QLabel>(window, Dlg::kIdTimeLabel)->isVisibleTo(&window));
+        QCOMPARE(control<QLineEdit>(window, MainWindow::kIdNewSerial)->maxLength(), 11);
+        QVERIFY(!control<QLabel>(window, MainWindow::kIdTimeLabel)->isVisibleTo(&window));
         QCOMPARE(window.statusBar()->prompt(), QStringLiteral("For help, press F1"));
         QCOMPARE(window.statusBar()->cableText(), QStringLiteral("USB Cable Disconnected"));
         QVERIFY(window.shownPicture().isNull());
         QCOMPARE(window.modelPictures().size(), size_t{3});
 
         // The serial-number group is hidden and the window ends where it begins.
-        auto* group = control<QGroupBox>(window, Dlg::kIdSerialGroup);
+        auto* group = control<QGroupBox>(window, MainWindow::kIdSerialGroup);
         QVERIFY(!group->isVisibleTo(&window));
         QCOMPARE(window.statusBar()->geometry().top(), group->geometry().top());
         QCOMPARE(window.statusBar()->geometry().bottom(), window.height() - 1);
@@ -194,14 +192,15 @@ private slots:
     void menusCarryTheirTextsAndPrompts() {
         SimD2xx sim;
         Rig rig(sim);
-        Dlg& window = rig.open();
+        MainWindow& window = rig.open();
         QStringList titles;
         for (QAction* menu : window.menuBar()->actions()) {
             titles << menu->text();
         }
         QCOMPARE(titles, (QStringList{"&File", "&Setting", "&Help"}));
-        QCOMPARE(window.commandAction(Dlg::kCmdExit)->text(), StringTable::text(str::kMenuExit));
-        QCOMPARE(window.commandAction(Dlg::kCmdDealerLogin)->text(),
+        QCOMPARE(window.commandAction(MainWindow::kCmdExit)->text(),
+                 StringTable::text(str::kMenuExit));
+        QCOMPARE(window.commandAction(MainWindow::kCmdDealerLogin)->text(),
                  QStringLiteral("&Dealer Login"));
         auto* languages = window.findChild<QMenu*>(QStringLiteral("languageMenu"));
         QVERIFY(languages != nullptr);
@@ -213,10 +212,10 @@ private slots:
         const struct {
             int command;
             int prompt;
-        } prompts[] = {{Dlg::kCmdExit, str::kPromptExit},
-                       {Dlg::kCmdDealerLogin, str::kPromptDealerLogin},
-                       {Dlg::kCmdAbout, str::kPromptAbout},
-                       {Dlg::kCmdHelpContents, str::kPromptHelpContents}};
+        } prompts[] = {{MainWindow::kCmdExit, str::kPromptExit},
+                       {MainWindow::kCmdDealerLogin, str::kPromptDealerLogin},
+                       {MainWindow::kCmdAbout, str::kPromptAbout},
+                       {MainWindow::kCmdHelpContents, str::kPromptHelpContents}};
         for (const auto& p : prompts) {
             window.commandAction(p.command)->hover();
             QCOMPARE(window.statusBar()->prompt(), StringTable::text(p.prompt));
@@ -227,8 +226,8 @@ private slots:
         // A mouse move over the window brings the general prompt back.
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        window.commandAction(Dlg::kCmdAbout)->hover();
-        QTest::mouseMove(control<QLineEdit>(window, Dlg::kValueIds[RadioDisplay::Model]));
+        window.commandAction(MainWindow::kCmdAbout)->hover();
+        QTest::mouseMove(control<QLineEdit>(window, MainWindow::kValueIds[RadioDisplay::Model]));
         QTRY_COMPARE(window.statusBar()->prompt(), StringTable::text(str::kPromptHelp));
     }
 
@@ -248,7 +247,7 @@ private slots:
         QFETCH(bool, connected);
         SimD2xx sim;
         Rig rig(sim);
-        Dlg& window = rig.open();
+        MainWindow& window = rig.open();
         if (loggedIn) {
             login(window);
             QVERIFY(window.isDealerLoggedIn());
@@ -256,12 +255,13 @@ private slots:
         cable(window, 1 - std::min(lParam, 1));  // start from the other state
         cable(window, lParam);
         QCOMPARE(window.isCableConnected(), connected);
-        QCOMPARE(control<QPushButton>(window, Dlg::kIdGetRadioInfo)->isEnabled(), connected);
+        QCOMPARE(control<QPushButton>(window, MainWindow::kIdGetRadioInfo)->isEnabled(), connected);
         QCOMPARE(window.restoreCheckBox()->isEnabled(), connected);
-        QCOMPARE(control<QPushButton>(window, Dlg::kIdConvert)->isEnabled(), connected);
-        QCOMPARE(control<QPushButton>(window, Dlg::kIdUpdateSerial)->isEnabled(),
+        QCOMPARE(control<QPushButton>(window, MainWindow::kIdConvert)->isEnabled(), connected);
+        QCOMPARE(control<QPushButton>(window, MainWindow::kIdUpdateSerial)->isEnabled(),
                  connected && loggedIn);
-        QCOMPARE(control<QLineEdit>(window, Dlg::kIdNewSerial)->isEnabled(), connected && loggedIn);
+        QCOMPARE(control<QLineEdit>(window, MainWindow::kIdNewSerial)->isEnabled(),
+                 connected && loggedIn);
         QCOMPARE(window.statusBar()->cableText(),
                  StringTable::text(connected ? str::kCableConnected : str::kCableDisconnected));
         QVERIFY(shown_.isEmpty());
@@ -273,7 +273,7 @@ private slots:
         test::FakeD2xx cables;
         cables.descriptions = {"NV PGM Cable", "NV PGM Cable"};
         Rig rig(cables);
-        Dlg& window = rig.open();
+        MainWindow& window = rig.open();
         onMessage_ = [&](const Shown&) {
             cable(window, 0);
             if (shown_.size() == 2) {
@@ -286,32 +286,32 @@ private slots:
         QCOMPARE(shown_.size(), 2);
         for (const Shown& message : shown_) {
             QCOMPARE(message.text, many);
-            QCOMPARE(message.style, CMsgBox::kIconWarning);
+            QCOMPARE(message.style, MessageDialog::kIconWarning);
             QVERIFY(!message.busyCursor);
         }
         QVERIFY(window.isCableConnected());
         QVERIFY(!window.statusBar()->isDisconnected());
-        QVERIFY(control<QPushButton>(window, Dlg::kIdGetRadioInfo)->isEnabled());
+        QVERIFY(control<QPushButton>(window, MainWindow::kIdGetRadioInfo)->isEnabled());
     }
 
     void getRadioInformationFillsEveryField() {
         SimD2xx sim;
         Rig rig(sim);
-        Dlg& window = rig.open();
+        MainWindow& window = rig.open();
         cable(window, 1);
-        window.onCommand(Dlg::kIdGetRadioInfo);
+        window.onCommand(MainWindow::kIdGetRadioInfo);
         QCOMPARE(shown_.size(), 1);
         QCOMPARE(shown_[0].text, QStringLiteral("Successfully get radio information."));
-        QCOMPARE(shown_[0].style, CMsgBox::kIconInformation);
+        QCOMPARE(shown_[0].style, MessageDialog::kIconInformation);
         const QStringList expected = {"KMV410 Series", "01",        "RQX770HJNWA", "752TRX4F21",
                                       "R02.10.05",     "R01.03.00", "R01.00.02",   "1234567"};
         for (int field = 0; field < RadioDisplay::FieldCount; ++field) {
             QCOMPARE(window.displayedText(RadioDisplay::Field(field)), expected[field]);
         }
         QVERIFY(!rig.manager.radioInfo().isConnected());
-        QCOMPARE(window.operation(), Dlg::Operation::Idle);
+        QCOMPARE(window.operation(), MainWindow::Operation::Idle);
         QVERIFY(window.isResultShown());
-        auto* time = control<QLabel>(window, Dlg::kIdTimeLabel);
+        auto* time = control<QLabel>(window, MainWindow::kIdTimeLabel);
         QVERIFY(time->isVisibleTo(&window));
         QVERIFY(QRegularExpression(QStringLiteral(R"(^\[ \d\d-\d\d \d\d:\d\d \]$)"))
                     .match(time->text())
@@ -320,7 +320,7 @@ private slots:
 
         // A later failure leaves the values of the last success on show.
         sim.cable(0).setMode(SimCableMode::Echo);
-        window.onCommand(Dlg::kIdGetRadioInfo);
+        window.onCommand(MainWindow::kIdGetRadioInfo);
         QCOMPARE(shown_.last().text, StringTable::text(str::kToggleCableDigital));
         QCOMPARE(window.displayedText(RadioDisplay::SerialNumber), QStringLiteral("752TRX4F21"));
     }
@@ -333,14 +333,16 @@ private slots:
         QTest::addColumn<unsigned>("icon");
         const int digital = int(SimCableMode::Digital);
         QTest::newRow("no cable") << 0 << digital << QString() << int(str::kConnectFailed)
-                                  << CMsgBox::kIconError;
+                                  << MessageDialog::kIconError;
         QTest::newRow("cable in echo mode")
             << 1 << int(SimCableMode::Echo) << QString() << int(str::kToggleCableDigital)
-            << CMsgBox::kIconWarning;
-        QTest::newRow("cable unsupported") << 1 << int(SimCableMode::Unsupported) << QString()
-                                           << int(str::kCableUnsupported) << CMsgBox::kIconError;
-        QTest::newRow("model not configured") << 1 << digital << QStringLiteral("RQX770HJNZZ")
-                                              << int(str::kRadioUnsupported) << CMsgBox::kIconError;
+            << MessageDialog::kIconWarning;
+        QTest::newRow("cable unsupported")
+            << 1 << int(SimCableMode::Unsupported) << QString() << int(str::kCableUnsupported)
+            << MessageDialog::kIconError;
+        QTest::newRow("model not configured")
+            << 1 << digital << QStringLiteral("RQX770HJNZZ") << int(str::kRadioUnsupported)
+            << MessageDialog::kIconError;
     }
     void getRadioInformationFailures() {
         QFETCH(int, cables);
@@ -356,34 +358,34 @@ private slots:
         }
         SimD2xx sim(options);
         Rig rig(sim);
-        Dlg& window = rig.open();
+        MainWindow& window = rig.open();
         cable(window, 1);
-        window.onCommand(Dlg::kIdGetRadioInfo);
+        window.onCommand(MainWindow::kIdGetRadioInfo);
         QCOMPARE(shown_.size(), 1);
         QCOMPARE(shown_[0].text, StringTable::text(string));
         QCOMPARE(shown_[0].style, icon);
         QCOMPARE(window.displayedText(RadioDisplay::Model), QStringLiteral("N/A"));
         QVERIFY(!window.isResultShown());
         QVERIFY(!rig.manager.radioInfo().isConnected());
-        QCOMPARE(window.operation(), Dlg::Operation::Idle);
-        QVERIFY(control<QPushButton>(window, Dlg::kIdGetRadioInfo)->isEnabled());
+        QCOMPARE(window.operation(), MainWindow::Operation::Idle);
+        QVERIFY(control<QPushButton>(window, MainWindow::kIdGetRadioInfo)->isEnabled());
     }
 
     void loginOpensTheSerialNumberGroup() {
         SimD2xx sim;
         Rig rig(sim);
-        Dlg& window = rig.open();
+        MainWindow& window = rig.open();
         const int heightBefore = window.height();
         QList<bool> wrongShown;
         answerLogin({QStringLiteral("1357"), QStringLiteral("24680"), QStringLiteral("2468")},
                     &wrongShown);
-        window.onCommand(Dlg::kCmdDealerLogin);
+        window.onCommand(MainWindow::kCmdDealerLogin);
         QCOMPARE(wrongShown, (QList<bool>{false, true, true}));
         QVERIFY(window.isDealerLoggedIn());
-        QVERIFY(!window.commandAction(Dlg::kCmdDealerLogin)->isEnabled());
+        QVERIFY(!window.commandAction(MainWindow::kCmdDealerLogin)->isEnabled());
         QCOMPARE(QString::fromStdWString(Configuration::instance().acceptedCode()),
                  QStringLiteral("2468"));
-        auto* group = control<QGroupBox>(window, Dlg::kIdSerialGroup);
+        auto* group = control<QGroupBox>(window, MainWindow::kIdSerialGroup);
         QVERIFY(group->isVisibleTo(&window));
         QVERIFY(window.height() > heightBefore);
         QCOMPARE(window.statusBar()->geometry().bottom(), window.height() - 1);
@@ -391,8 +393,8 @@ private slots:
 
         // Once logged in, the command does nothing.
         int asked = 0;
-        ModalSeam::answerDialogs([&asked](QDialog&) { ++asked; });
-        window.onCommand(Dlg::kCmdDealerLogin);
+        ModalRunner::answerDialogs([&asked](QDialog&) { ++asked; });
+        window.onCommand(MainWindow::kCmdDealerLogin);
         QCOMPARE(asked, 0);
         QVERIFY(shown_.isEmpty());
     }
@@ -413,33 +415,33 @@ private slots:
         QFETCH(int, string);
         SimD2xx sim;
         Rig rig(sim);
-        Dlg& window = rig.open();
+        MainWindow& window = rig.open();
         login(window);
         cable(window, 1);
-        control<QLineEdit>(window, Dlg::kIdNewSerial)->setText(entered);
-        window.onCommand(Dlg::kIdUpdateSerial);
+        control<QLineEdit>(window, MainWindow::kIdNewSerial)->setText(entered);
+        window.onCommand(MainWindow::kIdUpdateSerial);
         QCOMPARE(shown_.size(), 1);
         QCOMPARE(shown_[0].text, StringTable::text(string));
-        QCOMPARE(shown_[0].style, CMsgBox::kIconError);
+        QCOMPARE(shown_[0].style, MessageDialog::kIconError);
         const std::vector<uint8_t> serial = sim.radio().serial();
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(serial.data()), qsizetype(serial.size())),
                  QByteArray("752TRX4F21"));
         QVERIFY(!window.isResultShown());
-        QVERIFY(control<QPushButton>(window, Dlg::kIdUpdateSerial)->isEnabled());
+        QVERIFY(control<QPushButton>(window, MainWindow::kIdUpdateSerial)->isEnabled());
     }
 
     void serialNumberUpdate() {
         SimD2xx sim;
         Rig rig(sim);
-        Dlg& window = rig.open();
+        MainWindow& window = rig.open();
         login(window);
         cable(window, 1);
-        auto* edit = control<QLineEdit>(window, Dlg::kIdNewSerial);
+        auto* edit = control<QLineEdit>(window, MainWindow::kIdNewSerial);
         edit->setText(QStringLiteral("123ABC4D67"));
-        window.onCommand(Dlg::kIdUpdateSerial);
+        window.onCommand(MainWindow::kIdUpdateSerial);
         QCOMPARE(shown_.size(), 1);
         QCOMPARE(shown_[0].text, QStringLiteral("Update serial number successful."));
-        QCOMPARE(shown_[0].style, CMsgBox::kIconInformation);
+        QCOMPARE(shown_[0].style, MessageDialog::kIconInformation);
         const std::vector<uint8_t> serial = sim.radio().serial();
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(serial.data()), qsizetype(serial.size())),
                  QByteArray("123ABC4D67"));
@@ -448,7 +450,7 @@ private slots:
         QVERIFY(window.isResultShown());
         QCOMPARE(edit->selectedText(), edit->text());
         QVERIFY(!rig.manager.radioInfo().isConnected());
-        QCOMPARE(window.operation(), Dlg::Operation::Idle);
+        QCOMPARE(window.operation(), MainWindow::Operation::Idle);
     }
 
     // The window's updates reach the audit beside err.log, and a failed one leaves its trace.
@@ -457,15 +459,15 @@ private slots:
         ErrorLog::setDirectory(QDir(data.path()).absolutePath().toStdWString());
         SimD2xx sim;
         Rig rig(sim);
-        Dlg& window = rig.open();
+        MainWindow& window = rig.open();
         login(window);
         cable(window, 1);
-        auto* edit = control<QLineEdit>(window, Dlg::kIdNewSerial);
+        auto* edit = control<QLineEdit>(window, MainWindow::kIdNewSerial);
         edit->setText(QStringLiteral("123ABC4D67"));
-        window.onCommand(Dlg::kIdUpdateSerial);
+        window.onCommand(MainWindow::kIdUpdateSerial);
         sim.faults(0).add({SimFaultKind::RefuseOpcode, 0x18, 0});
         edit->setText(QStringLiteral("123ABC4D68"));
-        window.onCommand(Dlg::kIdUpdateSerial);
+        window.onCommand(MainWindow::kIdUpdateSerial);
         QCOMPARE(shown_.size(), 2);
         QCOMPARE(shown_[1].text, QStringLiteral("Failed to update serial number."));
 
@@ -492,15 +494,15 @@ private slots:
     void messagesWaitWithTheNormalPointer() {
         SimD2xx sim;
         Rig rig(sim);
-        Dlg& window = rig.open();
+        MainWindow& window = rig.open();
         login(window);
         cable(window, 1);
-        window.onCommand(Dlg::kIdGetRadioInfo);
-        control<QLineEdit>(window, Dlg::kIdNewSerial)->setText(QStringLiteral("123ABC4D67"));
-        window.onCommand(Dlg::kIdUpdateSerial);
-        window.onCommand(Dlg::kIdConvert);  // the question, answered with anything but Yes
+        window.onCommand(MainWindow::kIdGetRadioInfo);
+        control<QLineEdit>(window, MainWindow::kIdNewSerial)->setText(QStringLiteral("123ABC4D67"));
+        window.onCommand(MainWindow::kIdUpdateSerial);
+        window.onCommand(MainWindow::kIdConvert);  // the question, answered with anything but Yes
         sim.cable(0).setMode(SimCableMode::Echo);
-        window.onCommand(Dlg::kIdGetRadioInfo);
+        window.onCommand(MainWindow::kIdGetRadioInfo);
         const QStringList texts = {
             QStringLiteral("Successfully get radio information."),
             QStringLiteral("Update serial number successful."),
@@ -519,24 +521,27 @@ private slots:
     void workflowsLeaveTheRadioFieldsAlone_data() {
         QTest::addColumn<int>("command");
         QTest::addColumn<int>("focused");
-        QTest::newRow("get information") << Dlg::kIdGetRadioInfo << Dlg::kIdGetRadioInfo;
-        QTest::newRow("convert") << Dlg::kIdConvert << Dlg::kIdConvert;
-        QTest::newRow("convert from the check box") << Dlg::kIdConvert << Dlg::kIdRestore;
-        QTest::newRow("update serial number") << Dlg::kIdUpdateSerial << Dlg::kIdNewSerial;
+        QTest::newRow("get information")
+            << MainWindow::kIdGetRadioInfo << MainWindow::kIdGetRadioInfo;
+        QTest::newRow("convert") << MainWindow::kIdConvert << MainWindow::kIdConvert;
+        QTest::newRow("convert from the check box")
+            << MainWindow::kIdConvert << MainWindow::kIdRestore;
+        QTest::newRow("update serial number")
+            << MainWindow::kIdUpdateSerial << MainWindow::kIdNewSerial;
     }
     void workflowsLeaveTheRadioFieldsAlone() {
         QFETCH(int, command);
         QFETCH(int, focused);
         SimD2xx sim;
         Rig rig(sim);
-        Dlg& window = rig.open();
+        MainWindow& window = rig.open();
         QVERIFY(showLoggedInWithACable(window));
-        control<QLineEdit>(window, Dlg::kIdNewSerial)->setText(QStringLiteral("123ABC4D67"));
+        control<QLineEdit>(window, MainWindow::kIdNewSerial)->setText(QStringLiteral("123ABC4D67"));
         control<QWidget>(window, focused)->setFocus();
         QStringList touched;
         onMessage_ = [&](const Shown&) {
             for (int field = 0; field < RadioDisplay::FieldCount; ++field) {
-                auto* value = control<QLineEdit>(window, Dlg::kValueIds[field]);
+                auto* value = control<QLineEdit>(window, MainWindow::kValueIds[field]);
                 if (window.focusWidget() == value || value->hasSelectedText()) {
                     touched << value->objectName();
                 }
@@ -552,12 +557,12 @@ private slots:
     void enterBelongsToTheFocusedControl() {
         SimD2xx sim;
         Rig rig(sim);
-        Dlg& window = rig.open();
+        MainWindow& window = rig.open();
         QVERIFY(showLoggedInWithACable(window));
         for (const QPushButton* button : window.findChildren<QPushButton*>()) {
             QVERIFY2(!button->isDefault(), qPrintable(button->objectName()));
         }
-        auto* edit = control<QLineEdit>(window, Dlg::kIdNewSerial);
+        auto* edit = control<QLineEdit>(window, MainWindow::kIdNewSerial);
         edit->setFocus();
         QTest::keyClicks(edit, QStringLiteral("123ABC4D67"));
         QTest::keyClick(edit, Qt::Key_Return);
@@ -567,12 +572,12 @@ private slots:
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(serial.data()), qsizetype(serial.size())),
                  QByteArray("123ABC4D67"));
 
-        auto* model = control<QLineEdit>(window, Dlg::kValueIds[RadioDisplay::Model]);
+        auto* model = control<QLineEdit>(window, MainWindow::kValueIds[RadioDisplay::Model]);
         model->setFocus();
         QTest::keyClick(model, Qt::Key_Enter);
         QCOMPARE(shown_.size(), 1);
 
-        auto* getInfo = control<QPushButton>(window, Dlg::kIdGetRadioInfo);
+        auto* getInfo = control<QPushButton>(window, MainWindow::kIdGetRadioInfo);
         getInfo->setFocus();
         QTest::keyClick(getInfo, Qt::Key_Return);
         QCOMPARE(shown_.size(), 2);
@@ -593,7 +598,7 @@ private slots:
         test::FakeD2xx cables;
         cables.descriptions = {"NV PGM Cable"};
         Rig rig(cables);
-        Dlg& window = rig.open();
+        MainWindow& window = rig.open();
         cable(window, 1);
         QVERIFY(rig.manager.connect(true));
         cables.descriptions.clear();
@@ -611,27 +616,27 @@ private slots:
     void exitIsRefusedWhileBusyAndEscapeNeverCloses() {
         SimD2xx sim;
         Rig rig(sim);
-        Dlg& window = rig.open();
+        MainWindow& window = rig.open();
         window.show();
         cable(window, 1);
         bool visibleAfterExit = false;
         onMessage_ = [&](const Shown&) {
-            window.onCommand(Dlg::kCmdExit);
+            window.onCommand(MainWindow::kCmdExit);
             visibleAfterExit = window.isVisible();
         };
-        window.onCommand(Dlg::kIdGetRadioInfo);
+        window.onCommand(MainWindow::kIdGetRadioInfo);
         QVERIFY(visibleAfterExit);
         QTest::keyClick(&window, Qt::Key_Escape);
         QVERIFY(window.isVisible());
-        window.onCommand(Dlg::kCmdExit);
+        window.onCommand(MainWindow::kCmdExit);
         QVERIFY(!window.isVisible());
-        QCOMPARE(window.result(), Dlg::kCmdExit);
+        QCOMPARE(window.result(), MainWindow::kCmdExit);
     }
 
     void progressGoesToTheStatusBar() {
         SimD2xx sim;
         Rig rig(sim);
-        Dlg& window = rig.open();
+        MainWindow& window = rig.open();
         deliver(window, kMsgProgress, 40, 0);
         QCOMPARE(window.statusBar()->percent(), 40);
         deliver(window, kMsgProgress, 150, 100);
@@ -644,9 +649,9 @@ private slots:
     void picturesFollowTheColourScheme() {
         SimD2xx sim;
         Rig rig(sim);
-        Dlg& window = rig.open();
+        MainWindow& window = rig.open();
         cable(window, 1);
-        window.onCommand(Dlg::kIdGetRadioInfo);
+        window.onCommand(MainWindow::kIdGetRadioInfo);
         const QImage bitmap =
             AppResources::bitmap(AppResources::kRadioBitmap).convertToFormat(QImage::Format_RGB32);
         const auto count = [](const QImage& image, QRgb colour) {

@@ -16,7 +16,7 @@ private slots:
     void init() {
         host = new QWidget;
         host->resize(500, 300);
-        bar = new CProgressStatusBar(host);
+        bar = new ProgressStatusBar(host);
     }
     void cleanup() { delete host; }
 
@@ -96,12 +96,12 @@ private slots:
     void aCutPromptShowsWhollyAsItsPartsTooltip() {
         const QString about = StringTable::text(str::kPromptAbout);
         bar->setPrompt(about);
-        const QString shown = bar->shownText(CProgressStatusBar::kPromptPart);
+        const QString shown = bar->shownText(ProgressStatusBar::kPromptPart);
         QVERIFY2(shown.endsWith(QChar(0x2026)) && shown.size() < about.size(), qPrintable(shown));
         QVERIFY(about.startsWith(shown.chopped(1)));
         const QPoint inPrompt = bar->partRect(0).center();
         QCOMPARE(bar->toolTipAt(inPrompt), about);
-        const bool cableCut = bar->shownText(CProgressStatusBar::kCablePart) != bar->cableText();
+        const bool cableCut = bar->shownText(ProgressStatusBar::kCablePart) != bar->cableText();
         QCOMPARE(bar->toolTipAt(bar->partRect(1).center()),
                  cableCut ? bar->cableText() : QString());
         QCOMPARE(bar->toolTipAt(bar->partRect(2).center()), QString());
@@ -112,7 +112,7 @@ private slots:
         QToolTip::hideText();
 
         bar->setPrompt(StringTable::text(str::kPromptHelp));
-        QCOMPARE(bar->shownText(CProgressStatusBar::kPromptPart),
+        QCOMPARE(bar->shownText(ProgressStatusBar::kPromptPart),
                  StringTable::text(str::kPromptHelp));
         QCOMPARE(bar->toolTipAt(inPrompt), QString());
     }
@@ -166,7 +166,7 @@ private slots:
 
 private:
     QWidget* host = nullptr;
-    CProgressStatusBar* bar = nullptr;
+    ProgressStatusBar* bar = nullptr;
 };
 
 }  // namespace plugshift

@@ -111,7 +111,7 @@ private slots:
         QObject windows;
         EventWindow::bind(task, &windows);
         HeldCommand command;
-        CTaskDialog dialog(task);
+        TaskDialog dialog(task);
         dialog.addCommand(&command);
         QCOMPARE(dialog.message(), StringTable::text(str::kPleaseWait));
         bool stayedUp = false;
@@ -138,7 +138,7 @@ private slots:
         task.addCommand(&first);
         QVERIFY(task.start());
         HeldCommand second;
-        CTaskDialog dialog(task);
+        TaskDialog dialog(task);
         dialog.addCommand(&second);
         QCOMPARE(dialog.exec(), 1);
         QVERIFY(!second.ran);

@@ -20,15 +20,15 @@
 #include <functional>
 #include <thread>
 
-#include "app/about_dlg.h"
+#include "app/about_dialog.h"
 #include "app/app_resources.h"
-#include "app/dialog_pwd.h"
+#include "app/dealer_login_dialog.h"
 #include "app/language_menu.h"
-#include "app/modal_seam.h"
-#include "app/msg_box.h"
+#include "app/main_window.h"
+#include "app/message_dialog.h"
+#include "app/modal_runner.h"
 #include "app/progress_status_bar.h"
 #include "app/qt_message_target.h"
-#include "app/quillo_flash_tool_dlg.h"
 #include "app/splash_screen.h"
 #include "app/string_table.h"
 #include "app/task_dialog.h"
@@ -78,25 +78,26 @@ void renderMessageBoxes(Renderer& renderer) {
         unsigned style;
     } boxes[] = {
         {"msgbox_info_one_line", StringTable::text(str::kConvertSuccessful),
-         CMsgBox::kIconInformation},
-        {"msgbox_error_112", StringTable::text(str::kFileMissing), CMsgBox::kIconError},
+         MessageDialog::kIconInformation},
+        {"msgbox_error_112", StringTable::text(str::kFileMissing), MessageDialog::kIconError},
         {"msgbox_question_116_yes_no",
          StringTable::format(str::kConfirmConvert, QString::fromLatin1(StringTable::kBand)),
-         CMsgBox::kYesNo | CMsgBox::kIconQuestion},
-        {"msgbox_warning_113", StringTable::format(str::kManyCables, 2), CMsgBox::kIconWarning},
+         MessageDialog::kYesNo | MessageDialog::kIconQuestion},
+        {"msgbox_warning_113", StringTable::format(str::kManyCables, 2),
+         MessageDialog::kIconWarning},
         {"msgbox_warning_119", StringTable::text(str::kToggleCableDigitalRetry),
-         CMsgBox::kIconWarning},
+         MessageDialog::kIconWarning},
         {"msgbox_test_mode_yes_no",
          QStringLiteral("Update flash tool is entering test mode, \t\r\ndo you want to continue?"),
-         CMsgBox::kYesNo},
+         MessageDialog::kYesNo},
         {"msgbox_question_180_restore", StringTable::text(str::kOfferRestore),
-         CMsgBox::kYesNo | CMsgBox::kIconQuestion},
+         MessageDialog::kYesNo | MessageDialog::kIconQuestion},
         {"msgbox_info_console_unreachable", QStringLiteral("Failed to connect to console."),
-         CMsgBox::kIconInformation},
-        {"msgbox_ok_cancel_no_icon", QStringLiteral("OK"), CMsgBox::kOkCancel},
+         MessageDialog::kIconInformation},
+        {"msgbox_ok_cancel_no_icon", QStringLiteral("OK"), MessageDialog::kOkCancel},
     };
     for (const auto& box : boxes) {
-        CMsgBox dialog(box.text, box.style);
+        MessageDialog dialog(box.text, box.style);
         renderer.grab(QString::fromLatin1(box.name), dialog);
     }
 }
@@ -105,7 +106,7 @@ void renderStatusBar(Renderer& renderer) {
     QWidget host;
     host.resize(640, 60);
     host.setAutoFillBackground(true);
-    CProgressStatusBar bar(&host);
+    ProgressStatusBar bar(&host);
     bar.setDisconnected(false);
     bar.setProgress(40, 0);
     renderer.grab(QStringLiteral("statusbar_connected_40"), host);
@@ -118,7 +119,7 @@ void renderStatusBar(Renderer& renderer) {
 }
 
 void renderLogin(Renderer& renderer) {
-    CDialogPwd dialog;
+    DealerLoginDialog dialog;
     dialog.edit()->setText(QStringLiteral("1234"));
     renderer.grab(QStringLiteral("login_hint"), dialog);
     dialog.setWrongPassword(true);
@@ -198,11 +199,11 @@ QPixmap withCaption(QWidget& window) {
 
 // A conversion under way: the "Please wait..." window over the main window, whose status bar
 // shows the progress so far.
-void renderConversionUnderWay(Renderer& renderer, CQuilloFlashToolDlg& window, Task& task) {
+void renderConversionUnderWay(Renderer& renderer, MainWindow& window, Task& task) {
     window.show();
     QApplication::processEvents();
     HeldCommand command;
-    CTaskDialog wait(task, &window);
+    TaskDialog wait(task, &window);
     wait.addCommand(&command);
     QTimer::singleShot(0, &wait, [&] {
         AppMessageEvent progress(Message{kMsgProgress, 40, 100});
@@ -228,12 +229,12 @@ void renderConversionUnderWay(Renderer& renderer, CQuilloFlashToolDlg& window, T
 
 // A menu prompt too long for its part, cut with an ellipsis, and the part's tooltip with the
 // whole prompt drawn where it comes up (the offscreen platform shows no pop-ups).
-void renderCutPrompt(Renderer& renderer, CQuilloFlashToolDlg& window) {
+void renderCutPrompt(Renderer& renderer, MainWindow& window) {
     window.show();
-    window.commandAction(CQuilloFlashToolDlg::kCmdAbout)->hover();
+    window.commandAction(MainWindow::kCmdAbout)->hover();
     QApplication::processEvents();
-    CProgressStatusBar* bar = window.statusBar();
-    const QPoint inPrompt = bar->partRect(CProgressStatusBar::kPromptPart).center();
+    ProgressStatusBar* bar = window.statusBar();
+    const QPoint inPrompt = bar->partRect(ProgressStatusBar::kPromptPart).center();
     QHelpEvent help(QEvent::ToolTip, inPrompt, bar->mapToGlobal(inPrompt));
     QApplication::sendEvent(bar, &help);
     QApplication::processEvents();
@@ -278,27 +279,26 @@ void renderMainWindow(Renderer& renderer) {
     RadioManager manager(simulator);
     QObject windows;
     EventWindow::bind(task, &windows);
-    ModalSeam::answerMessages([](const QString&, unsigned) { return CMsgBox::kIdOk; });
-    ModalSeam::answerDialogs([](QDialog& dialog) {
-        if (auto* login = qobject_cast<CDialogPwd*>(&dialog)) {
+    ModalRunner::answerMessages([](const QString&, unsigned) { return MessageDialog::kIdOk; });
+    ModalRunner::answerDialogs([](QDialog& dialog) {
+        if (auto* login = qobject_cast<DealerLoginDialog*>(&dialog)) {
             QTest::keyClicks(login->edit(), QStringLiteral("2468"));
             login->loginButton()->click();
         }
     });
 
-    CQuilloFlashToolDlg window(manager, task, configuration);
+    MainWindow window(manager, task, configuration);
     renderer.grab(QStringLiteral("main_window_logged_out"), window);
     AppMessageEvent cable(Message{kMsgCableState, 0, 1});
     QCoreApplication::sendEvent(&window, &cable);
     renderer.grab(QStringLiteral("main_window_cable_connected"), window);
-    window.onCommand(CQuilloFlashToolDlg::kCmdDealerLogin);
-    window.onCommand(CQuilloFlashToolDlg::kIdGetRadioInfo);
-    window
-        .findChild<QLineEdit*>(QStringLiteral("control%1").arg(CQuilloFlashToolDlg::kIdNewSerial))
+    window.onCommand(MainWindow::kCmdDealerLogin);
+    window.onCommand(MainWindow::kIdGetRadioInfo);
+    window.findChild<QLineEdit*>(QStringLiteral("control%1").arg(MainWindow::kIdNewSerial))
         ->setText(QStringLiteral("123ABC4D67"));
     renderer.grab(QStringLiteral("main_window_logged_in_radio_read"), window);
     renderCutPrompt(renderer, window);
-    ModalSeam::reset();
+    ModalRunner::reset();
     renderConversionUnderWay(renderer, window, task);
     window.setTestMode(true);
     window.show();
@@ -307,7 +307,7 @@ void renderMainWindow(Renderer& renderer) {
     window.hide();
     window.setTestMode(false);
 
-    CTaskDialog wait(task);
+    TaskDialog wait(task);
     wait.setAttribute(Qt::WA_DontShowOnScreen);
     renderer.save(QStringLiteral("task_dialog"), wait.grab());
 }
@@ -331,9 +331,9 @@ int main(int argc, char** argv) {
     plugshift::renderStatusBar(renderer);
     plugshift::renderLogin(renderer);
     plugshift::renderLanguageMenu(renderer);
-    plugshift::CSplashScreen splash;
+    plugshift::SplashScreen splash;
     renderer.grab(QStringLiteral("splash"), splash);
-    plugshift::CAboutDlg about;
+    plugshift::AboutDialog about;
     renderer.grab(QStringLiteral("about"), about);
     plugshift::renderPictures(renderer);
     plugshift::renderMainWindow(renderer);

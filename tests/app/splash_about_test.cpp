@@ -4,9 +4,9 @@
 #include <QScreen>
 #include <QTest>
 
-#include "app/about_dlg.h"
+#include "app/about_dialog.h"
 #include "app/app_resources.h"
-#include "app/modal_seam.h"
+#include "app/modal_runner.h"
 #include "app/splash_screen.h"
 #include "app/string_table.h"
 
@@ -15,7 +15,7 @@ namespace plugshift {
 class SplashAboutTest : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup() { ModalSeam::reset(); }
+    void cleanup() { ModalRunner::reset(); }
 
     void picturesAndIconsAreThere() {
         const QImage splash = AppResources::bitmap(AppResources::kSplashBitmap);
@@ -40,12 +40,12 @@ private slots:
     }
 
     void splashShowsThePictureForItsTimeCentredOnTheScreen() {
-        CSplashScreen splash;
+        SplashScreen splash;
         QCOMPARE(splash.size(), QSize(482, 362));
         QCOMPARE(splash.displayMs(), 1000);
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(ModalSeam::exec(splash), 1);
+        QCOMPARE(ModalRunner::exec(splash), 1);
         const qint64 elapsed = clock.elapsed();
         QVERIFY2(elapsed >= 950 && elapsed < 5000, qPrintable(QString::number(elapsed)));
         QCOMPARE(splash.geometry().center(), QGuiApplication::primaryScreen()->geometry().center());
@@ -59,7 +59,7 @@ private slots:
     }
 
     void aboutShowsTitleVersionAndLegalTexts() {
-        CAboutDlg about;
+        AboutDialog about;
         QCOMPARE(about.windowTitle(), QStringLiteral("About KMV410 Plugshift 916-928MHz"));
         QCOMPARE(about.productName(), QStringLiteral("KMV410 Plugshift 916-928MHz"));
         QCOMPARE(about.version(), QStringLiteral("Version R01.00"));
@@ -71,10 +71,10 @@ private slots:
         }
         QCOMPARE(about.okButton()->text(), QStringLiteral("&OK"));
 
-        ModalSeam::answerDialogs([](QDialog& dialog) {
-            QTest::mouseClick(static_cast<CAboutDlg&>(dialog).okButton(), Qt::LeftButton);
+        ModalRunner::answerDialogs([](QDialog& dialog) {
+            QTest::mouseClick(static_cast<AboutDialog&>(dialog).okButton(), Qt::LeftButton);
         });
-        QCOMPARE(ModalSeam::exec(about), 1);
+        QCOMPARE(ModalRunner::exec(about), 1);
     }
 };
 

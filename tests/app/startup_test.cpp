@@ -10,10 +10,10 @@
 #include <QTest>
 #include <string>
 
-#include "app/modal_seam.h"
-#include "app/msg_box.h"
-#include "app/quillo_flash_tool_app.h"
-#include "app/quillo_flash_tool_dlg.h"
+#include "app/application.h"
+#include "app/main_window.h"
+#include "app/message_dialog.h"
+#include "app/modal_runner.h"
 #include "app/single_instance.h"
 #include "app/string_table.h"
 #include "config/config_file_codec.h"
@@ -26,7 +26,7 @@ namespace plugshift {
 
 namespace {
 
-constexpr unsigned kFileProblem = CMsgBox::kIconError;
+constexpr unsigned kFileProblem = MessageDialog::kIconError;
 
 QByteArray readFile(const QString& path) {
     QFile file(path);
@@ -98,13 +98,13 @@ private slots:
         Configuration::instance().reset();
         ErrorLog::reset();
         messages_.clear();
-        ModalSeam::answerMessages([this](const QString& text, unsigned style) {
+        ModalRunner::answerMessages([this](const QString& text, unsigned style) {
             messages_.append({text, style});
-            return CMsgBox::kIdOk;
+            return MessageDialog::kIdOk;
         });
     }
     void cleanup() {
-        ModalSeam::reset();
+        ModalRunner::reset();
         ErrorChain::remove(0);
         Configuration::instance().reset();
         ErrorLog::reset();
@@ -116,7 +116,7 @@ private slots:
         QTest::addColumn<bool>("removeConfig");
         QTest::addColumn<int>("stage");
         QTest::addColumn<QString>("logged");
-        using Stage = CQuilloFlashToolApp::Stage;
+        using Stage = Application::Stage;
         QTest::newRow("missing config")
             << QStringLiteral("PERU") << QByteArray("id=A") << true << int(Stage::Configuration)
             << QStringLiteral("Error:failed to open the specified file [") + installDir() +
@@ -144,14 +144,14 @@ private slots:
         if (removeConfig) {
             QVERIFY(QFile::remove(installDir() + "/data/config.xml"));
         }
-        CQuilloFlashToolApp app(&driver_);
+        Application app(&driver_);
         app.setBaseDirectory(installDir());
         QVERIFY(!app.initInstance());
         QCOMPARE(int(app.stage()), stage);
         QCOMPARE(messages_.size(), 1);
         QCOMPARE(messages_[0].first, StringTable::text(str::kFileMissing));
         QCOMPARE(messages_[0].second, kFileProblem);
-        QCOMPARE(CMsgBox::caption(), QStringLiteral("KMV410 Plugshift 916-928MHz"));
+        QCOMPARE(MessageDialog::caption(), QStringLiteral("KMV410 Plugshift 916-928MHz"));
         const QStringList lines = logText().split(u'\n', Qt::SkipEmptyParts);
         if (logged.isEmpty()) {
             QVERIFY2(lines.isEmpty(), qPrintable(logText()));
@@ -167,21 +167,21 @@ private slots:
     // setup file; then the splash and the main window come up.
     void startsWithLowerCaseRegionAndTrimmedId() {
         install(QStringLiteral("peru"), "id=\"  KMV-PERU-7 \t\"");
-        CQuilloFlashToolApp app(&driver_);
+        Application app(&driver_);
         app.setBaseDirectory(installDir());
         QStringList shown;
-        ModalSeam::answerDialogs([&](QDialog& dialog) {
+        ModalRunner::answerDialogs([&](QDialog& dialog) {
             shown << dialog.metaObject()->className();
-            if (auto* window = qobject_cast<CQuilloFlashToolDlg*>(&dialog)) {
+            if (auto* window = qobject_cast<MainWindow*>(&dialog)) {
                 QCOMPARE(window->windowTitle(), QStringLiteral("KMV410 Plugshift 916-928MHz"));
                 QCOMPARE(app.mainWindow(), window);
-                window->onCommand(CQuilloFlashToolDlg::kCmdExit);
+                window->onCommand(MainWindow::kCmdExit);
             }
         });
         QVERIFY(!app.initInstance());
-        QCOMPARE(int(app.stage()), int(CQuilloFlashToolApp::Stage::Finished));
-        QCOMPARE(shown, (QStringList{QStringLiteral("plugshift::CSplashScreen"),
-                                     QStringLiteral("plugshift::CQuilloFlashToolDlg")}));
+        QCOMPARE(int(app.stage()), int(Application::Stage::Finished));
+        QCOMPARE(shown, (QStringList{QStringLiteral("plugshift::SplashScreen"),
+                                     QStringLiteral("plugshift::MainWindow")}));
         QVERIFY(messages_.isEmpty());
         QCOMPARE(app.dataDirectory(), dataDir());
         std::string setup;
@@ -194,13 +194,13 @@ private slots:
     // A second start while the first holds the instance ends silently and knocks on the first.
     void secondInstanceRaisesTheFirst() {
         install(QStringLiteral("PERU"), "id=A");
-        CQuilloFlashToolApp app(&driver_);
+        Application app(&driver_);
         app.setBaseDirectory(installDir());
         SingleInstance first(app.mutexName(), dataDir());
         QCOMPARE(first.acquire(), SingleInstance::Outcome::First);
         QSignalSpy knocks(&first, &SingleInstance::raiseRequested);
         QVERIFY(!app.initInstance());
-        QCOMPARE(int(app.stage()), int(CQuilloFlashToolApp::Stage::SingleInstance));
+        QCOMPARE(int(app.stage()), int(Application::Stage::SingleInstance));
         QTRY_COMPARE(knocks.size(), 1);
         QVERIFY(messages_.isEmpty());
         QVERIFY(logText().isEmpty());
@@ -209,11 +209,11 @@ private slots:
         // Once the first has gone, a start takes the instance.
         first.release();
         app.exitInstance();
-        CQuilloFlashToolApp again(&driver_);
+        Application again(&driver_);
         again.setBaseDirectory(installDir());
-        ModalSeam::answerDialogs([](QDialog& dialog) { dialog.done(0); });
+        ModalRunner::answerDialogs([](QDialog& dialog) { dialog.done(0); });
         again.initInstance();
-        QCOMPARE(int(again.stage()), int(CQuilloFlashToolApp::Stage::Finished));
+        QCOMPARE(int(again.stage()), int(Application::Stage::Finished));
     }
 };
 

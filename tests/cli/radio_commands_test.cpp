@@ -32,7 +32,7 @@
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
-#include "formats/cpg.h"
+#include "formats/codeplug_image.h"
 #include "formats/ftf_image.h"
 #include "kmv_sim_process.h"
 #include "sim/sim_radio.h"
@@ -621,13 +621,13 @@ std::vector<uint8_t> expectedDefaultBlock(const char* addressMap, const char* co
     const auto file = [](const char* name) {
         return fromUtf8(std::string(kSampleInstall) + "/data/" + name);
     };
-    Cpg cpg;
+    CodeplugImage cpg;
     FtfImage image;
     EXPECT_TRUE(loadFtf(file(addressMap).c_str(), image));
     EXPECT_TRUE(cpg.parseAddressMap(image.data.data(), image.length));
     EXPECT_TRUE(loadFtf(file(codeplug).c_str(), image));
     EXPECT_TRUE(cpg.parseCodeplug(image.data.data(), image.length));
-    const CpgBlock& def = cpg.block(kBlockDef);
+    const CodeplugBlock& def = cpg.block(kBlockDef);
     return std::vector<uint8_t>(def.data.begin(), def.data.begin() + def.capacity);
 }
 

@@ -5,7 +5,7 @@
 #include "config/configuration.h"
 #include "errors/error_chain.h"
 #include "errors/wide_text.h"
-#include "formats/cpg.h"
+#include "formats/codeplug_image.h"
 #include "formats/flash_report.h"
 
 namespace plugshift {
@@ -48,9 +48,9 @@ TEST_F(SampleInstallationTest, CodeplugsCarryTheirIdentityInTheDefaultBlock) {
         std::wstring codeplug, addressMap;
         ASSERT_TRUE(config_.getBlockFile(L"RQX770HJNWE", L"DEF", version, codeplug));
         ASSERT_TRUE(config_.getAddressFile(addressVersion, addressMap));
-        Cpg cpg;
+        CodeplugImage cpg;
         ASSERT_TRUE(loadCodeplugBlocks(addressMap, codeplug, cpg)) << ErrorChain::text();
-        const CpgBlock& def = cpg.block(kBlockDef);
+        const CodeplugBlock& def = cpg.block(kBlockDef);
         const uint8_t minor = version == std::wstring(L"R01.02.00") ? 2 : 3;
         const std::vector<uint8_t> identity = {'R', 'Q', 'X', 7,   7, 0,     'H', 'J',
                                                'N', 'W', 'E', 'R', 1, minor, 0};

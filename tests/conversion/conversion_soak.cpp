@@ -378,7 +378,7 @@ protected:
 
     void runOne(const RunPlan& plan);
     void expectConverted(SimRig& rig, int flashType, bool resetsRefused);
-    void checkFailure(const RunPlan& plan, const CmdProgram& command);
+    void checkFailure(const RunPlan& plan, const ConvertRadio& command);
     void recover(const RunPlan& plan, SimRig& rig, const std::filesystem::path& backup,
                  const PersonalityState& before);
     void printSummary(const SoakSettings& settings, Clock::duration elapsed) const;
@@ -403,7 +403,7 @@ void ConversionSoak::expectConverted(SimRig& rig, int flashType, bool resetsRefu
 }
 
 // A numbered record, the step text last, and the message box the tool picks.
-void ConversionSoak::checkFailure(const RunPlan& plan, const CmdProgram& command) {
+void ConversionSoak::checkFailure(const RunPlan& plan, const ConvertRadio& command) {
     const auto records = ErrorChain::records();
     const auto numbers = numbersIn(records);
     if (numbers.empty()) {
@@ -470,7 +470,7 @@ void ConversionSoak::recover(const RunPlan& plan, SimRig& rig, const std::filesy
         ConvertPlan recovery;
         ASSERT_TRUE(planRecovery(Configuration::instance(), saved, recovery, outcome))
             << toUtf8(outcome.text());
-        CmdProgram command;
+        ConvertRadio command;
         prepareRecovery(command, recovery, saved, backup, rig.radio, 100);
         command.setSleeper([](std::chrono::milliseconds) {});
         converted = command.run();

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "config/configuration.h"
-#include "conversion/cmd_program.h"
 #include "conversion/codeplug_version.h"
+#include "conversion/convert_radio.h"
 #include "conversion/personality_backup.h"
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
@@ -340,7 +340,7 @@ TEST_P(FailedConversionTest, LogsTheSummaryAndChoosesByTheOldestRecord) {
     ErrorChain::add(c.firstCategory, L"Error:root cause %d.", 1);
     ErrorChain::add(kErrorUpdate, L"Finalize flashing data.");
     const WorkflowOutcome outcome = concludeFailedConversion(
-        CmdProgram{}, {L"RQX770HJNWA", L"752TRX4F21", L"R02.10.05", L"R01.03.00"}, c.restore,
+        ConvertRadio{}, {L"RQX770HJNWA", L"752TRX4F21", L"R02.10.05", L"R01.03.00"}, c.restore,
         nullptr);
     EXPECT_EQ(outcome.stringId, c.stringId);
     EXPECT_EQ(outcome.icon, MessageIcon::Error);

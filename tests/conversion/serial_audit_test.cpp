@@ -9,9 +9,9 @@
 #include <optional>
 #include <sstream>
 
-#include "conversion/cmd_sn.h"
 #include "conversion/log_folder.h"
 #include "conversion/serial_decisions.h"
+#include "conversion/serial_number_update.h"
 #include "log_capture.h"
 #include "sim_rig.h"
 
@@ -103,7 +103,7 @@ protected:
 
     // The serial-number update as the workflows run it, then the shared conclusion.
     bool update(SimRig& rig, const char* serial) {
-        CmdSN command;
+        SerialNumberUpdate command;
         command.radio = &rig.radio;
         EXPECT_TRUE(command.setNewSerial(serial));
         return concludeSerialUpdate(command, command.run());

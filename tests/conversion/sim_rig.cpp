@@ -8,7 +8,7 @@
 
 #include "conversion/personality.h"
 #include "errors/wide_text.h"
-#include "formats/cpg.h"
+#include "formats/codeplug_image.h"
 #include "formats/ftf_image.h"
 #include "radio/frame_event.h"
 #include "radio/sbep.h"
@@ -126,13 +126,13 @@ TempFolder::~TempFolder() {
 }
 
 Bytes expectedDefaultBlock(const ConversionSetup& setup) {
-    Cpg cpg;
+    CodeplugImage cpg;
     FtfImage image;
     EXPECT_TRUE(loadFtf(setup.addressFile.c_str(), image));
     EXPECT_TRUE(cpg.parseAddressMap(image.data.data(), image.length));
     EXPECT_TRUE(loadFtf(setup.codeplugFile.c_str(), image));
     EXPECT_TRUE(cpg.parseCodeplug(image.data.data(), image.length));
-    const CpgBlock& def = cpg.block(kBlockDef);
+    const CodeplugBlock& def = cpg.block(kBlockDef);
     return Bytes(def.data.begin(), def.data.begin() + def.capacity);
 }
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "conversion/block_to_keep.h"
-#include "conversion/cmd_program.h"
+#include "conversion/convert_radio.h"
 #include "errors/error_chain.h"
 #include "errors/wide_text.h"
 #include "sim/sim_d2xx.h"
@@ -102,7 +102,7 @@ public:
     // Runs it on this thread.
     bool run() { return command.run(); }
 
-    CmdProgram command;
+    ConvertRadio command;
     std::vector<std::chrono::milliseconds> waits;
 };
 

@@ -57,7 +57,7 @@ TEST_F(FlashReportTest, CodeplugBlocksFromAMapAndAStream) {
                             "DYN_START ADDRESS 0 BSIZE = 10\nDEF_BLK ADDRESS 84000\n");
     std::wstring codeplug =
         pack("cp.ftf", test::fieldsOf(1, L"CP"), "S30700000004AABB8F\nS30700084000CCDD07\n");
-    Cpg cpg;
+    CodeplugImage cpg;
     ASSERT_TRUE(loadCodeplugBlocks(map, codeplug, cpg)) << ErrorChain::text();
     EXPECT_EQ(cpg.block(kBlockDyn).data[4], 0xAA);
     EXPECT_EQ(cpg.block(kBlockDef).data[1], 0xDD);

@@ -3,12 +3,12 @@
 #include <string>
 
 #include "errors/error_chain.h"
-#include "formats/cpg.h"
+#include "formats/codeplug_image.h"
 
 namespace plugshift {
 namespace {
 
-bool parse(Cpg& cpg, std::string_view text) {
+bool parse(CodeplugImage& cpg, std::string_view text) {
     return cpg.parseAddressMap(reinterpret_cast<const uint8_t*>(text.data()), text.size());
 }
 
@@ -19,8 +19,8 @@ struct BlockChange {
     uint32_t capacity;
 };
 
-TEST(CpgAddressMapTest, DefaultsAreTheNineBlocks) {
-    Cpg cpg;
+TEST(CodeplugImageAddressMapTest, DefaultsAreTheNineBlocks) {
+    CodeplugImage cpg;
     const BlockChange expected[] = {
         {kBlockDyn, 0x820000, 0, 0x1000},    {kBlockHw, 0x842000, 0, 0x1000},
         {kBlockCon, 0x830000, 0, 0x2000},    {kBlockErg, 0x840000, 0, 0x1000},
@@ -31,23 +31,23 @@ TEST(CpgAddressMapTest, DefaultsAreTheNineBlocks) {
     const wchar_t* names[] = {L"DYN", L"HW",  L"CON", L"ERG",    L"FAC",
                               L"DEF", L"BAC", L"VOI", L"USERVOI"};
     for (const BlockChange& e : expected) {
-        const CpgBlock& b = cpg.block(e.kind);
+        const CodeplugBlock& b = cpg.block(e.kind);
         EXPECT_EQ(b.kind, e.kind);
         EXPECT_EQ(b.address, e.address) << e.kind;
         EXPECT_EQ(b.size, 0u);
         EXPECT_EQ(b.capacity, e.capacity) << e.kind;
         EXPECT_TRUE(b.data.empty());
         EXPECT_EQ(b.flag, 0);
-        EXPECT_STREQ(Cpg::blockName(e.kind), names[e.kind]);
-        EXPECT_EQ(Cpg::blockKindByName(names[e.kind]), e.kind);
+        EXPECT_STREQ(CodeplugImage::blockName(e.kind), names[e.kind]);
+        EXPECT_EQ(CodeplugImage::blockKindByName(names[e.kind]), e.kind);
     }
-    EXPECT_EQ(Cpg::blockKindByName(L"userVoi"), kBlockUserVoi);
-    EXPECT_EQ(Cpg::blockKindByName(L"DE"), -1);
-    EXPECT_STREQ(Cpg::blockName(9), L"");
+    EXPECT_EQ(CodeplugImage::blockKindByName(L"userVoi"), kBlockUserVoi);
+    EXPECT_EQ(CodeplugImage::blockKindByName(L"DE"), -1);
+    EXPECT_STREQ(CodeplugImage::blockName(9), L"");
 }
 
 // Each text on a fresh table; every block not listed must keep its defaults.
-TEST(CpgAddressMapTest, TextsAndTheirEffect) {
+TEST(CodeplugImageAddressMapTest, TextsAndTheirEffect) {
     const std::string longJunk(49, 'X');
     struct Case {
         std::string text;
@@ -87,8 +87,8 @@ TEST(CpgAddressMapTest, TextsAndTheirEffect) {
         {"DYN_START ADDRESS 100000000", false, {}},  // beyond 32 bits
     };
     for (const Case& c : cases) {
-        Cpg cpg;
-        Cpg defaults;
+        CodeplugImage cpg;
+        CodeplugImage defaults;
         EXPECT_EQ(parse(cpg, c.text), c.result) << c.text;
         for (int kind = 0; kind < kBlockKindCount; ++kind) {
             BlockChange want{kind, defaults.block(kind).address, 0, defaults.block(kind).capacity};
@@ -97,7 +97,7 @@ TEST(CpgAddressMapTest, TextsAndTheirEffect) {
                     want = change;
                 }
             }
-            const CpgBlock& b = cpg.block(kind);
+            const CodeplugBlock& b = cpg.block(kind);
             EXPECT_EQ(b.address, want.address) << c.text << " block " << kind;
             EXPECT_EQ(b.size, want.size) << c.text << " block " << kind;
             EXPECT_EQ(b.capacity, want.capacity) << c.text << " block " << kind;
@@ -106,16 +106,16 @@ TEST(CpgAddressMapTest, TextsAndTheirEffect) {
     EXPECT_TRUE(ErrorChain::records().empty());
 }
 
-TEST(CpgAddressMapTest, NullTextFailsAndEmptyLengthChangesNothing) {
-    Cpg cpg;
+TEST(CodeplugImageAddressMapTest, NullTextFailsAndEmptyLengthChangesNothing) {
+    CodeplugImage cpg;
     EXPECT_FALSE(cpg.parseAddressMap(nullptr, 5));
     EXPECT_TRUE(cpg.parseAddressMap(reinterpret_cast<const uint8_t*>("DYN_START ADDRESS 1"), 0));
     EXPECT_EQ(cpg.block(kBlockDyn).address, 0x820000u);
 }
 
 // The table is not reset between maps, and a lowered capacity takes the buffer down with it.
-TEST(CpgAddressMapTest, LoweredCapacityStaysLoweredAndBoundsTheBuffer) {
-    Cpg cpg;
+TEST(CodeplugImageAddressMapTest, LoweredCapacityStaysLoweredAndBoundsTheBuffer) {
+    CodeplugImage cpg;
     cpg.resetBlocks();
     ASSERT_TRUE(parse(cpg, "DYN_START BSIZE = 800"));
     EXPECT_EQ(cpg.block(kBlockDyn).data.size(), 0x800u);

@@ -1,4 +1,4 @@
-#include "app/quillo_flash_tool_app.h"
+#include "app/application.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -9,10 +9,10 @@
 #include <cstring>
 
 #include "app/console_server.h"
-#include "app/modal_seam.h"
-#include "app/msg_box.h"
+#include "app/main_window.h"
+#include "app/message_dialog.h"
+#include "app/modal_runner.h"
 #include "app/qt_message_target.h"
-#include "app/quillo_flash_tool_dlg.h"
 #include "app/single_instance.h"
 #include "app/splash_screen.h"
 #include "app/string_table.h"
@@ -35,20 +35,20 @@ const QString kFilesFolder = QStringLiteral("/data/");
 
 }  // namespace
 
-CQuilloFlashToolApp::CQuilloFlashToolApp(D2xx* driver) : driver_(driver) {}
+Application::Application(D2xx* driver) : driver_(driver) {}
 
-CQuilloFlashToolApp::~CQuilloFlashToolApp() {
+Application::~Application() {
     exitInstance();
 }
 
-QString CQuilloFlashToolApp::mutexName() const {
+QString Application::mutexName() const {
     return QString::fromLatin1(kMutexPrefix) + QString::fromLatin1(kRegion);
 }
 
-bool CQuilloFlashToolApp::initInstance() {
+bool Application::initInstance() {
     stage_ = Stage::DataFolder;
     title_ = StringTable::title();
-    CMsgBox::setApplicationName(title_);
+    MessageDialog::setApplicationName(title_);
     if (baseDirectory_.isEmpty()) {
         const QString program = QCoreApplication::applicationFilePath();
         baseDirectory_ = program.left(program.lastIndexOf(u'/') + 1) + QStringLiteral("..");
@@ -86,15 +86,15 @@ bool CQuilloFlashToolApp::initInstance() {
     }
     listenForConsoles();
     stage_ = Stage::Splash;
-    CSplashScreen splash(kSplashMs);
-    ModalSeam::exec(splash);
+    SplashScreen splash(kSplashMs);
+    ModalRunner::exec(splash);
     stage_ = Stage::MainWindow;
     runMainWindow();
     stage_ = Stage::Finished;
     return false;
 }
 
-QString CQuilloFlashToolApp::locateDataDirectory() {
+QString Application::locateDataDirectory() {
     const QString shared = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (shared.isEmpty()) {
         return {};
@@ -102,7 +102,7 @@ QString CQuilloFlashToolApp::locateDataDirectory() {
     return shared + u'/' + QString::fromLatin1(kCompany) + u'/' + QString::fromLatin1(kKeyName);
 }
 
-bool CQuilloFlashToolApp::findDataDirectory() {
+bool Application::findDataDirectory() {
     dataDirectory_ = locateDataDirectory();
     if (dataDirectory_.isEmpty()) {
         // The log has no folder yet, so this entry goes nowhere; it is written all the same.
@@ -115,7 +115,7 @@ bool CQuilloFlashToolApp::findDataDirectory() {
     return true;
 }
 
-bool CQuilloFlashToolApp::startComponents() {
+bool Application::startComponents() {
     if (!driver_) {
         ownDriver_ = std::make_unique<TtyD2xx>();
         driver_ = ownDriver_.get();
@@ -128,7 +128,7 @@ bool CQuilloFlashToolApp::startComponents() {
            EventWindow::bind(*manager_, windows_.get()) != nullptr;
 }
 
-bool CQuilloFlashToolApp::loadConfiguration() {
+bool Application::loadConfiguration() {
     const QString configPath = baseDirectory_ + kFilesFolder + QStringLiteral("config.xml");
     const QString setupPath = dataDirectory_ + kFilesFolder + QStringLiteral("setup.dat");
     // The data folder is the user's own: at a first start the installation's setup file goes in.
@@ -142,7 +142,7 @@ bool CQuilloFlashToolApp::loadConfiguration() {
     return false;
 }
 
-bool CQuilloFlashToolApp::checkRegion() {
+bool Application::checkRegion() {
     const QString region = QString::fromStdWString(Configuration::instance().regionName());
     if (!region.isEmpty() && region.compare(QLatin1String(kRegion), Qt::CaseInsensitive) == 0) {
         return true;
@@ -153,7 +153,7 @@ bool CQuilloFlashToolApp::checkRegion() {
     return false;
 }
 
-bool CQuilloFlashToolApp::copyInstallationId() {
+bool Application::copyInstallationId() {
     const QSettings settings(QSettings::IniFormat, QSettings::SystemScope,
                              QString::fromLatin1(kCompany), QString::fromLatin1(kKeyName));
     // A file that cannot be read, or holds nothing, is a key that cannot be opened.
@@ -172,7 +172,7 @@ bool CQuilloFlashToolApp::copyInstallationId() {
     return true;
 }
 
-bool CQuilloFlashToolApp::takeInstance() {
+bool Application::takeInstance() {
     instance_ = std::make_unique<SingleInstance>(mutexName(), dataDirectory_);
     switch (instance_->acquire()) {
         case SingleInstance::Outcome::First:
@@ -190,7 +190,7 @@ bool CQuilloFlashToolApp::takeInstance() {
     return false;
 }
 
-QString CQuilloFlashToolApp::consoleSocketPath() const {
+QString Application::consoleSocketPath() const {
     if (!instance_) {
         return {};
     }
@@ -199,7 +199,7 @@ QString CQuilloFlashToolApp::consoleSocketPath() const {
            QString::fromStdString(ConsoleAddress::socketName(mutexName().toStdString()));
 }
 
-void CQuilloFlashToolApp::listenForConsoles() {
+void Application::listenForConsoles() {
     console_ = std::make_unique<ConsoleServer>();
     const QString path = consoleSocketPath();
     if (!console_->listen(path)) {
@@ -208,15 +208,15 @@ void CQuilloFlashToolApp::listenForConsoles() {
     }
 }
 
-void CQuilloFlashToolApp::runMainWindow() {
-    CQuilloFlashToolDlg window(*manager_, *task_, Configuration::instance());
+void Application::runMainWindow() {
+    MainWindow window(*manager_, *task_, Configuration::instance());
     window.attachConsole(*console_);
     mainWindow_ = &window;
-    ModalSeam::exec(window);
+    ModalRunner::exec(window);
     mainWindow_ = nullptr;
 }
 
-void CQuilloFlashToolApp::raiseRunningWindow() {
+void Application::raiseRunningWindow() {
     if (mainWindow_ && mainWindow_->isMinimized()) {
         mainWindow_->showNormal();
     }
@@ -231,11 +231,11 @@ void CQuilloFlashToolApp::raiseRunningWindow() {
     }
 }
 
-void CQuilloFlashToolApp::showFileProblem() {
-    CMsgBox::showMessage(str::kFileMissing, CMsgBox::kIconError);
+void Application::showFileProblem() {
+    MessageDialog::showMessage(str::kFileMissing, MessageDialog::kIconError);
 }
 
-int CQuilloFlashToolApp::exitInstance() {
+int Application::exitInstance() {
     if (exited_) {
         return 0;
     }

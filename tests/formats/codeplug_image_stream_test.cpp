@@ -5,14 +5,14 @@
 
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
-#include "formats/cpg.h"
+#include "formats/codeplug_image.h"
 #include "ftf_files.h"
 
 namespace plugshift {
 namespace {
 
-class CpgCodeplugTest : public ::testing::Test {
-  protected:
+class CodeplugImageStreamTest : public ::testing::Test {
+protected:
     void SetUp() override { ErrorChain::remove(kErrorOk); }
     void TearDown() override { ErrorChain::remove(kErrorOk); }
 
@@ -37,7 +37,7 @@ class CpgCodeplugTest : public ::testing::Test {
     }
 
     test::TempDir dir;
-    Cpg cpg;
+    CodeplugImage cpg;
 };
 
 std::vector<uint8_t> randomBytes(size_t n, unsigned seed) {
@@ -49,7 +49,7 @@ std::vector<uint8_t> randomBytes(size_t n, unsigned seed) {
     return bytes;
 }
 
-TEST_F(CpgCodeplugTest, SrecCatStreamsLandByteForByteInTheBlocks) {
+TEST_F(CodeplugImageStreamTest, SrecCatStreamsLandByteForByteInTheBlocks) {
     struct Case {
         int kind;
         size_t length;
@@ -72,7 +72,7 @@ TEST_F(CpgCodeplugTest, SrecCatStreamsLandByteForByteInTheBlocks) {
     }
 }
 
-TEST_F(CpgCodeplugTest, WhiteSpaceAnywhereAndLowerCaseAreRead) {
+TEST_F(CodeplugImageStreamTest, WhiteSpaceAnywhereAndLowerCaseAreRead) {
     const std::vector<uint8_t> data = randomBytes(0x400, 3);
     std::string plain = srecCat(data, cpg.block(kBlockFac).address, "-address-length=4");
     std::string spaced;
@@ -89,7 +89,7 @@ TEST_F(CpgCodeplugTest, WhiteSpaceAnywhereAndLowerCaseAreRead) {
     EXPECT_EQ(cpg.block(kBlockFac).size, data.size());
 }
 
-TEST_F(CpgCodeplugTest, FaultsFailTheParseWithOneRecord) {
+TEST_F(CodeplugImageStreamTest, FaultsFailTheParseWithOneRecord) {
     // S3 record at 0x00820000 with bytes 01 02; checksum 0x73.
     const std::string good = "S30700820000010273\n";
     ASSERT_TRUE(parse(good)) << ErrorChain::text();
@@ -121,14 +121,14 @@ TEST_F(CpgCodeplugTest, FaultsFailTheParseWithOneRecord) {
     EXPECT_EQ(blockBytes(kBlockDyn, 0, 3), (std::vector<uint8_t>{1, 2, 0}));
 }
 
-TEST_F(CpgCodeplugTest, EmptyStreamsZeroEveryBlock) {
+TEST_F(CodeplugImageStreamTest, EmptyStreamsZeroEveryBlock) {
     for (std::string stream : {"", " \t\r\n", "S", "\n\nx"}) {  // one trailing character is ignored
         cpg.resetBlocks();
         cpg.block(kBlockDef).data[10] = 0xAA;
         cpg.block(kBlockDef).size = 20;
         ASSERT_TRUE(parse(stream)) << '"' << stream << '"';
         for (int kind = 0; kind < kBlockKindCount; ++kind) {
-            const CpgBlock& b = cpg.block(kind);
+            const CodeplugBlock& b = cpg.block(kind);
             EXPECT_EQ(b.size, 0u);
             EXPECT_EQ(b.data, std::vector<uint8_t>(b.capacity, 0)) << kind;
         }
@@ -137,7 +137,7 @@ TEST_F(CpgCodeplugTest, EmptyStreamsZeroEveryBlock) {
     EXPECT_TRUE(ErrorChain::records().empty());
 }
 
-TEST_F(CpgCodeplugTest, RecordPlacement) {
+TEST_F(CodeplugImageStreamTest, RecordPlacement) {
     // S1 at 0x0010, below every block: skipped.
     ASSERT_TRUE(parse("S1050010AABB85"));
     for (int kind = 0; kind < kBlockKindCount; ++kind) {
@@ -155,7 +155,7 @@ TEST_F(CpgCodeplugTest, RecordPlacement) {
     EXPECT_EQ(cpg.block(kBlockDyn).size, 4u);
 }
 
-TEST_F(CpgCodeplugTest, StoreRecordIsBoundedByTheBlock) {
+TEST_F(CodeplugImageStreamTest, StoreRecordIsBoundedByTheBlock) {
     cpg.resetBlocks();
     const uint8_t data[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     // Two bytes before the end of DYN (0x820000 + 0x1000): the rest is cut.
@@ -170,7 +170,7 @@ TEST_F(CpgCodeplugTest, StoreRecordIsBoundedByTheBlock) {
 }
 
 // A block at the top of the address space must not wrap around to catch low addresses.
-TEST_F(CpgCodeplugTest, BlockAtTheTopOfTheAddressSpaceDoesNotWrap) {
+TEST_F(CodeplugImageStreamTest, BlockAtTheTopOfTheAddressSpaceDoesNotWrap) {
     ASSERT_TRUE(parseMap("DYN_START ADDRESS FFFFF800"));
     const uint8_t data[4] = {9, 9, 9, 9};
     EXPECT_EQ(cpg.storeRecord(0x100, data, 4), 0u);
@@ -179,7 +179,7 @@ TEST_F(CpgCodeplugTest, BlockAtTheTopOfTheAddressSpaceDoesNotWrap) {
 }
 
 // A buffer made before the capacity was lowered must not let a record past the new end.
-TEST_F(CpgCodeplugTest, StoreAfterCapacityLoweredStaysInside) {
+TEST_F(CodeplugImageStreamTest, StoreAfterCapacityLoweredStaysInside) {
     const uint8_t data[4] = {1, 2, 3, 4};
     cpg.storeRecord(0x820000, data, 4);
     ASSERT_TRUE(parseMap("DYN_START BSIZE = 10"));

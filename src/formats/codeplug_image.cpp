@@ -1,4 +1,4 @@
-#include "formats/cpg.h"
+#include "formats/codeplug_image.h"
 
 #include <algorithm>
 #include <cstring>
@@ -203,30 +203,30 @@ private:
 
 }  // namespace
 
-Cpg::Cpg() {
+CodeplugImage::CodeplugImage() {
     restoreDefaultLayout();
 }
 
-void Cpg::restoreDefaultLayout() {
+void CodeplugImage::restoreDefaultLayout() {
     for (int kind = 0; kind < kBlockKindCount; ++kind) {
-        CpgBlock& b = blocks_[kind];
-        b = CpgBlock{};
+        CodeplugBlock& b = blocks_[kind];
+        b = CodeplugBlock{};
         b.kind = kind;
         b.address = kDefaults[kind].address;
         b.capacity = kDefaults[kind].capacity;
     }
 }
 
-Cpg::~Cpg() = default;
+CodeplugImage::~CodeplugImage() = default;
 
-const wchar_t* Cpg::blockName(int kind) {
+const wchar_t* CodeplugImage::blockName(int kind) {
     if (kind < 0 || kind >= kBlockKindCount) {
         return L"";
     }
     return kDefaults[kind].name;
 }
 
-int Cpg::blockKindByName(std::wstring_view name) {
+int CodeplugImage::blockKindByName(std::wstring_view name) {
     for (int kind = 0; kind < kBlockKindCount; ++kind) {
         std::wstring_view candidate = kDefaults[kind].name;
         if (std::equal(
@@ -238,14 +238,14 @@ int Cpg::blockKindByName(std::wstring_view name) {
     return -1;
 }
 
-void Cpg::setCapacity(CpgBlock& block, uint32_t capacity) {
+void CodeplugImage::setCapacity(CodeplugBlock& block, uint32_t capacity) {
     block.capacity = capacity;
     if (!block.data.empty()) {
         block.data.resize(capacity);  // the buffer is always exactly as long as the block
     }
 }
 
-bool Cpg::parseAddressMap(const uint8_t* text, size_t length) {
+bool CodeplugImage::parseAddressMap(const uint8_t* text, size_t length) {
     if (text == nullptr) {
         return false;
     }
@@ -253,7 +253,7 @@ bool Cpg::parseAddressMap(const uint8_t* text, size_t length) {
     enum class Field { kAddress, kSize };
     State state = State::kKeyword;
     Field field = Field::kAddress;
-    CpgBlock* current = nullptr;  // an assignment before any block keyword is ignored
+    CodeplugBlock* current = nullptr;  // an assignment before any block keyword is ignored
 
     Tokenizer tokens(text, length);
     std::string_view token;
@@ -292,15 +292,15 @@ bool Cpg::parseAddressMap(const uint8_t* text, size_t length) {
     return true;
 }
 
-void Cpg::resetBlocks() {
-    for (CpgBlock& b : blocks_) {
+void CodeplugImage::resetBlocks() {
+    for (CodeplugBlock& b : blocks_) {
         b.size = 0;
         b.data.assign(b.capacity, 0);
     }
 }
 
-uint32_t Cpg::storeRecord(uint32_t address, const uint8_t* data, uint32_t length) {
-    for (CpgBlock& b : blocks_) {
+uint32_t CodeplugImage::storeRecord(uint32_t address, const uint8_t* data, uint32_t length) {
+    for (CodeplugBlock& b : blocks_) {
         // 64 bits: a block near the top of the address space must not wrap around.
         if (address < b.address || uint64_t{address} >= uint64_t{b.address} + b.capacity) {
             continue;
@@ -319,7 +319,7 @@ uint32_t Cpg::storeRecord(uint32_t address, const uint8_t* data, uint32_t length
     return 0;
 }
 
-bool Cpg::parseCodeplug(const uint8_t* stream, size_t length) {
+bool CodeplugImage::parseCodeplug(const uint8_t* stream, size_t length) {
     if (stream == nullptr) {
         return false;
     }

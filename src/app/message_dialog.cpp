@@ -1,4 +1,4 @@
-#include "app/msg_box.h"
+#include "app/message_dialog.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -9,7 +9,7 @@
 #include <climits>
 #include <vector>
 
-#include "app/modal_seam.h"
+#include "app/modal_runner.h"
 #include "app/string_table.h"
 
 namespace plugshift {
@@ -35,13 +35,13 @@ QString normalisedBreaks(QString text) {
     return text;
 }
 
-QStyle::StandardPixmap standardPixmapFor(CMsgBox::Icon icon) {
+QStyle::StandardPixmap standardPixmapFor(MessageDialog::Icon icon) {
     switch (icon) {
-        case CMsgBox::Icon::Error:
+        case MessageDialog::Icon::Error:
             return QStyle::SP_MessageBoxCritical;
-        case CMsgBox::Icon::Question:
+        case MessageDialog::Icon::Question:
             return QStyle::SP_MessageBoxQuestion;
-        case CMsgBox::Icon::Warning:
+        case MessageDialog::Icon::Warning:
             return QStyle::SP_MessageBoxWarning;
         default:
             return QStyle::SP_MessageBoxInformation;
@@ -77,7 +77,7 @@ private:
 // Yes and No are the only answers to a question, so its box has no close box; the others close
 // like their Cancel or OK.
 Qt::WindowFlags windowFlagsFor(unsigned style) {
-    if ((style & CMsgBox::kButtonsMask) != CMsgBox::kYesNo) {
+    if ((style & MessageDialog::kButtonsMask) != MessageDialog::kYesNo) {
         return Qt::Dialog;
     }
     return Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
@@ -85,31 +85,31 @@ Qt::WindowFlags windowFlagsFor(unsigned style) {
 
 }  // namespace
 
-int CMsgBox::showMessage(const QString& text, unsigned style, QWidget* owner) {
+int MessageDialog::showMessage(const QString& text, unsigned style, QWidget* owner) {
     const NormalCursorWhileWaiting normalCursor;
-    if (const auto& answer = ModalSeam::messageAnswerer()) {
+    if (const auto& answer = ModalRunner::messageAnswerer()) {
         return answer(text, style);
     }
-    CMsgBox box(text, style, owner != nullptr ? owner : QApplication::activeWindow());
-    return ModalSeam::exec(box);
+    MessageDialog box(text, style, owner != nullptr ? owner : QApplication::activeWindow());
+    return ModalRunner::exec(box);
 }
 
-int CMsgBox::showMessage(int stringId, unsigned style, QWidget* owner) {
+int MessageDialog::showMessage(int stringId, unsigned style, QWidget* owner) {
     return showMessage(StringTable::text(stringId), style, owner);
 }
 
-void CMsgBox::setApplicationName(const QString& name) {
+void MessageDialog::setApplicationName(const QString& name) {
     applicationName() = name;
 }
 
-QString CMsgBox::caption() {
+QString MessageDialog::caption() {
     if (!applicationName().isEmpty()) {
         return applicationName();
     }
     return QCoreApplication::applicationFilePath().left(kPathMaxLength);
 }
 
-CMsgBox::Icon CMsgBox::iconFor(unsigned style) {
+MessageDialog::Icon MessageDialog::iconFor(unsigned style) {
     if ((style & kIconWarning) == kIconWarning) {
         return Icon::Warning;
     }
@@ -125,7 +125,7 @@ CMsgBox::Icon CMsgBox::iconFor(unsigned style) {
     return Icon::None;
 }
 
-CMsgBox::CMsgBox(const QString& text, unsigned boxStyle, QWidget* owner)
+MessageDialog::MessageDialog(const QString& text, unsigned boxStyle, QWidget* owner)
     : QDialog(owner, windowFlagsFor(boxStyle)),
       text_(normalisedBreaks(text)),
       style_(boxStyle),
@@ -157,12 +157,12 @@ CMsgBox::CMsgBox(const QString& text, unsigned boxStyle, QWidget* owner)
     layOut();
 }
 
-bool CMsgBox::hasTwoButtons() const {
+bool MessageDialog::hasTwoButtons() const {
     const unsigned buttons = style_ & kButtonsMask;
     return buttons == kOkCancel || buttons == kYesNo;
 }
 
-void CMsgBox::layOut() {
+void MessageDialog::layOut() {
     const int iconSide = iconPixmap_.isNull() ? 0 : kSystemIconSize;
     const int textLeft = iconSide + kTextGap;
 
@@ -198,7 +198,7 @@ void CMsgBox::layOut() {
                         firstSize.width(), firstSize.height());
 }
 
-void CMsgBox::paintEvent(QPaintEvent* /*event*/) {
+void MessageDialog::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     painter.fillRect(rect(), palette().color(QPalette::Base));
     painter.fillRect(QRect(0, height() - kButtonBand, width(), kButtonBand), QColor(kBandColour));
@@ -211,7 +211,7 @@ void CMsgBox::paintEvent(QPaintEvent* /*event*/) {
     painter.drawText(textRect_, flags, text_);
 }
 
-void CMsgBox::reject() {
+void MessageDialog::reject() {
     if ((style_ & kButtonsMask) == kYesNo) {
         return;
     }

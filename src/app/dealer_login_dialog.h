@@ -11,7 +11,7 @@ namespace plugshift {
 
 // The dealer's password dialog: a hidden numeric entry of at most 15 digits and one line below
 // it, the hint, or in red the notice that the last entry was wrong until the entry changes.
-class CDialogPwd : public QDialog {
+class DealerLoginDialog : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kMaxDigits = 15;
@@ -27,7 +27,7 @@ public:
     static bool login(const QString& dealerCode, const StoreAcceptedCode& storeAccepted,
                       QWidget* parent = nullptr);
 
-    explicit CDialogPwd(QWidget* parent = nullptr);
+    explicit DealerLoginDialog(QWidget* parent = nullptr);
 
     // The entry, read after the dialog ended with Login.
     QString password() const;

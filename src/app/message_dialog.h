@@ -11,7 +11,7 @@ namespace plugshift {
 // The program's own message box; every message shown to the user goes through showMessage.
 // Styles use the system message box's encoding: the low four bits choose the buttons, the next
 // bits the icon. The buttons return the ids of their string-table texts.
-class CMsgBox : public QDialog {
+class MessageDialog : public QDialog {
     Q_OBJECT
 public:
     static constexpr unsigned kOk = 0x0;
@@ -53,7 +53,7 @@ public:
 
     static Icon iconFor(unsigned style);
 
-    CMsgBox(const QString& text, unsigned boxStyle, QWidget* owner = nullptr);
+    MessageDialog(const QString& text, unsigned boxStyle, QWidget* owner = nullptr);
 
     Icon icon() const { return icon_; }
     QString text() const { return text_; }

@@ -1,4 +1,4 @@
-#include "conversion/cmd_sn.h"
+#include "conversion/serial_number_update.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -22,12 +22,12 @@ std::vector<uint32_t> ids(const RecordingTarget& window) {
     return out;
 }
 
-class CmdSNTest : public ::testing::Test {
+class SerialNumberUpdateTest : public ::testing::Test {
 protected:
     void SetUp() override { ErrorChain::remove(0); }
     void TearDown() override { ErrorChain::remove(0); }
 
-    void prepare(CmdSN& command, SimRig& rig) {
+    void prepare(SerialNumberUpdate& command, SimRig& rig) {
         command.radio = &rig.radio;
         command.window = window;
         ASSERT_TRUE(command.setNewSerial(kNewSerial));
@@ -41,10 +41,10 @@ protected:
     std::shared_ptr<RecordingTarget> window = std::make_shared<RecordingTarget>();
 };
 
-TEST_F(CmdSNTest, WritesTheNumberAndBacksTheFactoryBlockUp) {
+TEST_F(SerialNumberUpdateTest, WritesTheNumberAndBacksTheFactoryBlockUp) {
     SimRig rig;
     rig.sim().flash().block(SimBlock::Bac)[0] ^= 0xFF;
-    CmdSN command;
+    SerialNumberUpdate command;
     prepare(command, rig);
     ASSERT_TRUE(command.run()) << toUtf8(ErrorChain::text());
 
@@ -60,9 +60,9 @@ TEST_F(CmdSNTest, WritesTheNumberAndBacksTheFactoryBlockUp) {
     EXPECT_EQ(RadioInfo::serialText(rig.radio.serialValue()), fromUtf8(kNewSerial));
 }
 
-TEST_F(CmdSNTest, WithoutAConnectedPortNothingIsWritten) {
+TEST_F(SerialNumberUpdateTest, WithoutAConnectedPortNothingIsWritten) {
     SimRig rig(SimRig::defaultOptions(), false);
-    CmdSN command;
+    SerialNumberUpdate command;
     prepare(command, rig);
     EXPECT_FALSE(command.run());
     EXPECT_FALSE(command.ok);
@@ -70,10 +70,10 @@ TEST_F(CmdSNTest, WithoutAConnectedPortNothingIsWritten) {
     EXPECT_THAT(ids(*window), ElementsAre(kMsgCommandStarted, kMsgCommandEnded));
 }
 
-TEST_F(CmdSNTest, AResetReportingBit2StopsBeforeTheTestMode) {
+TEST_F(SerialNumberUpdateTest, AResetReportingBit2StopsBeforeTheTestMode) {
     SimRig rig;
     rig.faults().add({SimFaultKind::ResetStatus, 0, 0x02});
-    CmdSN command;
+    SerialNumberUpdate command;
     prepare(command, rig);
     EXPECT_FALSE(command.run());
     ASSERT_EQ(rig.requests.size(), 1u);
@@ -83,28 +83,28 @@ TEST_F(CmdSNTest, AResetReportingBit2StopsBeforeTheTestMode) {
 }
 
 // The serial number is in, but without its factory-block backup the run counts as failed.
-TEST_F(CmdSNTest, AFailedFactoryBackupFailsTheRunAfterTheWrite) {
+TEST_F(SerialNumberUpdateTest, AFailedFactoryBackupFailsTheRunAfterTheWrite) {
     SimRig rig;
     rig.faults().add({SimFaultKind::RefuseOpcode, 0x38, 0});
-    CmdSN command;
+    SerialNumberUpdate command;
     prepare(command, rig);
     EXPECT_FALSE(command.run());
     EXPECT_EQ(serialOf(rig), kNewSerial);
     EXPECT_EQ(rig.count(0x10), 1u);
 }
 
-TEST_F(CmdSNTest, WithoutARadioTheRunStopsAtOnce) {
-    CmdSN command;
+TEST_F(SerialNumberUpdateTest, WithoutARadioTheRunStopsAtOnce) {
+    SerialNumberUpdate command;
     command.window = window;
     EXPECT_FALSE(command.setNewSerial(kNewSerial));
     EXPECT_FALSE(command.run());
     EXPECT_THAT(ids(*window), ElementsAre(kMsgCommandStarted, kMsgCommandEnded));
 }
 
-TEST_F(CmdSNTest, NewSerialIsPaddedToTheRadiosLengthAndNeverLonger) {
+TEST_F(SerialNumberUpdateTest, NewSerialIsPaddedToTheRadiosLengthAndNeverLonger) {
     SimRig rig;
     ASSERT_EQ(rig.radio.serialLength(), 10);
-    CmdSN command;
+    SerialNumberUpdate command;
     command.radio = &rig.radio;
     command.newSerial.fill(0xEE);
     EXPECT_FALSE(command.setNewSerial("123AB45C678"));
@@ -113,8 +113,8 @@ TEST_F(CmdSNTest, NewSerialIsPaddedToTheRadiosLengthAndNeverLonger) {
     EXPECT_THAT(command.newSerial, ElementsAre('1', '2', '3', 'A', 'B', 0, 0, 0, 0, 0, 0xEE));
 }
 
-TEST_F(CmdSNTest, ProgressIsTheSpanShareAboveTheBase) {
-    CmdSN command;
+TEST_F(SerialNumberUpdateTest, ProgressIsTheSpanShareAboveTheBase) {
+    SerialNumberUpdate command;
     command.window = window;
     command.progressSpan = 100;
     command.progressBase = 10;

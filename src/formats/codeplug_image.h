@@ -22,7 +22,7 @@ enum BlockKind : int32_t {
 };
 inline constexpr int kBlockKindCount = 9;
 
-struct CpgBlock {
+struct CodeplugBlock {
     int32_t kind = 0;           // its own index
     uint32_t address = 0;       // radio flash address of the first byte
     uint32_t size = 0;          // meaningful bytes, set by the parsers
@@ -33,12 +33,12 @@ struct CpgBlock {
 
 // The radio's flash block table: an address map sets where the blocks are and how long they
 // may be, a codeplug stream fills their buffers. Every store is bounded by the block's capacity.
-class Cpg {
+class CodeplugImage {
 public:
-    Cpg();
-    virtual ~Cpg();
-    Cpg(const Cpg&) = delete;
-    Cpg& operator=(const Cpg&) = delete;
+    CodeplugImage();
+    virtual ~CodeplugImage();
+    CodeplugImage(const CodeplugImage&) = delete;
+    CodeplugImage& operator=(const CodeplugImage&) = delete;
 
     // "DYN", "HW", ... "USERVOI"; an empty text for a number that is no block.
     static const wchar_t* blockName(int kind);
@@ -67,13 +67,13 @@ public:
     // records before the fault stay stored.
     bool parseCodeplug(const uint8_t* stream, size_t length);
 
-    CpgBlock& block(int kind) { return blocks_.at(static_cast<size_t>(kind)); }
-    const CpgBlock& block(int kind) const { return blocks_.at(static_cast<size_t>(kind)); }
+    CodeplugBlock& block(int kind) { return blocks_.at(static_cast<size_t>(kind)); }
+    const CodeplugBlock& block(int kind) const { return blocks_.at(static_cast<size_t>(kind)); }
 
 private:
-    void setCapacity(CpgBlock& block, uint32_t capacity);
+    void setCapacity(CodeplugBlock& block, uint32_t capacity);
 
-    std::array<CpgBlock, kBlockKindCount> blocks_;
+    std::array<CodeplugBlock, kBlockKindCount> blocks_;
 };
 
 }  // namespace plugshift

@@ -1,4 +1,4 @@
-#include "app/about_dlg.h"
+#include "app/about_dialog.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -6,7 +6,7 @@
 #include <QPushButton>
 
 #include "app/app_resources.h"
-#include "app/dialog_units.h"
+#include "app/layout_units.h"
 #include "app/string_table.h"
 
 namespace plugshift {
@@ -47,10 +47,10 @@ QLabel* makeIcon(QWidget* parent, int id, int side, const QRect& where) {
 
 }  // namespace
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     const QString title = StringTable::title();
     setWindowTitle(StringTable::format(str::kAboutCaption, title));
-    const DialogUnits units(font());
+    const LayoutUnits units(font());
     const int textWidth = kWidth - kTextLeft - kMargin;
 
     makeIcon(this, AppResources::kApplicationIcon, kApplicationIconSide,
@@ -96,19 +96,19 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setFixedSize(units.size(kWidth, kHeight));
 }
 
-QString CAboutDlg::productName() const {
+QString AboutDialog::productName() const {
     return productName_->text();
 }
-QString CAboutDlg::version() const {
+QString AboutDialog::version() const {
     return version_->text();
 }
-QString CAboutDlg::copyrightText() const {
+QString AboutDialog::copyrightText() const {
     return copyright_->text();
 }
-QString CAboutDlg::trademarkText() const {
+QString AboutDialog::trademarkText() const {
     return trademark_->text();
 }
-QString CAboutDlg::warningText() const {
+QString AboutDialog::warningText() const {
     return warning_->toPlainText();
 }
 

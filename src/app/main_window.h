@@ -12,8 +12,8 @@
 
 #include "app/model_pictures.h"
 #include "app/radio_display.h"
-#include "conversion/cmd_program.h"
-#include "conversion/cmd_sn.h"
+#include "conversion/convert_radio.h"
+#include "conversion/serial_number_update.h"
 
 class QAction;
 class QCheckBox;
@@ -26,7 +26,7 @@ class QPushButton;
 
 namespace plugshift {
 
-class CProgressStatusBar;
+class ProgressStatusBar;
 class Configuration;
 class ConsoleLink;
 class ConsoleServer;
@@ -38,7 +38,7 @@ struct WorkflowOutcome;
 
 // The main window: the identity of the connected radio, the radio workflows, the cable state in
 // the status bar, and the dealer login, language and help menus. It runs until the user exits.
-class CQuilloFlashToolDlg : public QDialog {
+class MainWindow : public QDialog {
     Q_OBJECT
 public:
     // Controls, by the ids they have always had; each widget's object name is "control<id>".
@@ -79,10 +79,10 @@ public:
 
     enum class Operation { Idle = 0, Converting = 1, UpdatingSerial = 2, GettingInfo = 3 };
 
-    CQuilloFlashToolDlg(RadioManager& manager, Task& task, Configuration& configuration,
-                        QWidget* parent = nullptr);
+    MainWindow(RadioManager& manager, Task& task, Configuration& configuration,
+               QWidget* parent = nullptr);
     // Stops listening to the radio manager and pauses its poll.
-    ~CQuilloFlashToolDlg() override;
+    ~MainWindow() override;
 
     // A menu command or a button, by its id.
     void onCommand(int id);
@@ -100,7 +100,7 @@ public:
     int64_t consoleWindow() const { return consoleWindow_; }
     // Where a conversion saves the personality it keeps; the data folder's backup/ by default.
     void setBackupFolder(std::filesystem::path folder) { backupFolder_ = std::move(folder); }
-    const CmdProgram& conversionCommand() const { return programCommand_; }
+    const ConvertRadio& conversionCommand() const { return programCommand_; }
 
     // The consoles: requests from the server come to consoleRequest, answers and results go back
     // through it. The link alone serves tests that stand in for the server.
@@ -109,7 +109,7 @@ public:
     // One request of a console; returns the answer for its RESULT line.
     int64_t consoleRequest(const ConsoleMessage& request);
     QCheckBox* restoreCheckBox() const { return restore_; }
-    CProgressStatusBar* statusBar() const { return statusBar_; }
+    ProgressStatusBar* statusBar() const { return statusBar_; }
 
     // The shared machinery of the workflows.
     // Counts the cables and, while two or more are plugged in, asks for all but one to be
@@ -164,7 +164,7 @@ private:
     void getRadioInformation();
     void updateSerialNumber();
 
-    // The Convert workflow and the console protocol (quillo_flash_tool_dlg_convert.cpp).
+    // The Convert workflow and the console protocol (main_window_convert.cpp).
     void convert();
     // The question before a conversion (string 116); true for Yes.
     bool confirmConversion();
@@ -207,14 +207,14 @@ private:
     Task& task_;
     Configuration& configuration_;
     std::shared_ptr<QtMessageTarget> target_;
-    CmdSN serialCommand_;
-    CmdProgram programCommand_;
+    SerialNumberUpdate serialCommand_;
+    ConvertRadio programCommand_;
     std::filesystem::path backupFolder_;
     ConsoleLink* console_ = nullptr;
     QPointer<ConsoleServer> attachedServer_;
     int64_t consoleWindow_ = 0;
 
-    CProgressStatusBar* statusBar_ = nullptr;
+    ProgressStatusBar* statusBar_ = nullptr;
     QMenuBar* menuBar_ = nullptr;
     QMenu* settingMenu_ = nullptr;
     std::array<QLineEdit*, RadioDisplay::FieldCount> values_{};

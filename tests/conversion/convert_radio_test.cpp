@@ -1,4 +1,4 @@
-#include "conversion/cmd_program.h"
+#include "conversion/convert_radio.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -9,7 +9,7 @@
 
 #include "conversion/convert_decisions.h"
 #include "conversion/personality_backup.h"
-#include "formats/cpg.h"
+#include "formats/codeplug_image.h"
 #include "formats/ftf_image.h"
 #include "recording_target.h"
 #include "sim_rig.h"
@@ -32,7 +32,7 @@ constexpr uint8_t kOpSoftpot = 0x38;
 constexpr uint8_t kOpFlash = 0x72;
 constexpr uint8_t kOpContact = 0x9B;
 
-class CmdProgramTest : public ::testing::Test {
+class ConvertRadioTest : public ::testing::Test {
 protected:
     void SetUp() override { ErrorChain::remove(0); }
     void TearDown() override { ErrorChain::remove(0); }
@@ -42,7 +42,7 @@ protected:
 };
 
 // The way the program runs it: on the Task's worker thread while a loop serves the windows.
-TEST_F(CmdProgramTest, KeepingThePersonalityRestoresItOnTheNewCodeplug) {
+TEST_F(ConvertRadioTest, KeepingThePersonalityRestoresItOnTheNewCodeplug) {
     SimRig rig;
     rig.seedDyn();
     const Bytes dynBefore = rig.dynBytes(kKeptDyn.length);
@@ -91,7 +91,7 @@ TEST_F(CmdProgramTest, KeepingThePersonalityRestoresItOnTheNewCodeplug) {
     EXPECT_EQ(RadioInfo::modelText(backup.model), L"RQX770HJNWA");
 }
 
-TEST_F(CmdProgramTest, WithoutThePersonalityNothingIsKeptAndTheSbepTestModeStillRuns) {
+TEST_F(ConvertRadioTest, WithoutThePersonalityNothingIsKeptAndTheSbepTestModeStillRuns) {
     SimRig rig;
     rig.seedDyn();
     ConversionSetup setup;
@@ -111,7 +111,7 @@ TEST_F(CmdProgramTest, WithoutThePersonalityNothingIsKeptAndTheSbepTestModeStill
 }
 
 // Steps 1, 6 and 9 weigh 1 each: with a range of 1000 each step's share is trunc(1000 / 3).
-TEST_F(CmdProgramTest, ProgressRisesThroughTheStepSharesToTheEndAndReturnsToZero) {
+TEST_F(ConvertRadioTest, ProgressRisesThroughTheStepSharesToTheEndAndReturnsToZero) {
     SimRig rig;
     Conversion conversion(rig, backups);
     auto window = std::make_shared<RecordingTarget>();
@@ -143,7 +143,7 @@ TEST_F(CmdProgramTest, ProgressRisesThroughTheStepSharesToTheEndAndReturnsToZero
     EXPECT_EQ(conversion.command.progressPos, 1000);
 }
 
-TEST_F(CmdProgramTest, AGoneWindowIsNotSentAnything) {
+TEST_F(ConvertRadioTest, AGoneWindowIsNotSentAnything) {
     SimRig rig;
     Conversion conversion(rig, backups);
     auto window = std::make_shared<RecordingTarget>();
@@ -155,7 +155,7 @@ TEST_F(CmdProgramTest, AGoneWindowIsNotSentAnything) {
 
 // A first reply counting more than 200 contacts carries none; with 201 the rest are read.
 // More than 201 cannot be kept: the run stops before anything is erased.
-TEST_F(CmdProgramTest, ContactCountsAtTheEdges) {
+TEST_F(ConvertRadioTest, ContactCountsAtTheEdges) {
     struct Case {
         int contacts;
         size_t reads;
@@ -184,7 +184,7 @@ TEST_F(CmdProgramTest, ContactCountsAtTheEdges) {
 }
 
 // Past 201 contacts the reading stops and the run with it: what cannot be kept is not erased.
-TEST_F(CmdProgramTest, ContactsThatCouldNotComeBackAreNeverErased) {
+TEST_F(ConvertRadioTest, ContactsThatCouldNotComeBackAreNeverErased) {
     SimD2xx::Options options = SimRig::defaultOptions();
     options.radio.contacts = 202;
     SimRig rig(options);
@@ -202,7 +202,7 @@ TEST_F(CmdProgramTest, ContactsThatCouldNotComeBackAreNeverErased) {
     EXPECT_EQ(records.back().message, L"Finalize flashing data.");
 }
 
-TEST_F(CmdProgramTest, AContactWithoutAGroupIsReportedAndNotKept) {
+TEST_F(ConvertRadioTest, AContactWithoutAGroupIsReportedAndNotKept) {
     SimRig rig;
     std::vector<Bytes> before = rig.contacts();
     constexpr size_t kBad = 3;
@@ -221,7 +221,7 @@ TEST_F(CmdProgramTest, AContactWithoutAGroupIsReportedAndNotKept) {
 
 // The hard reset's status word: 0x40 says the factory block is intact, 0x80 and 0x200 that the
 // new default block did not take. A reply without a status word reads as 0.
-TEST_F(CmdProgramTest, HardResetStatusBits) {
+TEST_F(ConvertRadioTest, HardResetStatusBits) {
     struct Case {
         const char* name;
         SimFault fault;
@@ -256,7 +256,7 @@ TEST_F(CmdProgramTest, HardResetStatusBits) {
 }
 
 // Each kept block goes back where it was read from, also when two are kept.
-TEST_F(CmdProgramTest, EveryKeptBlockIsRestoredAtItsOwnAddress) {
+TEST_F(ConvertRadioTest, EveryKeptBlockIsRestoredAtItsOwnAddress) {
     SimRig rig;
     rig.seedDyn();
     const Bytes dynBefore = rig.dynBytes(0x1000);
@@ -275,7 +275,7 @@ TEST_F(CmdProgramTest, EveryKeptBlockIsRestoredAtItsOwnAddress) {
 // A reply that comes after its request gave up must not be taken as the answer to the next one:
 // a late answer to query 24 (reply 2) or to the second DYN read (reply 5) would otherwise be
 // stored as DYN bytes, in the backup and back in the radio.
-TEST_F(CmdProgramTest, ALateReplyIsNeverStoredAsTheNextRequestsData) {
+TEST_F(ConvertRadioTest, ALateReplyIsNeverStoredAsTheNextRequestsData) {
     for (const SimFault& late : {SimFault{SimFaultKind::DelayReply, 2, 1072},
                                  SimFault{SimFaultKind::DelayReply, 5, 600}}) {
         SCOPED_TRACE(SimFaults::format(late));
@@ -302,7 +302,7 @@ TEST_F(CmdProgramTest, ALateReplyIsNeverStoredAsTheNextRequestsData) {
 }
 
 // Nothing is erased unless the kept personality is safe on disk.
-TEST_F(CmdProgramTest, ABackupThatCannotBeWrittenStopsTheRunBeforeAnyErase) {
+TEST_F(ConvertRadioTest, ABackupThatCannotBeWrittenStopsTheRunBeforeAnyErase) {
     SimRig rig;
     rig.seedDyn();
     const Bytes dynBefore = rig.dynBytes(0x1000);
@@ -336,7 +336,7 @@ TEST_F(CmdProgramTest, ABackupThatCannotBeWrittenStopsTheRunBeforeAnyErase) {
 // A run that fails while programming leaves part of a default block. Converting again with the
 // personality from its backup ends converted with the owner's data, without reading the radio
 // (what it holds now is no longer the owner's) or writing a second backup.
-TEST_F(CmdProgramTest, ConvertingAgainFromTheBackupMendsAHalfWrittenRadio) {
+TEST_F(ConvertRadioTest, ConvertingAgainFromTheBackupMendsAHalfWrittenRadio) {
     std::vector<Request> clean;
     {
         SimRig rig;
@@ -384,7 +384,7 @@ TEST_F(CmdProgramTest, ConvertingAgainFromTheBackupMendsAHalfWrittenRadio) {
 
 // The backup's blocks are checked against the address map like configured ones, before anything
 // is touched; and a backup names the one radio it may go back into.
-TEST_F(CmdProgramTest, ABackupOnlyGoesBackIntoItsRadioAndItsMapsDynBlock) {
+TEST_F(ConvertRadioTest, ABackupOnlyGoesBackIntoItsRadioAndItsMapsDynBlock) {
     SimRig rig;
     PersonalityBackup backup;
     backup.serial = {'9', '9', '9', 'Z', 'Z', '9', '9', 'Z', '9', '9'};
@@ -410,7 +410,7 @@ TEST_F(CmdProgramTest, ABackupOnlyGoesBackIntoItsRadioAndItsMapsDynBlock) {
 // long as the program: an old-layout radio (default block 0xC000) and then a new-layout one
 // (0x10000). Each must get its whole default block; a capacity the first map lowered must not
 // cut the second radio's short and leave stale bytes in it.
-TEST_F(CmdProgramTest, EachRadioIsLaidOutByItsOwnAddressMap) {
+TEST_F(ConvertRadioTest, EachRadioIsLaidOutByItsOwnAddressMap) {
     struct FlashRow {
         int flashType;
         uint32_t defaultBlock;

@@ -5,7 +5,7 @@
 #include <functional>
 #include <iterator>
 
-#include "conversion/cmd_program.h"
+#include "conversion/convert_radio.h"
 #include "sim_rig.h"
 
 // Every numbered failure of a conversion that a radio or a file can cause, each caused by the
@@ -120,7 +120,7 @@ const std::vector<ErrorCase>& cases() {
     return kCases;
 }
 
-class CmdProgramFaultTest : public ::testing::Test {
+class ConvertRadioFaultTest : public ::testing::Test {
 protected:
     void SetUp() override { ErrorChain::remove(0); }
     void TearDown() override { ErrorChain::remove(0); }
@@ -128,10 +128,10 @@ protected:
     TempFolder folder;
 };
 
-class CmdProgramErrorsTest : public CmdProgramFaultTest,
-                             public ::testing::WithParamInterface<ErrorCase> {};
+class ConvertRadioErrorsTest : public ConvertRadioFaultTest,
+                               public ::testing::WithParamInterface<ErrorCase> {};
 
-TEST_P(CmdProgramErrorsTest, RecordsItsNumberCategoryAndLastRecord) {
+TEST_P(ConvertRadioErrorsTest, RecordsItsNumberCategoryAndLastRecord) {
     const ErrorCase& c = GetParam();
     std::optional<FaultAim> aim;
     if (c.pullInside || c.dropRepliesTo) {
@@ -177,7 +177,7 @@ TEST_P(CmdProgramErrorsTest, RecordsItsNumberCategoryAndLastRecord) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, CmdProgramErrorsTest, ::testing::ValuesIn(cases()),
+INSTANTIATE_TEST_SUITE_P(Faults, ConvertRadioErrorsTest, ::testing::ValuesIn(cases()),
                          [](const auto& info) {
                              std::string name = info.param.name;
                              for (char& ch : name) {
@@ -187,7 +187,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, CmdProgramErrorsTest, ::testing::ValuesIn(cases
                          });
 
 // Without a connected port nothing reaches the radio; the run still ends as every run does.
-TEST_F(CmdProgramFaultTest, WithoutAPortTheRadioIsLeftUntouched) {
+TEST_F(ConvertRadioFaultTest, WithoutAPortTheRadioIsLeftUntouched) {
     SimRig rig(SimRig::defaultOptions(), false);
     Conversion conversion(rig, folder.path() / "backup");
     EXPECT_FALSE(conversion.run());

@@ -3,8 +3,8 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/dialog_pwd.h"
-#include "app/modal_seam.h"
+#include "app/dealer_login_dialog.h"
+#include "app/modal_runner.h"
 #include "app/string_table.h"
 
 namespace plugshift {
@@ -12,7 +12,7 @@ namespace plugshift {
 namespace {
 
 // Pixels of red ink in the line below the password edit.
-int redPixelsOfHintLine(CDialogPwd& dialog) {
+int redPixelsOfHintLine(DealerLoginDialog& dialog) {
     const QImage image = dialog.grab().toImage();
     const QPoint origin = dialog.hintOrigin();
     int count = 0;
@@ -27,21 +27,21 @@ int redPixelsOfHintLine(CDialogPwd& dialog) {
 
 }  // namespace
 
-class DialogPwdTest : public QObject {
+class DealerLoginDialogTest : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup() { ModalSeam::reset(); }
+    void cleanup() { ModalRunner::reset(); }
 
     void startsWithTheHintAndTheLoginCaption() {
-        CDialogPwd dialog;
+        DealerLoginDialog dialog;
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Login"));
         QCOMPARE(dialog.loginButton()->text(), QStringLiteral("Login"));
         QVERIFY(dialog.loginButton()->isDefault());
         QCOMPARE(dialog.edit()->echoMode(), QLineEdit::Password);
         QVERIFY(!dialog.wrongPassword());
         QCOMPARE(dialog.hintText(), QStringLiteral("Specify at most 15 numbers for password"));
-        QCOMPARE(dialog.hintOrigin(),
-                 dialog.edit()->geometry().bottomLeft() + QPoint(0, 1 + CDialogPwd::kHintGap));
+        QCOMPARE(dialog.hintOrigin(), dialog.edit()->geometry().bottomLeft() +
+                                          QPoint(0, 1 + DealerLoginDialog::kHintGap));
     }
 
     void editTakesAtMost15DigitsAndNothingElse_data() {
@@ -56,13 +56,13 @@ private slots:
     void editTakesAtMost15DigitsAndNothingElse() {
         QFETCH(QString, typed);
         QFETCH(QString, entry);
-        CDialogPwd dialog;
+        DealerLoginDialog dialog;
         QTest::keyClicks(dialog.edit(), typed);
         QCOMPARE(dialog.password(), entry);
     }
 
     void wrongEntryShowsTheRedLineUntilTheEntryChanges() {
-        CDialogPwd dialog;
+        DealerLoginDialog dialog;
         QCOMPARE(redPixelsOfHintLine(dialog), 0);
         dialog.setWrongPassword(true);
         QCOMPARE(dialog.hintText(),
@@ -96,8 +96,8 @@ private slots:
         QFETCH(QStringList, entries);
         QFETCH(bool, loggedIn);
         int shown = 0;
-        ModalSeam::answerDialogs([&](QDialog& dialog) {
-            auto* login = qobject_cast<CDialogPwd*>(&dialog);
+        ModalRunner::answerDialogs([&](QDialog& dialog) {
+            auto* login = qobject_cast<DealerLoginDialog*>(&dialog);
             QVERIFY(login != nullptr);
             // From the second showing on, the red line tells why the dialog came back.
             QCOMPARE(login->wrongPassword(), shown > 0);
@@ -112,8 +112,8 @@ private slots:
             QTest::keyClick(login->edit(), Qt::Key_Return);
         });
         QStringList stored;
-        const bool result = CDialogPwd::login(QStringLiteral("4711"),
-                                              [&](const QString& code) { stored.append(code); });
+        const bool result = DealerLoginDialog::login(
+            QStringLiteral("4711"), [&](const QString& code) { stored.append(code); });
         QCOMPARE(result, loggedIn);
         QCOMPARE(shown, entries.size());
         QCOMPARE(stored, loggedIn ? QStringList{QStringLiteral("4711")} : QStringList{});
@@ -121,9 +121,9 @@ private slots:
 
     void noDealerCodeShowsNothing() {
         bool shown = false;
-        ModalSeam::answerDialogs([&](QDialog&) { shown = true; });
+        ModalRunner::answerDialogs([&](QDialog&) { shown = true; });
         bool stored = false;
-        QVERIFY(!CDialogPwd::login(QString(), [&](const QString&) { stored = true; }));
+        QVERIFY(!DealerLoginDialog::login(QString(), [&](const QString&) { stored = true; }));
         QVERIFY(!shown);
         QVERIFY(!stored);
     }
@@ -131,5 +131,5 @@ private slots:
 
 }  // namespace plugshift
 
-QTEST_MAIN(plugshift::DialogPwdTest)
-#include "dialog_pwd_test.moc"
+QTEST_MAIN(plugshift::DealerLoginDialogTest)
+#include "dealer_login_dialog_test.moc"

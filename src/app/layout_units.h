@@ -7,9 +7,9 @@ namespace plugshift {
 
 // Dialog layouts are given in dialog units, which scale with the dialog's font: a horizontal unit
 // is a quarter of the font's average character width, a vertical one an eighth of its height.
-class DialogUnits {
+class LayoutUnits {
 public:
-    explicit DialogUnits(const QFont& font);
+    explicit LayoutUnits(const QFont& font);
 
     int x(int units) const;
     int y(int units) const;

@@ -7,7 +7,7 @@
 
 namespace plugshift {
 
-class CQuilloFlashToolDlg;
+class MainWindow;
 class ConsoleServer;
 class D2xx;
 class RadioManager;
@@ -17,7 +17,7 @@ class Task;
 // The application object: start-up in a fixed order, the main window, and the exit step that
 // releases what start-up acquired. A step that fails ends start-up there, with a log entry and,
 // for the configuration steps, the message that the installation is damaged.
-class CQuilloFlashToolApp {
+class Application {
 public:
     static constexpr const char* kRegion = "PERU";
     static constexpr const char* kCompany = "Kestrelon";
@@ -43,10 +43,10 @@ public:
 
     // The cable backend: the real cables unless one is given (the simulated radio, a test's
     // fake); it must outlive the application object.
-    explicit CQuilloFlashToolApp(D2xx* driver = nullptr);
-    ~CQuilloFlashToolApp();
-    CQuilloFlashToolApp(const CQuilloFlashToolApp&) = delete;
-    CQuilloFlashToolApp& operator=(const CQuilloFlashToolApp&) = delete;
+    explicit Application(D2xx* driver = nullptr);
+    ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
 
     // Runs start-up and the main window; always false, so the process ends afterwards.
     bool initInstance();
@@ -62,7 +62,7 @@ public:
     // Tests point the installation elsewhere; the default is the executable's folder + "/..".
     void setBaseDirectory(const QString& directory) { baseDirectory_ = directory; }
     // The main window while it runs.
-    CQuilloFlashToolDlg* mainWindow() const { return mainWindow_; }
+    MainWindow* mainWindow() const { return mainWindow_; }
     // Where consoles connect: the instance lock's folder, the instance name + ".console"; empty
     // before the instance is taken.
     QString consoleSocketPath() const;
@@ -92,7 +92,7 @@ private:
     std::unique_ptr<RadioManager> manager_;
     std::unique_ptr<SingleInstance> instance_;
     std::unique_ptr<ConsoleServer> console_;
-    CQuilloFlashToolDlg* mainWindow_ = nullptr;
+    MainWindow* mainWindow_ = nullptr;
     // Parent of the Task's and the manager's Qt windows.
     std::unique_ptr<QObject> windows_;
 };

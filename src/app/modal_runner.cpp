@@ -1,4 +1,4 @@
-#include "app/modal_seam.h"
+#include "app/modal_runner.h"
 
 #include <QDialog>
 #include <QTimer>
@@ -8,8 +8,8 @@ namespace plugshift {
 namespace {
 
 struct Answerers {
-    ModalSeam::MessageAnswerer message;
-    ModalSeam::DialogAnswerer dialog;
+    ModalRunner::MessageAnswerer message;
+    ModalRunner::DialogAnswerer dialog;
 };
 
 Answerers& answerers() {
@@ -19,23 +19,23 @@ Answerers& answerers() {
 
 }  // namespace
 
-void ModalSeam::answerMessages(MessageAnswerer answerer) {
+void ModalRunner::answerMessages(MessageAnswerer answerer) {
     answerers().message = std::move(answerer);
 }
 
-void ModalSeam::answerDialogs(DialogAnswerer answerer) {
+void ModalRunner::answerDialogs(DialogAnswerer answerer) {
     answerers().dialog = std::move(answerer);
 }
 
-void ModalSeam::reset() {
+void ModalRunner::reset() {
     answerers() = Answerers{};
 }
 
-const ModalSeam::MessageAnswerer& ModalSeam::messageAnswerer() {
+const ModalRunner::MessageAnswerer& ModalRunner::messageAnswerer() {
     return answerers().message;
 }
 
-int ModalSeam::exec(QDialog& dialog) {
+int ModalRunner::exec(QDialog& dialog) {
     if (answerers().dialog) {
         // A copy, so an answerer that replaces itself (or opens a nested dialog) stays valid.
         QTimer::singleShot(0, &dialog, [&dialog, answer = answerers().dialog] {

@@ -8,10 +8,10 @@
 #include <QTimer>
 
 #include "app/console_server.h"
-#include "app/msg_box.h"
+#include "app/main_window.h"
+#include "app/message_dialog.h"
 #include "app/progress_status_bar.h"
 #include "app/qt_message_target.h"
-#include "app/quillo_flash_tool_dlg.h"
 #include "app/string_table.h"
 #include "app/task_dialog.h"
 #include "cli/console/console_message.h"
@@ -34,22 +34,23 @@ std::wstring modelOf(const RadioInfo& radio) {
 
 }  // namespace
 
-void CQuilloFlashToolDlg::setTestMode(bool on) {
+void MainWindow::setTestMode(bool on) {
     testMode_ = on;
     setWindowTitle(on ? StringTable::title() + QLatin1String(kTestModeSuffix)
                       : StringTable::title());
 }
 
-bool CQuilloFlashToolDlg::ask(const QString& text, unsigned icon) {
-    return CMsgBox::showMessage(text, CMsgBox::kYesNo | icon, this) == CMsgBox::kIdYes;
+bool MainWindow::ask(const QString& text, unsigned icon) {
+    return MessageDialog::showMessage(text, MessageDialog::kYesNo | icon, this) ==
+           MessageDialog::kIdYes;
 }
 
-bool CQuilloFlashToolDlg::confirmConversion() {
+bool MainWindow::confirmConversion() {
     return ask(StringTable::format(str::kConfirmConvert, QString::fromLatin1(StringTable::kBand)),
-               CMsgBox::kIconQuestion);
+               MessageDialog::kIconQuestion);
 }
 
-void CQuilloFlashToolDlg::convert() {
+void MainWindow::convert() {
     WorkflowOutcome outcome = WorkflowOutcome::of(kStrConvertDone, MessageIcon::Information);
     RadioInfo& radio = manager_.radioInfo();
     const bool keepPersonality = restore_->isChecked();
@@ -90,20 +91,19 @@ void CQuilloFlashToolDlg::convert() {
     closeWorkflow();
 }
 
-uint32_t CQuilloFlashToolDlg::progressScale() const {
+uint32_t MainWindow::progressScale() const {
     return static_cast<uint32_t>(statusBar_->scale());
 }
 
-bool CQuilloFlashToolDlg::runConversion(bool restore, WorkflowOutcome& outcome,
-                                        std::wstring& warnings,
-                                        const std::function<void()>& prepare) {
+bool MainWindow::runConversion(bool restore, WorkflowOutcome& outcome, std::wstring& warnings,
+                               const std::function<void()>& prepare) {
     RadioInfo& radio = manager_.radioInfo();
-    CmdProgram& command = programCommand_;
+    ConvertRadio& command = programCommand_;
     prepare();
     command.window = target_;
     // What the opening left in the chain (the probe's silence) is no cause of this run's failure.
     ErrorChain::remove(0);
-    CTaskDialog::run(task_, &command, this);
+    TaskDialog::run(task_, &command, this);
     if (!command.ok) {
         outcome =
             concludeFailedConversion(command, RadioSummary::of(radio), restore, radio.frameRing());
@@ -121,21 +121,22 @@ bool CQuilloFlashToolDlg::runConversion(bool restore, WorkflowOutcome& outcome,
     return true;
 }
 
-void CQuilloFlashToolDlg::showWarnings(const std::wstring& warnings) {
+void MainWindow::showWarnings(const std::wstring& warnings) {
     if (!warnings.empty()) {
         showOutcome(WorkflowOutcome::of(kStrConvertWarnings, MessageIcon::Warning, warnings));
     }
 }
 
-void CQuilloFlashToolDlg::offerRecovery(std::filesystem::path backup) {
+void MainWindow::offerRecovery(std::filesystem::path backup) {
     // A recovery that fails names its backup again, so the offer stands until the radio is
     // converted or the user declines.
-    while (!backup.empty() && ask(StringTable::text(str::kOfferRestore), CMsgBox::kIconQuestion)) {
+    while (!backup.empty() &&
+           ask(StringTable::text(str::kOfferRestore), MessageDialog::kIconQuestion)) {
         backup = recoverFromBackup(backup);
     }
 }
 
-std::filesystem::path CQuilloFlashToolDlg::recoverFromBackup(const std::filesystem::path& path) {
+std::filesystem::path MainWindow::recoverFromBackup(const std::filesystem::path& path) {
     RadioInfo& radio = manager_.radioInfo();
     ErrorChain::remove(0);
     WorkflowOutcome outcome =
@@ -170,7 +171,7 @@ std::filesystem::path CQuilloFlashToolDlg::recoverFromBackup(const std::filesyst
     return retry ? path : std::filesystem::path();
 }
 
-void CQuilloFlashToolDlg::reportToConsole(bool success) {
+void MainWindow::reportToConsole(bool success) {
     const int64_t result = success ? ConsoleMessage::kEndSuccess : ConsoleMessage::kEndFailure;
     for (int attempt = 0; attempt < kEndAttempts; ++attempt) {
         if (console_ != nullptr && console_->post(consoleWindow_, ConsoleMessage::kEnd,
@@ -178,16 +179,17 @@ void CQuilloFlashToolDlg::reportToConsole(bool success) {
             return;
         }
     }
-    CMsgBox::showMessage(QString::fromLatin1(kConsoleUnreachable), CMsgBox::kIconInformation, this);
+    MessageDialog::showMessage(QString::fromLatin1(kConsoleUnreachable),
+                               MessageDialog::kIconInformation, this);
 }
 
-void CQuilloFlashToolDlg::attachConsole(ConsoleServer& server) {
+void MainWindow::attachConsole(ConsoleServer& server) {
     attachedServer_ = &server;
     console_ = &server;
     server.setHandler([this](const ConsoleMessage& request) { return consoleRequest(request); });
 }
 
-int64_t CQuilloFlashToolDlg::consoleRequest(const ConsoleMessage& request) {
+int64_t MainWindow::consoleRequest(const ConsoleMessage& request) {
     if (request.lParam != ConsoleMessage::kRequestValue || console_ == nullptr ||
         !console_->isWindow(request.wParam)) {
         return ConsoleMessage::kIgnored;
@@ -204,7 +206,7 @@ int64_t CQuilloFlashToolDlg::consoleRequest(const ConsoleMessage& request) {
     return ConsoleMessage::kIgnored;
 }
 
-int64_t CQuilloFlashToolDlg::enterTestMode(int64_t console) {
+int64_t MainWindow::enterTestMode(int64_t console) {
     if (!testMode_) {
         if (!ask(QString::fromLatin1(kTestModeQuestion), 0)) {
             return 0;
@@ -215,7 +217,7 @@ int64_t CQuilloFlashToolDlg::enterTestMode(int64_t console) {
     return 1;
 }
 
-int64_t CQuilloFlashToolDlg::exitTestMode(int64_t console) {
+int64_t MainWindow::exitTestMode(int64_t console) {
     if (testMode_) {
         setTestMode(false);
     }
@@ -223,7 +225,7 @@ int64_t CQuilloFlashToolDlg::exitTestMode(int64_t console) {
     return 1;
 }
 
-void CQuilloFlashToolDlg::acknowledge(int64_t console, const char* name) {
+void MainWindow::acknowledge(int64_t console, const char* name) {
     QApplication::alert(this, kFlashMs);
     // The console may be gone by now; it asked, it need not hear back.
     if (console_ != nullptr) {
@@ -231,7 +233,7 @@ void CQuilloFlashToolDlg::acknowledge(int64_t console, const char* name) {
     }
 }
 
-int64_t CQuilloFlashToolDlg::startFromConsole(int64_t console) {
+int64_t MainWindow::startFromConsole(int64_t console) {
     if (operation_ != Operation::Idle) {
         return ConsoleMessage::kIgnored;
     }

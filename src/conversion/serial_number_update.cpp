@@ -1,4 +1,4 @@
-#include "conversion/cmd_sn.h"
+#include "conversion/serial_number_update.h"
 
 #include <algorithm>
 
@@ -17,7 +17,7 @@ constexpr uint8_t kResetRefusesUpdate = 0x02;
 
 }  // namespace
 
-bool CmdSN::setNewSerial(std::string_view serial) {
+bool SerialNumberUpdate::setNewSerial(std::string_view serial) {
     if (radio == nullptr || serial.size() > serialLength()) {
         return false;
     }
@@ -26,11 +26,11 @@ bool CmdSN::setNewSerial(std::string_view serial) {
     return true;
 }
 
-size_t CmdSN::serialLength() const {
+size_t SerialNumberUpdate::serialLength() const {
     return std::min(static_cast<size_t>(std::max(radio->serialLength(), 0)), kSerialRoom);
 }
 
-bool CmdSN::run() {
+bool SerialNumberUpdate::run() {
     ok = true;
     postToWindow(kMsgCommandStarted);
     if (radio == nullptr || radio->sbep() == nullptr) {
@@ -61,7 +61,7 @@ bool CmdSN::run() {
     return ok;
 }
 
-void CmdSN::progress(uint32_t done, uint32_t total) {
+void SerialNumberUpdate::progress(uint32_t done, uint32_t total) {
     if (!window || !window->isAlive()) {
         return;
     }
@@ -69,7 +69,7 @@ void CmdSN::progress(uint32_t done, uint32_t total) {
     window->sendNotify(kMsgProgress, static_cast<uintptr_t>(part + progressBase), 0);
 }
 
-void CmdSN::postToWindow(uint32_t id) {
+void SerialNumberUpdate::postToWindow(uint32_t id) {
     if (window && window->isAlive()) {
         window->post(id, 0, 0);
     }

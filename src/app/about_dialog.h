@@ -11,10 +11,10 @@ namespace plugshift {
 
 // The About box: program name and version, the copyright and trademark lines and the legal
 // warning, with the application icon and the company mark.
-class CAboutDlg : public QDialog {
+class AboutDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit CAboutDlg(QWidget* parent = nullptr);
+    explicit AboutDialog(QWidget* parent = nullptr);
 
     QString productName() const;
     QString version() const;

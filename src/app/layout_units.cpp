@@ -1,4 +1,4 @@
-#include "app/dialog_units.h"
+#include "app/layout_units.h"
 
 #include <QFontMetrics>
 
@@ -12,7 +12,7 @@ constexpr int kVerticalUnitsPerLine = 8;
 
 }  // namespace
 
-DialogUnits::DialogUnits(const QFont& font) {
+LayoutUnits::LayoutUnits(const QFont& font) {
     const QFontMetrics metrics(font);
     const int alphabets = metrics.horizontalAdvance(
         QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
@@ -21,19 +21,19 @@ DialogUnits::DialogUnits(const QFont& font) {
     baseY_ = metrics.height();
 }
 
-int DialogUnits::x(int units) const {
+int LayoutUnits::x(int units) const {
     return units * baseX_ / kHorizontalUnitsPerCharacter;
 }
 
-int DialogUnits::y(int units) const {
+int LayoutUnits::y(int units) const {
     return units * baseY_ / kVerticalUnitsPerLine;
 }
 
-QRect DialogUnits::rect(int x, int y, int width, int height) const {
+QRect LayoutUnits::rect(int x, int y, int width, int height) const {
     return QRect(this->x(x), this->y(y), this->x(width), this->y(height));
 }
 
-QSize DialogUnits::size(int width, int height) const {
+QSize LayoutUnits::size(int width, int height) const {
     return QSize(x(width), y(height));
 }
 

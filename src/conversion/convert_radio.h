@@ -32,7 +32,7 @@ namespace plugshift {
 // After a failed run the radio may hold part of a default block; the way back is to convert it
 // again with the personality taken from the failed run's backup (takePersonalityFrom): nothing is
 // then read from the radio and no new backup is written.
-class CmdProgram : public ConversionCommand {
+class ConvertRadio : public ConversionCommand {
 public:
     // The flag bit that makes a run update the default block.
     static constexpr uint16_t kUpdateDefaultBlock = 0x40;

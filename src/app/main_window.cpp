@@ -1,4 +1,4 @@
-#include "app/quillo_flash_tool_dlg.h"
+#include "app/main_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,18 +18,18 @@
 #include <string>
 #include <vector>
 
-#include "app/about_dlg.h"
+#include "app/about_dialog.h"
 #include "app/app_resources.h"
+#include "app/application.h"
 #include "app/console_server.h"
-#include "app/dialog_pwd.h"
-#include "app/dialog_units.h"
+#include "app/dealer_login_dialog.h"
 #include "app/help_opener.h"
 #include "app/language_menu.h"
-#include "app/modal_seam.h"
-#include "app/msg_box.h"
+#include "app/layout_units.h"
+#include "app/message_dialog.h"
+#include "app/modal_runner.h"
 #include "app/progress_status_bar.h"
 #include "app/qt_message_target.h"
-#include "app/quillo_flash_tool_app.h"
 #include "app/string_table.h"
 #include "app/task_dialog.h"
 #include "config/configuration.h"
@@ -75,15 +75,15 @@ QString withColon(int stringId) {
 
 }  // namespace
 
-CQuilloFlashToolDlg::CQuilloFlashToolDlg(RadioManager& manager, Task& task,
-                                         Configuration& configuration, QWidget* parent)
+MainWindow::MainWindow(RadioManager& manager, Task& task, Configuration& configuration,
+                       QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       manager_(manager),
       task_(task),
       configuration_(configuration),
       target_(QtMessageTarget::create(this)) {
-    if (const QString data = CQuilloFlashToolApp::locateDataDirectory(); !data.isEmpty()) {
+    if (const QString data = Application::locateDataDirectory(); !data.isEmpty()) {
         backupFolder_ = std::filesystem::path(QFile::encodeName(data).toStdString()) / "backup";
     }
     setObjectName(QStringLiteral("mainWindow"));
@@ -92,7 +92,7 @@ CQuilloFlashToolDlg::CQuilloFlashToolDlg(RadioManager& manager, Task& task,
     setWindowTitle(StringTable::title());
     buildMenu();
     buildControls();
-    statusBar_ = new CProgressStatusBar(this);
+    statusBar_ = new ProgressStatusBar(this);
     layOutSerialGroup();
     newSerial_->setMaxLength(kSerialMaxLength);
 
@@ -106,7 +106,7 @@ CQuilloFlashToolDlg::CQuilloFlashToolDlg(RadioManager& manager, Task& task,
     statusBar_->setPrompt(StringTable::text(str::kPromptHelp));
 
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
-    connect(help, &QShortcut::activated, this, &CQuilloFlashToolDlg::openHelp);
+    connect(help, &QShortcut::activated, this, &MainWindow::openHelp);
     // Every move over the window brings the general prompt back; moves over the menus do not,
     // there the highlighted item has its own.
     setMouseTracking(true);
@@ -118,7 +118,7 @@ CQuilloFlashToolDlg::CQuilloFlashToolDlg(RadioManager& manager, Task& task,
     }
 }
 
-CQuilloFlashToolDlg::~CQuilloFlashToolDlg() {
+MainWindow::~MainWindow() {
     if (attachedServer_ != nullptr) {
         attachedServer_->setHandler({});
     }
@@ -127,7 +127,7 @@ CQuilloFlashToolDlg::~CQuilloFlashToolDlg() {
     manager_.pausePolling();
 }
 
-void CQuilloFlashToolDlg::buildMenu() {
+void MainWindow::buildMenu() {
     menuBar_ = new QMenuBar(this);
     menuBar_->setObjectName(QStringLiteral("menuBar"));
     menuBar_->setNativeMenuBar(false);
@@ -167,7 +167,7 @@ void CQuilloFlashToolDlg::buildMenu() {
     }
 }
 
-QAction* CQuilloFlashToolDlg::addCommand(QMenu* menu, int command, int textId, int promptId) {
+QAction* MainWindow::addCommand(QMenu* menu, int command, int textId, int promptId) {
     QAction* action = menu->addAction(StringTable::text(textId));
     action->setObjectName(QStringLiteral("command%1").arg(command));
     action->setData(command);
@@ -177,7 +177,7 @@ QAction* CQuilloFlashToolDlg::addCommand(QMenu* menu, int command, int textId, i
     return action;
 }
 
-QAction* CQuilloFlashToolDlg::commandAction(int command) const {
+QAction* MainWindow::commandAction(int command) const {
     for (QAction* action : menuBar_->findChildren<QAction*>()) {
         if (action->objectName() == QStringLiteral("command%1").arg(command)) {
             return action;
@@ -186,8 +186,8 @@ QAction* CQuilloFlashToolDlg::commandAction(int command) const {
     return nullptr;
 }
 
-void CQuilloFlashToolDlg::buildControls() {
-    const DialogUnits u(font());
+void MainWindow::buildControls() {
+    const LayoutUnits u(font());
     const int margin = u.x(kMargin);
     const int top = menuBar_->sizeHint().height() + u.y(kMargin);
 
@@ -273,7 +273,7 @@ void CQuilloFlashToolDlg::buildControls() {
     connect(updateSerial_, &QPushButton::clicked, this, [this] { onCommand(kIdUpdateSerial); });
 }
 
-void CQuilloFlashToolDlg::setTexts() {
+void MainWindow::setTexts() {
     getInfo_->setText(StringTable::text(str::kButtonGetRadioInfo));
     restore_->setText(StringTable::text(str::kCheckRestore));
     convert_->setText(StringTable::text(str::kButtonConvert));
@@ -297,7 +297,7 @@ void CQuilloFlashToolDlg::setTexts() {
     timeLabel_->setText(StringTable::text(str::kTimeLabelEmpty));
 }
 
-void CQuilloFlashToolDlg::layOutSerialGroup() {
+void MainWindow::layOutSerialGroup() {
     serialGroup_->setVisible(dealerLoggedIn_);
     serialGroup_->setEnabled(dealerLoggedIn_);
     const int statusHeight = statusBar_->sizeHint().height();
@@ -306,7 +306,7 @@ void CQuilloFlashToolDlg::layOutSerialGroup() {
     statusBar_->placeAtBottom();
 }
 
-void CQuilloFlashToolDlg::onCommand(int id) {
+void MainWindow::onCommand(int id) {
     switch (id) {
         case kIdGetRadioInfo:
             getRadioInformation();
@@ -337,13 +337,13 @@ void CQuilloFlashToolDlg::onCommand(int id) {
     }
 }
 
-void CQuilloFlashToolDlg::exitApplication() {
+void MainWindow::exitApplication() {
     if (operation_ == Operation::Idle) {
         done(kCmdExit);
     }
 }
 
-void CQuilloFlashToolDlg::dealerLogin() {
+void MainWindow::dealerLogin() {
     if (dealerLoggedIn_) {
         return;
     }
@@ -352,7 +352,7 @@ void CQuilloFlashToolDlg::dealerLogin() {
     if (!configuration_.dealerCodes(dealerCode, acceptedCode)) {
         return;
     }
-    const bool accepted = CDialogPwd::login(
+    const bool accepted = DealerLoginDialog::login(
         QString::fromStdWString(dealerCode),
         [this](const QString& code) { configuration_.storeAcceptedCode(code.toStdWString()); },
         this);
@@ -365,16 +365,16 @@ void CQuilloFlashToolDlg::dealerLogin() {
     applyEnablingRules();
 }
 
-void CQuilloFlashToolDlg::showAbout() {
-    CAboutDlg about(this);
-    ModalSeam::exec(about);
+void MainWindow::showAbout() {
+    AboutDialog about(this);
+    ModalRunner::exec(about);
 }
 
-void CQuilloFlashToolDlg::openHelp() {
+void MainWindow::openHelp() {
     HelpOpener().open(QString::fromStdWString(configuration_.defaultLanguage()), this);
 }
 
-void CQuilloFlashToolDlg::applyEnablingRules() {
+void MainWindow::applyEnablingRules() {
     QWidget* const controls[] = {getInfo_, restore_, convert_, newSerial_, updateSerial_};
     const bool wasEnabled[] = {getInfo_->isEnabled(), convert_->isEnabled(),
                                updateSerial_->isEnabled()};
@@ -401,7 +401,7 @@ void CQuilloFlashToolDlg::applyEnablingRules() {
     timeLabel_->setVisible(resultShown_);
 }
 
-void CQuilloFlashToolDlg::refreshDisplay() {
+void MainWindow::refreshDisplay() {
     const RadioDisplay::Texts texts =
         identityRead_ ? RadioDisplay::texts(manager_.radioInfo(), configuration_)
                       : RadioDisplay::unknown();
@@ -423,15 +423,15 @@ void CQuilloFlashToolDlg::refreshDisplay() {
     }
 }
 
-void CQuilloFlashToolDlg::rebuildPictures() {
+void MainWindow::rebuildPictures() {
     pictures_.build(configuration_, palette().color(QPalette::Button));
 }
 
-QString CQuilloFlashToolDlg::displayedText(RadioDisplay::Field field) const {
+QString MainWindow::displayedText(RadioDisplay::Field field) const {
     return values_[field]->text();
 }
 
-bool CQuilloFlashToolDlg::event(QEvent* event) {
+bool MainWindow::event(QEvent* event) {
     const auto* message = dynamic_cast<AppMessageEvent*>(event);
     if (message == nullptr) {
         return QDialog::event(event);
@@ -450,13 +450,13 @@ bool CQuilloFlashToolDlg::event(QEvent* event) {
     return true;
 }
 
-void CQuilloFlashToolDlg::onProgress(uintptr_t done, intptr_t total) {
+void MainWindow::onProgress(uintptr_t done, intptr_t total) {
     if (statusBar_->setProgress(done, total)) {
         statusBar_->repaint();
     }
 }
 
-void CQuilloFlashToolDlg::onCableNotification(intptr_t lParam) {
+void MainWindow::onCableNotification(intptr_t lParam) {
     // A message box of the one-cable check runs a loop in which later notices arrive; they are
     // dropped, the check counts for itself.
     if (inCableNotification_) {
@@ -486,7 +486,7 @@ void CQuilloFlashToolDlg::onCableNotification(intptr_t lParam) {
     inCableNotification_ = false;
 }
 
-bool CQuilloFlashToolDlg::closePulledRadio() {
+bool MainWindow::closePulledRadio() {
     // Not under a command at work on the worker thread: the pulled cable fails its next exchange,
     // and its workflow closes the port when it ends.
     if (!manager_.radioInfo().isConnected() || task_.isRunning() || manager_.deviceCount() != 0) {
@@ -496,7 +496,7 @@ bool CQuilloFlashToolDlg::closePulledRadio() {
     return true;
 }
 
-void CQuilloFlashToolDlg::keyPressEvent(QKeyEvent* event) {
+void MainWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Cancel) {
         event->accept();
         return;
@@ -509,7 +509,7 @@ void CQuilloFlashToolDlg::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-void CQuilloFlashToolDlg::pressEnter() {
+void MainWindow::pressEnter() {
     // The new serial number is entered to be written; elsewhere Enter presses the focused button.
     QWidget* focused = focusWidget();
     auto* button = focused == newSerial_ ? updateSerial_ : qobject_cast<QPushButton*>(focused);
@@ -518,7 +518,7 @@ void CQuilloFlashToolDlg::pressEnter() {
     }
 }
 
-void CQuilloFlashToolDlg::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     // The close box ends the window like Exit, and like Exit not while a workflow runs.
     event->ignore();
     if (operation_ == Operation::Idle) {
@@ -526,14 +526,14 @@ void CQuilloFlashToolDlg::closeEvent(QCloseEvent* event) {
     }
 }
 
-void CQuilloFlashToolDlg::setVisible(bool visible) {
+void MainWindow::setVisible(bool visible) {
     QDialog::setVisible(visible);
     if (visible) {
         values_[RadioDisplay::RadioType]->deselect();
     }
 }
 
-void CQuilloFlashToolDlg::changeEvent(QEvent* event) {
+void MainWindow::changeEvent(QEvent* event) {
     QDialog::changeEvent(event);
     if (event->type() == QEvent::PaletteChange) {
         rebuildPictures();
@@ -541,12 +541,12 @@ void CQuilloFlashToolDlg::changeEvent(QEvent* event) {
     }
 }
 
-void CQuilloFlashToolDlg::mouseMoveEvent(QMouseEvent* event) {
+void MainWindow::mouseMoveEvent(QMouseEvent* event) {
     statusBar_->setPrompt(StringTable::text(str::kPromptHelp));
     QDialog::mouseMoveEvent(event);
 }
 
-bool CQuilloFlashToolDlg::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseMove) {
         statusBar_->setPrompt(StringTable::text(str::kPromptHelp));
     }
@@ -557,7 +557,7 @@ bool CQuilloFlashToolDlg::eventFilter(QObject* watched, QEvent* event) {
 // closing they share. The decisions come from the conversion library; here they are only
 // sequenced and their outcome shown.
 
-int CQuilloFlashToolDlg::oneCableCheck() {
+int MainWindow::oneCableCheck() {
     if (testMode_) {
         return 0;
     }
@@ -568,16 +568,15 @@ int CQuilloFlashToolDlg::oneCableCheck() {
     int firstIndex = -1;
     int count = port->countCables(firstIndex);
     while (count >= 2) {
-        CMsgBox::showMessage(StringTable::format(str::kManyCables, count), CMsgBox::kIconWarning,
-                             this);
+        MessageDialog::showMessage(StringTable::format(str::kManyCables, count),
+                                   MessageDialog::kIconWarning, this);
         count = port->countCables(firstIndex);
     }
     return count;
 }
 
-bool CQuilloFlashToolDlg::openWorkflow(Operation operation,
-                                       std::initializer_list<QWidget*> controls,
-                                       WorkflowOutcome& outcome) {
+bool MainWindow::openWorkflow(Operation operation, std::initializer_list<QWidget*> controls,
+                              WorkflowOutcome& outcome) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // Records left by earlier work (a failed poll, the last workflow) are not this one's.
     ErrorChain::remove(0);
@@ -596,7 +595,7 @@ bool CQuilloFlashToolDlg::openWorkflow(Operation operation,
     return true;
 }
 
-bool CQuilloFlashToolDlg::probeCable(int wrongModeString, WorkflowOutcome& outcome) {
+bool MainWindow::probeCable(int wrongModeString, WorkflowOutcome& outcome) {
     switch (manager_.radioInfo().probeCable()) {
         case SBEP::kCableEcho:
             outcome = WorkflowOutcome::of(wrongModeString, MessageIcon::Warning);
@@ -612,7 +611,7 @@ bool CQuilloFlashToolDlg::probeCable(int wrongModeString, WorkflowOutcome& outco
     }
 }
 
-bool CQuilloFlashToolDlg::readIdentity(WorkflowOutcome& outcome) {
+bool MainWindow::readIdentity(WorkflowOutcome& outcome) {
     if (!manager_.radioInfo().readIdentity()) {
         outcome = WorkflowOutcome::of(kStrConnectFailed, MessageIcon::Error);
         return false;
@@ -621,7 +620,7 @@ bool CQuilloFlashToolDlg::readIdentity(WorkflowOutcome& outcome) {
     return true;
 }
 
-void CQuilloFlashToolDlg::showOutcome(const WorkflowOutcome& outcome) {
+void MainWindow::showOutcome(const WorkflowOutcome& outcome) {
     if (!outcome.hasMessage()) {
         return;
     }
@@ -631,16 +630,16 @@ void CQuilloFlashToolDlg::showOutcome(const WorkflowOutcome& outcome) {
         outcome.argument.empty()
             ? StringTable::text(outcome.stringId)
             : StringTable::format(outcome.stringId, QString::fromStdWString(outcome.argument));
-    CMsgBox::showMessage(text, static_cast<unsigned>(outcome.icon), this);
+    MessageDialog::showMessage(text, static_cast<unsigned>(outcome.icon), this);
 }
 
-void CQuilloFlashToolDlg::closeWorkflow() {
+void MainWindow::closeWorkflow() {
     applyEnablingRules();
     operation_ = Operation::Idle;
     QApplication::restoreOverrideCursor();
 }
 
-void CQuilloFlashToolDlg::getRadioInformation() {
+void MainWindow::getRadioInformation() {
     WorkflowOutcome outcome = WorkflowOutcome::of(kStrInfoDone, MessageIcon::Information);
     const bool read = openWorkflow(Operation::GettingInfo, {getInfo_}, outcome) &&
                       probeCable(kStrCableToDigital, outcome) && readIdentity(outcome) &&
@@ -656,7 +655,7 @@ void CQuilloFlashToolDlg::getRadioInformation() {
     closeWorkflow();
 }
 
-void CQuilloFlashToolDlg::updateSerialNumber() {
+void MainWindow::updateSerialNumber() {
     WorkflowOutcome outcome = WorkflowOutcome::of(kStrSerialUpdated, MessageIcon::Information);
     RadioInfo& radio = manager_.radioInfo();
     std::vector<uint8_t> serial;
@@ -675,7 +674,7 @@ void CQuilloFlashToolDlg::updateSerialNumber() {
         serialCommand_.progressSpan = 0;
         serialCommand_.setNewSerial(
             std::string_view(reinterpret_cast<const char*>(serial.data()), serial.size()));
-        CTaskDialog::run(task_, &serialCommand_, this);
+        TaskDialog::run(task_, &serialCommand_, this);
         if (!concludeSerialUpdate(serialCommand_, serialCommand_.ok)) {
             outcome = WorkflowOutcome::of(kStrSerialFailed, MessageIcon::Error);
         } else if (readIdentity(outcome)) {

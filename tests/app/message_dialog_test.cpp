@@ -3,8 +3,8 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/modal_seam.h"
-#include "app/msg_box.h"
+#include "app/message_dialog.h"
+#include "app/modal_runner.h"
 #include "app/string_table.h"
 
 namespace plugshift {
@@ -12,14 +12,14 @@ namespace plugshift {
 namespace {
 
 // Shows a box through the application's path and lets the answerer act on it as a person would.
-int answerBox(const QString& text, unsigned style, const std::function<void(CMsgBox&)>& act) {
-    ModalSeam::answerDialogs([&](QDialog& dialog) {
-        auto* box = qobject_cast<CMsgBox*>(&dialog);
+int answerBox(const QString& text, unsigned style, const std::function<void(MessageDialog&)>& act) {
+    ModalRunner::answerDialogs([&](QDialog& dialog) {
+        auto* box = qobject_cast<MessageDialog*>(&dialog);
         QVERIFY(box != nullptr);
         QVERIFY(box->isVisible());
         act(*box);
     });
-    return CMsgBox::showMessage(text, style);
+    return MessageDialog::showMessage(text, style);
 }
 
 // Rows of the picture that hold text ink inside area: pixels much darker than the background.
@@ -38,12 +38,12 @@ QList<int> inkRows(const QImage& image, const QRect& area) {
 
 }  // namespace
 
-class MsgBoxTest : public QObject {
+class MessageDialogTest : public QObject {
     Q_OBJECT
 private slots:
     void cleanup() {
-        ModalSeam::reset();
-        CMsgBox::setApplicationName(QString());
+        ModalRunner::reset();
+        MessageDialog::setApplicationName(QString());
     }
 
     void iconsAndButtonsFollowTheStyle_data() {
@@ -53,7 +53,7 @@ private slots:
         QTest::addColumn<int>("firstId");
         QTest::addColumn<QString>("secondText");  // empty: hidden
         QTest::addColumn<int>("secondId");
-        using I = CMsgBox::Icon;
+        using I = MessageDialog::Icon;
         const QString ok = QStringLiteral("&OK");
         QTest::newRow("0x00 OK, no icon") << 0x00u << int(I::None) << ok << 1 << QString() << 0;
         QTest::newRow("0x01 OK Cancel")
@@ -81,7 +81,7 @@ private slots:
         QFETCH(QString, secondText);
         QFETCH(int, secondId);
 
-        const int pressedFirst = answerBox(QStringLiteral("Text"), style, [&](CMsgBox& box) {
+        const int pressedFirst = answerBox(QStringLiteral("Text"), style, [&](MessageDialog& box) {
             QCOMPARE(int(box.icon()), icon);
             QCOMPARE(box.firstButton()->text(), firstText);
             QVERIFY(box.firstButton()->isDefault());
@@ -94,9 +94,9 @@ private slots:
         QCOMPARE(pressedFirst, firstId);
 
         if (!secondText.isEmpty()) {
-            const int pressedSecond = answerBox(QStringLiteral("Text"), style, [](CMsgBox& box) {
-                QTest::mouseClick(box.secondButton(), Qt::LeftButton);
-            });
+            const int pressedSecond = answerBox(
+                QStringLiteral("Text"), style,
+                [](MessageDialog& box) { QTest::mouseClick(box.secondButton(), Qt::LeftButton); });
             QCOMPARE(pressedSecond, secondId);
         }
     }
@@ -119,7 +119,7 @@ private slots:
         QFETCH(bool, focusSecond);
         QFETCH(int, key);
         QFETCH(int, result);
-        const int pressed = answerBox(QStringLiteral("Text"), style, [&](CMsgBox& box) {
+        const int pressed = answerBox(QStringLiteral("Text"), style, [&](MessageDialog& box) {
             QPushButton* target = focusSecond ? box.secondButton() : box.firstButton();
             target->setFocus();
             QTest::keyClick(target, Qt::Key(key));
@@ -133,15 +133,17 @@ private slots:
         QTest::addColumn<unsigned>("style");
         QTest::addColumn<bool>("closeBox");
         QTest::addColumn<int>("closedWith");  // 0: the box stayed up
-        QTest::newRow("Yes/No") << (CMsgBox::kYesNo | CMsgBox::kIconQuestion) << false << 0;
-        QTest::newRow("OK/Cancel") << CMsgBox::kOkCancel << true << CMsgBox::kIdCancel;
-        QTest::newRow("OK") << (CMsgBox::kOk | CMsgBox::kIconError) << true << CMsgBox::kIdOk;
+        QTest::newRow("Yes/No") << (MessageDialog::kYesNo | MessageDialog::kIconQuestion) << false
+                                << 0;
+        QTest::newRow("OK/Cancel") << MessageDialog::kOkCancel << true << MessageDialog::kIdCancel;
+        QTest::newRow("OK") << (MessageDialog::kOk | MessageDialog::kIconError) << true
+                            << MessageDialog::kIdOk;
     }
     void onlyAQuestionHasNoCloseBox() {
         QFETCH(unsigned, style);
         QFETCH(bool, closeBox);
         QFETCH(int, closedWith);
-        const int pressed = answerBox(QStringLiteral("Text"), style, [&](CMsgBox& box) {
+        const int pressed = answerBox(QStringLiteral("Text"), style, [&](MessageDialog& box) {
             const Qt::WindowFlags flags = box.windowFlags();
             QCOMPARE(bool(flags & Qt::WindowCloseButtonHint), closeBox);
             QCOMPARE(bool(flags & Qt::WindowSystemMenuHint), closeBox);
@@ -156,7 +158,7 @@ private slots:
         QApplication::setOverrideCursor(Qt::WaitCursor);
         QApplication::setOverrideCursor(Qt::BusyCursor);
         const QCursor* whileUp = reinterpret_cast<const QCursor*>(1);
-        answerBox(QStringLiteral("Text"), CMsgBox::kOk, [&](CMsgBox& box) {
+        answerBox(QStringLiteral("Text"), MessageDialog::kOk, [&](MessageDialog& box) {
             whileUp = QApplication::overrideCursor();
             box.firstButton()->click();
         });
@@ -172,10 +174,11 @@ private slots:
     // Icon at 20,20; text 30 pixels right of the icon; 50-pixel band; buttons 20 pixels from the
     // right, 10 apart, centred in the band.
     void layOutIconTextAndButtons() {
-        CMsgBox box(StringTable::text(str::kConvertFailed), CMsgBox::kYesNo | CMsgBox::kIconError);
+        MessageDialog box(StringTable::text(str::kConvertFailed),
+                          MessageDialog::kYesNo | MessageDialog::kIconError);
         const QRect text = box.textRect();
-        QCOMPARE(text.topLeft(), QPoint(CMsgBox::kSystemIconSize + 30, 20));
-        QCOMPARE(text.height(), CMsgBox::kSystemIconSize);  // one line is lower than the icon
+        QCOMPARE(text.topLeft(), QPoint(MessageDialog::kSystemIconSize + 30, 20));
+        QCOMPARE(text.height(), MessageDialog::kSystemIconSize);  // one line is lower than the icon
         QCOMPARE(box.width(), text.right() + 1 + 20);
         QCOMPARE(box.height(), text.height() + 90);
 
@@ -190,27 +193,27 @@ private slots:
 
     // A short text widens to the buttons: 20-pixel margins on both sides of them.
     void shortTextWidensToTheButtons() {
-        CMsgBox box(QStringLiteral("OK"), CMsgBox::kYesNo);
+        MessageDialog box(QStringLiteral("OK"), MessageDialog::kYesNo);
         const QRect first = box.firstButton()->geometry();
         QCOMPARE(first.left(), 20);
         QCOMPARE(box.textRect().left(), 30);  // no icon
 
-        CMsgBox single(QStringLiteral("OK"), CMsgBox::kOk);
+        MessageDialog single(QStringLiteral("OK"), MessageDialog::kOk);
         QCOMPARE(single.firstButton()->geometry().left(), 20);
         QCOMPARE(single.width(), single.firstButton()->width() + 40);
     }
 
     void longTextWrapsAt400Pixels() {
-        CMsgBox box(StringTable::text(str::kFileMissing), CMsgBox::kIconError);
+        MessageDialog box(StringTable::text(str::kFileMissing), MessageDialog::kIconError);
         QVERIFY(!box.isSingleLine());
-        QVERIFY(box.textRect().width() <= CMsgBox::kWrapWidth);
-        QVERIFY(box.textRect().width() > CMsgBox::kWrapWidth * 3 / 4);
+        QVERIFY(box.textRect().width() <= MessageDialog::kWrapWidth);
+        QVERIFY(box.textRect().width() > MessageDialog::kWrapWidth * 3 / 4);
         QVERIFY(box.textRect().height() > 3 * box.fontMetrics().height());
     }
 
     // A one-line text is centred beside the icon; a longer one starts at the top of its area.
     void drawsTextWhereItBelongs() {
-        CMsgBox oneLine(QStringLiteral("Convert failed."), CMsgBox::kIconError);
+        MessageDialog oneLine(QStringLiteral("Convert failed."), MessageDialog::kIconError);
         QVERIFY(oneLine.isSingleLine());
         const QImage one = oneLine.grab().toImage();
         const QList<int> oneRows = inkRows(one, oneLine.textRect());
@@ -219,7 +222,7 @@ private slots:
         QVERIFY2(qAbs(inkCentre - oneLine.textRect().center().y()) <= 3,
                  qPrintable(QStringLiteral("ink centre %1").arg(inkCentre)));
 
-        CMsgBox threeLines(QStringLiteral("one\ntwo\nthree"), CMsgBox::kIconError);
+        MessageDialog threeLines(QStringLiteral("one\ntwo\nthree"), MessageDialog::kIconError);
         QVERIFY(!threeLines.isSingleLine());
         const QImage three = threeLines.grab().toImage();
         const QList<int> threeRows = inkRows(three, threeLines.textRect());
@@ -228,7 +231,7 @@ private slots:
     }
 
     void paintsWindowColourAndGreyBand() {
-        CMsgBox box(QStringLiteral("Text"), CMsgBox::kOkCancel);
+        MessageDialog box(QStringLiteral("Text"), MessageDialog::kOkCancel);
         const QImage image = box.grab().toImage();
         QCOMPARE(QColor(image.pixel(2, box.height() - 2)), QColor(240, 240, 240));
         QCOMPARE(QColor(image.pixel(2, box.height() - 50)), QColor(240, 240, 240));
@@ -237,10 +240,10 @@ private slots:
     }
 
     void captionIsTheApplicationNameOrTheProgramPath() {
-        CMsgBox unnamed(QStringLiteral("Text"), CMsgBox::kOk);
+        MessageDialog unnamed(QStringLiteral("Text"), MessageDialog::kOk);
         QCOMPARE(unnamed.windowTitle(), QCoreApplication::applicationFilePath());
-        CMsgBox::setApplicationName(StringTable::title());
-        CMsgBox named(QStringLiteral("Text"), CMsgBox::kOk);
+        MessageDialog::setApplicationName(StringTable::title());
+        MessageDialog named(QStringLiteral("Text"), MessageDialog::kOk);
         QCOMPARE(named.windowTitle(), QStringLiteral("KMV410 Plugshift 916-928MHz"));
     }
 
@@ -248,14 +251,14 @@ private slots:
     void messageAnswererReplacesTheBox() {
         QString seenText;
         unsigned seenStyle = 0;
-        ModalSeam::answerMessages([&](const QString& text, unsigned style) {
+        ModalRunner::answerMessages([&](const QString& text, unsigned style) {
             seenText = text;
             seenStyle = style;
-            return CMsgBox::kIdNo;
+            return MessageDialog::kIdNo;
         });
         bool dialogShown = false;
-        ModalSeam::answerDialogs([&](QDialog&) { dialogShown = true; });
-        QCOMPARE(CMsgBox::showMessage(str::kConvertFailed, 0x24), CMsgBox::kIdNo);
+        ModalRunner::answerDialogs([&](QDialog&) { dialogShown = true; });
+        QCOMPARE(MessageDialog::showMessage(str::kConvertFailed, 0x24), MessageDialog::kIdNo);
         QCOMPARE(seenText, QStringLiteral("Convert failed."));
         QCOMPARE(seenStyle, 0x24u);
         QVERIFY(!dialogShown);
@@ -263,11 +266,12 @@ private slots:
 
     // A dialog the answerer leaves open is ended, so nothing hangs.
     void openBoxLeftByTheAnswererEndsWithZero() {
-        QCOMPARE(answerBox(QStringLiteral("Text"), CMsgBox::kYesNo, [](CMsgBox&) {}), 0);
+        QCOMPARE(answerBox(QStringLiteral("Text"), MessageDialog::kYesNo, [](MessageDialog&) {}),
+                 0);
     }
 };
 
 }  // namespace plugshift
 
-QTEST_MAIN(plugshift::MsgBoxTest)
-#include "msg_box_test.moc"
+QTEST_MAIN(plugshift::MessageDialogTest)
+#include "message_dialog_test.moc"

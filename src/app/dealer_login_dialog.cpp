@@ -1,4 +1,4 @@
-#include "app/dialog_pwd.h"
+#include "app/dealer_login_dialog.h"
 
 #include <QFontMetrics>
 #include <QLineEdit>
@@ -7,8 +7,8 @@
 #include <QRegularExpressionValidator>
 #include <algorithm>
 
-#include "app/dialog_units.h"
-#include "app/modal_seam.h"
+#include "app/layout_units.h"
+#include "app/modal_runner.h"
 #include "app/string_table.h"
 
 namespace plugshift {
@@ -25,13 +25,13 @@ constexpr int kButtonWidth = 50;
 
 }  // namespace
 
-bool CDialogPwd::login(const QString& dealerCode, const StoreAcceptedCode& storeAccepted,
-                       QWidget* parent) {
+bool DealerLoginDialog::login(const QString& dealerCode, const StoreAcceptedCode& storeAccepted,
+                              QWidget* parent) {
     if (dealerCode.isEmpty()) {
         return false;
     }
-    CDialogPwd dialog(parent);
-    while (ModalSeam::exec(dialog) == QDialog::Accepted) {
+    DealerLoginDialog dialog(parent);
+    while (ModalRunner::exec(dialog) == QDialog::Accepted) {
         if (dialog.password() == dealerCode) {
             if (storeAccepted) {
                 storeAccepted(dealerCode);
@@ -43,7 +43,7 @@ bool CDialogPwd::login(const QString& dealerCode, const StoreAcceptedCode& store
     return false;
 }
 
-CDialogPwd::CDialogPwd(QWidget* parent) : QDialog(parent) {
+DealerLoginDialog::DealerLoginDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(StringTable::text(str::kLogin));
 
     edit_ = new QLineEdit(this);
@@ -52,14 +52,14 @@ CDialogPwd::CDialogPwd(QWidget* parent) : QDialog(parent) {
     edit_->setMaxLength(kMaxDigits);
     edit_->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit_));
-    connect(edit_, &QLineEdit::textChanged, this, &CDialogPwd::entryChanged);
+    connect(edit_, &QLineEdit::textChanged, this, &DealerLoginDialog::entryChanged);
 
     loginButton_ = new QPushButton(StringTable::text(str::kLogin), this);
     loginButton_->setObjectName(QStringLiteral("loginButton"));
     loginButton_->setDefault(true);
     connect(loginButton_, &QPushButton::clicked, this, &QDialog::accept);
 
-    const DialogUnits units(font());
+    const LayoutUnits units(font());
     edit_->setGeometry(units.rect(kMargin, kMargin, kEditWidth, kControlHeight));
     loginButton_->setGeometry(
         units.rect(kDialogWidth - kMargin - kButtonWidth, kMargin, kButtonWidth, kControlHeight));
@@ -75,36 +75,36 @@ CDialogPwd::CDialogPwd(QWidget* parent) : QDialog(parent) {
         std::max(templateSize.height(), hintOrigin().y() + metrics.height() + units.y(kMargin)));
 }
 
-QString CDialogPwd::password() const {
+QString DealerLoginDialog::password() const {
     return edit_->text();
 }
 
-void CDialogPwd::setWrongPassword(bool wrong) {
+void DealerLoginDialog::setWrongPassword(bool wrong) {
     wrongPassword_ = wrong;
     update();
 }
 
-QString CDialogPwd::hintText() const {
+QString DealerLoginDialog::hintText() const {
     return StringTable::text(wrongPassword_ ? str::kPasswordWrong : str::kPasswordHint);
 }
 
-QColor CDialogPwd::hintColour() const {
+QColor DealerLoginDialog::hintColour() const {
     return wrongPassword_ ? QColor(kWrongColour) : palette().color(QPalette::WindowText);
 }
 
-QPoint CDialogPwd::hintOrigin() const {
+QPoint DealerLoginDialog::hintOrigin() const {
     const QRect editArea = edit_->geometry();
     return QPoint(editArea.left(), editArea.top() + editArea.height() + kHintGap);
 }
 
-void CDialogPwd::showEvent(QShowEvent* event) {
+void DealerLoginDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // Each time it comes up: the previous entry selected, so the first key replaces it.
     edit_->selectAll();
     edit_->setFocus();
 }
 
-void CDialogPwd::paintEvent(QPaintEvent* event) {
+void DealerLoginDialog::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);
     QPainter painter(this);
     painter.setPen(hintColour());
@@ -113,7 +113,7 @@ void CDialogPwd::paintEvent(QPaintEvent* event) {
                      hintText());
 }
 
-void CDialogPwd::entryChanged() {
+void DealerLoginDialog::entryChanged() {
     if (wrongPassword_) {
         setWrongPassword(false);
     }

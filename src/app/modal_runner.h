@@ -7,9 +7,9 @@ class QDialog;
 
 namespace plugshift {
 
-// Every modal window of the application opens through here: message boxes through CMsgBox, which
-// asks answerMessages' answerer first, and every other dialog through exec. With no answerer set
-// (the program as shipped) boxes and dialogs wait for a person as usual; tests set answerers so
+// Every modal window of the application opens through here: message boxes through MessageDialog,
+// which asks answerMessages' answerer first, and every other dialog through exec. With no answerer
+// set (the program as shipped) boxes and dialogs wait for a person as usual; tests set answerers so
 // that nothing waits:
 //  - a message answerer receives each message's text and style and returns the button id in the
 //    person's place; no box is built;
@@ -18,7 +18,7 @@ namespace plugshift {
 //    is ended with 0 when it returns, so a test cannot hang. Without a message answerer, message
 //    boxes are built and handed to the dialog answerer too.
 // reset() puts both back; tests call it in their clean-up.
-class ModalSeam {
+class ModalRunner {
 public:
     using MessageAnswerer = std::function<int(const QString& text, unsigned style)>;
     using DialogAnswerer = std::function<void(QDialog& dialog)>;

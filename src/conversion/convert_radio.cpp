@@ -1,4 +1,4 @@
-#include "conversion/cmd_program.h"
+#include "conversion/convert_radio.h"
 
 #include <algorithm>
 #include <chrono>
@@ -8,7 +8,7 @@
 #include "conversion/personality_backup.h"
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
-#include "formats/cpg.h"
+#include "formats/codeplug_image.h"
 #include "formats/ftf_image.h"
 #include "radio/sbep.h"
 #include "radio/sbep_protocol.h"
@@ -45,7 +45,7 @@ int64_t nowMs() {
 
 }  // namespace
 
-bool CmdProgram::setAddressFile(const wchar_t* path) {
+bool ConvertRadio::setAddressFile(const wchar_t* path) {
     if (path == nullptr) {
         return false;
     }
@@ -53,7 +53,7 @@ bool CmdProgram::setAddressFile(const wchar_t* path) {
     return true;
 }
 
-bool CmdProgram::setCodeplugFile(const wchar_t* path) {
+bool ConvertRadio::setCodeplugFile(const wchar_t* path) {
     if (path == nullptr) {
         return false;
     }
@@ -61,17 +61,17 @@ bool CmdProgram::setCodeplugFile(const wchar_t* path) {
     return true;
 }
 
-void CmdProgram::enableDefaultBlockUpdate() {
+void ConvertRadio::enableDefaultBlockUpdate() {
     flags_ |= kUpdateDefaultBlock;
     steps_.insert(kStepUpdateDefaultBlock);
 }
 
-void CmdProgram::enableKeepSteps() {
+void ConvertRadio::enableKeepSteps() {
     steps_.insert(kStepKeepUserInfo);
     steps_.insert(kStepRestoreUserInfo);
 }
 
-bool CmdProgram::setBlocks(const BlockSpec* blocks, uint8_t count) {
+bool ConvertRadio::setBlocks(const BlockSpec* blocks, uint8_t count) {
     if (blocks == nullptr) {
         return false;
     }
@@ -79,7 +79,8 @@ bool CmdProgram::setBlocks(const BlockSpec* blocks, uint8_t count) {
     return true;
 }
 
-void CmdProgram::takePersonalityFrom(const PersonalityBackup& backup, std::filesystem::path path) {
+void ConvertRadio::takePersonalityFrom(const PersonalityBackup& backup,
+                                       std::filesystem::path path) {
     blocks_.clear();
     for (const KeptBlock& block : backup.personality.blocks) {
         blocks_.push_back(
@@ -92,7 +93,7 @@ void CmdProgram::takePersonalityFrom(const PersonalityBackup& backup, std::files
     fromBackupPath_ = std::move(path);
 }
 
-bool CmdProgram::run() {
+bool ConvertRadio::run() {
     beginRun(text::kStepUpdate);
     lastBackupPath_.clear();
     statusWord_ = 0;
@@ -155,7 +156,7 @@ bool CmdProgram::run() {
     return endRun();
 }
 
-void CmdProgram::enterFlashTestMode() {
+void ConvertRadio::enterFlashTestMode() {
     if (!portConnected()) {
         fail(kErrorProt, text::kNoPort);
         return;
@@ -171,18 +172,18 @@ void CmdProgram::enterFlashTestMode() {
     sbep().query24(lastOpc(), response());
 }
 
-void CmdProgram::raiseBaudRate() {
+void ConvertRadio::raiseBaudRate() {
     if (ok && sbep().setRadioBaudRate(0, lastOpc(), response()) < 0) {
         fail(kErrorUpdate, text::kBaudRate, static_cast<int>(sbep::kRadioBaudRate));
     }
 }
 
-void CmdProgram::loadAddressMap() {
+void ConvertRadio::loadAddressMap() {
     setStepText(text::kStepLoadAddressMap);
     if (!ok) {
         return;
     }
-    Cpg* cpg = radio->cpg();
+    CodeplugImage* cpg = radio->cpg();
     // The table outlives the run: a capacity an earlier radio's map lowered would cut this
     // radio's default block short, so every run lays the blocks out from its own map alone.
     if (cpg != nullptr) {
@@ -196,24 +197,24 @@ void CmdProgram::loadAddressMap() {
     }
 }
 
-void CmdProgram::checkBlocks() {
+void ConvertRadio::checkBlocks() {
     if (!ok) {
         return;
     }
-    const CpgBlock& dyn = radio->cpg()->block(kBlockDyn);
+    const CodeplugBlock& dyn = radio->cpg()->block(kBlockDyn);
     for (const BlockSpec& spec : blocks_) {
         if (spec.kind != kBlockDyn) {
             continue;
         }
         const uint64_t end = uint64_t{spec.address} + spec.length;
         if (spec.address < dyn.address || end > uint64_t{dyn.address} + dyn.capacity) {
-            fail(kErrorIni, text::kBlockMismatch, Cpg::blockName(spec.kind));
+            fail(kErrorIni, text::kBlockMismatch, CodeplugImage::blockName(spec.kind));
             return;
         }
     }
 }
 
-void CmdProgram::keepUserInfo() {
+void ConvertRadio::keepUserInfo() {
     if (!ok || !keepPersonality) {
         return;
     }
@@ -237,7 +238,7 @@ void CmdProgram::keepUserInfo() {
             // The destination holds n bytes, so a reply with more is refused, not copied.
             const int result = sbep().memRead(n, asked, lastOpc(), response().first(n));
             if (result < 1) {
-                fail(kErrorUpdate, text::kMemRead, Cpg::blockName(spec.kind));
+                fail(kErrorUpdate, text::kMemRead, CodeplugImage::blockName(spec.kind));
                 break;
             }
             std::copy_n(response().begin(), result, block.data.begin() + (spec.length - remaining));
@@ -248,7 +249,7 @@ void CmdProgram::keepUserInfo() {
     }
 }
 
-void CmdProgram::keepContacts() {
+void ConvertRadio::keepContacts() {
     if (!ok || !keepPersonality) {
         return;
     }
@@ -283,7 +284,7 @@ void CmdProgram::keepContacts() {
     }
 }
 
-void CmdProgram::keepContact(int index, int count, std::span<const uint8_t> data) {
+void ConvertRadio::keepContact(int index, int count, std::span<const uint8_t> data) {
     // A first reply counting more than the radio can hold does not carry a contact.
     if (index == 0 && count > kMaxContacts) {
         return;
@@ -297,7 +298,7 @@ void CmdProgram::keepContact(int index, int count, std::span<const uint8_t> data
     }
 }
 
-void CmdProgram::saveBackup() {
+void ConvertRadio::saveBackup() {
     if (!ok || !keepPersonality || kept_.empty()) {
         return;
     }
@@ -323,7 +324,7 @@ void CmdProgram::saveBackup() {
     lastBackupPath_ = written;
 }
 
-void CmdProgram::enterUpdateProtection() {
+void ConvertRadio::enterUpdateProtection() {
     if (!ok || !updating()) {
         return;
     }
@@ -334,12 +335,12 @@ void CmdProgram::enterUpdateProtection() {
     }
 }
 
-void CmdProgram::loadCodeplug() {
+void ConvertRadio::loadCodeplug() {
     if (!ok || !updating()) {
         return;
     }
     setStepText(text::kStepUpdateDefault);
-    Cpg* cpg = radio->cpg();
+    CodeplugImage* cpg = radio->cpg();
     const bool loaded = cpg != nullptr && loadFtf(codeplugPath_.c_str(), image_) &&
                         image_.length > 0 && cpg->parseCodeplug(image_.data.data(), image_.length);
     if (!loaded) {
@@ -347,7 +348,7 @@ void CmdProgram::loadCodeplug() {
     }
 }
 
-void CmdProgram::eraseDefaultBlock() {
+void ConvertRadio::eraseDefaultBlock() {
     if (!ok || !updating()) {
         return;
     }
@@ -364,12 +365,12 @@ void CmdProgram::eraseDefaultBlock() {
     }
 }
 
-void CmdProgram::programDefaultBlock() {
+void ConvertRadio::programDefaultBlock() {
     if (!ok || !updating()) {
         return;
     }
     wait(kBeforeProgramming);
-    const CpgBlock& block = radio->cpg()->block(kBlockDef);
+    const CodeplugBlock& block = radio->cpg()->block(kBlockDef);
     // The whole capacity, zero bytes included, whatever size the codeplug filled.
     const auto data =
         std::span(block.data).first(std::min<size_t>(block.capacity, block.data.size()));
@@ -388,7 +389,7 @@ void CmdProgram::programDefaultBlock() {
     }
 }
 
-void CmdProgram::eraseDynamicBlock() {
+void ConvertRadio::eraseDynamicBlock() {
     if (!ok) {
         return;
     }
@@ -398,7 +399,7 @@ void CmdProgram::eraseDynamicBlock() {
     }
 }
 
-void CmdProgram::finalize() {
+void ConvertRadio::finalize() {
     setStepText(text::kStepFinalize);
     statusWord_ = 0;
     if (ok && sbep().setRadioBaudRate(1, lastOpc(), response()) < 0) {
@@ -406,7 +407,7 @@ void CmdProgram::finalize() {
     }
 }
 
-void CmdProgram::hardReset() {
+void ConvertRadio::hardReset() {
     if (!ok || !updating()) {
         return;
     }
@@ -425,7 +426,7 @@ void CmdProgram::hardReset() {
     wait(kAfterHardReset);
 }
 
-void CmdProgram::resetBlocks() {
+void ConvertRadio::resetBlocks() {
     if (!ok || !updating()) {
         return;
     }

@@ -16,7 +16,7 @@ class RadioInfo;
 // up. The SBEP layer records each failed request; this command adds no record of its own. The
 // window gets kMsgCommandStarted and kMsgCommandEnded around every run, progress through
 // progress().
-class CmdSN : public Command {
+class SerialNumberUpdate : public Command {
 public:
     static constexpr size_t kSerialRoom = 11;
 
