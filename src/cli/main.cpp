@@ -5,7 +5,9 @@
 #include "cli/cables_command.h"
 #include "cli/config_command.h"
 #include "cli/convert_command.h"
+#ifndef _WIN32
 #include "cli/doctor_command.h"
+#endif
 #include "cli/ftf_command.h"
 #include "cli/info_command.h"
 #include "cli/restore_command.h"
@@ -16,10 +18,15 @@ int main(int argc, char** argv) {
     CLI::App app{"KMV Plugshift PERU on the command line.", "plugshift-cli"};
     app.set_version_flag("--version", std::string("plugshift-cli ") + PLUGSHIFT_VERSION);
     app.require_subcommand(1);
+    // Options are "--name" on every system, so a path such as /tmp/x is never read as one.
+    app.allow_windows_style_options(false);
     int exitCode = 0;
     plugshift::addCablesCommand(app, exitCode);
     plugshift::addConfigCommand(app, exitCode);
+#ifndef _WIN32
+    // The doctor checks Linux's USB serial driver, device permissions and udev rule.
     plugshift::addDoctorCommand(app, exitCode);
+#endif
     plugshift::addFtfCommand(app, exitCode);
     plugshift::addInfoCommand(app, exitCode);
     plugshift::addConvertCommand(app, exitCode);
