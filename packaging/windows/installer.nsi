@@ -3,7 +3,8 @@
 ; It installs the installation the programs expect (the program's folder + "\.."), gives the
 ; machine its installation id once (kept across reinstalls and uninstalls, as the id of one
 ; installation), and leaves every user's data folder alone on uninstall.
-Unicode true
+; A 64-bit installer: the programs are 64-bit, and a 32-bit one would need 32-bit Wine here.
+Target amd64-unicode
 ManifestDPIAware true
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma

@@ -1,12 +1,14 @@
 #include "radio/windows/com_port_d2xx.h"
 
-// initguid.h first: the device class and property keys below are defined, not only declared.
+// The order matters: windows.h's types first, then initguid.h so that the device class and
+// property keys are defined rather than only declared, then the SetupAPI headers.
+// clang-format off
+#include <windows.h>
 #include <initguid.h>
-// Then the SetupAPI headers, which need windows.h's types.
 #include <devguid.h>
 #include <devpkey.h>
 #include <setupapi.h>
-#include <windows.h>
+// clang-format on
 
 #include <algorithm>
 #include <chrono>
