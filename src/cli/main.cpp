@@ -1,6 +1,7 @@
 #include <CLI/CLI.hpp>
 
 #include <string>
+#include <vector>
 
 #include "cli/cables_command.h"
 #include "cli/config_command.h"
@@ -12,6 +13,7 @@
 #include "cli/info_command.h"
 #include "cli/restore_command.h"
 #include "cli/set_serial_command.h"
+#include "platform/process_environment.h"
 
 // Each subcommand lives in its own file pair and is added here.
 int main(int argc, char** argv) {
@@ -32,6 +34,11 @@ int main(int argc, char** argv) {
     plugshift::addConvertCommand(app, exitCode);
     plugshift::addSetSerialCommand(app, exitCode);
     plugshift::addRestoreCommand(app, exitCode);
-    CLI11_PARSE(app, argc, argv);
+    const std::vector<std::string> arguments = plugshift::utf8Arguments(argc, argv);
+    std::vector<const char*> pointers;
+    for (const std::string& argument : arguments) {
+        pointers.push_back(argument.c_str());
+    }
+    CLI11_PARSE(app, static_cast<int>(pointers.size()), pointers.data());
     return exitCode;
 }

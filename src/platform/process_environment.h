@@ -1,6 +1,8 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace plugshift {
 
@@ -9,6 +11,9 @@ namespace plugshift {
 enum class StandardStream { kInput, kOutput, kError };
 
 long processId();
+// The program's arguments in UTF-8 (Windows hands main() its ANSI code page's text), argv[0]
+// first.
+std::vector<std::string> utf8Arguments(int argc, char** argv);
 // True when the stream is a terminal (a console window on Windows), where a person reads it.
 bool isTerminal(StandardStream stream);
 // Makes the terminal behind an output stream show UTF-8 text and the escape sequences that

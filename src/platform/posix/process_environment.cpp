@@ -11,6 +11,11 @@ long processId() {
     return static_cast<long>(::getpid());
 }
 
+std::vector<std::string> utf8Arguments(int argc, char** argv) {
+    // Linux passes the bytes as given, which are UTF-8 in any usual locale.
+    return std::vector<std::string>(argv, argv + argc);
+}
+
 bool isTerminal(StandardStream stream) {
     const int fd = stream == StandardStream::kInput    ? STDIN_FILENO
                    : stream == StandardStream::kOutput ? STDOUT_FILENO

@@ -1,6 +1,6 @@
 #include "platform/process_environment.h"
 
-#include <io.h>
+#include <shellapi.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -14,6 +14,14 @@ long processId() {
 
 namespace {
 
+std::string utf8(const wchar_t* text) {
+    const int length = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string out(length > 0 ? static_cast<size_t>(length) : 1, '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), length, nullptr, nullptr);
+    out.resize(out.size() - 1);  // the terminating NUL
+    return out;
+}
+
 HANDLE standardHandle(StandardStream stream) {
     return ::GetStdHandle(stream == StandardStream::kInput    ? STD_INPUT_HANDLE
                           : stream == StandardStream::kOutput ? STD_OUTPUT_HANDLE
@@ -21,6 +29,20 @@ HANDLE standardHandle(StandardStream stream) {
 }
 
 }  // namespace
+
+std::vector<std::string> utf8Arguments(int argc, char** argv) {
+    int count = 0;
+    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (wide == nullptr) {
+        return std::vector<std::string>(argv, argv + argc);
+    }
+    std::vector<std::string> arguments;
+    for (int i = 0; i < count; ++i) {
+        arguments.push_back(utf8(wide[i]));
+    }
+    ::LocalFree(wide);
+    return arguments;
+}
 
 bool isTerminal(StandardStream stream) {
     // A console answers GetConsoleMode; a file, a pipe or the NUL device does not.
