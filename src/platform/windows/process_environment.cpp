@@ -1,7 +1,10 @@
 #include "platform/process_environment.h"
 
-#include <shellapi.h>
+// shellapi.h needs windows.h's types first.
+// clang-format off
 #include <windows.h>
+#include <shellapi.h>
+// clang-format on
 
 #include <cstdio>
 #include <string>
