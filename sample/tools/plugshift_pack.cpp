@@ -242,6 +242,7 @@ void addFlashOptions(CLI::App* command, FlashOptions& o) {
 int main(int argc, char** argv) {
     using namespace plugshift;
     CLI::App app{"Packs, unpacks and checks the files of an installation."};
+    app.allow_windows_style_options(false);  // a path such as /tmp/x is never an option
     app.require_subcommand(1);
 
     std::string in, out;

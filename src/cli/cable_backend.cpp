@@ -4,7 +4,7 @@
 
 #include <system_error>
 
-#include "radio/tty_d2xx.h"
+#include "radio/system_cables.h"
 #include "sim/sim_cable.h"
 #include "sim/sim_faults.h"
 #include "sim/sim_state.h"
@@ -18,8 +18,8 @@ constexpr const char* kStateFile = "simulator/radio.state";
 void CableBackend::addOptions(CLI::App& command, BackendOptions& options) {
     CLI::Option* port = command.add_option(
         "--port", options.port,
-        "the serial device of the cable (a /dev/ttyUSB* or kmv-sim's terminal), used as the "
-        "only cable");
+        "the serial port of the cable (a /dev/ttyUSB*, kmv-sim's terminal, or COMn on Windows), "
+        "used as the only cable");
     CLI::Option* simulate = command.add_flag(
         "--simulate", options.simulate,
         "use the in-process simulated radio, kept in the data folder between commands");
@@ -52,9 +52,9 @@ std::unique_ptr<CableBackend> CableBackend::open(const BackendOptions& options,
     std::unique_ptr<CableBackend> backend(new CableBackend);
     if (!options.simulate) {
         if (options.port.empty()) {
-            backend->driver_ = std::make_unique<TtyD2xx>();
+            backend->driver_ = SystemCables::all();
         } else {
-            backend->driver_ = TtyD2xx::forDevice(options.port);
+            backend->driver_ = SystemCables::port(options.port);
         }
         return backend;
     }

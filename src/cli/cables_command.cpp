@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <iostream>
 
-#include "radio/tty_d2xx.h"
+#include "radio/system_cables.h"
 #include "radio/usb_serial.h"
 
 namespace plugshift {
@@ -13,15 +13,9 @@ namespace plugshift {
 namespace {
 constexpr int kExitFound = 0;
 constexpr int kExitNone = 1;
-
-constexpr const char* kNoCableHint =
-    "Check the USB connection: the cable must show up as /dev/ttyUSB* (kernel driver ftdi_sio)\n"
-    "with the USB product name \"NV PGM Cable\". Using it needs read and write access to that\n"
-    "device: join the dialout group and log in again, or install the udev rule\n"
-    "/lib/udev/rules.d/60-kmv-plugshift.rules.\n";
 }  // namespace
 
-int listCables(TtyD2xx& driver, std::ostream& out) {
+int listCables(D2xx& driver, std::ostream& out) {
     uint32_t number = 0;
     const FT_STATUS status = driver.FT_ListDevices(&number, nullptr, FT_LIST_NUMBER_ONLY);
     if (status != FT_OK) {
@@ -39,7 +33,7 @@ int listCables(TtyD2xx& driver, std::ostream& out) {
         }
     }
     if (found == 0) {
-        out << "No programming cable found.\n" << kNoCableHint;
+        out << "No programming cable found.\n" << SystemCables::noCableAdvice();
         return kExitNone;
     }
     out << found << (found == 1 ? " programming cable found.\n" : " programming cables found.\n");
@@ -48,10 +42,7 @@ int listCables(TtyD2xx& driver, std::ostream& out) {
 
 void addCablesCommand(CLI::App& app, int& exitCode) {
     CLI::App* command = app.add_subcommand("cables", "List the programming cables plugged in");
-    command->callback([&exitCode] {
-        TtyD2xx driver;
-        exitCode = listCables(driver, std::cout);
-    });
+    command->callback([&exitCode] { exitCode = listCables(*SystemCables::all(), std::cout); });
 }
 
 }  // namespace plugshift

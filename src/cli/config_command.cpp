@@ -1,10 +1,9 @@
 #include "cli/config_command.h"
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <iostream>
 
+#include "cli/radio_session.h"
 #include "config/config_file_codec.h"
 #include "config/configuration.h"
 #include "config/configuration_summary.h"
@@ -14,6 +13,7 @@
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
 #include "formats/file_bytes.h"
+#include "platform/system_files.h"
 
 namespace plugshift {
 
@@ -103,29 +103,12 @@ int check(const ConfigOptions& o) {
     return 0;
 }
 
-std::string executableFolder() {
-    std::error_code error;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string(".") : self.parent_path().string();
-}
-
-// The dealer's data folder: $XDG_DATA_HOME (or ~/.local/share) + Kestrelon/KMV Plugshift PERU.
-std::string defaultDataFolder() {
-    std::string base;
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && *xdg != '\0') {
-        base = xdg;
-    } else if (const char* home = std::getenv("HOME"); home != nullptr) {
-        base = std::string(home) + "/.local/share";
-    }
-    return base + "/Kestrelon/KMV Plugshift PERU";
-}
-
 }  // namespace
 
 void addConfigCommand(CLI::App& app, int& exitCode) {
     auto options = std::make_shared<ConfigOptions>();
-    options->installDir = executableFolder() + "/..";
-    options->dataDir = defaultDataFolder();
+    options->installDir = utf8FromPath(InstallPaths::defaultInstallDir());
+    options->dataDir = utf8FromPath(InstallPaths::defaultDataDir());
     auto* config = app.add_subcommand("config", "Read, write and check the installation's files");
     config->require_subcommand(1);
 

@@ -1,40 +1,17 @@
 #include "cli/console_prompt.h"
 
-#include <termios.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <iostream>
+
+#include "platform/echo_off.h"
+#include "platform/process_environment.h"
 
 namespace plugshift {
 
 namespace {
 
-// Turns the terminal's echo off for as long as it lives.
-class EchoOff {
-public:
-    explicit EchoOff(int fd) : fd_(fd) {
-        if (fd_ >= 0 && ::tcgetattr(fd_, &saved_) == 0) {
-            termios quiet = saved_;
-            quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-            quiet.c_lflag |= ECHONL;
-            active_ = ::tcsetattr(fd_, TCSAFLUSH, &quiet) == 0;
-        }
-    }
-    ~EchoOff() {
-        if (active_) {
-            ::tcsetattr(fd_, TCSAFLUSH, &saved_);
-        }
-    }
-    EchoOff(const EchoOff&) = delete;
-    EchoOff& operator=(const EchoOff&) = delete;
-
-private:
-    int fd_;
-    termios saved_{};
-    bool active_ = false;
-};
+constexpr int kStandardInput = 0;
 
 std::string lowerCase(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -48,8 +25,9 @@ ConsolePrompt::ConsolePrompt(std::istream& in, std::ostream& out, bool interacti
     : in_(in), out_(out), interactive_(interactive), inputFd_(inputFd) {}
 
 ConsolePrompt ConsolePrompt::standard() {
-    const bool interactive = ::isatty(STDIN_FILENO) == 1 && ::isatty(STDERR_FILENO) == 1;
-    return ConsolePrompt(std::cin, std::cerr, interactive, STDIN_FILENO);
+    const bool interactive =
+        isTerminal(StandardStream::kInput) && isTerminal(StandardStream::kError);
+    return ConsolePrompt(std::cin, std::cerr, interactive, kStandardInput);
 }
 
 bool ConsolePrompt::confirm(const std::string& question) {

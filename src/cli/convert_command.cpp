@@ -16,6 +16,7 @@
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
+#include "platform/system_files.h"
 #include "tasks/radio_info.h"
 
 namespace plugshift {
@@ -51,7 +52,7 @@ void nameBackup(const ConvertRadio& command, std::ostream& err) {
         return;
     }
     ErrorLog::write(L"The radio's personality was saved to [%ls].",
-                    fromUtf8(backup.string()).c_str());
+                    fromUtf8(utf8FromPath(backup)).c_str());
     err << "The radio's personality was saved to " << backup.string()
         << "\nplugshift-cli restore-personality converts the radio again and writes it back.\n";
 }

@@ -1,30 +1,44 @@
 #include <CLI/CLI.hpp>
 
 #include <string>
+#include <vector>
 
 #include "cli/cables_command.h"
 #include "cli/config_command.h"
 #include "cli/convert_command.h"
+#ifndef _WIN32
 #include "cli/doctor_command.h"
+#endif
 #include "cli/ftf_command.h"
 #include "cli/info_command.h"
 #include "cli/restore_command.h"
 #include "cli/set_serial_command.h"
+#include "platform/process_environment.h"
 
 // Each subcommand lives in its own file pair and is added here.
 int main(int argc, char** argv) {
     CLI::App app{"KMV Plugshift PERU on the command line.", "plugshift-cli"};
     app.set_version_flag("--version", std::string("plugshift-cli ") + PLUGSHIFT_VERSION);
     app.require_subcommand(1);
+    // Options are "--name" on every system, so a path such as /tmp/x is never read as one.
+    app.allow_windows_style_options(false);
     int exitCode = 0;
     plugshift::addCablesCommand(app, exitCode);
     plugshift::addConfigCommand(app, exitCode);
+#ifndef _WIN32
+    // The doctor checks Linux's USB serial driver, device permissions and udev rule.
     plugshift::addDoctorCommand(app, exitCode);
+#endif
     plugshift::addFtfCommand(app, exitCode);
     plugshift::addInfoCommand(app, exitCode);
     plugshift::addConvertCommand(app, exitCode);
     plugshift::addSetSerialCommand(app, exitCode);
     plugshift::addRestoreCommand(app, exitCode);
-    CLI11_PARSE(app, argc, argv);
+    const std::vector<std::string> arguments = plugshift::utf8Arguments(argc, argv);
+    std::vector<const char*> pointers;
+    for (const std::string& argument : arguments) {
+        pointers.push_back(argument.c_str());
+    }
+    CLI11_PARSE(app, static_cast<int>(pointers.size()), pointers.data());
     return exitCode;
 }

@@ -2,7 +2,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cwctype>
@@ -22,6 +21,8 @@
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
+#include "platform/process_environment.h"
+#include "platform/system_files.h"
 #include "radio/sbep.h"
 #include "tasks/radio_info.h"
 
@@ -33,7 +34,8 @@ namespace {
 
 // The shipped files sit in the folder "data" of their folders.
 constexpr const char* kFilesFolder = "data";
-constexpr const char* kProductFolder = "Kestrelon/KMV Plugshift PERU";
+constexpr const char* kCompanyFolder = "Kestrelon";
+constexpr const char* kProductFolder = "KMV Plugshift PERU";
 // The only region this tool converts radios to.
 constexpr const wchar_t* kRegion = L"PERU";
 
@@ -123,26 +125,17 @@ void InstallPaths::addOptions(CLI::App& command, InstallOptions& options) {
 
 InstallPaths InstallPaths::resolve(const InstallOptions& options) {
     return InstallPaths{
-        options.installDir.empty() ? defaultInstallDir() : fs::path(options.installDir),
-        options.dataDir.empty() ? defaultDataDir() : fs::path(options.dataDir)};
+        options.installDir.empty() ? defaultInstallDir() : pathFromUtf8(options.installDir),
+        options.dataDir.empty() ? defaultDataDir() : pathFromUtf8(options.dataDir)};
 }
 
 fs::path InstallPaths::defaultInstallDir() {
-    std::error_code ec;
-    const fs::path program = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? fs::path("..") : program.parent_path() / "..";
+    const fs::path program = executableFolder();
+    return program.empty() ? fs::path("..") : program / "..";
 }
 
 fs::path InstallPaths::defaultDataDir() {
-    const char* xdg = std::getenv("XDG_DATA_HOME");
-    const char* home = std::getenv("HOME");
-    fs::path base;
-    if (xdg != nullptr && fs::path(xdg).is_absolute()) {
-        base = xdg;
-    } else {
-        base = fs::path(home != nullptr ? home : "") / ".local/share";
-    }
-    return base / kProductFolder;
+    return userDataRoot() / kCompanyFolder / kProductFolder;
 }
 
 fs::path InstallPaths::configFile() const {
@@ -170,7 +163,8 @@ void addRadioOptions(CLI::App& command, BackendOptions& backend, InstallOptions&
 void setRadioAction(CLI::App& command, int& exitCode, std::function<int(CommandIo&)> run) {
     command.callback([&exitCode, run = std::move(run)] {
         ConsolePrompt prompt = ConsolePrompt::standard();
-        CommandIo io{std::cin, std::cout, std::cerr, prompt, ::isatty(STDERR_FILENO) == 1};
+        CommandIo io{std::cin, std::cout, std::cerr, prompt,
+                     prepareTerminalOutput(StandardStream::kError)};
         exitCode = run(io);
     });
 }
@@ -182,8 +176,9 @@ bool prepareDataFolder(const InstallPaths& paths, std::string& problem) {
         problem = "Cannot create the data folder " + paths.dataDir.string() + ": " + ec.message();
         return false;
     }
-    ErrorLog::setDirectory(fromUtf8(paths.dataDir.string()));
-    provisionSetupFile(fromUtf8(paths.installDir.string()), fromUtf8(paths.dataDir.string()));
+    ErrorLog::setDirectory(fromUtf8(utf8FromPath(paths.dataDir)));
+    provisionSetupFile(fromUtf8(utf8FromPath(paths.installDir)),
+                       fromUtf8(utf8FromPath(paths.dataDir)));
     return true;
 }
 
@@ -191,8 +186,8 @@ bool loadInstallation(const InstallPaths& paths, std::wstring& problem) {
     Configuration& configuration = Configuration::instance();
     configuration.reset();
     if (!configuration.createDocument() ||
-        !configuration.load(fromUtf8(paths.configFile().string()),
-                            fromUtf8(paths.setupFile().string()))) {
+        !configuration.load(fromUtf8(utf8FromPath(paths.configFile())),
+                            fromUtf8(utf8FromPath(paths.setupFile())))) {
         problem = ErrorChain::firstMessage();
         ErrorLog::write(L"%ls", problem.c_str());
         ErrorChain::remove(kErrorOk);

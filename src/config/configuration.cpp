@@ -1,9 +1,5 @@
 #include "config/configuration.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cwctype>
@@ -18,6 +14,7 @@
 #include "formats/ansi_text.h"
 #include "formats/codeplug_image.h"
 #include "formats/flash_catalog.h"
+#include "platform/system_files.h"
 
 namespace plugshift {
 
@@ -200,16 +197,16 @@ bool Configuration::readScrambledFile(const std::wstring& path) {
     }
     documentPath_ = path;
     std::string narrow = toUtf8(path);
-    int fd = narrow.size() <= kMaxNarrowPath ? ::open(narrow.c_str(), O_RDONLY | O_CLOEXEC) : -1;
+    int fd =
+        narrow.size() <= kMaxNarrowPath ? openFile(pathFromUtf8(narrow), FileOpenMode::kRead) : -1;
     if (fd < 0) {
         ErrorChain::add(kErrorFile, L"Error:failed to open the specified file [%ls].",
                         path.c_str());
         return false;
     }
-    struct stat info;
-    int64_t size = ::fstat(fd, &info) == 0 ? info.st_size : 0;
+    int64_t size = std::max<int64_t>(fileSize(fd), 0);
     if (size == 0) {
-        ::close(fd);
+        closeFile(fd);
         return false;
     }
     std::string bytes;
@@ -217,7 +214,7 @@ bool Configuration::readScrambledFile(const std::wstring& path) {
         bytes.resize(static_cast<size_t>(size));
         size_t got = 0;
         while (got < bytes.size()) {
-            ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+            ssize_t n = readFile(fd, bytes.data() + got, bytes.size() - got);
             if (n < 0 && errno == EINTR) {
                 continue;
             }
@@ -228,7 +225,7 @@ bool Configuration::readScrambledFile(const std::wstring& path) {
         }
         bytes.resize(got);
     }
-    ::close(fd);
+    closeFile(fd);
     if (bytes.size() != static_cast<size_t>(size)) {
         ErrorChain::add(kErrorFile, L"Error:invalid config file.");
         return false;

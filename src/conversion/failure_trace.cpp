@@ -8,6 +8,7 @@
 #include "conversion/log_folder.h"
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
+#include "platform/system_files.h"
 #include "radio/frame_ring.h"
 
 namespace plugshift {
@@ -98,10 +99,11 @@ void FailureTrace::logAfterSummary(const FrameRing* ring) {
     fs::path written;
     std::string reason;
     if (save(*ring, folder, std::chrono::system_clock::now(), written, reason)) {
-        ErrorLog::write(L"SBEP trace of this failure: %ls", fromUtf8(written.string()).c_str());
+        ErrorLog::write(L"SBEP trace of this failure: %ls",
+                        fromUtf8(utf8FromPath(written)).c_str());
     } else {
         ErrorLog::write(L"SBEP trace of this failure could not be written in [%ls]: %ls",
-                        fromUtf8(folder.string()).c_str(), fromUtf8(reason).c_str());
+                        fromUtf8(utf8FromPath(folder)).c_str(), fromUtf8(reason).c_str());
     }
 }
 

@@ -1,9 +1,5 @@
 #include "conversion/log_folder.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -11,6 +7,9 @@
 
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
+#include "platform/process_environment.h"
+#include "platform/system_files.h"
+#include "platform/system_time.h"
 
 namespace plugshift {
 
@@ -20,7 +19,7 @@ namespace fs = std::filesystem;
 
 // Names tried before giving up: far more failures than one second can hold.
 constexpr int kMaxNameAttempts = 1000;
-constexpr mode_t kFileMode = 0644;  // as err.log beside it
+constexpr unsigned kFileMode = 0644;  // as err.log beside it
 
 std::string systemReason() {
     return std::error_code(errno, std::generic_category()).message();
@@ -28,7 +27,7 @@ std::string systemReason() {
 
 bool writeAll(int fd, std::string_view text) {
     while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
+        const ssize_t n = writeFile(fd, text.data(), text.size());
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -40,60 +39,59 @@ bool writeAll(int fd, std::string_view text) {
     return true;
 }
 
-// A new name is only durable once the folder that holds it is flushed too.
-void syncFolder(const fs::path& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 // Gives the written temporary file its final name, never replacing a file of that name.
-bool linkUnderFreeName(const std::string& temporary, const fs::path& folder,
-                       const std::function<std::string(int)>& nameFor, fs::path& created,
-                       std::string& reason) {
+bool renameToFreeName(const fs::path& temporary, const fs::path& folder,
+                      const std::function<std::string(int)>& nameFor, fs::path& created,
+                      std::string& reason) {
     for (int attempt = 1; attempt <= kMaxNameAttempts; ++attempt) {
-        const fs::path candidate = folder / nameFor(attempt);
-        if (::link(temporary.c_str(), candidate.c_str()) == 0) {
+        const fs::path candidate = folder / pathFromUtf8(nameFor(attempt));
+        if (renameIfFree(temporary, candidate) == 0) {
             created = candidate;
             return true;
         }
-        if (errno == EEXIST) {
-            continue;
+        if (errno != EEXIST) {
+            reason = systemReason();
+            return false;
         }
-        // A file system without hard links: a rename onto a name that is still free.
-        if (::access(candidate.c_str(), F_OK) != 0 &&
-            ::rename(temporary.c_str(), candidate.c_str()) == 0) {
-            created = candidate;
-            return true;
-        }
-        reason = systemReason();
-        return false;
     }
     reason = "no free file name";
     return false;
+}
+
+// A fresh file beside the final ones that nobody else names: the process and a counter.
+int createTemporary(const fs::path& folder, fs::path& temporary) {
+    for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
+        temporary =
+            folder / (".partial-" + std::to_string(processId()) + "-" + std::to_string(attempt));
+        const int fd = openFile(temporary, FileOpenMode::kCreateNew);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 }  // namespace
 
 fs::path LogFolder::current() {
     const std::wstring log = ErrorLog::path();
-    return log.empty() ? fs::path() : fs::path(toUtf8(log)).parent_path();
+    return log.empty() ? fs::path() : pathFromUtf8(toUtf8(log)).parent_path();
 }
 
 bool LogFolder::appendDurably(const fs::path& file, std::string_view text, std::string& reason) {
-    const bool existed = ::access(file.c_str(), F_OK) == 0;
-    const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kFileMode);
+    std::error_code ignored;
+    const bool existed = fs::exists(file, ignored);
+    const int fd = openFile(file, FileOpenMode::kAppend);
     if (fd < 0) {
         reason = systemReason();
         return false;
     }
-    bool ok = writeAll(fd, text) && ::fsync(fd) == 0;
+    bool ok = writeAll(fd, text) && syncFile(fd) == 0;
     if (!ok) {
         reason = systemReason();
     }
-    if (::close(fd) != 0 && ok) {
+    if (closeFile(fd) != 0 && ok) {
         reason = systemReason();
         ok = false;
     }
@@ -106,22 +104,25 @@ bool LogFolder::appendDurably(const fs::path& file, std::string_view text, std::
 bool LogFolder::createDurably(const fs::path& folder,
                               const std::function<std::string(int attempt)>& nameFor,
                               std::string_view content, fs::path& created, std::string& reason) {
-    std::string temporary = (folder / ".partial-XXXXXX").string();
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    fs::path temporary;
+    const int fd = createTemporary(folder, temporary);
     if (fd < 0) {
         reason = systemReason();
         return false;
     }
-    bool ok = ::fchmod(fd, kFileMode) == 0 && writeAll(fd, content) && ::fsync(fd) == 0;
+    setFileMode(fd, kFileMode);
+    bool ok = writeAll(fd, content) && syncFile(fd) == 0;
     if (!ok) {
         reason = systemReason();
     }
-    if (::close(fd) != 0 && ok) {
+    if (closeFile(fd) != 0 && ok) {
         reason = systemReason();
         ok = false;
     }
-    ok = ok && linkUnderFreeName(temporary, folder, nameFor, created, reason);
-    ::unlink(temporary.c_str());  // gone already after a rename
+    ok = ok && renameToFreeName(temporary, folder, nameFor, created, reason);
+    if (!ok) {
+        removeFile(temporary);
+    }
     if (ok) {
         syncFolder(folder);
     }
@@ -131,10 +132,10 @@ bool LogFolder::createDurably(const fs::path& folder,
 std::string LogFolder::isoTime(Clock::time_point time) {
     const std::time_t since = Clock::to_time_t(time);
     std::tm local{};
-    localtime_r(&since, &local);
+    localTime(since, local);
     char text[64];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
-    const int offset = static_cast<int>(local.tm_gmtoff / 60);  // minutes east of UTC
+    const int offset = utcOffsetMinutes(since, local);
     const int magnitude = offset < 0 ? -offset : offset;
     char zone[32];
     std::snprintf(zone, sizeof zone, "%c%02d:%02d", offset < 0 ? '-' : '+', magnitude / 60,
@@ -145,7 +146,7 @@ std::string LogFolder::isoTime(Clock::time_point time) {
 std::string LogFolder::fileStamp(Clock::time_point time) {
     const std::time_t since = Clock::to_time_t(time);
     std::tm local{};
-    localtime_r(&since, &local);
+    localTime(since, local);
     char text[32];
     std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
     return text;

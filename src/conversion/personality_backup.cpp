@@ -1,8 +1,5 @@
 #include "conversion/personality_backup.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -18,6 +15,8 @@
 #include "formats/codeplug_image.h"
 #include "formats/file_bytes.h"
 #include "formats/md5.h"
+#include "platform/system_files.h"
+#include "platform/system_time.h"
 #include "tasks/radio_info.h"
 
 namespace plugshift {
@@ -178,23 +177,12 @@ std::string nameSafe(const std::optional<std::wstring>& text) {
 std::string stamp(int64_t ms) {
     const auto seconds = static_cast<std::time_t>(ms / 1000);
     std::tm utc{};
-    gmtime_r(&seconds, &utc);
+    utcTime(seconds, utc);
     char text[64];
     std::snprintf(text, sizeof text, "%04d%02d%02d-%02d%02d%02d-%03d", utc.tm_year + 1900,
                   utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
                   static_cast<int>(ms % 1000));
     return text;
-}
-
-// A rename is only durable once the folder that holds the name is flushed too.
-bool syncFolder(const std::filesystem::path& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    return synced;
 }
 
 // The name parts of a backup file: model, radio key, stamp and a collision counter.

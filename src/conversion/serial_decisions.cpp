@@ -11,6 +11,7 @@
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
+#include "platform/system_files.h"
 #include "tasks/radio_info.h"
 
 namespace plugshift {
@@ -36,7 +37,7 @@ void audit(const SerialAudit::Entry& entry) {
     std::string reason;
     if (!folder.empty() && !SerialAudit::append(folder, entry, reason)) {
         ErrorLog::write(L"The serial-number audit could not be written in [%ls]: %ls",
-                        fromUtf8(folder.string()).c_str(), fromUtf8(reason).c_str());
+                        fromUtf8(utf8FromPath(folder)).c_str(), fromUtf8(reason).c_str());
     }
 }
 

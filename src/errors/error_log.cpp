@@ -1,13 +1,15 @@
 #include "errors/error_log.h"
 
-#include <sys/stat.h>
-
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <mutex>
+#include <system_error>
 
 #include "errors/wide_text.h"
+#include "platform/system_files.h"
+#include "platform/system_time.h"
 
 namespace plugshift {
 
@@ -38,21 +40,26 @@ void openFresh(LogState& s, std::FILE* file) {
     s.countdown = ErrorLog::kEntriesPerOpening;
 }
 
+// Text mode: each line ends as the system's text files do.
+std::FILE* openLog(const std::wstring& path, const char* mode) {
+    return openTextFile(pathFromUtf8(toUtf8(path)), mode);
+}
+
 bool ensureOpen(LogState& s) {
-    const std::string narrow = toUtf8(s.path);
     if (s.file == nullptr && !s.path.empty()) {
-        if (std::FILE* f = std::fopen(narrow.c_str(), "a")) {
+        if (std::FILE* f = openLog(s.path, "a")) {
             openFresh(s, f);
         }
     }
     if (s.countdown == 0) {
         // Budget of this opening spent (or never opened): start the file afresh.
         closeFile(s);
-        std::FILE* f = s.path.empty() ? nullptr : std::fopen(narrow.c_str(), "w");
+        std::FILE* f = s.path.empty() ? nullptr : openLog(s.path, "w");
         if (f == nullptr) {
             return false;
         }
-        f = std::freopen(narrow.c_str(), "a", f);
+        std::fclose(f);
+        f = openLog(s.path, "a");
         if (f == nullptr) {
             return false;
         }
@@ -64,17 +71,21 @@ bool ensureOpen(LogState& s) {
 }  // namespace
 
 void ErrorLog::setDirectory(const std::wstring& directory) {
+    // The system's own separator ('\\' on Windows), though '/' is taken as one everywhere.
+    const auto separator = static_cast<wchar_t>(std::filesystem::path::preferred_separator);
     std::wstring path = directory.empty() ? L".." : directory;
-    if (path.back() != L'/') {
-        path += L'/';
+    const auto endsInSeparator = [&] { return path.back() == L'/' || path.back() == separator; };
+    while (path.size() > 1 && endsInSeparator()) {
+        path.pop_back();
+    }
+    if (!endsInSeparator()) {
+        path += separator;
     }
     path += L"log";
-    const std::string folder = toUtf8(path);
-    struct stat info {};
-    if (::stat(folder.c_str(), &info) != 0) {
-        ::mkdir(folder.c_str(), 0775);  // one level; a failure shows later as an unwritable log
-    }
-    state().path = path + L"/err.log";
+    // One level; a failure shows later as an unwritable log.
+    std::error_code ignored;
+    std::filesystem::create_directory(pathFromUtf8(toUtf8(path)), ignored);
+    state().path = path + separator + L"err.log";
 }
 
 bool ErrorLog::write(const wchar_t* format, ...) {
@@ -84,9 +95,9 @@ bool ErrorLog::write(const wchar_t* format, ...) {
         return false;
     }
     std::time_t now = std::time(nullptr);
-    std::tm local {};
+    std::tm local{};
     char stamp[64];
-    if (now != static_cast<std::time_t>(-1) && ::localtime_r(&now, &local) != nullptr &&
+    if (now != static_cast<std::time_t>(-1) && localTime(now, local) &&
         std::strftime(stamp, sizeof stamp, "[ %m-%d %H:%M:%S ] ", &local) > 0) {
         std::fputs(stamp, s.file);
     }

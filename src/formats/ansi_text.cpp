@@ -1,6 +1,7 @@
 #include "formats/ansi_text.h"
 
 #include <array>
+#include <type_traits>
 
 namespace plugshift {
 
@@ -41,7 +42,9 @@ bool narrowAnsi(std::wstring_view text, std::string& out) {
     out.reserve(text.size());
     for (wchar_t c : text) {
         int byte = -1;
-        if (c >= 0 && c <= 0xFF && widenAnsi(static_cast<uint8_t>(c)) == c) {
+        // wchar_t is signed on Linux and unsigned on Windows.
+        const auto code = static_cast<uint32_t>(static_cast<std::make_unsigned_t<wchar_t>>(c));
+        if (code <= 0xFF && widenAnsi(static_cast<uint8_t>(code)) == c) {
             byte = static_cast<int>(c);
         }
         for (size_t i = 0; byte < 0 && i < kHighControls.size(); ++i) {

@@ -1,13 +1,11 @@
 #include "formats/file_bytes.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "errors/wide_text.h"
+#include "platform/system_files.h"
 
 namespace plugshift {
 
@@ -15,11 +13,11 @@ namespace {
 
 // Closes the descriptor on every way out.
 class FileDescriptor {
-  public:
+public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
     ~FileDescriptor() {
         if (fd_ >= 0) {
-            ::close(fd_);
+            closeFile(fd_);
         }
     }
     FileDescriptor(const FileDescriptor&) = delete;
@@ -31,7 +29,7 @@ class FileDescriptor {
         return fd;
     }
 
-  private:
+private:
     int fd_;
 };
 
@@ -39,7 +37,7 @@ class FileDescriptor {
 ssize_t readFully(int fd, uint8_t* buffer, size_t length) {
     size_t done = 0;
     while (done < length) {
-        ssize_t n = ::read(fd, buffer + done, length - done);
+        ssize_t n = readFile(fd, buffer + done, length - done);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -58,19 +56,23 @@ std::wstring systemReason() {
     return fromUtf8(std::strerror(errno));
 }
 
+std::filesystem::path nativePath(const std::wstring& path) {
+    return pathFromUtf8(toUtf8(path));
+}
+
 }  // namespace
 
 FileReadResult readWholeFile(const std::wstring& path, std::vector<uint8_t>& bytes,
                              uint64_t maxBytes) {
-    FileDescriptor fd(::open(toUtf8(path).c_str(), O_RDONLY | O_CLOEXEC));
+    FileDescriptor fd(openFile(nativePath(path), FileOpenMode::kRead));
     if (fd.get() < 0) {
         return FileReadResult::kOpenFailed;
     }
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) {
+    const int64_t length = fileSize(fd.get());
+    if (length < 0) {
         return FileReadResult::kReadFailed;
     }
-    auto size = static_cast<uint64_t>(st.st_size);
+    auto size = static_cast<uint64_t>(length);
     if (size > maxBytes) {
         return FileReadResult::kTooLarge;
     }
@@ -83,7 +85,7 @@ FileReadResult readWholeFile(const std::wstring& path, std::vector<uint8_t>& byt
 }
 
 FileReadResult readFileHead(const std::wstring& path, size_t limit, std::vector<uint8_t>& bytes) {
-    FileDescriptor fd(::open(toUtf8(path).c_str(), O_RDONLY | O_CLOEXEC));
+    FileDescriptor fd(openFile(nativePath(path), FileOpenMode::kRead));
     if (fd.get() < 0) {
         return FileReadResult::kOpenFailed;
     }
@@ -99,30 +101,33 @@ FileReadResult readFileHead(const std::wstring& path, size_t limit, std::vector<
 
 bool writeWholeFile(const std::wstring& path, std::span<const uint8_t> bytes,
                     std::wstring& reason) {
-    std::string target = toUtf8(path);
-    std::string temporary = target + ".partial";
-    FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    const std::filesystem::path target = nativePath(path);
+    std::filesystem::path temporary = target;
+    temporary += ".partial";
+    removeFile(temporary);  // a leftover of a crashed run
+    FileDescriptor fd(openFile(temporary, FileOpenMode::kCreateNew));
     if (fd.get() < 0) {
         reason = systemReason();
         return false;
     }
     size_t done = 0;
     while (done < bytes.size()) {
-        ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
+        ssize_t n = writeFile(fd.get(), bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n < 0) {
             reason = systemReason();
-            ::unlink(temporary.c_str());
+            closeFile(fd.release());
+            removeFile(temporary);
             return false;
         }
         done += static_cast<size_t>(n);
     }
-    if (::fsync(fd.get()) != 0 || ::close(fd.release()) != 0 ||
-        ::rename(temporary.c_str(), target.c_str()) != 0) {
+    if (syncFile(fd.get()) != 0 || closeFile(fd.release()) != 0 ||
+        replaceFile(temporary, target) != 0) {
         reason = systemReason();
-        ::unlink(temporary.c_str());
+        removeFile(temporary);
         return false;
     }
     return true;

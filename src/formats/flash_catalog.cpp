@@ -8,6 +8,7 @@
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
 #include "errors/wide_text.h"
+#include "platform/system_files.h"
 
 namespace plugshift {
 
@@ -21,7 +22,7 @@ std::filesystem::path folderOf(std::wstring_view pattern) {
     if (pattern.ends_with(kMatchAll)) {
         pattern.remove_suffix(kMatchAll.size());
     }
-    std::filesystem::path folder = std::filesystem::path(toUtf8(pattern)).lexically_normal();
+    std::filesystem::path folder = pathFromUtf8(toUtf8(pattern)).lexically_normal();
     return folder.empty() ? std::filesystem::path(".") : folder;
 }
 
@@ -49,10 +50,10 @@ int FlashCatalog::scan(const wchar_t* pattern) {
 
     int count = 0;
     for (const std::filesystem::path& entry : entries) {
-        const std::wstring fullPath = fromUtf8(entry.string());
+        const std::wstring fullPath = fromUtf8(utf8FromPath(entry));
         FtfInfo info;
         if (readFtfInfo(fullPath.c_str(), info)) {
-            byFileName_[fromUtf8(entry.filename().string())] = info;
+            byFileName_[fromUtf8(utf8FromPath(entry.filename()))] = info;
             byInternalName_[info.internalName] = fullPath;
             ++count;
         }

@@ -8,7 +8,7 @@
 #include "errors/error_chain.h"
 #include "errors/wide_text.h"
 #include "radio/sbep.h"
-#include "radio/tty_d2xx.h"
+#include "radio/system_cables.h"
 #include "radio/usb_serial.h"
 
 namespace plugshift {
@@ -110,7 +110,7 @@ DoctorCheck identityCheck(SBEP& sbep, const std::string& devicePath) {
 CableProbe::CableProbe(DriverFactory factory) : factory_(std::move(factory)) {
     if (!factory_) {
         factory_ = [](const std::string& path) -> std::shared_ptr<D2xx> {
-            return TtyD2xx::forDevice(path);
+            return SystemCables::port(path);
         };
     }
 }

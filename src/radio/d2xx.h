@@ -60,6 +60,9 @@ public:
     virtual uint32_t lastSystemError() const = 0;
     // Why the last failed FT_Open failed, in words that name the fix; empty when unknown.
     virtual std::wstring lastOpenProblem() const { return {}; }
+    // Where the system shows cable index (a device node, a COM port), for people to read; empty
+    // when there is no such index or the driver does not say.
+    virtual std::string devicePath(int /*index*/) const { return {}; }
 };
 
 }  // namespace plugshift

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/system_time.h"
+
 namespace plugshift {
 
 std::string formatFrameLine(const FrameEvent& event) {
@@ -11,7 +13,7 @@ std::string formatFrameLine(const FrameEvent& event) {
     const std::time_t since = system_clock::to_time_t(whole);
     const auto millis = duration_cast<milliseconds>(event.time - whole).count();
     std::tm local{};
-    localtime_r(&since, &local);
+    localTime(since, local);
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min,
                   local.tm_sec, static_cast<int>(millis));

@@ -55,8 +55,8 @@ public:
     uint32_t lastSystemError() const override { return systemError_; }
     std::wstring lastOpenProblem() const override;
 
-    // The device node of cable index, for people to read; empty when there is no such index.
-    std::string devicePath(int index) const;
+    // The device node of cable index.
+    std::string devicePath(int index) const override;
 
     // The code the enumeration's retry rule understands for an errno value.
     static uint32_t systemErrorFor(int error);

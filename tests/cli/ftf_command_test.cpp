@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "errors/error_chain.h"
+#include "platform/process_environment.h"
 
 namespace plugshift {
 namespace {
@@ -17,11 +18,13 @@ namespace {
 using ::testing::HasSubstr;
 
 class FtfCommandTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "ftf-cli-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
+        static int counter = 0;
+        dir = std::filesystem::temp_directory_path() /
+              ("ftf-cli-" + std::to_string(processId()) + "-" + std::to_string(counter++));
+        std::filesystem::remove_all(dir);
+        ASSERT_TRUE(std::filesystem::create_directories(dir));
         ErrorChain::remove(0);
     }
     void TearDown() override {

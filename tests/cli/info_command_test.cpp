@@ -8,7 +8,9 @@
 
 #include "config/configuration.h"
 #include "errors/error_chain.h"
+#include "errors/wide_text.h"
 #include "fake_d2xx.h"
+#include "platform/system_files.h"
 #include "sim/sim_d2xx.h"
 #include "test_installation.h"
 
@@ -159,8 +161,10 @@ TEST_F(InfoCommandTest, AnOpenFailureSaysWhy) {
 TEST_F(InfoCommandTest, LoadingAnInstallationThatIsNotThereFailsWithTheFile) {
     std::wstring problem;
     EXPECT_FALSE(loadInstallation({"/nonexistent/install", "/nonexistent/user"}, problem));
-    EXPECT_EQ(problem,
-              L"Error:failed to open the specified file [/nonexistent/install/data/config.xml].");
+    const std::filesystem::path config =
+        std::filesystem::path("/nonexistent/install") / "data" / "config.xml";
+    EXPECT_EQ(problem, L"Error:failed to open the specified file [" +
+                           fromUtf8(utf8FromPath(config)) + L"].");
 }
 
 }  // namespace

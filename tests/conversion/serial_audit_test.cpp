@@ -7,6 +7,7 @@
 #include <ctime>
 #include <fstream>
 #include <optional>
+#include <regex>
 #include <sstream>
 
 #include "conversion/log_folder.h"
@@ -22,11 +23,30 @@ namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
-using ::testing::MatchesRegex;
 
 constexpr uint8_t kUpdateSerialOpcode = 0x18;
+
+// gtest's own regular expressions are POSIX's on Linux and a small subset on Windows.
+MATCHER_P(MatchesRegex, pattern, "matches " + std::string(pattern)) {
+    return std::regex_match(std::string(arg), std::regex(pattern));
+}
 constexpr const char* kStamp =
     "[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}[+-][0-9]{2}:[0-9]{2}";
+
+// The C library's TZ: setenv on Linux, _putenv_s on Windows (where "" removes it).
+void setZone(const char* zone) {
+#ifdef _WIN32
+    ::_putenv_s("TZ", zone != nullptr ? zone : "");
+    ::_tzset();
+#else
+    if (zone != nullptr) {
+        ::setenv("TZ", zone, 1);
+    } else {
+        ::unsetenv("TZ");
+    }
+    ::tzset();
+#endif
+}
 
 // Sets the time zone for one test and puts the old one back.
 class ZoneScope {
@@ -35,17 +55,9 @@ public:
         if (const char* old = std::getenv("TZ")) {
             old_ = old;
         }
-        ::setenv("TZ", zone, 1);
-        ::tzset();
+        setZone(zone);
     }
-    ~ZoneScope() {
-        if (old_) {
-            ::setenv("TZ", old_->c_str(), 1);
-        } else {
-            ::unsetenv("TZ");
-        }
-        ::tzset();
-    }
+    ~ZoneScope() { setZone(old_ ? old_->c_str() : nullptr); }
 
 private:
     std::optional<std::string> old_;

@@ -9,15 +9,21 @@
 
 #include "errors/wide_text.h"
 #include "formats/md5.h"
+#include "platform/process_environment.h"
+#include "platform/system_files.h"
 
 namespace plugshift::test {
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "formats-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
+    // A folder of this process's own: the process id and a count.
+    static int counter = 0;
+    path_ = std::filesystem::temp_directory_path() /
+            ("formats-test-" + std::to_string(processId()) + "-" + std::to_string(counter++));
+    std::error_code error;
+    std::filesystem::remove_all(path_, error);
+    if (!std::filesystem::create_directories(path_, error)) {
         ADD_FAILURE() << "cannot create a temporary folder";
     }
-    path_ = pattern;
 }
 
 TempDir::~TempDir() {
@@ -26,7 +32,7 @@ TempDir::~TempDir() {
 }
 
 std::wstring TempDir::file(const std::string& name) const {
-    return fromUtf8((path_ / name).string());
+    return fromUtf8(utf8FromPath(path_ / name));
 }
 
 std::wstring TempDir::write(const std::string& name, std::span<const uint8_t> bytes) const {

@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
             const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
                                              std::istreambuf_iterator<char>());
             // Printed first, so the input that brings the process down is named.
-            std::printf("%s (%zu bytes)\n", file.c_str(), bytes.size());
+            std::printf("%s (%zu bytes)\n", file.string().c_str(), bytes.size());
             std::fflush(stdout);
             LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
             ++run;

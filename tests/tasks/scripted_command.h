@@ -1,8 +1,9 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
-#include <latch>
+#include <mutex>
 
 #include "tasks/command.h"
 
@@ -10,7 +11,7 @@ namespace plugshift::test {
 
 // A command whose run does what the test says and counts how often it was called.
 class ScriptedCommand : public Command {
-  public:
+public:
     ScriptedCommand() = default;
     explicit ScriptedCommand(std::function<bool()> body) : body_(std::move(body)) {}
 
@@ -21,26 +22,38 @@ class ScriptedCommand : public Command {
 
     std::atomic<int> runs{0};
 
-  private:
+private:
     std::function<bool()> body_;
 };
 
 // Holds a command inside its run until the test lets it go, so "while running" is a fact, not a
 // matter of timing. One use.
 class Gate {
-  public:
+public:
     // Called from run: announces that the run is under way, then waits to be let go.
     bool pass() {
-        entered_.count_down();
-        released_.wait();
+        std::unique_lock guard(lock_);
+        entered_ = true;
+        changed_.notify_all();
+        changed_.wait(guard, [&] { return released_; });
         return true;
     }
-    void waitUntilEntered() { entered_.wait(); }
-    void release() { released_.count_down(); }
+    void waitUntilEntered() {
+        std::unique_lock guard(lock_);
+        changed_.wait(guard, [&] { return entered_; });
+    }
+    void release() {
+        std::lock_guard guard(lock_);
+        released_ = true;
+        changed_.notify_all();
+    }
 
-  private:
-    std::latch entered_{1};
-    std::latch released_{1};
+private:
+    // A mutex and a condition rather than std::latch, whose waits MinGW's library can miss.
+    std::mutex lock_;
+    std::condition_variable changed_;
+    bool entered_ = false;
+    bool released_ = false;
 };
 
 }  // namespace plugshift::test

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace plugshift {
+
+// Where this program is and whom it serves, as each system tells it.
+
+enum class StandardStream { kInput, kOutput, kError };
+
+long processId();
+// The program's arguments in UTF-8 (Windows hands main() its ANSI code page's text), argv[0]
+// first.
+std::vector<std::string> utf8Arguments(int argc, char** argv);
+// True when the stream is a terminal (a console window on Windows), where a person reads it.
+bool isTerminal(StandardStream stream);
+// Makes the terminal behind an output stream show UTF-8 text and the escape sequences that
+// redraw a line in place; false when it is no terminal or cannot.
+bool prepareTerminalOutput(StandardStream stream);
+// The folder of the running program; empty when the system cannot say.
+std::filesystem::path executableFolder();
+// The folder below which each user's data folders live: $XDG_DATA_HOME (or ~/.local/share) on
+// Linux, %LOCALAPPDATA% on Windows; empty when neither is known.
+std::filesystem::path userDataRoot();
+
+}  // namespace plugshift

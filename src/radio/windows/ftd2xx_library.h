@@ -1,0 +1,49 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "radio/d2xx.h"
+
+namespace plugshift {
+
+// The cable through FTDI's own D2XX library, when the driver package installed it: ftd2xx.dll
+// is loaded while the program runs and each FT_* function the system calls is looked up by
+// name, so nothing of FTDI's is needed to build or to ship the program.
+class Ftd2xxLibrary : public D2xx {
+public:
+    static constexpr const wchar_t* kLibraryName = L"ftd2xx.dll";
+
+    // The library at `path` (a name alone is searched for as Windows searches for libraries);
+    // nothing when it does not load or lacks one of the functions.
+    static std::unique_ptr<Ftd2xxLibrary> load(const std::wstring& path = kLibraryName);
+    ~Ftd2xxLibrary() override;
+    Ftd2xxLibrary(const Ftd2xxLibrary&) = delete;
+    Ftd2xxLibrary& operator=(const Ftd2xxLibrary&) = delete;
+
+    FT_STATUS FT_ListDevices(void* arg1, void* arg2, uint32_t flags) override;
+    FT_STATUS FT_Open(int index, FT_HANDLE* handle) override;
+    FT_STATUS FT_Close(FT_HANDLE handle) override;
+    FT_STATUS FT_SetBaudRate(FT_HANDLE handle, uint32_t baud) override;
+    FT_STATUS FT_SetDataCharacteristics(FT_HANDLE handle, uint8_t wordLength, uint8_t stopBits,
+                                        uint8_t parity) override;
+    FT_STATUS FT_SetFlowControl(FT_HANDLE handle, uint16_t flowControl, uint8_t xon,
+                                uint8_t xoff) override;
+    FT_STATUS FT_SetTimeouts(FT_HANDLE handle, uint32_t readMs, uint32_t writeMs) override;
+    FT_STATUS FT_Purge(FT_HANDLE handle, uint32_t mask) override;
+    FT_STATUS FT_Read(FT_HANDLE handle, void* buffer, uint32_t count, uint32_t* received) override;
+    FT_STATUS FT_Write(FT_HANDLE handle, const void* buffer, uint32_t count,
+                       uint32_t* written) override;
+    // The system's last error right after an enumeration that failed to open a device.
+    uint32_t lastSystemError() const override { return systemError_; }
+
+private:
+    struct Functions;
+    Ftd2xxLibrary(void* module, std::unique_ptr<Functions> functions);
+
+    void* module_;
+    std::unique_ptr<Functions> functions_;
+    uint32_t systemError_ = 0;
+};
+
+}  // namespace plugshift
