@@ -37,12 +37,17 @@ fi
 # pugixml for the cross build: its source as Debian ships it.
 pugixml_dir=build/deps/pugixml
 [ -f "$pugixml_dir/src/pugixml.cpp" ] && exit 0
-sources=/etc/apt/sources.list.d/debian-src.sources
 if ! apt-get source --print-uris pugixml >/dev/null 2>&1; then
-    printf '%s\n' "Types: deb-src" "URIs: http://deb.debian.org/debian" \
-        "Suites: bookworm" "Components: main" \
-        "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" |
-        "${as_root[@]}" tee "$sources" >/dev/null
+    # Source lines for the archives this machine already uses.
+    {
+        for f in /etc/apt/sources.list.d/*.sources; do
+            [ -f "$f" ] && sed 's/^Types: deb$/Types: deb-src/' "$f" && echo
+        done
+    } | "${as_root[@]}" tee /etc/apt/sources.list.d/plugshift-deb-src.sources >/dev/null
+    if [ -f /etc/apt/sources.list ]; then
+        sed -n 's/^deb /deb-src /p' /etc/apt/sources.list |
+            "${as_root[@]}" tee /etc/apt/sources.list.d/plugshift-deb-src.list >/dev/null
+    fi
     "${as_root[@]}" apt-get update -q
 fi
 rm -rf build/deps/pugixml-src && mkdir -p build/deps/pugixml-src
