@@ -215,6 +215,12 @@ int transfer(int fd, short event, Clock::time_point deadline, uint32_t count, ui
     return 0;
 }
 
+// tcdrain: returns once the device has sent every byte written to it.
+void drainLine(int fd) {
+    while (::ioctl(fd, TCSBRK, 1) != 0 && errno == EINTR) {
+    }
+}
+
 Clock::time_point deadlineAfter(uint32_t ms) {
     return Clock::now() + std::chrono::milliseconds(ms);
 }
@@ -313,8 +319,7 @@ uint32_t TtyD2xx::Port::drainTransmitter(Clock::time_point deadline) {
         if (unsent <= 0) {
             // The kernel has passed everything on; what is left sits in the adapter's own small
             // buffer, which the driver waits for.
-            while (::ioctl(fd, TCSBRK, 1) != 0 && errno == EINTR) {
-            }
+            drainLine(fd);
             return 0;
         }
         const auto now = Clock::now();
@@ -343,8 +348,7 @@ uint32_t TtyD2xx::Port::waitOutLineTime(Clock::time_point deadline) {
 
 void TtyD2xx::Port::waitUntilSent() {
     if (reportsTransmitter) {
-        while (::ioctl(fd, TCSBRK, 1) != 0 && errno == EINTR) {
-        }
+        drainLine(fd);
     } else {
         std::this_thread::sleep_until(lineFreeAt);
     }
