@@ -17,8 +17,13 @@ command -v ccache >/dev/null || unset CMAKE_CXX_COMPILER_LAUNCHER
 step() { printf '== %s\n' "$*"; }
 
 step "Wine prefix $WINEPREFIX"
-[ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1
-wineserver -p 60 || true # one server for all the runs below (one may be running already)
+# One Wine session for every run below, ended at exit. Its background programs start here, away
+# from the pipes of the build and of the commands below, which they would otherwise hold open.
+mkdir -p "$WINEPREFIX"
+wineserver -k >/dev/null 2>&1 || true
+wineserver -p </dev/null >/dev/null 2>&1
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+wineboot -i </dev/null >/dev/null 2>&1
 
 step "Windows build (windows-test preset)"
 cmake --preset windows-test >/dev/null
@@ -37,6 +42,7 @@ sim_pids=()
 cleanup() {
     for pid in "${sim_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     rm -rf "$work"
+    wineserver -k >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
 

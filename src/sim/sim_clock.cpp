@@ -16,7 +16,10 @@ SimTime SimRealClock::now() const {
 }
 
 void SimRealClock::sleepUntil(SimTime when) {
-    std::this_thread::sleep_until(start_ + when);
+    // A steady sleep may end early: MinGW's sleeps round down to whole milliseconds.
+    while (now() < when) {
+        std::this_thread::sleep_until(start_ + when);
+    }
 }
 
 }  // namespace plugshift
