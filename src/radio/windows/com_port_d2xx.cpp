@@ -46,10 +46,6 @@ std::wstring systemMessage(DWORD error) {
     return message;
 }
 
-std::string narrow(const std::wstring& text) {
-    return toUtf8(text);
-}
-
 // A text property of a device: the description the USB device reported about itself (the
 // cable's "NV PGM Cable"), or else the driver's description of the device.
 std::wstring deviceDescription(HDEVINFO devices, SP_DEVINFO_DATA& device) {
@@ -123,7 +119,7 @@ std::vector<ComPortD2xx::Cable> ComPortD2xx::scan() const {
     for (DWORD i = 0; ::SetupDiEnumDeviceInfo(devices, i, &device); ++i) {
         const std::wstring port = portName(devices, device);
         if (!port.empty()) {
-            cables.push_back(Cable{narrow(port), narrow(deviceDescription(devices, device))});
+            cables.push_back(Cable{toUtf8(port), toUtf8(deviceDescription(devices, device))});
         }
     }
     ::SetupDiDestroyDeviceInfoList(devices);
