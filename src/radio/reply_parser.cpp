@@ -14,6 +14,14 @@ bool ReplyParser::refused() const {
            outcome_ == Outcome::kReceiveOverrun;
 }
 
+size_t ReplyParser::wanted() const {
+    if (finished()) {
+        return 0;
+    }
+    const bool inBody = state_ == State::kAddress || state_ == State::kData;
+    return inBody ? static_cast<size_t>(remaining_) : 1;
+}
+
 ReplyParser::Outcome ReplyParser::feed(uint8_t byte) {
     if (finished()) {
         return outcome_;
@@ -55,6 +63,7 @@ void ReplyParser::step(uint8_t byte) {
         case State::kLongOpcode:
             opcode_ = byte;
             waiting_ = false;
+            begun_ = true;
             state_ = State::kLengthHigh;
             return;
         case State::kLengthHigh:
@@ -72,6 +81,7 @@ void ReplyParser::step(uint8_t byte) {
         case State::kShortOpcode:
             opcode_ = byte;
             waiting_ = false;
+            begun_ = true;
             enterBody();
             return;
         case State::kAddress:

@@ -17,7 +17,7 @@ namespace plugshift {
 // before the start byte counts against the receive capacity too, so a babbling line ends.
 // A long length of 0 is accepted: the checksum follows at once.
 class ReplyParser {
-  public:
+public:
     enum class Outcome {
         kPending,
         kComplete,
@@ -40,6 +40,16 @@ class ReplyParser {
     // byte, or the opcode): until then the caller waits with its waiting attempts.
     bool waiting() const { return waiting_; }
 
+    // The opcode has arrived: the reply has begun and the rest follows at the line's rate.
+    bool begun() const { return begun_; }
+    // The frame's length is known: wanted() is then all that is left of it.
+    bool sized() const {
+        return state_ == State::kAddress || state_ == State::kData || state_ == State::kChecksum;
+    }
+    // Bytes the frame needs at least before it can finish; reading no more never takes a byte
+    // of whatever follows it.
+    size_t wanted() const;
+
     // 0 until the opcode arrives; kBadLeadIn after a wrong first byte.
     uint8_t opcode() const { return opcode_; }
     uint32_t address() const { return address_; }
@@ -49,7 +59,7 @@ class ReplyParser {
     int declaredLength() const { return declaredLength_; }
     int declaredData() const { return declaredData_; }
 
-  private:
+private:
     enum class State {
         kLeadIn,
         kStart,
@@ -71,6 +81,7 @@ class ReplyParser {
     State state_ = State::kLeadIn;
     Outcome outcome_ = Outcome::kPending;
     bool waiting_ = true;
+    bool begun_ = false;
     uint8_t opcode_ = 0;
     uint32_t address_ = 0;
     int addressBytes_ = 0;

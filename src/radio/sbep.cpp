@@ -4,6 +4,7 @@
 #include <array>
 #include <chrono>
 #include <initializer_list>
+#include <optional>
 #include <vector>
 
 #include "errors/error_category.h"
@@ -161,27 +162,35 @@ void SBEP::swallowEcho(size_t n) {
 
 int SBEP::transact(std::span<const uint8_t> frame, uint32_t& replyAddress, uint8_t& lastOpc,
                    std::span<uint8_t> replyData) {
+    return transactMatching(frame, replyAddress, lastOpc, replyData, anyReply());
+}
+
+int SBEP::transactMatching(std::span<const uint8_t> frame, uint32_t& replyAddress, uint8_t& lastOpc,
+                           std::span<uint8_t> replyData, const Match& match) {
     // The per-opcode settings last one transaction only.
     const int savedTrials = trials_;
     const int savedWaitTrials = waitTrials_;
-    const int result = exchange(frame, replyAddress, lastOpc, replyData);
+    const int result = exchange(frame, replyAddress, lastOpc, replyData, match);
     trials_ = savedTrials;
     waitTrials_ = savedWaitTrials;
     return result;
 }
 
 int SBEP::exchange(std::span<const uint8_t> frame, uint32_t& replyAddress, uint8_t& lastOpc,
-                   std::span<uint8_t> replyData) {
+                   std::span<uint8_t> replyData, const Match& match) {
     lastRefusal_.clear();
     if (!usable() || frame.size() < 2 || stopped()) {
         return -1;
     }
+    letStragglersLand();
     port_->purge(USBSerial::kPurgeRxTx);
     applyOpcodeSettings(frame);
+    sizeReplyWait(frame);
     if (writePort(frame) != static_cast<int>(frame.size())) {
+        unsettled_ = true;
         return -1;
     }
-    return receiveReply(replyAddress, lastOpc, replyData);
+    return receiveReply(replyAddress, lastOpc, replyData, match);
 }
 
 void SBEP::applyOpcodeSettings(std::span<const uint8_t> frame) {
@@ -214,38 +223,124 @@ void SBEP::applyOpcodeSettings(std::span<const uint8_t> frame) {
     port_->setTimeouts(kDefaultReadTimeoutMs, kDefaultWriteTimeoutMs);
 }
 
-int SBEP::receiveReply(uint32_t& replyAddress, uint8_t& lastOpc, std::span<uint8_t> replyData) {
-    std::ranges::fill(receiveBuffer_, 0);
-    // The radio gets waitTrials read time-outs to begin its reply; then the normal attempts.
-    const int normalTrials = trials_;
-    trials_ = waitTrials_;
-    ReplyParser parser(replyData, receiveBuffer_.size());
-    // The parser finishes (refusing) before its consumed count reaches the buffer's end.
+// The radio's longest time to begin answering the request; the time-outs stay the least.
+std::chrono::milliseconds SBEP::longestAnswer(std::span<const uint8_t> frame) {
+    const bool shortFrame = (frame[0] & ~kNibbleMask) == kShortMark;
+    const size_t bodyAt = shortFrame ? 2 : 4;
+    const uint8_t first = frame.size() > bodyAt ? frame[bodyAt] : 0;
+    switch (frame[1]) {
+        case kOpReset:
+            return kResetLongest;
+        case kOpFlash:
+            if (shortFrame) {
+                return kAnswerAtOnce;  // protection mode
+            }
+            if (first == kEraseDynamic) {
+                return kBlockEraseLongest;
+            }
+            return first == kEraseSector ? kSectorEraseLongest : kProgramChunkLongest;
+        case kOpContact:
+            return first == kContactMasterReset ? kBlockEraseLongest : kAnswerAtOnce;
+        default:
+            return kAnswerAtOnce;
+    }
+}
+
+SBEP::Clock::duration SBEP::lineTime(size_t bytes) const {
+    const uint32_t baud = std::max<uint32_t>(port_->baudRate(), 1);
+    return std::chrono::microseconds(static_cast<int64_t>(bytes) * kBitsPerByte * 1'000'000 / baud);
+}
+
+// The reply must begin within the per-opcode waits, stretched to the radio's longest time for
+// the request and the adapter's latency; the steady clock bounds it too, with the long count of
+// a reset (whose restart may chatter before the frame) as the outer limit.
+void SBEP::sizeReplyWait(std::span<const uint8_t> frame) {
+    const uint32_t readMs = port_->readTimeout();
+    const auto longest = longestAnswer(frame) + kAdapterLatency + kHostMargin;
+    wait_.reads = waitTrials_;
+    if (readMs > 0) {
+        const auto longestReads = (longest.count() + readMs - 1) / readMs;
+        wait_.reads = std::max(waitTrials_, static_cast<int>(longestReads));
+    }
+    const auto read = std::chrono::milliseconds(readMs);
+    wait_.begin = std::max(read * wait_.reads, read * trials_) + kHostMargin;
+}
+
+int SBEP::receiveReply(uint32_t& replyAddress, uint8_t& lastOpc, std::span<uint8_t> replyData,
+                       const Match& match) {
+    const Clock::time_point sentAt = Clock::now();
+    replyAddress = 0;
+    lastOpc = 0;
+    bool dropped = false;
+    for (;;) {
+        std::ranges::fill(receiveBuffer_, 0);
+        ReplyParser parser(replyData, receiveBuffer_.size());
+        const bool complete = readFrame(parser, sentAt);
+        // After a dropped reply, silence leaves the dropped one's opcode for the record.
+        if (parser.consumed() > 0 || !dropped) {
+            replyAddress = parser.address();
+            lastOpc = parser.opcode();
+            notify(FrameDirection::kReceived, std::span(receiveBuffer_).first(parser.consumed()));
+        }
+        if (!complete) {
+            if (parser.refused()) {
+                lastRefusal_ = refusalText(parser, replyData.size());
+                ErrorChain::add(kErrorProt, L"%ls", lastRefusal_.c_str());
+            }
+            if (parser.consumed() > 0) {
+                discardRestOfReply();
+            }
+            unsettled_ = true;
+            stragglerQuiet_ = std::max<Clock::duration>(wait_.begin, kStragglerQuiet);
+            return -1;
+        }
+        const auto data = replyData.first(static_cast<size_t>(parser.count()));
+        if (match(parser.opcode(), parser.address(), data)) {
+            unsettled_ = false;
+            return parser.count();
+        }
+        // Another request's reply (a late one) or one this request's test cannot take: the
+        // answer to this request may still come within its wait.
+        dropped = true;
+    }
+}
+
+// One frame: silent reads end it by the wait for its beginning, then by the line time of what
+// it still lacks. False when it did not complete.
+bool SBEP::readFrame(ReplyParser& parser, Clock::time_point sentAt) {
+    const Clock::time_point beginBy = sentAt + wait_.begin;
+    Clock::time_point restBy = Clock::time_point::max();
+    bool sized = false;
+    int silentReads = 0;
     while (!parser.finished()) {
-        const auto slot = std::span(receiveBuffer_).subspan(parser.consumed(), 1);
-        if (readPort(slot) != 1) {
+        const size_t want = parser.sized() ? parser.wanted() : 1;
+        const auto slot = std::span(receiveBuffer_).subspan(parser.consumed(), want);
+        const int got = usable() ? port_->read(slot.data(), static_cast<int>(want)) : 0;
+        for (int i = 0; i < got && !parser.finished(); ++i) {
+            parser.feed(slot[static_cast<size_t>(i)]);
+        }
+        const Clock::time_point now = Clock::now();
+        if (parser.begun() && !sized) {
+            // The length bytes, then all the frame announces, at the line's rate.
+            sized = parser.sized();
+            const size_t left = sized ? parser.wanted() : kLengthFieldSize;
+            restBy = now + lineTime(left) + kAdapterLatency + kStalledReplyMargin;
+        }
+        const Clock::time_point deadline = parser.begun() ? restBy : beginBy;
+        silentReads = got > 0 ? 0 : silentReads + 1;
+        const int allowed = parser.begun()     ? kDefaultTrials
+                            : parser.waiting() ? wait_.reads
+                                               : trials_;
+        if (parser.finished()) {
             break;
         }
-        parser.feed(slot[0]);
-        if (!parser.waiting()) {
-            trials_ = normalTrials;
+        if (silentReads >= allowed || now >= deadline) {
+            ErrorChain::add(kErrorProt, L"Error:failed to read port for %d bytes after %d trials.",
+                            static_cast<int>(want), silentReads);
+            return false;
         }
     }
-    trials_ = normalTrials;
-    replyAddress = parser.address();
-    lastOpc = parser.opcode();
-    notify(FrameDirection::kReceived, std::span(receiveBuffer_).first(parser.consumed()));
-    if (parser.refused()) {
-        lastRefusal_ = refusalText(parser, replyData.size());
-        ErrorChain::add(kErrorProt, L"%ls", lastRefusal_.c_str());
-    }
-    if (parser.outcome() == ReplyParser::Outcome::kComplete) {
-        return parser.count();
-    }
-    if (parser.consumed() > 0) {
-        discardRestOfReply();
-    }
-    return -1;
+    return parser.outcome() == ReplyParser::Outcome::kComplete;
 }
 
 // A reply given up on part-way (refused, garbled, or cut short by a wrong length) goes on
@@ -256,9 +351,36 @@ void SBEP::discardRestOfReply() {
     const uint32_t writeMs = port_->writeTimeout();
     port_->setTimeouts(kQuietLineMs, writeMs);
     std::array<uint8_t, kDiscardChunk> scrap{};
-    const auto deadline = std::chrono::steady_clock::now() + kLongestReplyTime;
+    const auto deadline = Clock::now() + kLongestReplyTime;
     while (port_->read(scrap.data(), static_cast<int>(scrap.size())) == kDiscardChunk &&
-           std::chrono::steady_clock::now() < deadline) {
+           Clock::now() < deadline) {
+    }
+    port_->setTimeouts(readMs, writeMs);
+}
+
+// Before anything is sent after an attempt that went without its reply: what the radio still
+// sends for it lands here and is dropped, and only a quiet line lets the next request out.
+void SBEP::letStragglersLand() {
+    if (!unsettled_) {
+        return;
+    }
+    unsettled_ = false;
+    const uint32_t readMs = port_->readTimeout();
+    const uint32_t writeMs = port_->writeTimeout();
+    const auto quiet = std::chrono::ceil<std::chrono::milliseconds>(stragglerQuiet_);
+    if (!port_->setTimeouts(static_cast<uint32_t>(quiet.count()), writeMs)) {
+        return;
+    }
+    std::array<uint8_t, kDiscardChunk> scrap{};
+    // A line that never falls quiet is no straggler; it is left to the request's own checks.
+    const auto giveUp = Clock::now() + stragglerQuiet_ + 2 * kLongestReplyTime;
+    size_t heard = 0;
+    for (int got = 0; (got = port_->read(scrap.data(), kDiscardChunk)) > 0;) {
+        notify(FrameDirection::kReceived, std::span(scrap).first(static_cast<size_t>(got)));
+        heard += static_cast<size_t>(got);
+        if (heard > 2 * kReceiveBufferSize || Clock::now() >= giveUp) {
+            break;
+        }
     }
     port_->setTimeouts(readMs, writeMs);
 }
@@ -267,13 +389,13 @@ void SBEP::discardRestOfReply() {
 // records of each failed attempt. A refusal of the last reply is kept as the root cause under
 // the record the operation adds, since nothing else would say why the reply was not taken.
 SBEP::Attempts SBEP::retry(std::span<const uint8_t> frame, uint32_t& replyAddress, uint8_t& lastOpc,
-                           std::span<uint8_t> replyData, const Judge& judge) {
+                           std::span<uint8_t> replyData, const Judge& judge, const Match& match) {
     int result = -1;
     for (int attempt = 0; attempt < trials_; ++attempt) {
         if (haltForStop()) {
             return {-1, false};
         }
-        result = transact(frame, replyAddress, lastOpc, replyData);
+        result = transactMatching(frame, replyAddress, lastOpc, replyData, match);
         const Verdict verdict = judge(result, lastOpc);
         if (verdict == Verdict::kPass) {
             return {result, true};
@@ -298,6 +420,25 @@ SBEP::Verdict SBEP::passIf(bool passed) {
     return passed ? Verdict::kPass : Verdict::kRetry;
 }
 
+SBEP::Match SBEP::anyReply() {
+    return [](uint8_t, uint32_t, std::span<const uint8_t>) { return true; };
+}
+
+// The requests whose success test names a reply opcode; a radio need not echo anything else.
+SBEP::Match SBEP::opcodeIs(uint8_t replyOpcode) {
+    return [replyOpcode](uint8_t opcode, uint32_t, std::span<const uint8_t>) {
+        return opcode == replyOpcode;
+    };
+}
+
+// Memory reads and writes: a reply with an address field answers the request for that address
+// only. A reply without one cannot be told from any other; a write takes it as its refusal.
+SBEP::Match SBEP::echoes(uint32_t address, bool refusalsToo) {
+    return [address, refusalsToo](uint8_t opcode, uint32_t echoed, std::span<const uint8_t>) {
+        return carriesAddress(opcode) ? echoed == address : refusalsToo;
+    };
+}
+
 // The test of the requests that a radio accepts with one reply opcode.
 SBEP::Judge SBEP::acceptedBy(uint8_t replyOpcode) {
     return [replyOpcode](int result, uint8_t opcode) {
@@ -315,10 +456,12 @@ int SBEP::memRead(int n, uint32_t& address, uint8_t& lastOpc, std::span<uint8_t>
     // Only a reply that echoes the address asked for answers this read: a late reply to an
     // earlier request, arriving after the purge, would put its bytes in the wrong place.
     const uint32_t asked = address;
-    const Attempts run =
-        retry(frame, address, lastOpc, destination, [&address, asked](int result, uint8_t opcode) {
+    const Attempts run = retry(
+        frame, address, lastOpc, destination,
+        [&address, asked](int result, uint8_t opcode) {
             return passIf(result > 0 && carriesAddress(opcode) && address == asked);
-        });
+        },
+        echoes(asked, false));
     if (!run.passed) {
         ErrorChain::add(kErrorSbep,
                         L"Error:failed to do memRead after %d trials. Address is %d, length is %d, "
@@ -338,11 +481,13 @@ int SBEP::memWrite(std::span<const uint8_t> data, uint32_t& address, uint8_t& la
     const auto [a2, a1, a0] = addressBytes(address);
     const auto frame =
         putLongFrame(transmitBuffer_, kOpMemWrite, {kWriteCommand, a2, a1, a0}, data);
-    // Any other answer means the radio took the request and declined it: asking again is futile.
-    // An acknowledgement of another address is a late one for an earlier write, not this one's.
+    // An answer without an address field is the radio's refusal of this write: asking again is
+    // futile. An acknowledgement of another address is a late one for an earlier write: it is
+    // dropped and the attempt listens on for its own.
     const uint32_t asked = address;
-    const Attempts run =
-        retry(frame, address, lastOpc, replyData, [&address, asked](int result, uint8_t opcode) {
+    const Attempts run = retry(
+        frame, address, lastOpc, replyData,
+        [&address, asked](int result, uint8_t opcode) {
             if (result < 0) {
                 return Verdict::kRetry;
             }
@@ -350,7 +495,8 @@ int SBEP::memWrite(std::span<const uint8_t> data, uint32_t& address, uint8_t& la
                 return Verdict::kStop;
             }
             return address == asked ? Verdict::kPass : Verdict::kRetry;
-        });
+        },
+        echoes(asked, true));
     if (!run.passed) {
         ErrorChain::add(kErrorSbep,
                         L"Error:failed to do memWrite after %d trials. Address is %d, length is "
@@ -387,7 +533,8 @@ int SBEP::requestTestMode(uint8_t type, std::array<uint8_t, 2> p0p1, uint8_t& la
     SmallFrame buffer;
     const auto frame = putShortFrame(buffer, kOpTestMode, {type, p0p1[0], p0p1[1]});
     uint32_t replyAddress = 0;
-    const Attempts run = retry(frame, replyAddress, lastOpc, replyData, acceptedBy(kReplyAccepted));
+    const Attempts run = retry(frame, replyAddress, lastOpc, replyData, acceptedBy(kReplyAccepted),
+                               opcodeIs(kReplyAccepted));
     if (lastOpc != kReplyAccepted) {
         ErrorChain::add(kErrorSbep,
                         L"Error:failed to request for test mode after %d trials. Test mode type "
@@ -407,7 +554,8 @@ int SBEP::softpotWrite(uint8_t type, uint8_t sub, std::span<const uint8_t> data,
     std::vector<uint8_t> buffer(data.size() + 9);
     const auto frame = putLongFrame(buffer, kOpSoftpot, {type, 0x00, 0x00, sub}, data);
     uint32_t replyAddress = 0;
-    const Attempts run = retry(frame, replyAddress, lastOpc, replyData, acceptedBy(kReplyAccepted));
+    const Attempts run = retry(frame, replyAddress, lastOpc, replyData, acceptedBy(kReplyAccepted),
+                               opcodeIs(kReplyAccepted));
     if (lastOpc != kReplyAccepted) {
         ErrorChain::add(kErrorSbep,
                         L"Error:failed to do softport write after %d trials. Softpot type is %d, "
@@ -424,10 +572,12 @@ int SBEP::softpotRead(uint8_t& lastOpc, std::span<uint8_t> replyData) {
     SmallFrame buffer;
     const auto frame = putLongFrame(buffer, kOpSoftpotRead, {kSoftpotReadItem, 0x00, 0x00});
     uint32_t replyAddress = 0;
-    const Attempts run =
-        retry(frame, replyAddress, lastOpc, replyData, [](int result, uint8_t opcode) {
+    const Attempts run = retry(
+        frame, replyAddress, lastOpc, replyData,
+        [](int result, uint8_t opcode) {
             return passIf(result > 0 && opcode == kReplySoftpotReadDone);
-        });
+        },
+        opcodeIs(kReplySoftpotReadDone));
     if (lastOpc != kReplySoftpotReadDone) {
         ErrorChain::add(kErrorSbep, L"Error:failed to do softport read.");
     }
@@ -472,8 +622,8 @@ int SBEP::requestProtectionMode(uint16_t mode, uint8_t& lastOpc, std::span<uint8
         putShortFrame(buffer, kOpFlash,
                       {kProtectionHead[0], kProtectionHead[1], byteOf(mode, 8), byteOf(mode, 0)});
     uint32_t replyAddress = 0;
-    const Attempts run =
-        retry(frame, replyAddress, lastOpc, replyData, acceptedBy(kReplyFlashAccepted));
+    const Attempts run = retry(frame, replyAddress, lastOpc, replyData,
+                               acceptedBy(kReplyFlashAccepted), opcodeIs(kReplyFlashAccepted));
     if (lastOpc != kReplyFlashAccepted) {
         ErrorChain::add(kErrorSbep,
                         L"Error:failed to request for protection model after %d trials. Mode type "
@@ -492,7 +642,8 @@ int SBEP::eraseFlash(uint8_t type, uint32_t address, uint8_t& lastOpc,
     const auto [a2, a1, a0] = addressBytes(address);
     const auto frame = putLongFrame(buffer, kOpFlash, {type, a2, a1, a0});
     // The copy takes the address the radio echoes (or 0); the record shows it.
-    const Attempts run = retry(frame, address, lastOpc, replyData, acceptedBy(kReplyFlashAccepted));
+    const Attempts run = retry(frame, address, lastOpc, replyData, acceptedBy(kReplyFlashAccepted),
+                               opcodeIs(kReplyFlashAccepted));
     if (lastOpc != kReplyFlashAccepted) {
         ErrorChain::add(kErrorSbep,
                         L"Error:failed to request for erase falsh after %d trials. Erase type is "
@@ -523,8 +674,8 @@ int SBEP::writeFlash(std::span<const uint8_t> data, uint32_t address, uint8_t& l
     const auto [a2, a1, a0] = addressBytes(address);
     const auto frame = putLongFrame(buffer, kOpFlash, {kWriteCommand, a2, a1, a0}, data);
     uint32_t replyAddress = address;
-    const Attempts run =
-        retry(frame, replyAddress, lastOpc, replyData, acceptedBy(kReplyFlashAccepted));
+    const Attempts run = retry(frame, replyAddress, lastOpc, replyData,
+                               acceptedBy(kReplyFlashAccepted), opcodeIs(kReplyFlashAccepted));
     if (run.result < 0 || lastOpc != kReplyFlashAccepted) {
         record(run.result);
     }
@@ -541,7 +692,8 @@ int SBEP::factoryBlockBackup(uint8_t& lastOpc, std::span<uint8_t> replyData) {
                                      {kFactoryBackupBody[0], kFactoryBackupBody[1],
                                       kFactoryBackupBody[2], kFactoryBackupBody[3]});
     uint32_t replyAddress = 0;
-    const Attempts run = retry(frame, replyAddress, lastOpc, replyData, acceptedBy(kReplyAccepted));
+    const Attempts run = retry(frame, replyAddress, lastOpc, replyData, acceptedBy(kReplyAccepted),
+                               opcodeIs(kReplyAccepted));
     if (lastOpc != kReplyAccepted) {
         ErrorChain::add(kErrorSbep, L"Error:failed to request to do factory block backup.");
     }
@@ -562,6 +714,20 @@ int SBEP::contactCommand(uint8_t sub, std::span<const uint8_t> data, uint8_t& la
     const auto frame = shortForm ? putShortFrame(buffer, kOpContact, {sub}, data)
                                  : putLongFrame(buffer, kOpContact, {sub}, data);
     uint32_t replyAddress = 0;
+    // A contact reply answers the sub that its first data byte names; a real radio need not echo
+    // the contact's index, so nothing else tells replies apart.
+    const auto expected = [sub]() -> std::optional<uint8_t> {
+        if (sub == kContactWrite) {
+            return kContactWriteDone;
+        }
+        if (sub == kContactRead) {
+            return kContactReadDone;
+        }
+        return std::nullopt;
+    }();
+    const Match match = [expected](uint8_t opcode, uint32_t, std::span<const uint8_t> data) {
+        return !expected || (opcode == kReplyContactDone && !data.empty() && data[0] == *expected);
+    };
     const auto judge = [sub, replyData](int result, uint8_t opcode) {
         if (result <= 0 || opcode != kReplyContactDone) {
             return Verdict::kRetry;
@@ -570,7 +736,7 @@ int SBEP::contactCommand(uint8_t sub, std::span<const uint8_t> data, uint8_t& la
                           (sub == kContactRead && replyData[0] == kContactReadDone);
         return passIf(done);
     };
-    return outcome(retry(frame, replyAddress, lastOpc, replyData, judge));
+    return outcome(retry(frame, replyAddress, lastOpc, replyData, judge, match));
 }
 
 int SBEP::performMasterReset(uint8_t& lastOpc, std::span<uint8_t> replyData) {
@@ -651,6 +817,8 @@ int SBEP::probeCableMode() {
     if (!usable()) {
         return kCableUnsupported;
     }
+    // A new connection: nothing is owed from the last one's requests.
+    unsettled_ = false;
     port_->setTimeouts(kProbeReadTimeoutMs, kProbeWriteTimeoutMs);
     SmallFrame buffer;
     const auto frame = putShortFrame(buffer, kOpCableProbe, {});

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -13,6 +14,7 @@
 namespace plugshift {
 
 class FrameRing;
+class ReplyParser;
 class USBSerial;
 
 // The radio's request/reply engine. A transaction writes one request frame and parses one reply;
@@ -28,8 +30,12 @@ class USBSerial;
 // category-2 record. A span of sbep::kMaxReplyData bytes takes any reply.
 // Nothing is sent or recorded when the port is not usable.
 //
-// memRead and memWrite take a reply only when it echoes the address they asked for, so a reply
-// that comes too late for its own request is never stored as the next one's.
+// Each request waits for its reply as long as the radio may take for it (at least the per-opcode
+// time-outs), and takes only a reply that matches it; a complete reply that does not is dropped
+// and the attempt listens on. Before a request goes out after an attempt that went without its
+// reply, the line must have been quiet for that request's longest time, so a late reply lands
+// and is dropped instead of being taken for the next request's. Once a reply has begun, the rest
+// must come at the line's rate: the long waits cover only its beginning.
 class SBEP {
 public:
     // probeCableMode results.
@@ -56,7 +62,7 @@ public:
     int readPort(std::span<uint8_t> destination);
     // All of source (swallowing a cable's echo), or -1; a record unless the port is unusable.
     int writePort(std::span<const uint8_t> source);
-    // One request and its reply under the per-opcode attempts and time-outs.
+    // One request and its reply (any reply) under the per-opcode attempts and time-outs.
     int transact(std::span<const uint8_t> frame, uint32_t& replyAddress, uint8_t& lastOpc,
                  std::span<uint8_t> replyData);
 
@@ -106,27 +112,52 @@ public:
     int maxPayload() const { return maxPayload_; }
 
 private:
+    using Clock = std::chrono::steady_clock;
     enum class Verdict { kPass, kRetry, kStop };
     using Judge = std::function<Verdict(int result, uint8_t lastOpc)>;
+    // Whether a complete reply answers the request on the line, by what the protocol fixes (the
+    // opcode the success test names, an echoed address, a contact reply's first byte). One that
+    // does not is dropped and the attempt goes on listening.
+    using Match =
+        std::function<bool(uint8_t opcode, uint32_t address, std::span<const uint8_t> data)>;
     struct Attempts {
         int result;
         bool passed;
+    };
+    // How long the reply to the request on the line may take to begin: silent reads of the read
+    // time-out, and the same on the steady clock (with the long count of a reset).
+    struct ReplyWait {
+        int reads = 0;
+        Clock::duration begin{};
     };
 
     static int outcome(const Attempts& run);
     static Verdict passIf(bool passed);
     static Judge acceptedBy(uint8_t replyOpcode);
+    static Match anyReply();
+    static Match opcodeIs(uint8_t replyOpcode);
+    static Match echoes(uint32_t address, bool refusalsToo);
+    static std::chrono::milliseconds longestAnswer(std::span<const uint8_t> frame);
 
     bool usable() const;
     bool haltForStop();
+    Clock::duration lineTime(size_t bytes) const;
+    // transact taking only the replies that match.
+    int transactMatching(std::span<const uint8_t> frame, uint32_t& replyAddress, uint8_t& lastOpc,
+                         std::span<uint8_t> replyData, const Match& match);
     int exchange(std::span<const uint8_t> frame, uint32_t& replyAddress, uint8_t& lastOpc,
-                 std::span<uint8_t> replyData);
+                 std::span<uint8_t> replyData, const Match& match);
     void applyOpcodeSettings(std::span<const uint8_t> frame);
-    int receiveReply(uint32_t& replyAddress, uint8_t& lastOpc, std::span<uint8_t> replyData);
+    void sizeReplyWait(std::span<const uint8_t> frame);
+    int receiveReply(uint32_t& replyAddress, uint8_t& lastOpc, std::span<uint8_t> replyData,
+                     const Match& match);
+    bool readFrame(ReplyParser& parser, Clock::time_point sentAt);
     void discardRestOfReply();
+    void letStragglersLand();
     void swallowEcho(size_t n);
     Attempts retry(std::span<const uint8_t> frame, uint32_t& replyAddress, uint8_t& lastOpc,
-                   std::span<uint8_t> replyData, const Judge& judge);
+                   std::span<uint8_t> replyData, const Judge& judge,
+                   const Match& match = anyReply());
     void notify(FrameDirection direction, std::span<const uint8_t> bytes);
 
     int trials_ = sbep::kDefaultTrials;
@@ -141,6 +172,10 @@ private:
     FrameObserver observer_;
     FrameRing* ring_ = nullptr;
     const std::atomic<bool>* stop_ = nullptr;
+    ReplyWait wait_;
+    // The last attempt ended without its reply: one may still be on its way.
+    bool unsettled_ = false;
+    Clock::duration stragglerQuiet_{};
 };
 
 }  // namespace plugshift

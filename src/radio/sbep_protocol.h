@@ -20,6 +20,8 @@ inline constexpr uint8_t kLongStart = 0xFF;
 inline constexpr uint8_t kShortMark = 0xF0;
 inline constexpr uint8_t kNibbleMask = 0x0F;
 inline constexpr int kShortMaxCount = 15;
+// A long frame's length field follows its opcode.
+inline constexpr size_t kLengthFieldSize = 2;
 // Replies with these opcodes start their body with a 4-byte big-endian address.
 inline constexpr int kAddressFieldSize = 4;
 
@@ -166,5 +168,46 @@ inline constexpr uint32_t kQuietLineMs = 30;
 // ... but no longer than the longest reply takes on the wire (4109 bytes at 57600 baud: 0.71 s).
 inline constexpr std::chrono::milliseconds kLongestReplyTime{750};
 inline constexpr int kDiscardChunk = 64;
+
+// --- How long the radio takes to answer ----------------------------------------------------------
+// The time-outs above stay the least a request waits; these make the wait cover the radio's own
+// longest time for the request. A wait ends at the first byte, so a long one costs nothing while
+// the radio answers in time, and a reply that comes after its wait is never taken for the next
+// request's.
+
+// An FTDI adapter holds bytes that do not fill a USB packet until its latency timer (16 ms by
+// default) runs out.
+inline constexpr std::chrono::milliseconds kAdapterLatency{16};
+// The host's own scheduling on top of every wait.
+inline constexpr std::chrono::milliseconds kHostMargin{50};
+
+// Memory, identity items, test and protection modes, softpot reads, serial number, contact reads
+// and writes: the firmware answers from RAM or one small write, within a few milliseconds.
+inline constexpr std::chrono::milliseconds kAnswerAtOnce{20};
+// One 4 KiB NOR sector erases in about 25 ms; datasheets give ten times that or more for worn
+// parts near the end of their life.
+inline constexpr std::chrono::milliseconds kSectorEraseLongest{400};
+// Programming 4 KiB is some 2048 word writes of 10 us typically, up to 200 us each on a worn part,
+// and the firmware's verify.
+inline constexpr std::chrono::milliseconds kProgramChunkLongest{500};
+// The dynamic block, and the contact store a master reset clears, span many sectors.
+inline constexpr std::chrono::milliseconds kBlockEraseLongest{3000};
+// A reset is answered around the radio's restart, some 400 ms on a healthy radio and up to two
+// seconds on a slow one.
+inline constexpr std::chrono::milliseconds kResetLongest{2000};
+
+// A reply that has begun comes at the line's rate; one that falls this far behind it has stopped
+// (a radio whose battery sagged at a reset), and fails at once instead of holding the
+// transaction for the long waits of the request.
+inline constexpr std::chrono::milliseconds kStalledReplyMargin{300};
+
+// A request that went unanswered is sent again only once the line has been quiet this long (or
+// the request's own wait, when that is longer): a radio that missed its wait is slower than it
+// should be (a sagging battery, a busy firmware), and its late reply must land and be dropped
+// rather than be taken for the answer to the resend. It costs nothing while replies come in time.
+inline constexpr std::chrono::milliseconds kStragglerQuiet{2000};
+
+// Bits of one byte on the line: start, eight data bits, stop.
+inline constexpr int kBitsPerByte = 10;
 
 }  // namespace plugshift::sbep

@@ -187,7 +187,9 @@ TEST(SbepOperationsTest, SuccessTestsResultsAndRecords) {
 
     const Case cases[] = {
         {"memRead", read16, {kReadAt010203}, 4, 1, {}},
-        // a reply that does not echo the address answers some other request: a late one
+        // A reply that does not match the request (no echo of its address, another opcode than
+        // its test names) is dropped: the attempt ends without a reply of its own (status -1)
+        // and the record names the opcode heard.
         {"memRead answered without its address",
          read16,
          {kFourBytes, kFourBytes},
@@ -195,7 +197,7 @@ TEST(SbepOperationsTest, SuccessTestsResultsAndRecords) {
          2,
          {{2,
            L"Error:failed to do memRead after 2 trials. Address is 0, length is 16, the status "
-           L"is 4, the last OPC is 140."}}},
+           L"is -1, the last OPC is 140."}}},
         {"memRead silent",
          read16,
          {},
@@ -220,7 +222,7 @@ TEST(SbepOperationsTest, SuccessTestsResultsAndRecords) {
          2,
          {{2,
            L"Error:failed to do memWrite after 2 trials. Address is 66051, length is 2, the "
-           L"status is 0, the last OPC is 132."}}},
+           L"status is -1, the last OPC is 132."}}},
         // another opcode ends the attempts at once
         {"memWrite answered 0x8C",
          write2,
@@ -247,7 +249,7 @@ TEST(SbepOperationsTest, SuccessTestsResultsAndRecords) {
          2,
          {{2,
            L"Error:failed to request for test mode after 2 trials. Test mode type is 8, the "
-           L"status is 1, the last OPC is 141."}}},
+           L"status is -1, the last OPC is 141."}}},
         // recorded only when the final opcode is not 0x8C
         {"requestTestMode damaged 0x8C", testMode, {kDamagedAccept, kDamagedAccept}, -1, 2, {}},
         {"softpotWrite", resetBlocks, {kAccepted}, 1, 1, {}},
@@ -291,7 +293,7 @@ TEST(SbepOperationsTest, SuccessTestsResultsAndRecords) {
          2,
          {{2,
            L"Error:failed to request for erase falsh after 2 trials. Erase type is 4, the "
-           L"address is 66051, the status is 0, the last OPC is 132."}}},
+           L"address is 66051, the status is -1, the last OPC is 132."}}},
         {"writeFlash", writeFlash, {kFlashAccepted}, 1, 1, {}},
         {"writeFlash silent",
          writeFlash,
@@ -471,11 +473,12 @@ TEST(SbepContactTest, MasterResetMapsItsOutcome) {
         EXPECT_EQ(rig.engine.performMasterReset(rig.lastOpc, rig.reply), c.result) << c.name;
         EXPECT_EQ(rig.writes.size(), c.attempts) << c.name;
     }
-    // Records are dropped only between attempts, so the last attempt's stays.
+    // Records are dropped only between attempts, so the last attempt's stays. The wait covers
+    // the radio clearing its contact store: 13 reads of 250 ms.
     SbepRig rig;
     rig.engine.performMasterReset(rig.lastOpc, rig.reply);
     EXPECT_THAT(SbepRig::chain(),
-                ElementsAre(Record(3, L"Error:failed to read port for 1 bytes after 2 trials.")));
+                ElementsAre(Record(3, L"Error:failed to read port for 1 bytes after 13 trials.")));
 }
 
 class SbepBaudRateTest : public ::testing::Test {
@@ -511,7 +514,7 @@ TEST_F(SbepBaudRateTest, ADeclinedSwitchIsNeverReportedAsDone) {
     EXPECT_THAT(rig.d2xx.callsTo("FT_SetBaudRate"), IsEmpty());
     const Record declined(2,
                           L"Error:failed to do softport write after 2 trials. Softpot type is "
-                          L"42, the status is 1, the last OPC is 141.");
+                          L"42, the status is -1, the last OPC is 141.");
     EXPECT_THAT(SbepRig::chain(), ElementsAre(declined, declined));
 }
 

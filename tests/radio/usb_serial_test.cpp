@@ -9,8 +9,8 @@
 namespace plugshift {
 namespace {
 
-using ::testing::ElementsAre;
 using test::FakeD2xx;
+using ::testing::ElementsAre;
 
 class USBSerialTest : public ::testing::Test {
 protected:
@@ -165,9 +165,8 @@ TEST_F(USBSerialTest, SettersStoreOnlyOnSuccess) {
     EXPECT_THAT(d2xx.callsTo("FT_SetDataCharacteristics"), ElementsAre());
     port.setDataCharacteristics();
     port.setFlowControl();
-    EXPECT_THAT(d2xx.callsTo("FT_Set"),
-                ::testing::IsSupersetOf({"FT_SetDataCharacteristics(8,0,0)",
-                                         "FT_SetFlowControl(0,0,0)"}));
+    EXPECT_THAT(d2xx.callsTo("FT_Set"), ::testing::IsSupersetOf({"FT_SetDataCharacteristics(8,0,0)",
+                                                                 "FT_SetFlowControl(0,0,0)"}));
 }
 
 TEST_F(USBSerialTest, ShortReadIsTheTimeoutSignal) {
