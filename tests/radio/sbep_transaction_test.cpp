@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "sbep_rig.h"
+#include "sim/sim_d2xx.h"
 
 namespace plugshift {
 namespace {
@@ -267,6 +268,138 @@ TEST(SbepStopTest, NoRequestIsSentWhileStoppedAndTheOneOnTheLineCompletes) {
     EXPECT_EQ(silent.engine.eraseFlash(4, 0x1000, silent.lastOpc, silent.reply), -1);
     EXPECT_EQ(silent.writes.size(), 1u);
     EXPECT_EQ(SbepRig::chain().front(), stoppedRecord);
+}
+
+// A complete reply that is not this request's is dropped, and the same attempt takes its own.
+TEST(SbepMatchTest, AReplyThatDoesNotMatchIsDroppedAndTheAttemptListensOn) {
+    const Bytes flashDone = {0x50, 0xF2, 0x95, 0x00, 0x78};
+    const Bytes accepted = {0x50, 0xF2, 0x8C, 0x07, 0x7A};
+    const Bytes writeDoneAt010203 = {0x50, 0xFF, 0x84, 0x00, 0x05, 0x00, 0x01, 0x02, 0x03, 0x71};
+    const Bytes writeDoneAt0A0B0C = {0x50, 0xFF, 0x84, 0x00, 0x05, 0x00, 0x0A, 0x0B, 0x0C, 0x56};
+    const Bytes readAt0A0B0C = {0x50, 0xF6, 0x80, 0x00, 0x0A, 0x0B, 0x0C, 0x99, 0xCF};
+    const Bytes contactWritten = {0x50, 0xF2, 0x41, 0x50, 0x7C};
+    const Bytes contactRead = {0x50, 0xF2, 0x41, 0x8C, 0x40};
+    const auto joined = [](Bytes first, const Bytes& second) {
+        first.insert(first.end(), second.begin(), second.end());
+        return first;
+    };
+    struct Case {
+        const char* name;
+        std::function<int(SbepRig&)> call;
+        Bytes replies;  // all on the line after the one request
+        int result;
+        uint8_t lastOpc;
+    };
+    const Case cases[] = {
+        {"flash write after another opcode",
+         [](SbepRig& r) {
+             return r.engine.writeFlash(Bytes{1, 2}, 0x1000, r.lastOpc, r.reply);
+         },
+         joined(accepted, flashDone), 1, 0x95},
+        {"test mode after a flash reply",
+         [](SbepRig& r) {
+             return r.engine.requestTestMode(8, {0, 0}, r.lastOpc, r.reply);
+         },
+         joined(flashDone, accepted), 1, 0x8C},
+        {"memory write after another address's",
+         [](SbepRig& r) {
+             uint32_t address = 0x0A0B0C;
+             return r.engine.memWrite(Bytes{1}, address, r.lastOpc, r.reply);
+         },
+         joined(writeDoneAt010203, writeDoneAt0A0B0C), 0, 0x84},
+        {"memory read after another address's",
+         [](SbepRig& r) {
+             uint32_t address = 0x0A0B0C;
+             return r.engine.memRead(1, address, r.lastOpc, r.reply) == 1 && r.reply[0] == 0x99
+                        ? 1
+                        : -1;
+         },
+         joined({0x50, 0xF6, 0x80, 0x00, 0x01, 0x02, 0x03, 0x77, 0x0C}, readAt0A0B0C), 1, 0x80},
+        {"contact read after a write's reply",
+         [](SbepRig& r) {
+             return r.engine.contactCommand(0x30, Bytes{0, 1, 0}, r.lastOpc, r.reply);
+         },
+         joined(contactWritten, contactRead), 1, 0x41},
+    };
+    for (const Case& c : cases) {
+        SbepRig rig;
+        rig.answer({c.replies});
+        EXPECT_EQ(c.call(rig), c.result) << c.name;
+        EXPECT_EQ(rig.lastOpc, c.lastOpc) << c.name;
+        EXPECT_EQ(rig.writes.size(), 1u) << c.name;
+        EXPECT_THAT(SbepRig::chain(), IsEmpty()) << c.name;
+    }
+}
+
+// Late replies against the simulated radio on its line clock, at the line's rate with the
+// adapter's latency: a reply later than its wait lands while the line must stay quiet before
+// the resend, and is never taken for a later request's.
+class SbepLateReplyTest : public ::testing::Test {
+protected:
+    SbepLateReplyTest() : port(d2xx, [](std::chrono::milliseconds) {}), engine(&port) {
+        ErrorChain::remove(0);
+        int first = -1;
+        EXPECT_EQ(port.countCables(first), 1);
+        EXPECT_TRUE(port.open(first) && port.setBaudRate(sbep::kRadioBaudRate) &&
+                    port.setDataCharacteristics() && port.setFlowControl() &&
+                    port.setTimeouts(250, 300));
+    }
+    ~SbepLateReplyTest() override { ErrorChain::remove(0); }
+
+    // The fault strikes the n-th reply from now on, that many milliseconds late.
+    void delayReply(uint32_t n, uint32_t ms) {
+        d2xx.faults() = SimFaults();
+        d2xx.faults().add({SimFaultKind::DelayReply, n, ms});
+    }
+    Bytes item(uint8_t number) {
+        const int n = engine.readRadioItem(number, lastOpc, reply);
+        return n < 0 ? Bytes{} : Bytes(reply.begin(), reply.begin() + n);
+    }
+
+    SimD2xx d2xx;
+    USBSerial port;
+    SBEP engine;
+    std::array<uint8_t, sbep::kMaxReplyData> reply{};
+    uint8_t lastOpc = 0;
+};
+
+TEST_F(SbepLateReplyTest, ALateIdentityItemShiftsNoField) {
+    const uint8_t items[] = {sbep::kItemModel, sbep::kItemFirmwareVersion, sbep::kItemSerialNumber,
+                             sbep::kItemCodeplugVersion, sbep::kItemKeypadVersion};
+    std::vector<Bytes> clean;
+    for (uint8_t number : items) {
+        clean.push_back(item(number));
+        ASSERT_FALSE(clean.back().empty());
+    }
+    for (uint32_t lateMs : {150u, 600u, 1500u}) {
+        delayReply(2, lateMs);
+        for (size_t i = 0; i < std::size(items); ++i) {
+            EXPECT_EQ(item(items[i]), clean[i]) << lateMs << " ms late, item " << int{items[i]};
+        }
+    }
+}
+
+TEST_F(SbepLateReplyTest, ALateFlashReplyNeverAnswersALaterRequest) {
+    constexpr uint32_t kSector = 0x84000;
+    constexpr uint32_t kStubborn = kSector + 0x1000;
+    ASSERT_GE(engine.requestTestMode(sbep::kTestModeFlash, {0, 0}, lastOpc, reply), 0);
+    ASSERT_GE(engine.requestProtectionMode(0x3000, lastOpc, reply), 0);
+    d2xx.faults() = SimFaults();
+    for (uint32_t lateMs : {700u, 1500u}) {
+        delayReply(1, lateMs);
+        d2xx.faults().add({SimFaultKind::FailErase, kStubborn, 0});
+        // The late reply to the first erase lands before the resend; the second sector is
+        // refused every time and must fail, never take a 0x95 owed to the first.
+        EXPECT_GE(engine.eraseFlash(sbep::kEraseSector, kSector, lastOpc, reply), 0) << lateMs;
+        EXPECT_LT(engine.eraseFlash(sbep::kEraseSector, kStubborn, lastOpc, reply), 0) << lateMs;
+        // A late reply to a 4 KiB write, then a write the radio refuses (it is outside the
+        // default block, which protection mode does not open).
+        delayReply(1, lateMs);
+        const Bytes chunk(sbep::kFlashChunk, 0x5A);
+        EXPECT_GE(engine.writeFlash(chunk, kSector, lastOpc, reply), 0) << lateMs;
+        EXPECT_LT(engine.writeFlash(chunk, 0x0, lastOpc, reply), 0) << lateMs;
+        ErrorChain::remove(0);
+    }
 }
 
 TEST(SbepRefusalTest, OverrunIsRefusedKeptAsRootCauseAndNothingIsWrittenPastTheBuffer) {
