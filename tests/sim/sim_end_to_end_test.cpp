@@ -316,11 +316,11 @@ TEST_F(RadioFaultTest, FailuresReachTheCallerWithTheirRecords) {
     ASSERT_GE(engine.requestTestMode(8, {0, 0}, lastOpc, reply), 0);
     ASSERT_GE(engine.requestProtectionMode(0x3000, lastOpc, reply), 0);
     engine.eraseFlash(4, 0x86000, lastOpc, reply);
-    EXPECT_EQ(lastOpc, 0x85);  // refused, twice
+    EXPECT_EQ(lastOpc, 0x85);  // refused, twice; a refusal is no 0x95, so no reply of its own
     ASSERT_EQ(chain().size(), 1u);
     EXPECT_EQ(chain()[0],
               L"Error:failed to request for erase falsh after 2 trials. Erase type is 4, the "
-              L"address is 548864, the status is 0, the last OPC is 133.");
+              L"address is 548864, the status is -1, the last OPC is 133.");
     ErrorChain::remove(0);
 
     ASSERT_EQ(engine.resetDevice(1, lastOpc, reply), 2);
