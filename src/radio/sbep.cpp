@@ -264,6 +264,8 @@ void SBEP::sizeReplyWait(std::span<const uint8_t> frame) {
     }
     const auto read = std::chrono::milliseconds(readMs);
     wait_.begin = std::max(read * wait_.reads, read * trials_) + kHostMargin;
+    // Quiet for as long as the reply may take to begin, not the long count of a chattering reset.
+    stragglerQuiet_ = std::max<Clock::duration>(read * wait_.reads, kStragglerQuiet);
 }
 
 int SBEP::receiveReply(uint32_t& replyAddress, uint8_t& lastOpc, std::span<uint8_t> replyData,
@@ -291,7 +293,6 @@ int SBEP::receiveReply(uint32_t& replyAddress, uint8_t& lastOpc, std::span<uint8
                 discardRestOfReply();
             }
             unsettled_ = true;
-            stragglerQuiet_ = std::max<Clock::duration>(wait_.begin, kStragglerQuiet);
             return -1;
         }
         const auto data = replyData.first(static_cast<size_t>(parser.count()));
