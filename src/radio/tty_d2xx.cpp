@@ -590,6 +590,10 @@ FT_STATUS TtyD2xx::FT_SetDataCharacteristics(FT_HANDLE handle, uint8_t wordLengt
     if (::ioctl(port->fd, TCGETS2, &line) != 0) {
         return fail(FT_IO_ERROR, errno);
     }
+    // Bytes still on their way keep the framing they were written with.
+    if (!port->settleLine()) {
+        return fail(FT_IO_ERROR, ETIMEDOUT);
+    }
     line.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CMSPAR);
     line.c_cflag |= wordLength == 8 ? CS8 : CS7;
     line.c_cflag |= stopBits == kStopBitsTwo ? CSTOPB : 0;

@@ -31,6 +31,9 @@ bool TtyTransmitter::finish(Clock::time_point deadline) {
 }
 
 bool TtyTransmitter::drainDevice(Clock::time_point deadline) {
+    if (frameBytes_ == 0) {
+        return true;  // nothing written since the line was last seen idle
+    }
     std::optional<Clock::time_point> handedOver;  // when the kernel was first seen empty
     for (;;) {
         const auto now = Clock::now();
