@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -32,6 +33,14 @@ inline constexpr uint32_t FT_PURGE_TX = 2;
 // the enumeration retries an index.
 inline constexpr uint32_t kSystemErrorAccessDenied = 5;
 inline constexpr uint32_t kSystemErrorNotFunctioning = 31;
+
+// A write cut short at its deadline leaves bytes beyond recall: the largest FTDI transmit buffer
+// (4 KiB) and the driver's two write transfers of 512 bytes at most.
+inline constexpr uint32_t kUnrecallableBytes = 4096 + 2 * 512;
+// After a cut frame, the line rests this long once those bytes have left, so that the radio has
+// dropped the cut frame (its inter-byte time-out is a few byte times; the simulated radio's is
+// 10 ms) before the next one begins. Paid only after a failed write.
+inline constexpr std::chrono::milliseconds kFrameAbandonGap{100};
 
 class D2xx {
 public:

@@ -18,9 +18,9 @@
 #include <climits>
 #include <cstring>
 #include <system_error>
-#include <thread>
 
 #include "errors/wide_text.h"
+#include "radio/tty_transmitter.h"
 #include "radio/usb_serial.h"
 
 namespace plugshift {
@@ -54,8 +54,12 @@ constexpr unsigned kPtySlaveMajorFirst = 136;
 constexpr unsigned kPtySlaveMajorLast = 143;
 // What a line that reports rate 0 (hung up) is timed at, so a line time is never infinite.
 constexpr uint32_t kFallbackBaud = 9600;
-// How often a transmit queue is looked at while it drains, at the least.
-constexpr auto kMinDrainPoll = std::chrono::milliseconds(2);
+// An FTDI adapter sends its status (transmitter idle or not) once per latency timer period:
+// 16 ms unless the driver could lower it to 1 ms.
+constexpr auto kDefaultLatency = std::chrono::milliseconds(16);
+constexpr auto kLowLatency = std::chrono::milliseconds(1);
+// Before a rate change, bytes written earlier get their line time and this much more to leave.
+constexpr auto kRateChangeDrainMargin = std::chrono::milliseconds(100);
 
 // Reads a small text attribute without its trailing newline; 0 or the errno.
 int readAttribute(const fs::path& path, std::string& text) {
@@ -96,8 +100,9 @@ bool parseTtyNumber(const std::string& name, unsigned& number) {
 }
 
 int setLine(int fd, const termios2& line) {
-    // Waits for bytes already written, so a new rate applies from the next byte on.
-    while (::ioctl(fd, TCSETSW2, &line) != 0) {
+    // Applies at once: the kernel's own wait for the transmitter has no limit, so callers wait
+    // for bytes still on their way themselves, bounded.
+    while (::ioctl(fd, TCSETS2, &line) != 0) {
         if (errno != EINTR) {
             return errno;
         }
@@ -141,21 +146,34 @@ int openLine(const std::string& path, termios2& line, int& error) {
 }
 
 // The adapter holds received bytes up to its latency timer (16 ms by default) before sending
-// them; one ms makes every short reply arrive at once. Refusals are harmless and ignored.
-void requestLowLatency(int fd, const fs::path& latencyTimer) {
+// them; one ms makes every short reply arrive at once. Refusals are harmless. Returns the
+// latency the adapter ends up with, as far as the driver tells.
+std::chrono::milliseconds requestLowLatency(int fd, const fs::path& latencyTimer) {
     serial_struct serial{};
     if (::ioctl(fd, TIOCGSERIAL, &serial) == 0) {
         serial.flags |= ASYNC_LOW_LATENCY;
         ::ioctl(fd, TIOCSSERIAL, &serial);
     }
+    // ftdi_sio runs the timer at 1 ms while the flag holds.
+    if (::ioctl(fd, TIOCGSERIAL, &serial) == 0 && (serial.flags & ASYNC_LOW_LATENCY) != 0) {
+        return kLowLatency;
+    }
     if (latencyTimer.empty()) {
-        return;
+        return kDefaultLatency;
     }
     const int timer = ::open(latencyTimer.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (timer >= 0) {
         [[maybe_unused]] const ssize_t ignored = ::write(timer, "1", 1);
         ::close(timer);
     }
+    std::string value;
+    unsigned ms = 0;
+    if (readAttribute(latencyTimer, value) == 0 &&
+        std::from_chars(value.data(), value.data() + value.size(), ms).ec == std::errc() &&
+        ms > 0) {
+        return std::chrono::milliseconds(ms);
+    }
+    return kDefaultLatency;
 }
 
 enum class Wait { Ready, TimedOut, Failed };
@@ -215,12 +233,6 @@ int transfer(int fd, short event, Clock::time_point deadline, uint32_t count, ui
     return 0;
 }
 
-// tcdrain: returns once the device has sent every byte written to it.
-void drainLine(int fd) {
-    while (::ioctl(fd, TCSBRK, 1) != 0 && errno == EINTR) {
-    }
-}
-
 Clock::time_point deadlineAfter(uint32_t ms) {
     return Clock::now() + std::chrono::milliseconds(ms);
 }
@@ -257,13 +269,41 @@ bool isPseudoTerminal(int fd) {
     return major >= kPtySlaveMajorFirst && major <= kPtySlaveMajorLast;
 }
 
+// What the kernel's serial driver tells about a device's bytes on their way out.
+class DeviceQueue : public TtyTransmitter::Queue {
+public:
+    explicit DeviceQueue(int fd) : fd_(fd) {}
+
+    std::optional<uint32_t> unsent() override {
+        int count = 0;
+        if (::ioctl(fd_, TIOCOUTQ, &count) != 0) {
+            return std::nullopt;
+        }
+        return static_cast<uint32_t>(std::max(count, 0));
+    }
+    // ftdi_sio answers from the adapter's latest status report; other drivers may not answer.
+    std::optional<bool> adapterIdle() override {
+        unsigned status = 0;
+        if (::ioctl(fd_, TIOCSERGETLSR, &status) != 0) {
+            return std::nullopt;
+        }
+        return (status & TIOCSER_TEMT) != 0;
+    }
+    void discardUnsent() override { ::ioctl(fd_, TCFLSH, TCOFLUSH); }
+
+private:
+    int fd_;
+};
+
 }  // namespace
 
 // An open line. Bytes are moved by one thread at a time (the driver interface's rule), so only
 // the time-outs, which another thread may set, need to be atomic.
 struct TtyD2xx::Port {
-    Port(int descriptor, const termios2& line)
-        : fd(descriptor), reportsTransmitter(!isPseudoTerminal(descriptor)) {
+    Port(int descriptor, const termios2& line, std::chrono::milliseconds latency)
+        : fd(descriptor),
+          queue(descriptor),
+          transmitter(isPseudoTerminal(descriptor) ? nullptr : &queue, latency) {
         adopt(line);
     }
     ~Port() {
@@ -278,81 +318,24 @@ struct TtyD2xx::Port {
     // Takes the rate and character size the line now has.
     void adopt(const termios2& line) {
         const uint32_t baud = line.c_ospeed != 0 ? line.c_ospeed : kFallbackBaud;
-        byteTime =
+        transmitter.setByteTime(
             std::chrono::duration_cast<Clock::duration>(std::chrono::seconds(frameBits(line))) /
-            baud;
+            baud);
     }
-    // Bytes handed to the kernel just now go on the line after those still on their way.
-    void queued(uint32_t count) {
-        lineFreeAt = std::max(lineFreeAt, Clock::now()) + byteTime * count;
+    // Before the line's settings change: the bytes written so far leave at the old ones; false
+    // when they could not.
+    bool settleLine() {
+        transmitter.awaitLineReady();
+        return transmitter.finish(std::max(transmitter.lineFreeAt(), Clock::now()) +
+                                  kRateChangeDrainMargin);
     }
-    // Waits until every byte written has left the adapter, or until the deadline; then discards
-    // what is still unsent (where the line can), so that nothing of this write reaches the radio
-    // after a retry has begun. Returns how many bytes did not leave.
-    uint32_t finishSending(Clock::time_point deadline);
-    uint32_t drainTransmitter(Clock::time_point deadline);
-    uint32_t waitOutLineTime(Clock::time_point deadline);
-    // Waits until the bytes written have left (as far as the line can say), without a limit.
-    void waitUntilSent();
 
     const int fd;
-    // A real serial device reports its transmit queue and can wait for its transmitter; for a
-    // pseudo-terminal the line time of what was written is waited out instead.
-    const bool reportsTransmitter;
+    DeviceQueue queue;
+    TtyTransmitter transmitter;
     std::atomic<uint32_t> readMs{0};
     std::atomic<uint32_t> writeMs{0};
-    Clock::duration byteTime{};
-    // When the last byte written will have left, on a line that cannot report it.
-    Clock::time_point lineFreeAt{};
 };
-
-uint32_t TtyD2xx::Port::finishSending(Clock::time_point deadline) {
-    return reportsTransmitter ? drainTransmitter(deadline) : waitOutLineTime(deadline);
-}
-
-uint32_t TtyD2xx::Port::drainTransmitter(Clock::time_point deadline) {
-    for (;;) {
-        int unsent = 0;
-        if (::ioctl(fd, TIOCOUTQ, &unsent) != 0) {
-            return 0;  // nothing more to learn; the bytes are on their way
-        }
-        if (unsent <= 0) {
-            // The kernel has passed everything on; what is left sits in the adapter's own small
-            // buffer, which the driver waits for.
-            drainLine(fd);
-            return 0;
-        }
-        const auto now = Clock::now();
-        if (now >= deadline) {
-            ::ioctl(fd, TCFLSH, TCOFLUSH);
-            return static_cast<uint32_t>(unsent);
-        }
-        // Look again once the queue could have emptied (not sooner than a few ms from now).
-        const auto queueTime = std::max<Clock::duration>(byteTime * unsent, kMinDrainPoll);
-        std::this_thread::sleep_until(std::min(now + queueTime, deadline));
-    }
-}
-
-uint32_t TtyD2xx::Port::waitOutLineTime(Clock::time_point deadline) {
-    if (lineFreeAt <= deadline) {
-        std::this_thread::sleep_until(lineFreeAt);
-        return 0;
-    }
-    std::this_thread::sleep_until(deadline);
-    // The other end of a pseudo-terminal has every byte already; none can be called back, so
-    // only the count says what a real line would have carried.
-    const auto late = lineFreeAt - deadline;
-    lineFreeAt = deadline;
-    return static_cast<uint32_t>((late + byteTime - Clock::duration(1)) / byteTime);
-}
-
-void TtyD2xx::Port::waitUntilSent() {
-    if (reportsTransmitter) {
-        drainLine(fd);
-    } else {
-        std::this_thread::sleep_until(lineFreeAt);
-    }
-}
 
 TtyD2xx::TtyD2xx(fs::path sysfsRoot, fs::path devDir)
     : TtyD2xx(std::move(sysfsRoot), std::move(devDir), std::nullopt) {}
@@ -520,10 +503,10 @@ FT_STATUS TtyD2xx::FT_Open(int index, FT_HANDLE* handle) {
     const std::string name =
         (single_ ? fs::weakly_canonical(path, ec) : fs::path(path)).filename().string();
     unsigned number = 0;
-    requestLowLatency(fd, !ec && parseTtyNumber(name, number)
-                              ? serialDevices() / name / "latency_timer"
-                              : fs::path());
-    auto port = std::make_shared<Port>(fd, line);
+    const auto latency = requestLowLatency(fd, !ec && parseTtyNumber(name, number)
+                                                   ? serialDevices() / name / "latency_timer"
+                                                   : fs::path());
+    auto port = std::make_shared<Port>(fd, line, latency);
     std::lock_guard guard(lock_);
     const uintptr_t id = nextHandle_++;
     ports_.emplace(id, std::move(port));
@@ -568,7 +551,9 @@ FT_STATUS TtyD2xx::FT_SetBaudRate(FT_HANDLE handle, uint32_t baud) {
     }
     termios2 line = before;
     // The rate applies from the next byte on, so bytes still on their way go at the old one.
-    port->waitUntilSent();
+    if (!port->settleLine()) {
+        return fail(FT_IO_ERROR, ETIMEDOUT);
+    }
     line.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT));
     line.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
     line.c_ispeed = baud;
@@ -604,6 +589,10 @@ FT_STATUS TtyD2xx::FT_SetDataCharacteristics(FT_HANDLE handle, uint8_t wordLengt
     termios2 line{};
     if (::ioctl(port->fd, TCGETS2, &line) != 0) {
         return fail(FT_IO_ERROR, errno);
+    }
+    // Bytes still on their way keep the framing they were written with.
+    if (!port->settleLine()) {
+        return fail(FT_IO_ERROR, ETIMEDOUT);
     }
     line.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CMSPAR);
     line.c_cflag |= wordLength == 8 ? CS8 : CS7;
@@ -668,7 +657,7 @@ FT_STATUS TtyD2xx::FT_Purge(FT_HANDLE handle, uint32_t mask) {
         return fail(FT_IO_ERROR, errno);
     }
     if ((mask & FT_PURGE_TX) != 0) {
-        port->lineFreeAt = std::min(port->lineFreeAt, Clock::now());  // the unsent bytes are gone
+        port->transmitter.discarded();
     }
     return FT_OK;
 }
@@ -699,6 +688,8 @@ FT_STATUS TtyD2xx::FT_Write(FT_HANDLE handle, const void* buffer, uint32_t count
     if (!port) {
         return FT_INVALID_HANDLE;
     }
+    // A frame cut short before must have been given up by the radio before this one starts.
+    port->transmitter.awaitLineReady();
     // The driver interface's write returns once its bytes have left the adapter, and the radio's
     // reply window starts then; the kernel would return as soon as they are queued, up to a
     // second of line time earlier.
@@ -709,13 +700,25 @@ FT_STATUS TtyD2xx::FT_Write(FT_HANDLE handle, const void* buffer, uint32_t count
         transfer(port->fd, POLLOUT, deadline, count, queued, [&](uint32_t at, uint32_t n) {
             const ssize_t done = ::write(port->fd, in + at, n);
             if (done > 0) {
-                port->queued(static_cast<uint32_t>(done));
+                port->transmitter.queued(static_cast<uint32_t>(done));
             }
             return done;
         });
-    const uint32_t unsent = port->finishSending(deadline);
-    *written = queued - std::min(unsent, queued);
-    return error != 0 && *written == 0 ? fail(FT_IO_ERROR, error) : FT_OK;
+    if (port->transmitter.isPseudoTerminal()) {
+        // The other end has every byte queued; the rest may follow in a later write unbroken.
+        port->transmitter.finish(deadline);
+        *written = queued;
+        return error != 0 && queued == 0 ? fail(FT_IO_ERROR, error) : FT_OK;
+    }
+    if (queued < count) {
+        port->transmitter.cut();
+    } else if (port->transmitter.finish(deadline)) {
+        *written = count;
+        return FT_OK;
+    }
+    // Bytes in the adapter cannot be called back, so the radio gets a frame cut short: nothing
+    // of it counts as written, and a resend is the whole frame, never a tail completing it.
+    return fail(FT_IO_ERROR, error != 0 ? error : ETIMEDOUT);
 }
 
 std::wstring TtyD2xx::lastOpenProblem() const {

@@ -35,7 +35,8 @@ public:
     FT_STATUS FT_Open(int index, FT_HANDLE* handle) override;
     FT_STATUS FT_Close(FT_HANDLE handle) override;
     // Any rate the adapter can make within a UART's tolerance; otherwise FT_INVALID_BAUD_RATE
-    // and the line keeps its previous rate.
+    // and the line keeps its previous rate. Bytes still on their way leave at the old rate
+    // first (a line that cannot send them in time gives FT_IO_ERROR).
     FT_STATUS FT_SetBaudRate(FT_HANDLE handle, uint32_t baud) override;
     // 7 or 8 data bits, stop-bit code 0 (one) or 2 (two), parity code 0 (none), 1 (odd), 2 (even).
     FT_STATUS FT_SetDataCharacteristics(FT_HANDLE handle, uint8_t wordLength, uint8_t stopBits,
@@ -50,6 +51,9 @@ public:
     // Gathers bytes until count or the read time-out; a failure after some bytes returns them
     // with FT_OK so they are not lost, and the next call reports it.
     FT_STATUS FT_Read(FT_HANDLE handle, void* buffer, uint32_t count, uint32_t* received) override;
+    // Returns once the bytes have left the adapter. On a device, a write not done by its
+    // time-out fails whole (FT_IO_ERROR, nothing written) and the next write waits until the
+    // radio has dropped the cut frame; a pseudo-terminal counts every byte it took.
     FT_STATUS FT_Write(FT_HANDLE handle, const void* buffer, uint32_t count,
                        uint32_t* written) override;
     uint32_t lastSystemError() const override { return systemError_; }

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <thread>
 
 #include "errors/wide_text.h"
@@ -22,13 +23,34 @@ namespace plugshift {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 // Bytes the driver buffers each way; a frame of the protocol is far smaller.
 constexpr DWORD kQueueSize = 4096;
+// How often a draining port is looked at.
+constexpr auto kDrainPoll = std::chrono::milliseconds(1);
+// How long past their line time the bytes of a write without a time-out may take to leave.
+constexpr auto kUntimedWriteSlack = std::chrono::seconds(1);
 
 // A start bit, the data bits, the parity bit and the stop bits.
 int bitsPerByte(const DCB& line) {
     return 1 + line.ByteSize + (line.Parity == NOPARITY ? 0 : 1) +
            (line.StopBits == TWOSTOPBITS ? 2 : 1);
+}
+
+Clock::duration lineTime(const DCB& line, uint32_t bytes) {
+    return std::chrono::microseconds(static_cast<int64_t>(bytes) * bitsPerByte(line) * 1000000 /
+                                     std::max<DWORD>(line.BaudRate, 1));
+}
+
+// Bytes the driver still holds for sending; nothing when it cannot say.
+std::optional<DWORD> unsentBytes(HANDLE port) {
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!::ClearCommError(port, &errors, &status)) {
+        return std::nullopt;
+    }
+    return status.cbOutQue;
 }
 
 std::wstring systemMessage(DWORD error) {
@@ -87,6 +109,10 @@ std::wstring portName(HDEVINFO devices, SP_DEVINFO_DATA& device) {
 struct ComPortD2xx::Port {
     HANDLE handle = INVALID_HANDLE_VALUE;
     DCB line{};  // as last set on the port
+    uint32_t writeMs = 0;
+    // After a frame cut at its deadline: the next frame starts no sooner, so that what the
+    // adapter still sent of the cut one has left and the radio has dropped it.
+    Clock::time_point nextFrameAt{};
     ~Port() {
         if (handle != INVALID_HANDLE_VALUE) {
             ::CloseHandle(handle);
@@ -196,7 +222,13 @@ FT_STATUS ComPortD2xx::FT_Open(int index, FT_HANDLE* handle) {
     line.ByteSize = 8;
     line.Parity = NOPARITY;
     line.StopBits = ONESTOPBIT;
-    ::SetCommState(port->handle, &line);
+    // A port left with a handshake or a replacing character would garble or hold frames.
+    if (!::SetCommState(port->handle, &line)) {
+        const DWORD error = ::GetLastError();
+        std::lock_guard guard(lock_);
+        openProblem_ = describeOpenProblem(name, error);
+        return FT_DEVICE_NOT_OPENED;
+    }
     ::PurgeComm(port->handle, PURGE_RXCLEAR | PURGE_TXCLEAR);
 
     std::lock_guard guard(lock_);
@@ -276,7 +308,11 @@ FT_STATUS ComPortD2xx::FT_SetTimeouts(FT_HANDLE handle, uint32_t readMs, uint32_
         timeouts.ReadTotalTimeoutConstant = readMs;
     }
     timeouts.WriteTotalTimeoutConstant = writeMs;
-    return ::SetCommTimeouts(port->handle, &timeouts) ? FT_OK : FT_IO_ERROR;
+    if (!::SetCommTimeouts(port->handle, &timeouts)) {
+        return FT_IO_ERROR;
+    }
+    port->writeMs = writeMs;
+    return FT_OK;
 }
 
 FT_STATUS ComPortD2xx::FT_Purge(FT_HANDLE handle, uint32_t mask) {
@@ -323,23 +359,51 @@ FT_STATUS ComPortD2xx::FT_Write(FT_HANDLE handle, const void* buffer, uint32_t c
     if (!port) {
         return FT_INVALID_HANDLE;
     }
-    const auto start = std::chrono::steady_clock::now();
+    std::this_thread::sleep_until(port->nextFrameAt);
+    const auto start = Clock::now();
+    // A write time-out of 0 is none to the port driver; the wait for the line is still bounded.
+    const auto deadline =
+        start + (port->writeMs != 0 ? std::chrono::milliseconds(port->writeMs)
+                                    : lineTime(port->line, count) + kUntimedWriteSlack);
     DWORD done = 0;
     const BOOL ok = ::WriteFile(port->handle, buffer, count, &done, nullptr);
-    *written = done;
     if (!ok && done == 0) {
         return FT_IO_ERROR;
     }
-    // WriteFile returns once the driver holds the bytes; the radio's reply window opens only
-    // when they have left the port. FlushFileBuffers waits for that; without a handshake the
-    // line drains in its own time. A port that cannot tell returns at once (Wine's ports on a
-    // terminal), so the line time of the bytes since the write began is the floor.
-    ::FlushFileBuffers(port->handle);
-    const auto lineTime =
-        std::chrono::microseconds(static_cast<int64_t>(done) * bitsPerByte(port->line) * 1000000 /
-                                  std::max<DWORD>(port->line.BaudRate, 1));
-    std::this_thread::sleep_until(start + lineTime);
-    return FT_OK;
+    if (done == count && drained(*port, start + lineTime(port->line, count), deadline)) {
+        *written = count;
+        return FT_OK;
+    }
+    // What the adapter already holds cannot be called back, so the radio gets a frame cut short:
+    // nothing of it counts as written, and a resend is the whole frame, never a tail after it.
+    ::PurgeComm(port->handle, PURGE_TXABORT | PURGE_TXCLEAR);
+    port->nextFrameAt = Clock::now() +
+                        lineTime(port->line, std::min<uint32_t>(done, kUnrecallableBytes)) +
+                        kFrameAbandonGap;
+    return FT_IO_ERROR;
+}
+
+// WriteFile returns once the driver holds the bytes; the radio's reply window opens only when
+// they have left the port. FlushFileBuffers would wait for that without a limit, so the driver's
+// queue is watched instead until the deadline. A port that cannot tell the bytes still on their
+// way (Wine's ports on a terminal) is taken at the line time of the bytes, the earliest they
+// can have left.
+bool ComPortD2xx::drained(const Port& port, Clock::time_point lineFreeAt,
+                          Clock::time_point deadline) {
+    for (;;) {
+        const auto now = Clock::now();
+        const std::optional<DWORD> unsent = unsentBytes(port.handle);
+        if ((!unsent || *unsent == 0) && now >= lineFreeAt) {
+            return true;
+        }
+        if (now >= deadline) {
+            return false;
+        }
+        const auto next = unsent && *unsent > 0 ? now + std::max(lineTime(port.line, *unsent),
+                                                                 Clock::duration(kDrainPoll))
+                                                : lineFreeAt;
+        std::this_thread::sleep_until(std::min(next, deadline));
+    }
 }
 
 std::wstring ComPortD2xx::lastOpenProblem() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -42,7 +43,9 @@ public:
     FT_STATUS FT_Purge(FT_HANDLE handle, uint32_t mask) override;
     // Gathers bytes until count or the read time-out.
     FT_STATUS FT_Read(FT_HANDLE handle, void* buffer, uint32_t count, uint32_t* received) override;
-    // Returns once the bytes have left the port, so the radio's reply window starts after it.
+    // Returns once the bytes have left the port, so the radio's reply window starts after it. A
+    // write not done by its time-out fails whole (FT_IO_ERROR, nothing written): its unsent
+    // bytes are dropped and the next write waits until the radio has dropped the cut frame.
     FT_STATUS FT_Write(FT_HANDLE handle, const void* buffer, uint32_t count,
                        uint32_t* written) override;
     uint32_t lastSystemError() const override { return systemError_; }
@@ -65,6 +68,9 @@ private:
     explicit ComPortD2xx(std::optional<std::string> single);
     std::vector<Cable> scan() const;
     std::shared_ptr<Port> find(FT_HANDLE handle) const;
+    // Waits until the driver has sent every byte and lineFreeAt has passed; false at deadline.
+    static bool drained(const Port& port, std::chrono::steady_clock::time_point lineFreeAt,
+                        std::chrono::steady_clock::time_point deadline);
 
     std::optional<std::string> single_;
     mutable std::mutex lock_;  // guards ports_, nextHandle_, openProblem_

@@ -18,6 +18,7 @@ using SetTimeoutsFn = ULONG(WINAPI*)(PVOID handle, ULONG readMs, ULONG writeMs);
 using PurgeFn = ULONG(WINAPI*)(PVOID handle, ULONG mask);
 using ReadFn = ULONG(WINAPI*)(PVOID handle, LPVOID buffer, DWORD count, LPDWORD received);
 using WriteFn = ULONG(WINAPI*)(PVOID handle, LPVOID buffer, DWORD count, LPDWORD written);
+using SetLatencyTimerFn = ULONG(WINAPI*)(PVOID handle, UCHAR milliseconds);
 
 // Looks name up in the library; false when it is missing.
 template <typename Function>
@@ -40,10 +41,16 @@ struct Ftd2xxLibrary::Functions {
     PurgeFn purge = nullptr;
     ReadFn read = nullptr;
     WriteFn write = nullptr;
+    SetLatencyTimerFn setLatencyTimer = nullptr;  // optional: the cable works without it
 };
 
-std::unique_ptr<Ftd2xxLibrary> Ftd2xxLibrary::load(const std::wstring& path) {
-    HMODULE module = ::LoadLibraryW(path.c_str());
+std::unique_ptr<Ftd2xxLibrary> Ftd2xxLibrary::load(const std::wstring& fileName) {
+    // A path would lead the loader elsewhere; the system folder is the only place a program
+    // that writes radios takes a driver library from.
+    if (fileName.empty() || fileName.find_first_of(L"\\/:") != std::wstring::npos) {
+        return nullptr;
+    }
+    HMODULE module = ::LoadLibraryExW(fileName.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (module == nullptr) {
         return nullptr;
     }
@@ -61,6 +68,7 @@ std::unique_ptr<Ftd2xxLibrary> Ftd2xxLibrary::load(const std::wstring& path) {
         ::FreeLibrary(module);
         return nullptr;
     }
+    resolve(module, "FT_SetLatencyTimer", f->setLatencyTimer);
     return std::unique_ptr<Ftd2xxLibrary>(new Ftd2xxLibrary(module, std::move(f)));
 }
 
@@ -80,7 +88,12 @@ FT_STATUS Ftd2xxLibrary::FT_ListDevices(void* arg1, void* arg2, uint32_t flags) 
 }
 
 FT_STATUS Ftd2xxLibrary::FT_Open(int index, FT_HANDLE* handle) {
-    return functions_->open(index, handle);
+    const FT_STATUS status = functions_->open(index, handle);
+    if (status == FT_OK && handle != nullptr && functions_->setLatencyTimer != nullptr) {
+        // A refusal leaves the adapter at its default, slower but still correct.
+        functions_->setLatencyTimer(*handle, kLatencyTimerMs);
+    }
+    return status;
 }
 
 FT_STATUS Ftd2xxLibrary::FT_Close(FT_HANDLE handle) {

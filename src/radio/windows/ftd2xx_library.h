@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -8,15 +9,21 @@
 namespace plugshift {
 
 // The cable through FTDI's own D2XX library, when the driver package installed it: ftd2xx.dll
-// is loaded while the program runs and each FT_* function the system calls is looked up by
-// name, so nothing of FTDI's is needed to build or to ship the program.
+// is loaded from the system folder while the program runs and each FT_* function the system
+// calls is looked up by name, so nothing of FTDI's is needed to build or to ship the program.
+// Safe to enumerate from one thread while another moves bytes.
 class Ftd2xxLibrary : public D2xx {
 public:
     static constexpr const wchar_t* kLibraryName = L"ftd2xx.dll";
 
-    // The library at `path` (a name alone is searched for as Windows searches for libraries);
-    // nothing when it does not load or lacks one of the functions.
-    static std::unique_ptr<Ftd2xxLibrary> load(const std::wstring& path = kLibraryName);
+    // Milliseconds the adapter holds received bytes before it sends them on (16 by default):
+    // every reply would otherwise arrive up to that late.
+    static constexpr unsigned char kLatencyTimerMs = 2;
+
+    // The library of that file name in the system folder, and only there: a copy beside the
+    // program or in the working folder is never loaded. Nothing when the name is not a plain
+    // file name, or the library does not load or lacks one of the functions.
+    static std::unique_ptr<Ftd2xxLibrary> load(const std::wstring& fileName = kLibraryName);
     ~Ftd2xxLibrary() override;
     Ftd2xxLibrary(const Ftd2xxLibrary&) = delete;
     Ftd2xxLibrary& operator=(const Ftd2xxLibrary&) = delete;
@@ -43,7 +50,8 @@ private:
 
     void* module_;
     std::unique_ptr<Functions> functions_;
-    uint32_t systemError_ = 0;
+    // Written by the enumeration, read by whichever thread asks next.
+    std::atomic<uint32_t> systemError_{0};
 };
 
 }  // namespace plugshift

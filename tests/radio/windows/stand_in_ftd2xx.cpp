@@ -11,6 +11,10 @@ plugshift::SimD2xx& cable() {
     return simulator;
 }
 
+// The latency timer last set, for the test to ask through StandIn_LatencyTimer; 16 ms is the
+// adapter's own default.
+UCHAR latencyTimer = 16;
+
 }  // namespace
 
 extern "C" {
@@ -63,6 +67,16 @@ __declspec(dllexport) ULONG WINAPI
     const ULONG status = cable().FT_Write(handle, buffer, count, &done);
     *written = done;
     return status;
+}
+
+__declspec(dllexport) ULONG WINAPI FT_SetLatencyTimer(PVOID, UCHAR milliseconds) {
+    latencyTimer = milliseconds;
+    return 0;
+}
+
+// Not FTDI's: how the test sees what the program set.
+__declspec(dllexport) UCHAR WINAPI StandIn_LatencyTimer() {
+    return latencyTimer;
 }
 
 }  // extern "C"
