@@ -29,6 +29,10 @@ void realSleep(std::chrono::milliseconds duration) {
 constexpr std::chrono::milliseconds kFinalProgressWait{100};
 // The master reset's reply lands in a zero-filled buffer as large as a contact frame.
 constexpr size_t kMasterResetReplySize = sbep::kContactFrameCapacity;
+// A contact write's frame around the contact: start, opcode, two length bytes, the sub-request
+// and the checksum of a long frame, and the three header bytes before the contact.
+constexpr size_t kLongFrameFraming = 6;
+constexpr size_t kContactWriteHeader = 3;
 
 }  // namespace
 
@@ -164,8 +168,8 @@ void ConversionCommand::restoreContacts(const Personality& kept) {
     }
     size_t counter = 1;
     std::vector<uint8_t> request;
-    for (int group : Personality::kRestoreOrder) {
-        for (const std::vector<uint8_t>& contact : kept.group(group)) {
+    for (const auto* group : kept.restoreGroups()) {
+        for (const Personality::Contact& contact : *group) {
             // A zero byte, the contact's number and the total, both cut to their low 8 bits.
             request.assign({0x00, static_cast<uint8_t>(counter), static_cast<uint8_t>(total)});
             request.insert(request.end(), contact.begin(), contact.end());
@@ -184,6 +188,14 @@ void ConversionCommand::restoreContacts(const Personality& kept) {
     if (sbep().performMasterReset(lastOpc_, reply) < 0) {
         fail(kErrorUpdate, text::kMasterReset);
     }
+}
+
+size_t ConversionCommand::longestContactWrite() {
+    const auto frame =
+        static_cast<size_t>(std::min(sbep().maxPayload(), sbep::kContactFrameCapacity));
+    return frame > kLongFrameFraming + kContactWriteHeader
+               ? frame - kLongFrameFraming - kContactWriteHeader
+               : 0;
 }
 
 void ConversionCommand::returnToNormalMode(bool learnFlashType) {

@@ -97,6 +97,8 @@ protected:
     // Writes the contacts group by group in restore order, then the master reset that makes the
     // radio take them.
     void restoreContacts(const Personality& kept);
+    // The longest contact one contact write carries back on this radio's engine.
+    size_t longestContactWrite();
     // FLASH test mode, the end protection mode, 57600 baud, soft reset. With learnFlashType the
     // test-mode reply tells the flash type (a run that has not asked before).
     void returnToNormalMode(bool learnFlashType);

@@ -16,9 +16,13 @@ inline constexpr const wchar_t* kStepRestoreUserInfo = L"Restore user-infor.";
 
 // Category 3.
 inline constexpr const wchar_t* kNoPort = L"Error:no port is connected (0x001).";
-// Category 9; the run goes on.
+// Category 9; the run stops: without the flash type nothing may be erased.
 inline constexpr const wchar_t* kFlashTestMode =
     L"Error:failed to put radio in FLASH test mode [%d] (0x002).";
+// Category 9; the test mode was accepted but its reply named no flash type we know (-1: no type
+// byte at all). The run stops before anything is erased.
+inline constexpr const wchar_t* kUnknownFlashType =
+    L"Error:the radio did not report a known flash type [%d] (0x003).";
 // Category 9.
 inline constexpr const wchar_t* kBaudRate = L"Error:failed to set baud rate to [%d] (0x006).";
 // Category 6.
@@ -34,7 +38,7 @@ inline constexpr const wchar_t* kProtection =
 // Category 6.
 inline constexpr const wchar_t* kCodeplugFile =
     L"Error:failed to parse codeplug file [%ls] (0x013).";
-// Category 9; erasing stops, the run goes on.
+// Category 9; nothing is programmed over a sector that was not erased.
 inline constexpr const wchar_t* kEraseSector =
     L"Error:failed to erase Default block at address [%d] (0x014).";
 // Category 9.
@@ -64,9 +68,11 @@ inline constexpr const wchar_t* kNormalBaudRate = L"Error:failed to set baud rat
 inline constexpr const wchar_t* kSoftReset = L"Error:failed to soft reset radio (0x02c).";
 
 // Our own records, outside the numbered range.
-// Category 9; the run goes on without that contact.
-inline constexpr const wchar_t* kContactNotKept =
-    L"Error:contact index [%d] has no contact group (1 to 4) and is not kept.";
+// Category 9; the contact (numbered in restore order), its length and the longest a contact
+// write carries. The run stops before anything is erased.
+inline constexpr const wchar_t* kContactTooLong =
+    L"Error:contact [%d] holds [%d] bytes, more than a contact write can carry back ([%d]); "
+    L"nothing is erased.";
 // Category 9; the run stops before anything is erased, since the contacts could not come back.
 inline constexpr const wchar_t* kTooManyContacts =
     L"Error:the radio reports [%d] contacts, more than can be kept across the conversion.";

@@ -37,6 +37,11 @@ constexpr int kMaxContacts = 200;
 constexpr size_t kContactDataOffset = 4;
 constexpr size_t kContactCountByte = 3;
 
+// The FLASH test mode's reply names the flash type in its second data byte.
+constexpr size_t kFlashTypeByte = 1;
+// Shown when the reply was too short to carry a type at all.
+constexpr int kNoFlashType = -1;
+
 int64_t nowMs() {
     return std::chrono::duration_cast<milliseconds>(
                std::chrono::system_clock::now().time_since_epoch())
@@ -117,6 +122,7 @@ bool ConvertRadio::run() {
         keepContacts();
     }
     finishStep(kStepKeepContacts);
+    checkContactsFit();
     if (!ok) {
         kept_.clear();
     }
@@ -147,6 +153,10 @@ bool ConvertRadio::run() {
     }
     finishStep(kStepRestoreContacts);
     returnToNormalMode(false);
+    // A recovery wrote no backup to make room for, and its file may lie among the dealer's own.
+    if (!recovering) {
+        pruneOlderBackups();
+    }
 
     flags_ = 0;
     kept_.clear();
@@ -157,18 +167,28 @@ bool ConvertRadio::run() {
 }
 
 void ConvertRadio::enterFlashTestMode() {
+    layout_.reset();
     if (!portConnected()) {
         fail(kErrorProt, text::kNoPort);
         return;
     }
+    // Only a reply that passed names the flash type: a byte a damaged or lost reply left behind
+    // must never choose where the radio is erased.
+    response()[kFlashTypeByte] = 0;
     const int result =
         sbep().requestTestMode(sbep::kTestModeFlash, kNoTestModeParameters, lastOpc(), response());
-    // The reply names the flash type even when the request counts as failed.
-    flashType_ = response()[1];
     if (result < 0) {
-        ErrorChain::add(kErrorUpdate, text::kFlashTestMode, static_cast<int>(sbep::kTestModeFlash));
+        fail(kErrorUpdate, text::kFlashTestMode, static_cast<int>(sbep::kTestModeFlash));
         return;
     }
+    const int type =
+        result > static_cast<int>(kFlashTypeByte) ? response()[kFlashTypeByte] : kNoFlashType;
+    layout_ = FlashLayout::forType(type);
+    if (!layout_) {
+        fail(kErrorUpdate, text::kUnknownFlashType, type);
+        return;
+    }
+    flashType_ = type;
     sbep().query24(lastOpc(), response());
 }
 
@@ -262,7 +282,8 @@ void ConvertRadio::keepContacts() {
         const int result =
             sbep().contactCommand(sbep::kContactRead, request, lastOpc(), response());
         ++index;
-        if (result < 1) {
+        // A reply too short for the count byte would leave an older reply's bytes to be read.
+        if (result < static_cast<int>(kContactDataOffset)) {
             fail(kErrorUpdate, text::kContactRead, index);
             return;
         }
@@ -270,8 +291,7 @@ void ConvertRadio::keepContacts() {
         if (total == 0) {
             total = count;
         }
-        const size_t length =
-            static_cast<size_t>(std::max<int>(result - static_cast<int>(kContactDataOffset), 0));
+        const size_t length = static_cast<size_t>(result) - kContactDataOffset;
         keepContact(index - 1, count, response().subspan(kContactDataOffset, length));
         if (total != 0) {
             reportUnit(kStepKeepContacts, static_cast<uint64_t>(index),
@@ -293,8 +313,24 @@ void ConvertRadio::keepContact(int index, int count, std::span<const uint8_t> da
     if (index >= count) {
         return;
     }
-    if (!kept_.addContact(data)) {
-        ErrorChain::add(kErrorUpdate, text::kContactNotKept, index + 1);
+    kept_.addContact(data);
+}
+
+void ConvertRadio::checkContactsFit() {
+    if (!ok || !keepPersonality) {
+        return;
+    }
+    const size_t longest = longestContactWrite();
+    int number = 0;
+    for (const auto* group : kept_.restoreGroups()) {
+        for (const Personality::Contact& contact : *group) {
+            ++number;
+            if (contact.size() > longest) {
+                fail(kErrorUpdate, text::kContactTooLong, number, static_cast<int>(contact.size()),
+                     static_cast<int>(longest));
+                return;
+            }
+        }
     }
 }
 
@@ -352,13 +388,14 @@ void ConvertRadio::eraseDefaultBlock() {
     if (!ok || !updating()) {
         return;
     }
-    uint32_t address = FlashLayout::forType(flashType_).defaultBlockAddress;
+    uint32_t address = layout_->defaultBlockAddress;
     const uint64_t sectors =
         chunksOf(radio->cpg()->block(kBlockDef).capacity, FlashLayout::kSectorSize);
     for (uint64_t i = 0; i < sectors; ++i) {
+        // The engine has already sent it again; programming over what is left would give a
+        // radio whose default block is neither the old one nor the new.
         if (sbep().eraseFlash(sbep::kEraseSector, address, lastOpc(), response()) < 0) {
-            // Programming still follows: the hard reset's status tells whether the block holds.
-            ErrorChain::add(kErrorUpdate, text::kEraseSector, static_cast<int>(address));
+            fail(kErrorUpdate, text::kEraseSector, static_cast<int>(address));
             return;
         }
         address += FlashLayout::kSectorSize;
@@ -376,7 +413,7 @@ void ConvertRadio::programDefaultBlock() {
         std::span(block.data).first(std::min<size_t>(block.capacity, block.data.size()));
     const uint64_t chunks = chunksOf(data.size(), FlashLayout::kSectorSize);
     uint64_t done = 0;
-    uint32_t address = FlashLayout::forType(flashType_).defaultBlockAddress;
+    uint32_t address = layout_->defaultBlockAddress;
     for (size_t offset = 0; offset < data.size();) {
         const size_t chunk = std::min<size_t>(data.size() - offset, FlashLayout::kSectorSize);
         if (sbep().writeFlash(data.subspan(offset, chunk), address, lastOpc(), response()) < 0) {
@@ -393,7 +430,7 @@ void ConvertRadio::eraseDynamicBlock() {
     if (!ok) {
         return;
     }
-    const uint32_t address = FlashLayout::forType(flashType_).dynamicEraseAddress;
+    const uint32_t address = layout_->dynamicEraseAddress;
     if (sbep().eraseFlash(sbep::kEraseDynamic, address, lastOpc(), response()) < 0) {
         fail(kErrorUpdate, text::kEraseDynamic);
     }
@@ -438,6 +475,12 @@ void ConvertRadio::resetBlocks() {
         fail(kErrorUpdate, text::kRestoreFactory);
     }
     wait(kAfterBlockReset);
+}
+
+void ConvertRadio::pruneOlderBackups() {
+    if (ok && !lastBackupPath_.empty()) {
+        PersonalityBackup::prune(lastBackupPath_, PersonalityBackup::kKeptPerRadio);
+    }
 }
 
 }  // namespace plugshift

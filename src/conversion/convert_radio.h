@@ -9,6 +9,7 @@
 
 #include "conversion/block_to_keep.h"
 #include "conversion/conversion_command.h"
+#include "conversion/flash_layout.h"
 #include "conversion/personality.h"
 #include "conversion/personality_backup.h"
 #include "formats/ftf_image.h"
@@ -20,9 +21,14 @@ namespace plugshift {
 // owner's DYN blocks and contacts first and writes them back afterwards. Every failure leaves a
 // numbered record (0x001 to 0x02c) and, at the end of the run, the step text as the last record.
 //
+// Nothing is erased unless the FLASH test mode's reply passed and named a flash type we know, and
+// nothing is programmed over a sector this run did not erase. A contact too long to be written
+// back stops the run before anything is erased.
+//
 // What was kept is saved to a personality backup in the backup folder before anything is erased;
-// a run that cannot save it stops there with the radio untouched. The backup stays after the run
-// (the oldest of the same radio are pruned), so a run that fails later loses nothing.
+// a run that cannot save it stops there with the radio untouched. The backup stays after the run,
+// so a run that fails later loses nothing; only a successful run prunes the older backups of the
+// same radio beside the one it saved, never that one.
 //
 // Before each run the caller sets radio, window, the progress range, the two files, the steps
 // (enableDefaultBlockUpdate, and enableKeepSteps with setBlocks when keeping the personality,
@@ -80,6 +86,7 @@ private:
     void keepContacts();
     // A contact read at `index` (0-based) whose reply said the radio holds `count`.
     void keepContact(int index, int count, std::span<const uint8_t> data);
+    void checkContactsFit();
     void saveBackup();
     void enterUpdateProtection();
     void loadCodeplug();
@@ -89,6 +96,7 @@ private:
     void finalize();
     void hardReset();
     void resetBlocks();
+    void pruneOlderBackups();
 
     std::wstring codeplugPath_;
     std::wstring addressPath_;
@@ -98,6 +106,8 @@ private:
     std::filesystem::path lastBackupPath_;
     uint16_t statusWord_ = 0;
     bool backupNotSaved_ = false;
+    // Where this radio's blocks are; set only by a FLASH test-mode reply that named a known type.
+    std::optional<FlashLayout> layout_;
     Personality kept_;
     // Set by takePersonalityFrom for the next run only.
     std::optional<Personality> fromBackup_;

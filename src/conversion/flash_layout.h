@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 namespace plugshift {
 
@@ -14,14 +15,20 @@ struct FlashLayout {
     static constexpr int kKnownTypes = 3;
     static constexpr uint32_t kSectorSize = 4096;
 
-    // An unknown flash type gets address 0 for both.
-    static constexpr FlashLayout forType(int flashType) {
+    static constexpr bool known(int flashType) { return flashType >= 0 && flashType < kKnownTypes; }
+
+    // Nothing for a type we do not know: erasing at a guessed address could wipe the radio's
+    // boot code, so there is no fallback layout.
+    static constexpr std::optional<FlashLayout> forType(int flashType) {
         constexpr FlashLayout kRows[kKnownTypes] = {
             {0x70000, 0x64000},
             {0xE0000, 0x84000},
             {0x180000, 0x84000},
         };
-        return flashType >= 0 && flashType < kKnownTypes ? kRows[flashType] : FlashLayout{0, 0};
+        if (!known(flashType)) {
+            return std::nullopt;
+        }
+        return kRows[flashType];
     }
 
     // The protection mode that opens the default block to erasing and programming.

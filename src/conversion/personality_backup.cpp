@@ -150,7 +150,8 @@ std::optional<std::wstring> readBody(Reader& in, PersonalityBackup& out) {
             return kShort;
         }
         if (Personality::contactGroup(data) != static_cast<int>(group)) {
-            return formatWide(L"contact %d has no valid group", static_cast<int>(i + 1));
+            return formatWide(L"contact %d is not filed under the group its bytes name",
+                              static_cast<int>(i + 1));
         }
         out.personality.addContact(data);
     }
@@ -259,7 +260,7 @@ std::vector<uint8_t> PersonalityBackup::encode() const {
         putBytes(out, block.data);
     }
     putLe(out, personality.contactCount(), 2);
-    for (int group = 1; group <= Personality::kContactGroups; ++group) {
+    for (int group : {1, 2, 3, 4, Personality::kNoGroup}) {
         for (const auto& contact : personality.group(group)) {
             putLe(out, static_cast<uint64_t>(group), 1);
             putLe(out, contact.size(), 2);
@@ -347,33 +348,35 @@ bool PersonalityBackup::save(const std::filesystem::path& folder,
         return notWritten(path.wstring(), L"it does not read back as written");
     }
     written = path;
-    if (radioKey() != kUnknown) {
-        prune(folder, radioKey(), kKeptPerRadio);
-    }
     return true;
 }
 
-size_t PersonalityBackup::prune(const std::filesystem::path& folder, const std::string& radioKey,
-                                size_t keep) {
-    std::vector<std::tuple<std::string, int, std::filesystem::path>> found;
+size_t PersonalityBackup::prune(const std::filesystem::path& current, size_t keep) {
+    const auto own = parseName(current.filename().string());
+    if (!own || own->key == kUnknown) {
+        return 0;
+    }
+    std::vector<std::tuple<std::string, int, std::filesystem::path>> others;
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        if (!entry.is_regular_file(error)) {
+    for (const auto& entry : std::filesystem::directory_iterator(current.parent_path(), error)) {
+        if (!entry.is_regular_file(error) || entry.path().filename() == current.filename()) {
             continue;
         }
         const auto name = parseName(entry.path().filename().string());
-        if (name && name->key == radioKey) {
-            found.emplace_back(name->stamp, name->counter, entry.path());
+        if (name && name->key == own->key) {
+            others.emplace_back(name->stamp, name->counter, entry.path());
         }
     }
-    if (found.size() <= keep) {
+    const size_t othersKept = keep > 0 ? keep - 1 : 0;
+    if (others.size() <= othersKept) {
         return 0;
     }
-    std::sort(found.begin(), found.end());
+    // Newest first.
+    std::sort(others.rbegin(), others.rend());
     size_t removed = 0;
-    for (size_t i = 0; i + keep < found.size(); ++i) {
+    for (size_t i = othersKept; i < others.size(); ++i) {
         // A backup that cannot be removed only takes room; it never fails the conversion.
-        removed += std::filesystem::remove(std::get<2>(found[i]), error) ? 1 : 0;
+        removed += std::filesystem::remove(std::get<2>(others[i]), error) ? 1 : 0;
     }
     return removed;
 }

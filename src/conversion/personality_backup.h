@@ -24,7 +24,8 @@ namespace plugshift {
 //          serial number: 1-byte length (at most 11) and its bytes
 //          codeplug version: 4 bytes
 //          blocks: 1-byte count; each: kind (4, signed), address (4), length (4), the bytes
-//          contacts: 2-byte count; each: group (1), length (2), the bytes, in restore-group order
+//          contacts: 2-byte count; each: group (1), length (2), the bytes; groups 1 to 4 in
+//          turn, then group 0: the contacts that name none of the four (byte 7 of the bytes)
 //
 // Nothing may follow the last contact. A file is written beside its final name, flushed, renamed
 // into place and the folder flushed, so a crash leaves either no backup or a whole one. Every
@@ -34,7 +35,8 @@ public:
     static constexpr std::array<uint8_t, 8> kMagic = {'K', 'M', 'V', 'P', 'E', 'R', 'S', 0x1A};
     static constexpr uint16_t kFormatVersion = 1;
     static constexpr const char* kExtension = ".pbk";
-    // Backups of one radio (by serial number) that survive a new one.
+    // Backups of one radio (by serial number) that survive a successful conversion, its own
+    // among them.
     static constexpr size_t kKeptPerRadio = 5;
     static constexpr size_t kMaxIdentityBytes = 11;
     // Far beyond any radio block or contact; a length above them means a damaged file.
@@ -55,9 +57,9 @@ public:
     static bool decode(std::span<const uint8_t> file, const std::wstring& path,
                        PersonalityBackup& out);
 
-    // Writes a new file into folder (created when missing), reads it back to make sure it holds
-    // what was meant, then removes the oldest backups of the same radio beyond kKeptPerRadio
-    // (none when the serial number is unknown). On true `written` is the file's path.
+    // Writes a new file into folder (created when missing) and reads it back to make sure it
+    // holds what was meant. On true `written` is the file's path. Nothing else is touched: the
+    // older backups may be all the owner has until the conversion has succeeded.
     bool save(const std::filesystem::path& folder, std::filesystem::path& written) const;
     static bool load(const std::filesystem::path& path, PersonalityBackup& out);
 
@@ -67,10 +69,12 @@ public:
     // The serial-number part of fileName(): the key that groups the backups of one radio.
     std::string radioKey() const;
 
-    // Removes the backups named for the radio beyond the newest `keep`; other files are never
-    // touched. Returns how many were removed.
-    static size_t prune(const std::filesystem::path& folder, const std::string& radioKey,
-                        size_t keep);
+    // Removes, beside `current`, the backups named for the same radio beyond the newest `keep`
+    // (by the stamp in their names), `current` counted among them and never removed whatever its
+    // stamp: a clock set back or files copied from another PC can make older backups look newer.
+    // Other files, and any backup when the radio's serial number is unknown, are never touched.
+    // Returns how many were removed.
+    static size_t prune(const std::filesystem::path& current, size_t keep);
 };
 
 }  // namespace plugshift

@@ -62,8 +62,7 @@ std::vector<uint8_t> SimRadio::sampleContact(int index) {
 }
 
 bool SimRadio::isContact(std::span<const uint8_t> data) {
-    return data.size() >= kContactMinSize && data.size() <= kContactSize &&
-           data[kContactGroupByte] >= 1 && data[kContactGroupByte] <= 4;
+    return data.size() >= kContactMinSize && data.size() <= kContactSize;
 }
 
 uint16_t SimRadio::unlockMode(int flashType) {

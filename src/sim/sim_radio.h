@@ -51,7 +51,8 @@ public:
     static constexpr size_t kContactSize = 32;
     static constexpr int kMaxContacts = 250;
     static constexpr size_t kContactCountOffset = kContactSize * kMaxContacts;
-    static constexpr size_t kContactGroupByte = 7;  // groups 1 to 4
+    // Groups 1 to 4; a contact may name none of them (0 and the rest) and is kept all the same.
+    static constexpr size_t kContactGroupByte = 7;
     static constexpr size_t kContactMinSize = kContactGroupByte + 1;
 
     enum class Mode { Normal, SbepTest, FlashTest };
@@ -60,7 +61,7 @@ public:
     static std::optional<std::array<uint8_t, kModelLength>> encodeModel(const std::string& model);
     // The contact a fresh radio holds at an index (groups 1 to 4 in turn).
     static std::vector<uint8_t> sampleContact(int index);
-    // At least 8 and at most 32 bytes, with a group of 1 to 4 in byte 7.
+    // At least 8 (up to the group byte) and at most 32 bytes.
     static bool isContact(std::span<const uint8_t> data);
     // The protection mode that opens the default block to erasing and programming, and the one
     // the host leaves it in afterwards.

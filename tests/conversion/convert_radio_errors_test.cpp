@@ -4,6 +4,8 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
+#include <set>
 
 #include "conversion/convert_radio.h"
 #include "sim_rig.h"
@@ -13,7 +15,9 @@
 namespace plugshift::test {
 namespace {
 
+using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
 
 constexpr const wchar_t* kFinalize = L"Finalize flashing data.";
 constexpr const wchar_t* kRestoring = L"Restore user-infor.";
@@ -81,8 +85,8 @@ ErrorCase repliesLost(const char* name, int number, RequestTarget target) {
 
 const std::vector<ErrorCase>& cases() {
     static const std::vector<ErrorCase> kCases = {
-        // The only failure the run goes on after: the reply still names the flash type.
-        withFault("test mode reply with a wrong opcode", {0x002}, nullptr,
+        // Only a reply that passed names the flash type: without it nothing may be erased.
+        withFault("test mode reply with a wrong opcode", {0x002}, kFinalize,
                   {SimFaultKind::WrongOpcode, 0x22, 2}),
         pulledInside("cable pulled at query 24", 0x006, kFinalize, {0x24}),
         withSetup("missing address map", 0x007, 6,
@@ -97,8 +101,8 @@ const std::vector<ErrorCase>& cases() {
         withSetup(
             "damaged codeplug file", 0x013, 6,
             [](SimRig&, ConversionSetup& s) { s.codeplugFile = damagedCopy(s.codeplugFile); }),
-        // Programming still follows; the unerased sector then fails the radio's verify.
-        withFault("first sector not erased", {0x014, 0x01c}, kFinalize,
+        // Nothing is programmed over a sector that was not erased.
+        withFault("first sector not erased", {0x014}, kFinalize,
                   {SimFaultKind::FailErase, 0x84000, 0}),
         pulledInside("cable pulled while programming", 0x015, kFinalize, {0x72, 0x01}),
         pulledInside("cable pulled while erasing DYN", 0x016, kFinalize, {0x72, 0x06}),
@@ -185,6 +189,151 @@ INSTANTIATE_TEST_SUITE_P(Faults, ConvertRadioErrorsTest, ::testing::ValuesIn(cas
                              }
                              return name;
                          });
+
+// What the radio's flash holds, to tell whether a run touched it.
+struct FlashBytes {
+    Bytes def;
+    Bytes dyn;
+    bool operator==(const FlashBytes&) const = default;
+};
+
+FlashBytes flashOf(SimRig& rig) {
+    const auto def = rig.sim().flash().block(SimBlock::Def);
+    const auto dyn = rig.sim().flash().block(SimBlock::Dyn);
+    return {Bytes(def.begin(), def.end()), Bytes(dyn.begin(), dyn.end())};
+}
+
+constexpr uint8_t kOpFlash = 0x72;
+constexpr uint8_t kOpTestMode = 0x22;
+constexpr uint8_t kFlashTestMode = 0x08;
+constexpr uint8_t kEraseSector = 0x04;
+constexpr uint8_t kWriteFlash = 0x01;
+
+// The flash address of an erase or write request.
+uint32_t flashAddress(const Request& request) {
+    const auto body = request.body();
+    return uint32_t{body[1]} << 16 | uint32_t{body[2]} << 8 | body[3];
+}
+
+// The flash type decides where the radio is erased, so only a FLASH test-mode reply that passed
+// its test and named a type we know lets the run go on. A byte left in the reply buffer by a
+// damaged or lost reply is never taken for one.
+TEST_F(ConvertRadioFaultTest, WithoutAKnownFlashTypeNothingIsErased) {
+    const RequestTarget flashTestMode{kOpTestMode, kFlashTestMode};
+    struct Case {
+        const char* name;
+        std::function<void(SimRig&)> arrange;
+        int number;
+        const wchar_t* record;  // the numbered record, when it is not the 0x002 of the spec
+    };
+    const Case cases[] = {
+        {"both replies lost", [](SimRig& rig) { dropReplies(rig, 1); }, 0x002, nullptr},
+        {"a damaged reply naming type 7, then none",
+         [&](SimRig& rig) {
+             rig.scripted.answer(flashTestMode, ScriptedReplies::reply(0x8C, {8, 7}, true));
+             rig.scripted.answer(flashTestMode, {});
+         },
+         0x002, nullptr},
+        {"accepted, naming type 7",
+         [&](SimRig& rig) {
+             rig.scripted.answer(flashTestMode, ScriptedReplies::reply(0x8C, {8, 7}));
+         },
+         0x003, L"Error:the radio did not report a known flash type [7] (0x003)."},
+        {"accepted, naming type 3",
+         [&](SimRig& rig) {
+             rig.scripted.answer(flashTestMode, ScriptedReplies::reply(0x8C, {8, 3}));
+         },
+         0x003, L"Error:the radio did not report a known flash type [3] (0x003)."},
+        {"accepted without a type",
+         [&](SimRig& rig) {
+             rig.scripted.answer(flashTestMode, ScriptedReplies::reply(0x8C, {8}));
+         },
+         0x003, L"Error:the radio did not report a known flash type [-1] (0x003)."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimRig rig;
+        rig.seedDyn();
+        const FlashBytes before = flashOf(rig);
+        Conversion conversion(rig, folder.path() / "backup");
+        c.arrange(rig);
+        ErrorChain::remove(0);
+        EXPECT_FALSE(conversion.run());
+
+        EXPECT_EQ(rig.count(kOpFlash), 0u);  // no protection, erase or write request
+        EXPECT_EQ(rig.count(0x17), 0u);      // no memory write
+        EXPECT_EQ(rig.count(0x10), 0u);      // no reset
+        EXPECT_TRUE(flashOf(rig) == before);
+        EXPECT_FALSE(std::filesystem::exists(folder.path() / "backup"));
+        const auto records = ErrorChain::records();
+        EXPECT_THAT(numbersIn(records), ElementsAre(c.number)) << toUtf8(ErrorChain::text());
+        const auto numbered = std::find_if(records.begin(), records.end(),
+                                           [](const auto& r) { return !numbersIn({r}).empty(); });
+        ASSERT_NE(numbered, records.end());
+        EXPECT_EQ(numbered->category, 9);
+        if (c.record != nullptr) {
+            EXPECT_EQ(numbered->message, c.record);
+        }
+        EXPECT_EQ(records.back().message, kFinalize);
+    }
+}
+
+// An erase the radio refuses is sent again as any request; a sector that still will not erase
+// fails the run before anything is programmed, and no later sector is erased either.
+TEST_F(ConvertRadioFaultTest, ASectorThatWillNotEraseIsNeverProgrammed) {
+    struct Case {
+        const char* name;
+        uint32_t sector;
+        uint32_t refusals;  // 0: every time
+        bool ok;
+    };
+    const Case cases[] = {
+        {"refused once", 0x84000, 1, true},
+        {"first sector never", 0x84000, 0, false},
+        {"third sector never", 0x86000, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ErrorChain::remove(0);
+        SimRig rig;
+        rig.faults().add({SimFaultKind::FailErase, c.sector, c.refusals});
+        Conversion conversion(rig, folder.path() / "backup");
+        EXPECT_EQ(conversion.run(), c.ok) << toUtf8(ErrorChain::text());
+
+        std::map<uint32_t, int> erases;
+        for (const Request& request : rig.requestsTo({kOpFlash, kEraseSector})) {
+            ++erases[flashAddress(request)];
+        }
+        EXPECT_EQ(erases[c.sector], 2);
+        // Each sector is programmed only after it was erased in this run.
+        std::set<uint32_t> erased;
+        bool programmedUnerased = false;
+        for (const Request& request : rig.requests) {
+            if (!RequestTarget(kOpFlash).matches(request)) {
+                continue;
+            }
+            const uint8_t sub = request.body()[0];
+            if (sub == kEraseSector && (flashAddress(request) != c.sector || c.ok)) {
+                erased.insert(flashAddress(request));
+            } else if (sub == kWriteFlash) {
+                programmedUnerased |= !erased.contains(flashAddress(request));
+            }
+        }
+        EXPECT_FALSE(programmedUnerased);
+        if (c.ok) {
+            const auto def = rig.sim().flash().block(SimBlock::Def);
+            EXPECT_EQ(Bytes(def.begin(), def.end()), expectedDefaultBlock({}));
+            continue;
+        }
+        EXPECT_EQ(rig.count(kOpFlash, kWriteFlash), 0u);
+        EXPECT_EQ(erases.rbegin()->first, c.sector);  // erasing stopped there
+        EXPECT_THAT(numbersIn(ErrorChain::records()), ElementsAre(0x014));
+        EXPECT_THAT(ErrorChain::text(),
+                    HasSubstr(L"Error:failed to erase Default block at address [" +
+                              std::to_wstring(c.sector) + L"] (0x014)."));
+        EXPECT_EQ(ErrorChain::records().back().message, kFinalize);
+    }
+}
 
 // Without a connected port nothing reaches the radio; the run still ends as every run does.
 TEST_F(ConvertRadioFaultTest, WithoutAPortTheRadioIsLeftUntouched) {

@@ -202,21 +202,171 @@ TEST_F(ConvertRadioTest, ContactsThatCouldNotComeBackAreNeverErased) {
     EXPECT_EQ(records.back().message, L"Finalize flashing data.");
 }
 
-TEST_F(ConvertRadioTest, AContactWithoutAGroupIsReportedAndNotKept) {
+// A contact whose group byte names none of the four groups is the owner's all the same: it is
+// kept in the backup and written back after the four groups, counted in the total.
+TEST_F(ConvertRadioTest, ContactsOfNoGroupAreKeptAndWrittenBackAfterTheGroups) {
     SimRig rig;
     std::vector<Bytes> before = rig.contacts();
-    constexpr size_t kBad = 3;
-    rig.sim().flash().block(SimBlock::Con)[kBad * SimRadio::kContactSize + 7] = 5;
+    before[3][Personality::kGroupByte] = 5;
+    before[6][Personality::kGroupByte] = 0;
+    ASSERT_TRUE(rig.sim().setContacts(before));
     Conversion conversion(rig, backups);
-    ASSERT_TRUE(conversion.run());
+    ASSERT_TRUE(conversion.run()) << toUtf8(ErrorChain::text());
+    EXPECT_THAT(ErrorChain::records(), IsEmpty());
 
-    before.erase(before.begin() + kBad);
-    EXPECT_EQ(rig.contacts(), inRestoreOrder(before));
-    const auto records = ErrorChain::records();
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].category, 9);
-    EXPECT_EQ(records[0].message,
-              L"Error:contact index [4] has no contact group (1 to 4) and is not kept.");
+    const std::vector<Bytes> after = rig.contacts();
+    EXPECT_EQ(after, inRestoreOrder(before));
+    ASSERT_EQ(after.size(), 12u);
+    EXPECT_EQ(after[10], before[3]);
+    EXPECT_EQ(after[11], before[6]);
+    for (const Request& write : rig.requestsTo({kOpContact, 0x31})) {
+        EXPECT_EQ(write.body()[3], 12);  // the total every write carries
+    }
+    PersonalityBackup backup;
+    ASSERT_TRUE(PersonalityBackup::load(conversion.command.lastBackupPath(), backup));
+    EXPECT_THAT(backup.personality.ungrouped, ElementsAre(before[3], before[6]));
+    EXPECT_EQ(backup.personality.contactCount(), 12u);
+}
+
+// A contact reply too short for its count byte is a failed read, not a reply to be completed
+// from an older one's bytes.
+TEST_F(ConvertRadioTest, AContactReplyWithoutItsCountIsAFailedRead) {
+    for (const Bytes& data : {Bytes{0x8C, 0x00, 0x02}, Bytes{0x8C}}) {
+        SCOPED_TRACE(data.size());
+        ErrorChain::remove(0);
+        SimRig rig;
+        const std::vector<Bytes> before = rig.contacts();
+        rig.scripted.answer({kOpContact, 0x30, 3}, ScriptedReplies::reply(0x41, data));
+        Conversion conversion(rig, backups);
+        EXPECT_FALSE(conversion.run());
+
+        EXPECT_EQ(rig.count(kOpContact, 0x30), 3u);
+        EXPECT_EQ(rig.count(kOpFlash), 0u);
+        EXPECT_EQ(rig.contacts(), before);
+        EXPECT_THAT(numbersIn(ErrorChain::records()), ElementsAre(0x00b));
+        EXPECT_EQ(ErrorChain::records().front().message,
+                  L"Error:failed to read contact index [3] (0x00b).");
+    }
+}
+
+// A contact that one contact write cannot carry could never come back after the erase: the run
+// stops before anything is erased, whether the contact comes from the radio or from a backup.
+// The longest that passes is sent whole.
+TEST_F(ConvertRadioTest, AContactTooLongToWriteBackStopsTheRunBeforeAnyErase) {
+    // A contact write's frame: FF, opcode, two length bytes, sub, three header bytes, the
+    // contact, checksum; the engine sends at most 220 bytes.
+    constexpr size_t kLongest = 220 - 9;
+    const auto longContact = [](size_t length) {
+        Bytes contact(length, 0x33);
+        contact[Personality::kGroupByte] = 2;
+        return contact;
+    };
+    for (const bool fromBackup : {false, true}) {
+        SCOPED_TRACE(fromBackup ? "from a backup" : "from the radio");
+        ErrorChain::remove(0);
+        SimRig rig;
+        rig.seedDyn();
+        const Bytes dynBefore = rig.dynBytes(kKeptDyn.length);
+        const std::vector<Bytes> contacts = rig.contacts();
+        ConversionSetup setup;
+        setup.keep = !fromBackup;
+        Conversion conversion(rig, backups, setup);
+        if (fromBackup) {
+            PersonalityBackup backup;
+            backup.personality.blocks.push_back({kBlockDyn, kKeptDyn.address, dynBefore});
+            backup.personality.addContact(contacts[0]);
+            backup.personality.addContact(longContact(kLongest + 1));
+            conversion.command.takePersonalityFrom(backup, backups / "the.pbk");
+        } else {
+            // The radio's second contact is the long one.
+            Bytes reply = {0x8C, 0x00, 0x01, 12};
+            const Bytes contact = longContact(kLongest + 1);
+            reply.insert(reply.end(), contact.begin(), contact.end());
+            rig.scripted.answer({kOpContact, 0x30, 2}, ScriptedReplies::reply(0x41, reply));
+        }
+        EXPECT_FALSE(conversion.run());
+
+        EXPECT_EQ(rig.count(kOpFlash), 0u);
+        EXPECT_EQ(rig.dynBytes(kKeptDyn.length), dynBefore);
+        EXPECT_EQ(rig.contacts(), contacts);
+        EXPECT_FALSE(std::filesystem::exists(backups));
+        const auto records = ErrorChain::records();
+        ASSERT_EQ(records.size(), 2u) << toUtf8(ErrorChain::text());
+        EXPECT_EQ(records[0].category, 9);
+        // Numbered in restore order (groups 4, 2, 3, 1): the radio's three contacts of group 4
+        // go first; the backup has none.
+        EXPECT_EQ(records[0].message, L"Error:contact [" + std::to_wstring(fromBackup ? 1 : 4) +
+                                          L"] holds [212] bytes, more than a contact write can "
+                                          L"carry back ([211]); nothing is erased.");
+        EXPECT_EQ(records[1].message, L"Finalize flashing data.");
+    }
+
+    // The longest contact the check lets through goes out whole, in one 220-byte frame.
+    SimRig rig;
+    PersonalityBackup backup;
+    backup.personality.blocks.push_back({kBlockDyn, kKeptDyn.address, rig.dynBytes(0x10)});
+    backup.personality.addContact(longContact(kLongest));
+    ConversionSetup setup;
+    setup.keep = false;
+    Conversion conversion(rig, backups, setup);
+    conversion.command.takePersonalityFrom(backup, backups / "the.pbk");
+    conversion.run();  // the simulated radio holds contacts of at most 32 bytes
+    const auto writes = rig.requestsTo({kOpContact, 0x31});
+    ASSERT_FALSE(writes.empty());
+    EXPECT_EQ(writes[0].frame.size(), 220u);
+}
+
+// Backups of the radio stamped later than today (a clock set back, files copied from another PC)
+// never push out the backup a run has just written; and only a successful run prunes at all,
+// since until then the older backups may be all the owner has. A recovery writes no backup, and
+// the one it reads may lie among the dealer's own files: it prunes nothing.
+TEST_F(ConvertRadioTest, OnlyASuccessPrunesBackupsAndNeverItsOwn) {
+    enum class Run { kFailure, kSuccess, kRecovery };
+    constexpr int64_t kNextYear = 365LL * 24 * 3600 * 1000;
+    for (const Run kind : {Run::kFailure, Run::kSuccess, Run::kRecovery}) {
+        SCOPED_TRACE(static_cast<int>(kind));
+        ErrorChain::remove(0);
+        TempFolder backupFolder;
+        SimRig rig;
+        std::vector<std::filesystem::path> later;
+        for (int i = 0; i < 6; ++i) {
+            PersonalityBackup backup;
+            backup.model.assign(rig.radio.model().begin(), rig.radio.model().end());
+            const auto serial = rig.radio.serialValue();
+            backup.serial.assign(serial.begin(), serial.end());
+            backup.createdAtMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::system_clock::now().time_since_epoch())
+                                     .count() +
+                                 kNextYear + i * 1000;
+            later.emplace_back();
+            ASSERT_TRUE(backup.save(backupFolder.path(), later.back()));
+        }
+        ConversionSetup setup;
+        setup.keep = kind != Run::kRecovery;
+        Conversion conversion(rig, backupFolder.path(), setup);
+        if (kind == Run::kFailure) {
+            rig.faults().add({SimFaultKind::FailErase, 0x84000, 0});
+        }
+        if (kind == Run::kRecovery) {
+            PersonalityBackup backup;
+            ASSERT_TRUE(PersonalityBackup::load(later[0], backup));
+            conversion.command.takePersonalityFrom(backup, later[0]);
+        }
+        EXPECT_EQ(conversion.run(), kind != Run::kFailure) << toUtf8(ErrorChain::text());
+
+        std::vector<std::filesystem::path> expected;
+        if (kind != Run::kRecovery) {
+            expected.push_back(conversion.command.lastBackupPath());
+        }
+        // The four newest of the others stay beside it after a success; all stay otherwise.
+        expected.insert(expected.end(), later.begin() + (kind == Run::kSuccess ? 2 : 0),
+                        later.end());
+        std::vector<std::filesystem::path> found;
+        for (const auto& entry : std::filesystem::directory_iterator(backupFolder.path())) {
+            found.push_back(entry.path());
+        }
+        EXPECT_THAT(found, ::testing::UnorderedElementsAreArray(expected));
+    }
 }
 
 // The hard reset's status word: 0x40 says the factory block is intact, 0x80 and 0x200 that the

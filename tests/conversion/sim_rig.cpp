@@ -12,6 +12,7 @@
 #include "formats/ftf_image.h"
 #include "radio/frame_event.h"
 #include "radio/sbep.h"
+#include "sim/sim_reply.h"
 
 namespace plugshift::test {
 
@@ -47,7 +48,61 @@ SimD2xx::Options SimRig::defaultOptions() {
     return options;
 }
 
-SimRig::SimRig(const SimD2xx::Options& options, bool connect) : driver(options), radio(driver) {
+void ScriptedReplies::answer(const RequestTarget& target, Bytes reply) {
+    scripts_.push_back({target, 0, std::move(reply)});
+}
+
+Bytes ScriptedReplies::reply(uint8_t opcode, const Bytes& data, bool damaged) {
+    Bytes wire = SimReply{opcode, std::nullopt, data}.wire();
+    if (damaged) {
+        wire.back() ^= 0x5A;
+    }
+    return wire;
+}
+
+FT_STATUS ScriptedReplies::FT_Purge(FT_HANDLE handle, uint32_t mask) {
+    if ((mask & FT_PURGE_RX) != 0) {
+        replying_.clear();
+    }
+    return cable_.FT_Purge(handle, mask);
+}
+
+FT_STATUS ScriptedReplies::FT_Read(FT_HANDLE handle, void* buffer, uint32_t count,
+                                   uint32_t* received) {
+    auto* out = static_cast<uint8_t*>(buffer);
+    uint32_t taken = 0;
+    for (; taken < count && !replying_.empty(); ++taken) {
+        out[taken] = replying_.front();
+        replying_.pop_front();
+    }
+    // What the script does not give comes from the line, with its time-outs.
+    uint32_t rest = 0;
+    const FT_STATUS status =
+        taken < count ? cable_.FT_Read(handle, out + taken, count - taken, &rest) : FT_OK;
+    *received = taken + rest;
+    return status;
+}
+
+FT_STATUS ScriptedReplies::FT_Write(FT_HANDLE handle, const void* buffer, uint32_t count,
+                                    uint32_t* written) {
+    const auto* bytes = static_cast<const uint8_t*>(buffer);
+    const Request request{Bytes(bytes, bytes + count)};
+    for (auto script = scripts_.begin(); script != scripts_.end(); ++script) {
+        if (!script->target.matches(request)) {
+            continue;
+        }
+        if (++script->passed < script->target.occurrence) {
+            break;
+        }
+        replying_.insert(replying_.end(), script->reply.begin(), script->reply.end());
+        scripts_.erase(script);
+        *written = count;
+        return FT_OK;
+    }
+    return cable_.FT_Write(handle, buffer, count, written);
+}
+
+SimRig::SimRig(const SimD2xx::Options& options, bool connect) : driver(options), radio(scripted) {
     if (connect) {
         EXPECT_TRUE(radio.connectPort(0));
         EXPECT_TRUE(radio.readIdentity());
@@ -138,7 +193,9 @@ Bytes expectedDefaultBlock(const ConversionSetup& setup) {
 
 std::vector<Bytes> inRestoreOrder(const std::vector<Bytes>& contacts) {
     std::vector<Bytes> ordered;
-    for (int group : Personality::kRestoreOrder) {
+    std::vector<int> groups(Personality::kRestoreOrder.begin(), Personality::kRestoreOrder.end());
+    groups.push_back(Personality::kNoGroup);
+    for (int group : groups) {
         for (const Bytes& contact : contacts) {
             if (Personality::contactGroup(contact) == group) {
                 ordered.push_back(contact);

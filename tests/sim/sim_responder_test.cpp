@@ -253,7 +253,7 @@ TEST_F(SimResponderTest, ContactsAreReadStagedAndCommittedByMasterReset) {
     EXPECT_EQ(d2xx.radio().contact(0), SimRadio::sampleContact(7));
     EXPECT_EQ(d2xx.radio().contact(1), mine);
 
-    mine[7] = 5;  // no such group
+    mine.resize(SimRadio::kContactGroupByte);  // too short to name a group
     EXPECT_THAT(contact(0x31, join({0, 1, 1}, mine)), Refused(SimRefusal::BadRequest));
     EXPECT_THAT(contact(0x31, {0, 2, 1, 1, 2, 3, 4, 5, 6, 7, 1}),
                 Refused(SimRefusal::BadRequest));  // number beyond the total
