@@ -69,6 +69,11 @@ public:
     // not fit its field, ends the identity read there: the fields read before it keep their new
     // values, the others their earlier ones.
     bool readIdentity();
+    // Reads the serial number alone (item 1), up to `attempts` times: all that recognises a
+    // radio that a broken conversion may have left unable to answer its other items. The other
+    // fields are cleared, so nothing of an earlier radio passes for this one's; infoValid stays
+    // false. The records of failed attempts stay in the chain.
+    bool readSerialNumber(int attempts);
 
     // The text forms: no value when the data does not qualify. An empty text is possible and
     // shows as "N/A" like no text.
