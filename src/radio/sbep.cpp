@@ -95,6 +95,15 @@ bool SBEP::usable() const {
     return port_ != nullptr && port_->isUsable();
 }
 
+// True when the user asked to stop, after recording it: the operation's step fails with it.
+bool SBEP::haltForStop() {
+    if (!stopped()) {
+        return false;
+    }
+    ErrorChain::add(kErrorSbep, L"Error:stopped at the user's request.");
+    return true;
+}
+
 void SBEP::notify(FrameDirection direction, std::span<const uint8_t> bytes) {
     if (ring_ == nullptr && !observer_) {
         return;
@@ -164,7 +173,7 @@ int SBEP::transact(std::span<const uint8_t> frame, uint32_t& replyAddress, uint8
 int SBEP::exchange(std::span<const uint8_t> frame, uint32_t& replyAddress, uint8_t& lastOpc,
                    std::span<uint8_t> replyData) {
     lastRefusal_.clear();
-    if (!usable() || frame.size() < 2) {
+    if (!usable() || frame.size() < 2 || stopped()) {
         return -1;
     }
     port_->purge(USBSerial::kPurgeRxTx);
@@ -261,6 +270,9 @@ SBEP::Attempts SBEP::retry(std::span<const uint8_t> frame, uint32_t& replyAddres
                            std::span<uint8_t> replyData, const Judge& judge) {
     int result = -1;
     for (int attempt = 0; attempt < trials_; ++attempt) {
+        if (haltForStop()) {
+            return {-1, false};
+        }
         result = transact(frame, replyAddress, lastOpc, replyData);
         const Verdict verdict = judge(result, lastOpc);
         if (verdict == Verdict::kPass) {
@@ -573,6 +585,9 @@ int SBEP::performMasterReset(uint8_t& lastOpc, std::span<uint8_t> replyData) {
         if (attempt > 0) {
             ErrorChain::remove(kErrorProt);
         }
+        if (haltForStop()) {
+            return kMasterResetFailed;
+        }
         result = transact(frame, replyAddress, lastOpc, replyData);
         if (result > 0) {
             break;
@@ -616,6 +631,10 @@ int SBEP::setRadioBaudRate(uint8_t sub, uint8_t& lastOpc, std::span<uint8_t> rep
         }
         result = softpotWrite(kSoftpotBaudRate, sub, rate, lastOpc, replyData);
         accepted = result >= 0 && lastOpc == kReplyAccepted;
+        // softpotWrite has recorded the stop; asking again would record it twice.
+        if (stopped()) {
+            break;
+        }
     }
     // A radio that answered without accepting stays at its rate, so the port must too, and the
     // caller must see a failure.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -93,6 +94,12 @@ public:
     // Keeps the same frames beside the observer (the radio record's always-on trace); not owned.
     void setFrameRing(FrameRing* ring) { ring_ = ring; }
 
+    // While *stop is true no request frame is sent: a transaction returns -1 at once, the retry
+    // pattern makes no further attempt and the operation records that the user stopped it. A
+    // request already on the line completes. Not owned; null (the default) never stops.
+    void setStopSignal(const std::atomic<bool>* stop) { stop_ = stop; }
+    bool stopped() const { return stop_ != nullptr && stop_->load(); }
+
     int trials() const { return trials_; }
     int waitTrials() const { return waitTrials_; }
     bool echoCable() const { return echoCable_; }
@@ -111,6 +118,7 @@ private:
     static Judge acceptedBy(uint8_t replyOpcode);
 
     bool usable() const;
+    bool haltForStop();
     int exchange(std::span<const uint8_t> frame, uint32_t& replyAddress, uint8_t& lastOpc,
                  std::span<uint8_t> replyData);
     void applyOpcodeSettings(std::span<const uint8_t> frame);
@@ -132,6 +140,7 @@ private:
     std::wstring lastRefusal_;
     FrameObserver observer_;
     FrameRing* ring_ = nullptr;
+    const std::atomic<bool>* stop_ = nullptr;
 };
 
 }  // namespace plugshift

@@ -1,7 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <ctime>
+#include <functional>
 
 #include "sbep_rig.h"
 
@@ -188,6 +190,70 @@ TEST(SbepRetryTest, FailureLeavesOneRecordNamingTrialsStatusAndOpcode) {
                 ElementsAre(Record(2,
                                    L"Error:failed to do memRead after 2 trials. Address is 0, "
                                    L"length is 16, the status is -1, the last OPC is 0.")));
+}
+
+// The user's stop: nothing new goes on the line, the request already sent completes, and the
+// operation fails with the stop as its root cause.
+TEST(SbepStopTest, NoRequestIsSentWhileStoppedAndTheOneOnTheLineCompletes) {
+    const Record stoppedRecord(2, L"Error:stopped at the user's request.");
+    struct Case {
+        const char* name;
+        std::function<int(SbepRig&)> call;
+    };
+    const Case cases[] = {
+        {"memRead",
+         [](SbepRig& r) {
+             uint32_t address = 0x010203;
+             return r.engine.memRead(16, address, r.lastOpc, r.reply);
+         }},
+        {"readRadioItem", [](SbepRig& r) { return r.engine.readRadioItem(1, r.lastOpc, r.reply); }},
+        {"performMasterReset",
+         [](SbepRig& r) { return r.engine.performMasterReset(r.lastOpc, r.reply); }},
+        {"setRadioBaudRate",
+         [](SbepRig& r) {
+             r.port.setBaudRate(16406);
+             return r.engine.setRadioBaudRate(1, r.lastOpc, r.reply);
+         }},
+    };
+    for (const Case& c : cases) {
+        SbepRig rig;
+        std::atomic<bool> stop{true};
+        rig.engine.setStopSignal(&stop);
+        EXPECT_LT(c.call(rig), 0) << c.name;
+        EXPECT_THAT(rig.writes, IsEmpty()) << c.name;
+        const auto records = SbepRig::chain();
+        ASSERT_FALSE(records.empty()) << c.name;
+        EXPECT_EQ(records.front(), stoppedRecord) << c.name;
+        EXPECT_EQ(std::count(records.begin(), records.end(), stoppedRecord), 1) << c.name;
+    }
+
+    // Stopped while the first attempt is on the line: its reply is taken; nothing follows it.
+    SbepRig rig;
+    std::atomic<bool> stop{false};
+    rig.engine.setStopSignal(&stop);
+    rig.answer({kFourBytes});
+    const auto radio = rig.d2xx.onWrite;
+    rig.d2xx.onWrite = [&](test::FakeD2xx& fake, std::span<const uint8_t> bytes) {
+        stop = true;
+        radio(fake, bytes);
+    };
+    uint32_t address = 0x010203;
+    EXPECT_EQ(rig.engine.memRead(16, address, rig.lastOpc, rig.reply), 4);
+    EXPECT_TRUE(rig.engine.stopped());
+    EXPECT_EQ(rig.engine.memRead(16, address, rig.lastOpc, rig.reply), -1);
+    EXPECT_EQ(rig.writes.size(), 1u);
+
+    // A silent first attempt is not followed by a second once the user has stopped.
+    SbepRig silent;
+    silent.d2xx.onWrite = [&](test::FakeD2xx&, std::span<const uint8_t> bytes) {
+        silent.writes.emplace_back(bytes.begin(), bytes.end());
+        stop = true;
+    };
+    stop = false;
+    silent.engine.setStopSignal(&stop);
+    EXPECT_EQ(silent.engine.eraseFlash(4, 0x1000, silent.lastOpc, silent.reply), -1);
+    EXPECT_EQ(silent.writes.size(), 1u);
+    EXPECT_EQ(SbepRig::chain().front(), stoppedRecord);
 }
 
 TEST(SbepRefusalTest, OverrunIsRefusedKeptAsRootCauseAndNothingIsWrittenPastTheBuffer) {
