@@ -154,11 +154,17 @@ bool ConversionRecord::read(History& history, std::string& reason) const {
         start = end + 1;
         const std::string entry = line ? line->value("entry") : std::string();
         if (entry == kOpen) {
-            Conversion c{line->value("id"),           line->value("start"),
-                         line->value("serial"),       line->value("model"),
-                         line->value("firmware"),     line->value("codeplug"),
-                         line->value("codeplugFile"), line->value("addressFile"),
-                         line->value("backup"),       line->value("finishes")};
+            Conversion c;
+            c.id = line->value("id");
+            c.start = line->value("start");
+            c.serial = line->value("serial");
+            c.model = line->value("model");
+            c.firmware = line->value("firmware");
+            c.codeplug = line->value("codeplug");
+            c.codeplugFile = line->value("codeplugFile");
+            c.addressFile = line->value("addressFile");
+            c.backup = line->value("backup");
+            c.finishes = line->value("finishes");
             byId[c.id] = history.conversions.size();
             history.conversions.push_back(std::move(c));
         } else if (entry == kClose && byId.count(line->value("id")) != 0) {
