@@ -23,15 +23,6 @@ namespace {
 
 constexpr int kProgressScale = 100;
 
-// The record names the radio as the backup saw it before its conversion.
-RecordedRun::Conversion identityOf(const PersonalityBackup& backup) {
-    RecordedRun::Conversion identity;
-    identity.serial = toUtf8(RadioInfo::serialText(backup.serial).value_or(L""));
-    identity.model = toUtf8(RadioInfo::modelText(backup.model).value_or(L""));
-    identity.codeplug = toUtf8(RadioInfo::versionText(backup.codeplugVersion).value_or(L""));
-    return identity;
-}
-
 // The radio on the cable is converted again as the backup's identity says, and the backup's
 // personality is written into it: that brings back a radio a failed conversion left half-written.
 int recover(const RestoreOptions& options, const PersonalityBackup& backup,
@@ -52,7 +43,7 @@ int recover(const RestoreOptions& options, const PersonalityBackup& backup,
     ConvertRadio command;
     prepareRecovery(command, plan, backup, pathFromUtf8(options.backupFile), radio,
                     kProgressScale);
-    RecordedRun run(ConversionRecord(dataDir), identityOf(backup));
+    RecordedRun run(ConversionRecord(dataDir), RecordedRun::identityOf(backup));
     return runPreparedConversion(command, session, true, kStrPersonalityRestored, io, run);
 }
 

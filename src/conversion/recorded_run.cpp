@@ -1,6 +1,7 @@
 #include "conversion/recorded_run.h"
 
 #include "conversion/convert_radio.h"
+#include "conversion/personality_backup.h"
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
@@ -27,6 +28,14 @@ RecordedRun::Conversion RecordedRun::identityOf(const RadioInfo& radio) {
     identity.model = shown(RadioInfo::modelText(radio.model()));
     identity.firmware = shown(RadioInfo::versionText(radio.firmwareVersion()));
     identity.codeplug = shown(RadioInfo::versionText(radio.codeplugVersion()));
+    return identity;
+}
+
+RecordedRun::Conversion RecordedRun::identityOf(const PersonalityBackup& backup) {
+    Conversion identity;
+    identity.serial = shown(RadioInfo::serialText(backup.serial));
+    identity.model = shown(RadioInfo::modelText(backup.model));
+    identity.codeplug = shown(RadioInfo::versionText(backup.codeplugVersion));
     return identity;
 }
 

@@ -9,6 +9,7 @@
 namespace plugshift {
 
 class ConvertRadio;
+class PersonalityBackup;
 class RadioInfo;
 
 // The conversion record of one run of a ConvertRadio. At the command's before-erase point (on
@@ -25,6 +26,8 @@ public:
 
     // The identity part of an entry, in display forms, from the radio's last identity read.
     static Conversion identityOf(const RadioInfo& radio);
+    // The radio as the backup saw it before its conversion (no firmware version).
+    static Conversion identityOf(const PersonalityBackup& backup);
     // An entry for the run that finishes `unfinished`: its identity, and its id as `finishes`.
     static Conversion finishing(const Conversion& unfinished);
 
