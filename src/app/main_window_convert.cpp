@@ -121,8 +121,8 @@ ConversionRecord MainWindow::conversionRecord() const {
                                                   : backupFolder_.parent_path());
 }
 
-std::optional<ConversionRecord::Conversion> MainWindow::readForUnfinished(
-    WorkflowOutcome& outcome, bool& identityComplete) {
+std::optional<ConversionRecord::Conversion> MainWindow::readForUnfinished(WorkflowOutcome& outcome,
+                                                                          bool& identityComplete) {
     RadioInfo& radio = manager_.radioInfo();
     identityComplete = readIdentity(outcome);
     if (!identityComplete && !radio.readSerialNumber(kSerialReadAttempts)) {
@@ -138,9 +138,8 @@ std::optional<ConversionRecord::Conversion> MainWindow::readForUnfinished(
 }
 
 bool MainWindow::askToFinish(const ConversionRecord::Conversion& unfinished) {
-    return testMode_ ||
-           ask(QString::fromStdWString(finishQuestion(unfinished).text()),
-               MessageDialog::kIconQuestion);
+    return testMode_ || ask(QString::fromStdWString(finishQuestion(unfinished).text()),
+                            MessageDialog::kIconQuestion);
 }
 
 bool MainWindow::finishConversion(const ConversionRecord::Conversion& unfinished) {
@@ -201,9 +200,8 @@ bool MainWindow::runConversion(bool restore, WorkflowOutcome& outcome, std::wstr
         outcome =
             concludeFailedConversion(command, RadioSummary::of(radio), restore, radio.frameRing());
         if (record.notRecorded()) {
-            outcome = WorkflowOutcome::of(
-                kStrNotRecorded, MessageIcon::Error,
-                fromUtf8(utf8FromPath(record.record().folder())));
+            outcome = WorkflowOutcome::of(kStrNotRecorded, MessageIcon::Error,
+                                          fromUtf8(utf8FromPath(record.record().folder())));
         }
         if (!command.lastBackupPath().empty()) {
             ErrorLog::write(L"The radio's personality was saved to [%ls].",

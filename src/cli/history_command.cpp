@@ -30,10 +30,9 @@ void printText(const ConversionRecord::History& history, std::ostream& out) {
     out << "Conversions: " << history.conversions.size() << "\n";
     for (const Conversion& c : history.conversions) {
         out << "  " << c.start << "  SN " << c.serial << "  " << c.model << " " << c.codeplug
-            << "  " << ConversionRecord::resultName(c.result)
-            << (c.end.empty() ? "" : " " + c.end) << (c.error.empty() ? "" : ": " + c.error)
-            << "\n    codeplug " << c.codeplugFile << "\n    address map " << c.addressFile
-            << "\n    backup " << orNone(c.backup) << "\n";
+            << "  " << ConversionRecord::resultName(c.result) << (c.end.empty() ? "" : " " + c.end)
+            << (c.error.empty() ? "" : ": " + c.error) << "\n    codeplug " << c.codeplugFile
+            << "\n    address map " << c.addressFile << "\n    backup " << orNone(c.backup) << "\n";
         if (!c.finishes.empty()) {
             out << "    finishes " << c.finishes << "\n";
         }
@@ -72,8 +71,8 @@ void printJson(const ConversionRecord::History& history, std::ostream& out) {
             << ", \"result\": " << jsonValue(u.updated ? "updated" : "failed")
             << ", \"error\": " << jsonValue(u.error) << "}";
     }
-    out << (history.serialUpdates.empty() ? "" : "\n  ") << "],\n  \"skippedLines\": "
-        << history.skippedLines << "\n}\n";
+    out << (history.serialUpdates.empty() ? "" : "\n  ")
+        << "],\n  \"skippedLines\": " << history.skippedLines << "\n}\n";
 }
 
 }  // namespace
@@ -109,8 +108,8 @@ void addHistoryCommand(CLI::App& app, int& exitCode) {
     InstallPaths::addOptions(*command, *options);
     command->add_flag("--json", *json, "print the history as one JSON object");
     command->callback([&exitCode, options, json] {
-        exitCode = showHistory(InstallPaths::resolve(*options).dataDir, *json, std::cout,
-                               std::cerr);
+        exitCode =
+            showHistory(InstallPaths::resolve(*options).dataDir, *json, std::cout, std::cerr);
     });
 }
 

@@ -339,16 +339,16 @@ void printIdentity(const RadioInfo& radio, const Configuration* configuration, s
                    bool json, const std::vector<IdentityRow>& extra) {
     std::vector<Row> rows = {
         {"Radio type", "radioType", radioType(configuration, modelNumber(radio))},
-         {"Region code", "regionCode", shown(RadioInfo::regionText(radio.regionCode()))},
-         {"Model", "model", shown(RadioInfo::modelText(radio.model()))},
-         {"Serial number", "serialNumber", shown(RadioInfo::serialText(radio.serialValue()))},
-         {"Firmware version", "firmwareVersion",
-          shown(RadioInfo::versionText(radio.firmwareVersion()))},
-         {"Codeplug version", "codeplugVersion",
-          shown(RadioInfo::versionText(radio.codeplugVersion()))},
-         {"Keypad version", "keypadVersion", shown(RadioInfo::versionText(radio.keypadVersion()))},
-         {"User private ID", "userPrivateId",
-          shown(RadioInfo::userPrivateIdText(radio.userPrivateId()))}};
+        {"Region code", "regionCode", shown(RadioInfo::regionText(radio.regionCode()))},
+        {"Model", "model", shown(RadioInfo::modelText(radio.model()))},
+        {"Serial number", "serialNumber", shown(RadioInfo::serialText(radio.serialValue()))},
+        {"Firmware version", "firmwareVersion",
+         shown(RadioInfo::versionText(radio.firmwareVersion()))},
+        {"Codeplug version", "codeplugVersion",
+         shown(RadioInfo::versionText(radio.codeplugVersion()))},
+        {"Keypad version", "keypadVersion", shown(RadioInfo::versionText(radio.keypadVersion()))},
+        {"User private ID", "userPrivateId",
+         shown(RadioInfo::userPrivateIdText(radio.userPrivateId()))}};
     rows.insert(rows.end(), extra.begin(), extra.end());
     printRows(rows, out, json);
 }

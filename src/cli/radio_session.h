@@ -3,10 +3,10 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
-#include <optional>
-#include <vector>
 #include <iosfwd>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/exit_codes.h"
 #include "tasks/radio_manager.h"

@@ -41,8 +41,7 @@ int recover(const RestoreOptions& options, const PersonalityBackup& backup,
         return refuseConversion(io.err, outcome);
     }
     ConvertRadio command;
-    prepareRecovery(command, plan, backup, pathFromUtf8(options.backupFile), radio,
-                    kProgressScale);
+    prepareRecovery(command, plan, backup, pathFromUtf8(options.backupFile), radio, kProgressScale);
     RecordedRun run(ConversionRecord(dataDir), RecordedRun::identityOf(backup));
     return runPreparedConversion(command, session, true, kStrPersonalityRestored, io, run);
 }

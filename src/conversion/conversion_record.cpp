@@ -24,7 +24,8 @@ constexpr const char* kOpen = "open";
 constexpr const char* kClose = "close";
 constexpr const char* kSerial = "serial";
 
-constexpr const char* kResultNames[] = {"open", "converted", "failed", "stopped", "interrupted"};
+constexpr const char* kResultNames[] = {"open",    "converted",   "failed",
+                                        "stopped", "interrupted", "not-started"};
 
 // Unique within the folder: the time to the millisecond, the process and a counter of this run.
 std::string newId() {
@@ -51,7 +52,8 @@ ConversionRecord::Result resultOf(const std::string& name) {
     return ConversionRecord::Result::Failed;
 }
 
-// Whether the file ends in the middle of a line (a torn write), so the next entry must first end it.
+// Whether the file ends in the middle of a line (a torn write), so the next entry must first end
+// it.
 bool endsTorn(const fs::path& file) {
     std::ifstream in(file, std::ios::binary | std::ios::ate);
     if (!in || in.tellg() <= 0) {
@@ -173,10 +175,10 @@ bool ConversionRecord::read(History& history, std::string& reason) const {
             c.end = line->value("end");
             c.error = line->value("error");
         } else if (entry == kSerial) {
-            history.serialUpdates.push_back(SerialUpdate{
-                line->value("time"), line->value("model"), line->value("serialBefore"),
-                line->value("serialAfter"), line->value("result") == "updated",
-                line->value("error")});
+            history.serialUpdates.push_back(
+                SerialUpdate{line->value("time"), line->value("model"), line->value("serialBefore"),
+                             line->value("serialAfter"), line->value("result") == "updated",
+                             line->value("error")});
         } else {
             ++history.skippedLines;
         }

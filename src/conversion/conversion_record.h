@@ -32,7 +32,7 @@ public:
     static constexpr const wchar_t* kNotRecorded =
         L"Error:the conversion could not be recorded before erasing; nothing was erased.";
 
-    enum class Result { Open, Converted, Failed, Stopped, Interrupted };
+    enum class Result { Open, Converted, Failed, Stopped, Interrupted, NotStarted };
 
     // One conversion: its open entry and, once written, its close.
     struct Conversion {
@@ -52,7 +52,10 @@ public:
 
         // Not converted: open (the tool never saw it end), failed, stopped or interrupted. Its
         // open entry was written right before the first erase, so the radio may be half-written.
-        bool unfinished() const { return result != Result::Converted; }
+        // A run whose codeplug file failed to load (not-started) erased nothing.
+        bool unfinished() const {
+            return result != Result::Converted && result != Result::NotStarted;
+        }
     };
 
     struct SerialUpdate {

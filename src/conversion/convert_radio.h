@@ -57,7 +57,9 @@ public:
     void takePersonalityFrom(const PersonalityBackup& backup, std::filesystem::path path);
     // Called on the worker thread once the backup is saved and before anything is erased (the
     // conversion record goes on the disk there); false stops the run with the radio untouched.
-    void setBeforeErase(std::function<bool()> beforeErase) { beforeErase_ = std::move(beforeErase); }
+    void setBeforeErase(std::function<bool()> beforeErase) {
+        beforeErase_ = std::move(beforeErase);
+    }
 
     bool run() override;
 

@@ -53,9 +53,8 @@ void RecordedRun::attach(ConvertRadio& command,
                          std::function<void(const std::filesystem::path&)> onBackup) {
     opened_ = false;
     reason_.clear();
-    command.setBeforeErase([this, &command, onBackup = std::move(onBackup)] {
-        return openEntry(command, onBackup);
-    });
+    command.setBeforeErase(
+        [this, &command, onBackup = std::move(onBackup)] { return openEntry(command, onBackup); });
 }
 
 bool RecordedRun::openEntry(const ConvertRadio& command,
@@ -74,8 +73,7 @@ bool RecordedRun::openEntry(const ConvertRadio& command,
     entry_.backup = utf8FromPath(backup);
     if (!record_.open(entry_, reason_)) {
         ErrorChain::add(kErrorFile, L"Error:failed to write the conversion record [%ls]: %ls.",
-                        fromUtf8(utf8FromPath(record_.file())).c_str(),
-                        fromUtf8(reason_).c_str());
+                        fromUtf8(utf8FromPath(record_.file())).c_str(), fromUtf8(reason_).c_str());
         return false;
     }
     opened_ = true;
@@ -89,15 +87,19 @@ void RecordedRun::finish(const ConvertRadio& command, bool stopRequested) {
     ConversionRecord::Result result = ConversionRecord::Result::Converted;
     std::string error;
     if (!command.ok) {
-        result = stopRequested ? ConversionRecord::Result::Stopped : ConversionRecord::Result::Failed;
+        // After the record, only the codeplug's load can fail for a file, and it comes before
+        // the first erase: such a run left the radio as it was.
+        result = stopRequested ? ConversionRecord::Result::Stopped
+                 : isFileCategory(ErrorChain::firstCategory())
+                     ? ConversionRecord::Result::NotStarted
+                     : ConversionRecord::Result::Failed;
         error = toUtf8(ErrorChain::firstMessage());
     }
     entry_.result = result;
     entry_.error = error;
     if (!record_.close(entry_.id, result, error, reason_)) {
         ErrorLog::write(L"The conversion record [%ls] could not be closed: %ls",
-                        fromUtf8(utf8FromPath(record_.file())).c_str(),
-                        fromUtf8(reason_).c_str());
+                        fromUtf8(utf8FromPath(record_.file())).c_str(), fromUtf8(reason_).c_str());
     }
 }
 

@@ -34,8 +34,9 @@ public:
     // Hooks the record into the command's next run. onBackup (may be empty) runs on the worker
     // thread with the backup's path when the run saved or took one.
     void attach(ConvertRadio& command, std::function<void(const std::filesystem::path&)> onBackup);
-    // Closes the entry the run opened: converted, stopped (the user asked the run to stop), or
-    // failed with the oldest record of the error chain. Call it before the chain is cleared.
+    // Closes the entry the run opened: converted, stopped (the user asked the run to stop),
+    // not-started (a file failed before the erase), or failed, with the oldest record of the
+    // error chain. Call it before the chain is cleared.
     void finish(const ConvertRadio& command, bool stopRequested);
 
     // The run got as far as its open entry.

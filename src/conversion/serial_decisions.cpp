@@ -46,10 +46,13 @@ void audit(const SerialAudit::Entry& entry) {
 void record(const SerialAudit::Entry& entry, const std::string& error) {
     const ConversionRecord book(ConversionRecord::dataFolderOfLog());
     std::string reason;
-    if (!book.folder().empty() &&
-        !book.addSerialUpdate({{}, toUtf8(entry.model), toUtf8(entry.oldSerial),
-                               toUtf8(entry.newSerial), entry.success, error},
-                              reason)) {
+    if (!book.folder().empty() && !book.addSerialUpdate({{},
+                                                         toUtf8(entry.model),
+                                                         toUtf8(entry.oldSerial),
+                                                         toUtf8(entry.newSerial),
+                                                         entry.success,
+                                                         error},
+                                                        reason)) {
         ErrorLog::write(L"The conversion record could not be written in [%ls]: %ls",
                         fromUtf8(utf8FromPath(book.folder())).c_str(), fromUtf8(reason).c_str());
     }

@@ -23,7 +23,8 @@ class Flash;
 // The radio side of the program: the cable port, the SBEP engine on it with its trace ring, the
 // flash-block table and the flash buffer, the connection flags and the identity of the connected
 // radio. The identity fields keep the values of the last successful reads; infoValid says whether
-// the last read was complete. The poll thread reads isConnected; everything else belongs to one thread at a time.
+// the last read was complete. The poll thread reads isConnected; everything else belongs to one
+// thread at a time.
 class RadioInfo {
 public:
     static constexpr size_t kModelSize = 11;

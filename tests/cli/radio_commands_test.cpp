@@ -142,8 +142,8 @@ protected:
         auto cable = CableBackend::open(backend, dataDir_, error);
         EXPECT_TRUE(cable) << error;
         CommandResult run;
-        run.exitCode =
-            showRadioInfo(cable->driver(), &Configuration::instance(), L"", {out, err, json, dataDir_});
+        run.exitCode = showRadioInfo(cable->driver(), &Configuration::instance(), L"",
+                                     {out, err, json, dataDir_});
         EXPECT_TRUE(cable->save(error)) << error;
         run.out = out.str();
         run.err = err.str();
@@ -316,7 +316,14 @@ TEST_F(RadioCommandsTest, DamagedCodeplugFileIsAFileProblemWithTheSummaryLogged)
         "Codeplug:R01.03.00,Restore:1), this's caused by:\n" +
         chainAsLogged(run.err) + "\n";
     EXPECT_THAT(chainAsLogged(run.err), HasSubstr("Finalize flashing data.\n"));
-    EXPECT_EQ(withoutStamps(errLog()).substr(0, expected.size()), expected);
+    // The backup is named the moment it is saved, before the summary.
+    const std::string log = withoutStamps(errLog());
+    const std::string saved =
+        "The radio's personality is saved in [" + backups().at(0).string() + "].\n";
+    EXPECT_EQ(log.substr(0, saved.size()), saved);
+    EXPECT_EQ(log.substr(saved.size(), expected.size()), expected);
+    // Nothing was erased, so the radio has no unfinished conversion.
+    EXPECT_EQ(info().exitCode, kExitOk);
 }
 
 TEST_F(RadioCommandsTest, RadioFailureAfterTheEraseLeavesABackupThatRestoresThePersonality) {
@@ -569,7 +576,10 @@ TEST_F(RadioCommandsTest, AFailedConversionLeavesItsSbepTraceNamedInErrLog) {
         "Codeplug:R01.03.00,Restore:1), this's caused by:\n" +
         chainAsLogged(run.err) + "\nSBEP trace of this failure: " + (dataDir_ / "log").string() +
         "/";
-    const std::string log = withoutStamps(errLog());
+    std::string log = withoutStamps(errLog());
+    // The entry that named the backup the moment it was saved comes first.
+    ASSERT_THAT(log, testing::StartsWith("The radio's personality is saved in ["));
+    log = log.substr(log.find('\n') + 1);
     ASSERT_EQ(log.substr(0, expected.size()), expected) << log;
     const std::string name =
         log.substr(expected.size(), log.find('\n', expected.size()) - expected.size());
@@ -703,7 +713,10 @@ TEST_F(RadioCommandsTest, AnEmptyDataFolderTakesTheInstallationsSetupFile) {
     EXPECT_EQ(radio().model, "RQX770HJNWE");
     const fs::path setup = dataDir_ / "data" / "setup.dat";
     EXPECT_EQ(fileBytes(setup), fileBytes(installDir_ / "skel" / "data" / "setup.dat"));
-    EXPECT_EQ(errLog(), "");
+    // Only the backup's path, logged the moment it was saved.
+    EXPECT_THAT(errLog(),
+                testing::MatchesRegex(
+                    "\\[ [-0-9 :]+ \\] The radio's personality is saved in \\[.*\\]\\.\n"));
 
     // An installation without the skeleton.
     const fs::path bare = dataDir_ / "bare";

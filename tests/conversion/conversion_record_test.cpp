@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <sstream>
@@ -26,8 +27,7 @@ class ConversionRecordTest : public ::testing::Test {
 protected:
     void TearDown() override { ErrorChain::remove(0); }
 
-    ConversionRecord::Conversion opened(const std::string& serial,
-                                        const std::string& backup = "") {
+    ConversionRecord::Conversion opened(const std::string& serial, const std::string& backup = "") {
         ConversionRecord::Conversion c;
         c.serial = serial;
         c.model = "RQX770HJNWA";
@@ -95,8 +95,8 @@ TEST_F(ConversionRecordTest, ATornLastLineIsSkippedAndTheNextEntryStartsOnItsOwn
     ASSERT_TRUE(record.unfinishedFor("752TRX4F21"));
 
     std::string reason;
-    ASSERT_TRUE(record.addSerialUpdate({"", "RQX770HJNWA", "752TRX4F21", "123ABC4D56", true, ""},
-                                       reason));
+    ASSERT_TRUE(
+        record.addSerialUpdate({"", "RQX770HJNWA", "752TRX4F21", "123ABC4D56", true, ""}, reason));
     const auto h = history();
     EXPECT_EQ(h.skippedLines, 1u);  // the torn line, now ended, still does not parse
     ASSERT_EQ(h.serialUpdates.size(), 1u);
@@ -110,9 +110,10 @@ TEST_F(ConversionRecordTest, AValueCannotBreakItsLineOrForgeAnEntry) {
     const std::string forged = "x\"}\n{\"entry\":\"close\",\"id\":\"";
     const auto c = opened("752TRX4F21", "C:\\backup\\" + forged + "é");
     std::ifstream in(record.file());
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(std::count(text.str().begin(), text.str().end(), '\n'), 1);
+    std::stringstream content;
+    content << in.rdbuf();
+    const std::string text = content.str();
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1);
     const auto h = history();
     ASSERT_EQ(h.conversions.size(), 1u);
     EXPECT_EQ(h.conversions[0].backup, c.backup);
@@ -178,12 +179,13 @@ TEST_F(RecordedConversionTest, ARecordThatCannotBeWrittenStopsTheRunBeforeAnyEra
     RecordedRun run(ConversionRecord(folder.path() / "file"), RecordedRun::identityOf(rig.radio));
     run.attach(conversion.command, {});
     rig.requests.clear();
+    const Bytes modelBefore = rig.sim().model();
 
     EXPECT_FALSE(conversion.run());
     run.finish(conversion.command, false);
     EXPECT_TRUE(run.notRecorded());
     EXPECT_EQ(rig.count(sbep::kOpFlash), 0u);
-    EXPECT_EQ(rig.sim().model(), Bytes(std::begin("RQX770HJNWA"), std::end("RQX770HJNWA") - 1));
+    EXPECT_EQ(rig.sim().model(), modelBefore);
     bool said = false;
     for (const ErrorRecord& r : ErrorChain::records()) {
         said = said || r.message == ConversionRecord::kNotRecorded;

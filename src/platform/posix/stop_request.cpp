@@ -22,8 +22,8 @@ void onStopRequest(int) {
         caught->store(true);
     }
     if (caughtNotice != nullptr) {
-        [[maybe_unused]] const ssize_t ignored = ::write(STDERR_FILENO, caughtNotice,
-                                                         caughtNoticeLength);
+        [[maybe_unused]] const ssize_t ignored =
+            ::write(STDERR_FILENO, caughtNotice, caughtNoticeLength);
     }
 }
 
