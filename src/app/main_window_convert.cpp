@@ -267,7 +267,7 @@ std::filesystem::path MainWindow::recoverFromBackup(const std::filesystem::path&
         outcome = WorkflowOutcome::of(kStrConnectFailed, MessageIcon::Error);
     } else if (backupBelongsTo(backup, radio, outcome) &&
                planRecovery(configuration_, backup, plan, outcome)) {
-        RecordedRun record(conversionRecord(), RecordedRun::identityOf(backup));
+        RecordedRun record(conversionRecord(), RecordedRun::identityOf(backup, path));
         converted = runConversion(true, outcome, warnings, record, [&] {
             prepareRecovery(programCommand_, plan, backup, path, radio, progressScale());
         });

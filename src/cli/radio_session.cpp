@@ -312,13 +312,21 @@ bool RadioSession::readIdentity(Identity identity) {
         case Identity::Full:
             identityComplete_ = info.readIdentity();
             return identityComplete_;
-        case Identity::FullOrSerial:
+        case Identity::FullOrSerial: {
             identityComplete_ = info.readIdentity();
-            if (!identityComplete_ && info.readSerialNumber(kSerialReadAttempts)) {
-                // The records of the full read stay for the caller to report if it must.
+            if (identityComplete_) {
                 return true;
             }
-            return identityComplete_;
+            // The full read's records say why the radio is not fully known; the fallback's
+            // would only repeat them.
+            const std::vector<ErrorRecord> why = ErrorChain::records();
+            const bool known = info.readSerialNumber(kSerialReadAttempts);
+            ErrorChain::remove(kErrorOk);
+            for (const ErrorRecord& record : why) {
+                ErrorChain::add(record.category, L"%ls", record.message.c_str());
+            }
+            return known;
+        }
     }
     return false;
 }

@@ -42,7 +42,8 @@ int recover(const RestoreOptions& options, const PersonalityBackup& backup,
     }
     ConvertRadio command;
     prepareRecovery(command, plan, backup, pathFromUtf8(options.backupFile), radio, kProgressScale);
-    RecordedRun run(ConversionRecord(dataDir), RecordedRun::identityOf(backup));
+    RecordedRun run(ConversionRecord(dataDir),
+                    RecordedRun::identityOf(backup, pathFromUtf8(options.backupFile)));
     return runPreparedConversion(command, session, true, kStrPersonalityRestored, io, run);
 }
 

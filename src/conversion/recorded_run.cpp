@@ -31,8 +31,10 @@ RecordedRun::Conversion RecordedRun::identityOf(const RadioInfo& radio) {
     return identity;
 }
 
-RecordedRun::Conversion RecordedRun::identityOf(const PersonalityBackup& backup) {
+RecordedRun::Conversion RecordedRun::identityOf(const PersonalityBackup& backup,
+                                                const std::filesystem::path& path) {
     Conversion identity;
+    identity.backup = utf8FromPath(path);
     identity.serial = shown(RadioInfo::serialText(backup.serial));
     identity.model = shown(RadioInfo::modelText(backup.model));
     identity.codeplug = shown(RadioInfo::versionText(backup.codeplugVersion));
@@ -45,6 +47,7 @@ RecordedRun::Conversion RecordedRun::finishing(const Conversion& unfinished) {
     entry.model = unfinished.model;
     entry.firmware = unfinished.firmware;
     entry.codeplug = unfinished.codeplug;
+    entry.backup = unfinished.backup;
     entry.finishes = unfinished.id;
     return entry;
 }
@@ -60,7 +63,7 @@ void RecordedRun::attach(ConvertRadio& command,
 bool RecordedRun::openEntry(const ConvertRadio& command,
                             const std::function<void(const std::filesystem::path&)>& onBackup) {
     const std::filesystem::path& backup = command.lastBackupPath();
-    if (!backup.empty()) {
+    if (!backup.empty() && utf8FromPath(backup) != entry_.backup) {
         // Named now, not only at the end: a run that never ends still leaves the way back.
         ErrorLog::write(L"The radio's personality is saved in [%ls].",
                         fromUtf8(utf8FromPath(backup)).c_str());

@@ -26,13 +26,16 @@ public:
 
     // The identity part of an entry, in display forms, from the radio's last identity read.
     static Conversion identityOf(const RadioInfo& radio);
-    // The radio as the backup saw it before its conversion (no firmware version).
-    static Conversion identityOf(const PersonalityBackup& backup);
-    // An entry for the run that finishes `unfinished`: its identity, and its id as `finishes`.
+    // For a run that writes the backup at `path` back: the radio as the backup saw it before its
+    // conversion (no firmware version), and the backup, which is then not announced again.
+    static Conversion identityOf(const PersonalityBackup& backup,
+                                 const std::filesystem::path& path);
+    // An entry for the run that finishes `unfinished`: its identity and backup, and its id as
+    // `finishes`.
     static Conversion finishing(const Conversion& unfinished);
 
     // Hooks the record into the command's next run. onBackup (may be empty) runs on the worker
-    // thread with the backup's path when the run saved or took one.
+    // thread with the backup's path when the run has saved a new one.
     void attach(ConvertRadio& command, std::function<void(const std::filesystem::path&)> onBackup);
     // Closes the entry the run opened: converted, stopped (the user asked the run to stop),
     // not-started (a file failed before the erase), or failed, with the oldest record of the
