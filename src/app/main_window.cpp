@@ -641,17 +641,26 @@ void MainWindow::closeWorkflow() {
 
 void MainWindow::getRadioInformation() {
     WorkflowOutcome outcome = WorkflowOutcome::of(kStrInfoDone, MessageIcon::Information);
-    const bool read = openWorkflow(Operation::GettingInfo, {getInfo_}, outcome) &&
-                      probeCable(kStrCableToDigital, outcome) && readIdentity(outcome) &&
+    bool identityComplete = false;
+    const bool opened = openWorkflow(Operation::GettingInfo, {getInfo_}, outcome) &&
+                        probeCable(kStrCableToDigital, outcome);
+    const std::optional<ConversionRecord::Conversion> unfinished =
+        opened ? readForUnfinished(outcome, identityComplete) : std::nullopt;
+    const bool read = opened && identityComplete &&
                       checkModelConfigured(
                           configuration_,
                           RadioDisplay::modelNumber(manager_.radioInfo()).toStdWString(), outcome);
-    manager_.connect(false);
     if (read) {
         resultShown_ = true;
         refreshDisplay();
     }
-    showOutcome(outcome);
+    // A half-written radio: the offer to finish it comes before anything else is said.
+    if (unfinished && askToFinish(*unfinished)) {
+        finishConversion(*unfinished);
+    } else {
+        manager_.connect(false);
+        showOutcome(outcome);
+    }
     closeWorkflow();
 }
 

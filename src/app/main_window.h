@@ -9,9 +9,11 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 
 #include "app/model_pictures.h"
 #include "app/radio_display.h"
+#include "conversion/conversion_record.h"
 #include "conversion/convert_radio.h"
 #include "conversion/serial_number_update.h"
 
@@ -33,6 +35,7 @@ class ConsoleServer;
 struct ConsoleMessage;
 class QtMessageTarget;
 class RadioManager;
+class RecordedRun;
 class Task;
 struct WorkflowOutcome;
 
@@ -171,8 +174,24 @@ private:
     // Runs the conversion command, set up by `prepare`, behind the "Please wait..." window; true
     // when the radio is converted and its identity read again. A failure is logged and chooses
     // the outcome; what a success recorded on the way comes back in `warnings`.
+    // The run is kept in the data folder's conversion record. A radio that cannot be read again
+    // after a successful run is still converted: true, with rereadFailed_ set.
     bool runConversion(bool restore, WorkflowOutcome& outcome, std::wstring& warnings,
-                       const std::function<void()>& prepare);
+                       RecordedRun& record, const std::function<void()>& prepare);
+    // The data folder's conversion record (beside backup/).
+    ConversionRecord conversionRecord() const;
+    // The identity read, else the serial number alone (a half-written radio), then the record's
+    // unfinished conversion of that radio. identityComplete tells which read succeeded.
+    std::optional<ConversionRecord::Conversion> readForUnfinished(WorkflowOutcome& outcome,
+                                                                  bool& identityComplete);
+    // Asks whether to finish the radio's unfinished conversion (not in test mode, which always
+    // finishes it); true when the user said yes.
+    bool askToFinish(const ConversionRecord::Conversion& unfinished);
+    // Finishes it from its backup, or with its files when it kept none; the outcome is shown
+    // (or goes to the console in test mode). The radio is connected and identified.
+    bool finishConversion(const ConversionRecord::Conversion& unfinished);
+    // After a success whose radio could not be read again: the note that says so.
+    void showRereadNote();
     uint32_t progressScale() const;
     void showWarnings(const std::wstring& warnings);
     // After a failed conversion that saved a backup: offers to convert the radio again with the
@@ -234,6 +253,8 @@ private:
     bool resultShown_ = false;
     // Whether a radio has been read since the window opened; until then every value is "N/A".
     bool identityRead_ = false;
+    // The last successful conversion's radio could not be read again afterwards.
+    bool rereadFailed_ = false;
     bool inCableNotification_ = false;
     ModelPictures pictures_;
     QPixmap shownPicture_;

@@ -18,15 +18,20 @@
 #include "config/configuration.h"
 #include "conversion/convert_decisions.h"
 #include "conversion/personality_backup.h"
+#include "conversion/recorded_run.h"
 #include "conversion/workflow_outcome.h"
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
+#include "platform/system_files.h"
 #include "tasks/radio_manager.h"
 
 namespace plugshift {
 
 namespace {
+
+// A half-written radio may miss a reply now and then; its serial number is worth a few tries.
+constexpr int kSerialReadAttempts = 3;
 
 std::wstring modelOf(const RadioInfo& radio) {
     return RadioDisplay::modelNumber(radio).toStdWString();
@@ -54,9 +59,22 @@ void MainWindow::convert() {
     WorkflowOutcome outcome = WorkflowOutcome::of(kStrConvertDone, MessageIcon::Information);
     RadioInfo& radio = manager_.radioInfo();
     const bool keepPersonality = restore_->isChecked();
+    bool identityComplete = false;
+    const bool opened = openWorkflow(Operation::Converting, {convert_, restore_}, outcome) &&
+                        probeCable(kStrCableToDigitalRetry, outcome);
+    const std::optional<ConversionRecord::Conversion> unfinished =
+        opened ? readForUnfinished(outcome, identityComplete) : std::nullopt;
+    if (unfinished) {
+        // A half-written radio is finished first; declining leaves it as it is, silently.
+        if (askToFinish(*unfinished)) {
+            finishConversion(*unfinished);
+        }
+        manager_.connect(false);
+        closeWorkflow();
+        return;
+    }
     ToolVersions tool;
-    const bool ready = openWorkflow(Operation::Converting, {convert_, restore_}, outcome) &&
-                       probeCable(kStrCableToDigitalRetry, outcome) && readIdentity(outcome) &&
+    const bool ready = opened && identityComplete &&
                        checkModelConfigured(configuration_, modelOf(radio), outcome) &&
                        findToolVersions(configuration_, tool, outcome);
     if (ready && !testMode_ && !confirmConversion()) {
@@ -70,10 +88,12 @@ void MainWindow::convert() {
                          planConversion(configuration_, tool, modelOf(radio),
                                         radio.codeplugVersion(), keepPersonality, plan, outcome);
     std::wstring warnings;
-    const bool converted = planned && runConversion(keepPersonality, outcome, warnings, [&] {
-                               prepareConversion(programCommand_, plan, keepPersonality, radio,
-                                                 progressScale(), backupFolder_);
-                           });
+    RecordedRun record(conversionRecord(), RecordedRun::identityOf(radio));
+    const bool converted =
+        planned && runConversion(keepPersonality, outcome, warnings, record, [&] {
+            prepareConversion(programCommand_, plan, keepPersonality, radio, progressScale(),
+                              backupFolder_);
+        });
 
     manager_.connect(false);
     if (converted) {
@@ -83,6 +103,7 @@ void MainWindow::convert() {
         reportToConsole(converted);
     } else {
         showOutcome(outcome);
+        showRereadNote();
         showWarnings(warnings);
         if (planned && !programCommand_.ok) {
             offerRecovery(programCommand_.lastBackupPath());
@@ -95,18 +116,93 @@ uint32_t MainWindow::progressScale() const {
     return static_cast<uint32_t>(statusBar_->scale());
 }
 
+ConversionRecord MainWindow::conversionRecord() const {
+    return ConversionRecord(backupFolder_.empty() ? ConversionRecord::dataFolderOfLog()
+                                                  : backupFolder_.parent_path());
+}
+
+std::optional<ConversionRecord::Conversion> MainWindow::readForUnfinished(WorkflowOutcome& outcome,
+                                                                          bool& identityComplete) {
+    RadioInfo& radio = manager_.radioInfo();
+    identityComplete = readIdentity(outcome);
+    if (!identityComplete && !radio.readSerialNumber(kSerialReadAttempts)) {
+        return std::nullopt;
+    }
+    const std::optional<ConversionRecord::Conversion> unfinished = conversionRecord().unfinishedFor(
+        toUtf8(RadioInfo::serialText(radio.serialValue()).value_or(L"")));
+    if (unfinished) {
+        // What the full read recorded is no failure once the radio is known by its serial number.
+        ErrorChain::remove(0);
+    }
+    return unfinished;
+}
+
+bool MainWindow::askToFinish(const ConversionRecord::Conversion& unfinished) {
+    return testMode_ || ask(QString::fromStdWString(finishQuestion(unfinished).text()),
+                            MessageDialog::kIconQuestion);
+}
+
+bool MainWindow::finishConversion(const ConversionRecord::Conversion& unfinished) {
+    RadioInfo& radio = manager_.radioInfo();
+    const bool withBackup = !unfinished.backup.empty();
+    WorkflowOutcome outcome = WorkflowOutcome::of(
+        withBackup ? kStrPersonalityRestored : kStrConvertDone, MessageIcon::Information);
+    const ConversionRecord book = conversionRecord();
+    std::string reason;
+    if (unfinished.result == ConversionRecord::Result::Open &&
+        !book.close(unfinished.id, ConversionRecord::Result::Interrupted, {}, reason)) {
+        ErrorLog::write(L"The conversion record could not be written: %ls",
+                        fromUtf8(reason).c_str());
+    }
+    RecordedRun record(book, RecordedRun::finishing(unfinished));
+    std::wstring warnings;
+    bool prepared = true;
+    const bool converted = runConversion(withBackup, outcome, warnings, record, [&] {
+        prepared = prepareFinish(configuration_, unfinished, programCommand_, radio,
+                                 progressScale(), outcome);
+    });
+    if (!prepared) {
+        ErrorLog::write(L"The unfinished conversion cannot be finished:\n%ls",
+                        ErrorChain::text().c_str());
+        ErrorChain::remove(0);
+    }
+    manager_.connect(false);
+    if (converted) {
+        refreshDisplay();
+    }
+    if (testMode_) {
+        reportToConsole(converted);
+    } else {
+        showOutcome(outcome);
+        showRereadNote();
+        showWarnings(warnings);
+    }
+    return converted;
+}
+
 bool MainWindow::runConversion(bool restore, WorkflowOutcome& outcome, std::wstring& warnings,
-                               const std::function<void()>& prepare) {
+                               RecordedRun& record, const std::function<void()>& prepare) {
     RadioInfo& radio = manager_.radioInfo();
     ConvertRadio& command = programCommand_;
+    rereadFailed_ = false;
+    const WorkflowOutcome planned = outcome;
     prepare();
+    if (outcome.stringId != planned.stringId) {
+        return false;  // the preparation refused, and said why
+    }
     command.window = target_;
+    record.attach(command, {});
     // What the opening left in the chain (the probe's silence) is no cause of this run's failure.
     ErrorChain::remove(0);
     TaskDialog::run(task_, &command, this);
+    record.finish(command, false);
     if (!command.ok) {
         outcome =
             concludeFailedConversion(command, RadioSummary::of(radio), restore, radio.frameRing());
+        if (record.notRecorded()) {
+            outcome = WorkflowOutcome::of(kStrNotRecorded, MessageIcon::Error,
+                                          fromUtf8(utf8FromPath(record.record().folder())));
+        }
         if (!command.lastBackupPath().empty()) {
             ErrorLog::write(L"The radio's personality was saved to [%ls].",
                             fromUtf8(command.lastBackupPath().string()).c_str());
@@ -114,11 +210,24 @@ bool MainWindow::runConversion(bool restore, WorkflowOutcome& outcome, std::wstr
         return false;
     }
     warnings = concludeSuccessfulConversion(RadioSummary::of(radio), restore);
-    if (!readIdentity(outcome)) {
-        return false;
+    WorkflowOutcome reread;
+    if (!readIdentity(reread)) {
+        // Converted all the same: only the look at the result failed.
+        ErrorLog::write(L"The radio could not be read again after its conversion:\n%ls",
+                        ErrorChain::text().c_str());
+        ErrorChain::remove(0);
+        rereadFailed_ = true;
+        identityRead_ = false;
     }
     resultShown_ = true;
     return true;
+}
+
+void MainWindow::showRereadNote() {
+    if (rereadFailed_) {
+        showOutcome(WorkflowOutcome::of(kStrConvertedNotReread, MessageIcon::Warning));
+        rereadFailed_ = false;
+    }
 }
 
 void MainWindow::showWarnings(const std::wstring& warnings) {
@@ -153,9 +262,13 @@ std::filesystem::path MainWindow::recoverFromBackup(const std::filesystem::path&
         outcome = WorkflowOutcome::of(kStrPersonalityRestoreFailed, MessageIcon::Error);
     } else if (!manager_.connect(true)) {
         outcome = WorkflowOutcome::of(kStrConnectFailed, MessageIcon::Error);
-    } else if (readIdentity(outcome) && backupBelongsTo(backup, radio, outcome) &&
+    } else if (!radio.readSerialNumber(kSerialReadAttempts)) {
+        // Its serial number is all a half-written radio must still tell.
+        outcome = WorkflowOutcome::of(kStrConnectFailed, MessageIcon::Error);
+    } else if (backupBelongsTo(backup, radio, outcome) &&
                planRecovery(configuration_, backup, plan, outcome)) {
-        converted = runConversion(true, outcome, warnings, [&] {
+        RecordedRun record(conversionRecord(), RecordedRun::identityOf(backup, path));
+        converted = runConversion(true, outcome, warnings, record, [&] {
             prepareRecovery(programCommand_, plan, backup, path, radio, progressScale());
         });
         retry = !programCommand_.ok;
@@ -167,6 +280,7 @@ std::filesystem::path MainWindow::recoverFromBackup(const std::filesystem::path&
         refreshDisplay();
     }
     showOutcome(outcome);
+    showRereadNote();
     showWarnings(warnings);
     return retry ? path : std::filesystem::path();
 }

@@ -11,6 +11,8 @@ namespace plugshift {
 
 namespace {
 constexpr double kFullPercent = 100.0;
+// A runner's own message: notes are waiting to be written.
+constexpr uint32_t kMsgNotes = 0x7001;
 }  // namespace
 
 // Forwards what the command sends to the loop's window, noting the command's step text first.
@@ -69,6 +71,16 @@ std::shared_ptr<MessageTarget> CommandRunner::window(std::function<std::wstring(
     return relay_;
 }
 
+std::function<void(std::string)> CommandRunner::notifier() {
+    return [this](std::string line) {
+        {
+            std::lock_guard guard(notesLock_);
+            notes_.push_back(std::move(line));
+        }
+        progressWindow_->post(kMsgNotes, 0, 0);
+    };
+}
+
 bool CommandRunner::run(Command& command) {
     if (bar_ != nullptr) {
         bar_->start();
@@ -84,6 +96,19 @@ bool CommandRunner::run(Command& command) {
 }
 
 void CommandRunner::onMessage(const Message& message) {
+    if (message.id == kMsgNotes) {
+        std::vector<std::string> notes;
+        {
+            std::lock_guard guard(notesLock_);
+            notes.swap(notes_);
+        }
+        for (const std::string& note : notes) {
+            if (bar_ != nullptr) {
+                bar_->note(note);
+            }
+        }
+        return;
+    }
     if (bar_ == nullptr || (message.id != kMsgProgress && message.id != kMsgCommandEnded)) {
         return;
     }

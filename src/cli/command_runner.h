@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "tasks/message_loop.h"
 #include "tasks/message_target.h"
@@ -29,6 +30,9 @@ public:
 
     // The window the command is to report to.
     std::shared_ptr<MessageTarget> window(std::function<std::wstring()> stepText = {});
+    // A line for the bar's stream from any thread (the command's worker); it is written on this
+    // thread, between progress lines, while the command runs. Null bar: dropped.
+    std::function<void(std::string)> notifier();
     // Runs the command to its end; its ok flag, or false when the Task was busy.
     bool run(Command& command);
 
@@ -43,6 +47,8 @@ private:
     std::shared_ptr<LoopWindow> taskWindow_;
     std::shared_ptr<LoopWindow> progressWindow_;
     std::shared_ptr<Relay> relay_;
+    std::mutex notesLock_;
+    std::vector<std::string> notes_;
 };
 
 }  // namespace plugshift

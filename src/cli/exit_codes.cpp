@@ -4,7 +4,7 @@ namespace plugshift {
 
 const char* const kExitCodeHelp =
     "Exit codes:\n"
-    "  0  done\n"
+    "  0  done (a converted radio that could not be read again afterwards: 0 with a warning)\n"
     "  1  no programming cable is plugged in\n"
     "  2  more than one programming cable is plugged in\n"
     "  3  the radio could not be connected or its identity could not be read\n"

@@ -4,12 +4,17 @@
 
 #include <iostream>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "cli/cable_backend.h"
 #include "cli/exit_codes.h"
 #include "cli/radio_session.h"
 #include "config/configuration.h"
+#include "conversion/conversion_record.h"
 #include "conversion/convert_decisions.h"
+#include "errors/error_category.h"
+#include "errors/error_chain.h"
 #include "errors/wide_text.h"
 
 namespace plugshift {
@@ -25,6 +30,8 @@ const char* const kInfoExitCodes =
     "  6  the tool does not support this radio's model (the identity is printed)\n"
     "  7  the installation's configuration could not be loaded (the identity is printed, the\n"
     "     radio type as N/A)\n"
+    "  8  the radio's last conversion did not end (the conversion record says so): finish it\n"
+    "     with `plugshift-cli convert`\n"
     "  100 and above: the command line could not be read\n";
 
 namespace {
@@ -35,11 +42,46 @@ struct InfoOptions {
     bool json = false;
 };
 
+// The radio's unfinished conversion, when the data folder's record shows one.
+std::optional<ConversionRecord::Conversion> unfinishedOf(const RadioInfo& radio,
+                                                         const InfoOutput& output) {
+    if (output.dataDir.empty()) {
+        return std::nullopt;
+    }
+    return ConversionRecord(output.dataDir)
+        .unfinishedFor(toUtf8(RadioInfo::serialText(radio.serialValue()).value_or(L"")));
+}
+
+void tellUnfinished(const ConversionRecord::Conversion& unfinished, std::ostream& err) {
+    err << "The last conversion of this radio did not end (started " << unfinished.start << ", "
+        << ConversionRecord::resultName(unfinished.result) << "); the radio may be half-written.\n"
+        << (unfinished.backup.empty() ? std::string("Its personality was not kept.")
+                                      : "Its personality backup: " + unfinished.backup)
+        << "\nFinish it with: plugshift-cli convert --yes\n";
+}
+
 // What the command shows once the session is open.
 int describeRadio(RadioSession& session, const Configuration* configuration,
                   const std::wstring& configurationProblem, const InfoOutput& output) {
     session.disconnect();
-    printIdentity(session.radio(), configuration, output.out, output.json);
+    const std::optional<ConversionRecord::Conversion> unfinished =
+        unfinishedOf(session.radio(), output);
+    if (!unfinished && !session.identityComplete()) {
+        return reportFailure(output.err, workflowText(kStrConnectFailed), kInfoNotConnected);
+    }
+    std::vector<IdentityRow> extra;
+    // In JSON always there (null for none), so a script can rely on the key.
+    if (!output.dataDir.empty() && (unfinished || output.json)) {
+        extra.push_back({"Unfinished conversion", "unfinishedConversion",
+                         unfinished ? std::optional(fromUtf8(unfinished->start)) : std::nullopt});
+    }
+    printIdentity(session.radio(), configuration, output.out, output.json, extra);
+    if (unfinished) {
+        // The records of a radio that answered only its serial number tell why.
+        ErrorChain::remove(kErrorOk);
+        tellUnfinished(*unfinished, output.err);
+        return kInfoUnfinishedConversion;
+    }
 
     if (configuration == nullptr) {
         output.err << "The configuration could not be loaded, so the radio type is not known and "
@@ -66,10 +108,11 @@ int runInfo(const InfoOptions& options) {
     if (!loadInstallation(paths, problem)) {
         configuration = nullptr;
     }
-    const InfoOutput output{std::cout, std::cerr, options.json};
+    const InfoOutput output{std::cout, std::cerr, options.json, paths.dataDir};
     const RadioFrame frame{.backend = options.backend,
                            .probe = RadioSession::Probe::Info,
-                           .cableFailure = kInfoNotConnected};
+                           .cableFailure = kInfoNotConnected,
+                           .identity = RadioSession::Identity::FullOrSerial};
     return runOnRadio(frame, paths, std::cerr, [&](RadioSession& session) {
         return describeRadio(session, configuration, problem, output);
     });
@@ -80,7 +123,8 @@ int runInfo(const InfoOptions& options) {
 int showRadioInfo(D2xx& driver, const Configuration* configuration,
                   const std::wstring& configurationProblem, InfoOutput output) {
     RadioSession session(driver);
-    const int opened = session.open(RadioSession::Probe::Info, output.err);
+    const int opened =
+        session.open(RadioSession::Probe::Info, output.err, RadioSession::Identity::FullOrSerial);
     if (opened != kExitOk) {
         return opened;
     }

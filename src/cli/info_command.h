@@ -15,7 +15,9 @@ class D2xx;
 
 // `info`: reads the identity of the radio on the one programming cable and prints what the main
 // window shows: radio type, region code, model, serial number, the three versions and the user
-// private ID. The exit codes are in kInfoExitCodes.
+// private ID, and whether the radio's last conversion did not end (the conversion record of the
+// data folder). A radio that answers only its serial number is shown when that is so. The exit
+// codes are in kInfoExitCodes.
 void addInfoCommand(CLI::App& app, int& exitCode);
 
 inline constexpr int kInfoOk = 0;
@@ -26,6 +28,7 @@ inline constexpr int kInfoCableWrongMode = 4;
 inline constexpr int kInfoCableUnsupported = 5;
 inline constexpr int kInfoModelNotSupported = 6;
 inline constexpr int kInfoNoConfiguration = 7;
+inline constexpr int kInfoUnfinishedConversion = 8;
 
 extern const char* const kInfoExitCodes;
 
@@ -33,6 +36,8 @@ struct InfoOutput {
     std::ostream& out;  // the identity
     std::ostream& err;  // what went wrong, and why
     bool json = false;
+    // The data folder whose conversion record is looked up; empty: none is.
+    std::filesystem::path dataDir = {};
 };
 
 // The command over a cable driver the caller holds (the program itself opens the one its options

@@ -10,6 +10,7 @@
 #include "cli/doctor_command.h"
 #endif
 #include "cli/ftf_command.h"
+#include "cli/history_command.h"
 #include "cli/info_command.h"
 #include "cli/restore_command.h"
 #include "cli/set_serial_command.h"
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
     plugshift::addConvertCommand(app, exitCode);
     plugshift::addSetSerialCommand(app, exitCode);
     plugshift::addRestoreCommand(app, exitCode);
+    plugshift::addHistoryCommand(app, exitCode);
     const std::vector<std::string> arguments = plugshift::utf8Arguments(argc, argv);
     std::vector<const char*> pointers;
     for (const std::string& argument : arguments) {

@@ -39,6 +39,16 @@ void ProgressBar::update(int percent, const std::wstring& step) {
     draw();
 }
 
+void ProgressBar::note(const std::string& text) {
+    const bool reopen = lineOpen_;
+    finish();
+    out_ << text << "\n";
+    out_.flush();
+    if (reopen) {
+        draw();
+    }
+}
+
 void ProgressBar::finish() {
     if (lineOpen_) {
         out_ << "\n";

@@ -24,6 +24,8 @@ public:
     // A progress value from the command, 0 to 100, and the step under way. A value above 100,
     // or below the one shown (the command's reset to 0 at its end), keeps the percent shown.
     void update(int percent, const std::wstring& step);
+    // A line of its own amid the progress: a redrawn line is closed first and drawn again after.
+    void note(const std::string& text);
     // The work has ended: a redrawn line is closed so later output starts on a line of its own.
     void finish();
 

@@ -40,12 +40,10 @@ constexpr const char* kProductFolder = "KMV Plugshift PERU";
 constexpr const wchar_t* kRegion = L"PERU";
 
 constexpr const wchar_t* kNoCable = L"No programming cable found.";
+// A half-written radio may miss a reply now and then; its serial number is worth a few tries.
+constexpr int kSerialReadAttempts = 3;
 
-struct Row {
-    const char* label;
-    const char* key;
-    std::optional<std::wstring> value;  // none: shown as N/A
-};
+using Row = IdentityRow;
 
 std::wstring text(int stringId, MessageIcon icon, std::wstring argument = {}) {
     return WorkflowOutcome::of(stringId, icon, std::move(argument)).text();
@@ -244,7 +242,7 @@ int runOnRadio(const RadioFrame& frame, const InstallPaths& paths, std::ostream&
         if (!frame.traceFile.empty() && session.radio().sbep() != nullptr) {
             trace.attach(*session.radio().sbep());
         }
-        exitCode = session.open(frame.probe, err);
+        exitCode = session.open(frame.probe, err, frame.identity);
         if (exitCode == kExitOk) {
             exitCode = work(session);
         }
@@ -261,7 +259,8 @@ RadioSession::~RadioSession() {
     disconnect();
 }
 
-int RadioSession::open(Probe probe, std::ostream& err) {
+int RadioSession::open(Probe probe, std::ostream& err, Identity identity) {
+    identityComplete_ = false;
     RadioInfo& info = radio();
     int firstIndex = -1;
     const int cables = info.port() != nullptr ? info.port()->countCables(firstIndex) : 0;
@@ -296,11 +295,40 @@ int RadioSession::open(Probe probe, std::ostream& err) {
     // A cable in its digital mode answers the probe with silence, which leaves a failed read
     // behind that is no fault.
     ErrorChain::remove(kErrorOk);
-    if (!info.readIdentity()) {
+    if (!readIdentity(identity)) {
         disconnect();
         return reportFailure(err, text(kStrConnectFailed, MessageIcon::Error), kExitNotConnected);
     }
     return kExitOk;
+}
+
+bool RadioSession::readIdentity(Identity identity) {
+    RadioInfo& info = radio();
+    switch (identity) {
+        case Identity::None:
+            return true;
+        case Identity::SerialOnly:
+            return info.readSerialNumber(kSerialReadAttempts);
+        case Identity::Full:
+            identityComplete_ = info.readIdentity();
+            return identityComplete_;
+        case Identity::FullOrSerial: {
+            identityComplete_ = info.readIdentity();
+            if (identityComplete_) {
+                return true;
+            }
+            // The full read's records say why the radio is not fully known; the fallback's
+            // would only repeat them.
+            const std::vector<ErrorRecord> why = ErrorChain::records();
+            const bool known = info.readSerialNumber(kSerialReadAttempts);
+            ErrorChain::remove(kErrorOk);
+            for (const ErrorRecord& record : why) {
+                ErrorChain::add(record.category, L"%ls", record.message.c_str());
+            }
+            return known;
+        }
+    }
+    return false;
 }
 
 bool RadioSession::rereadIdentity() {
@@ -316,20 +344,21 @@ std::wstring modelNumber(const RadioInfo& radio) {
 }
 
 void printIdentity(const RadioInfo& radio, const Configuration* configuration, std::ostream& out,
-                   bool json) {
-    printRows(
-        {{"Radio type", "radioType", radioType(configuration, modelNumber(radio))},
-         {"Region code", "regionCode", shown(RadioInfo::regionText(radio.regionCode()))},
-         {"Model", "model", shown(RadioInfo::modelText(radio.model()))},
-         {"Serial number", "serialNumber", shown(RadioInfo::serialText(radio.serialValue()))},
-         {"Firmware version", "firmwareVersion",
-          shown(RadioInfo::versionText(radio.firmwareVersion()))},
-         {"Codeplug version", "codeplugVersion",
-          shown(RadioInfo::versionText(radio.codeplugVersion()))},
-         {"Keypad version", "keypadVersion", shown(RadioInfo::versionText(radio.keypadVersion()))},
-         {"User private ID", "userPrivateId",
-          shown(RadioInfo::userPrivateIdText(radio.userPrivateId()))}},
-        out, json);
+                   bool json, const std::vector<IdentityRow>& extra) {
+    std::vector<Row> rows = {
+        {"Radio type", "radioType", radioType(configuration, modelNumber(radio))},
+        {"Region code", "regionCode", shown(RadioInfo::regionText(radio.regionCode()))},
+        {"Model", "model", shown(RadioInfo::modelText(radio.model()))},
+        {"Serial number", "serialNumber", shown(RadioInfo::serialText(radio.serialValue()))},
+        {"Firmware version", "firmwareVersion",
+         shown(RadioInfo::versionText(radio.firmwareVersion()))},
+        {"Codeplug version", "codeplugVersion",
+         shown(RadioInfo::versionText(radio.codeplugVersion()))},
+        {"Keypad version", "keypadVersion", shown(RadioInfo::versionText(radio.keypadVersion()))},
+        {"User private ID", "userPrivateId",
+         shown(RadioInfo::userPrivateIdText(radio.userPrivateId()))}};
+    rows.insert(rows.end(), extra.begin(), extra.end());
+    printRows(rows, out, json);
 }
 
 }  // namespace plugshift

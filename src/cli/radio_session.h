@@ -1,9 +1,12 @@
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/exit_codes.h"
 #include "tasks/radio_manager.h"
@@ -28,6 +31,9 @@ struct CommandIo {
     std::ostream& err;      // progress, failures and why
     ConsolePrompt& prompt;  // questions
     bool redrawProgress;    // err is a terminal: redraw the progress line in place
+    // Raised to stop radio work at the end of its request (Ctrl-C, SIGTERM); null: the
+    // command's own flag.
+    std::atomic<bool>* stop = nullptr;
 };
 
 // Where a radio command finds the installation and its data folder.
@@ -96,6 +102,14 @@ public:
         Convert,  // the same, telling the user to retry the conversion
     };
 
+    // How much of the identity the opening reads.
+    enum class Identity {
+        Full,          // every item; a failure fails the opening
+        FullOrSerial,  // every item, else at least the serial number (identityComplete false)
+        SerialOnly,    // the serial number alone, tolerantly: enough to recognise the radio
+        None,          // nothing: the radio is taken as it is
+    };
+
     explicit RadioSession(D2xx& driver);
     ~RadioSession();
     RadioSession(const RadioSession&) = delete;
@@ -103,7 +117,9 @@ public:
 
     // The one-cable check, connect, the cable-mode probe and the identity read. kExitOk, or the
     // exit code after the message and the error chain have gone to err.
-    int open(Probe probe, std::ostream& err);
+    int open(Probe probe, std::ostream& err, Identity identity = Identity::Full);
+    // The last opening read every identity item.
+    bool identityComplete() const { return identityComplete_; }
     // Reads the identity again (after radio work); false with the chain left as it is.
     bool rereadIdentity();
     void disconnect();
@@ -112,7 +128,10 @@ public:
     RadioInfo& radio() { return manager_.radioInfo(); }
 
 private:
+    bool readIdentity(Identity identity);
+
     RadioManager manager_;
+    bool identityComplete_ = false;
 };
 
 // How a radio command reaches its radio.
@@ -121,6 +140,7 @@ struct RadioFrame {
     RadioSession::Probe probe;
     std::string traceFile = {};           // empty: no trace
     int cableFailure = kExitFileProblem;  // the exit code when the cable driver cannot be had
+    RadioSession::Identity identity = RadioSession::Identity::Full;
 };
 
 // Runs a radio command's own work in the frame they all share: opens the cable driver (the
@@ -133,9 +153,16 @@ int runOnRadio(const RadioFrame& frame, const InstallPaths& paths, std::ostream&
 // The model number as it is looked up in the configuration; empty when it has no text.
 std::wstring modelNumber(const RadioInfo& radio);
 
+// A value a command shows after the identity's.
+struct IdentityRow {
+    const char* label;
+    const char* key;                    // its JSON name
+    std::optional<std::wstring> value;  // none: N/A, or null in JSON
+};
+
 // What the main window shows of the radio, one line per value ("N/A" without a value), or as
-// one JSON object. The radio type needs the configuration (null: N/A).
+// one JSON object, followed by the extra rows. The radio type needs the configuration (null: N/A).
 void printIdentity(const RadioInfo& radio, const Configuration* configuration, std::ostream& out,
-                   bool json = false);
+                   bool json = false, const std::vector<IdentityRow>& extra = {});
 
 }  // namespace plugshift

@@ -11,8 +11,10 @@
 #include "conversion/convert_decisions.h"
 #include "conversion/convert_radio.h"
 #include "conversion/personality_backup.h"
+#include "conversion/recorded_run.h"
 #include "conversion/workflow_strings.h"
 #include "errors/wide_text.h"
+#include "platform/system_files.h"
 #include "tasks/radio_info.h"
 
 namespace plugshift {
@@ -23,8 +25,8 @@ constexpr int kProgressScale = 100;
 
 // The radio on the cable is converted again as the backup's identity says, and the backup's
 // personality is written into it: that brings back a radio a failed conversion left half-written.
-int recover(const RestoreOptions& options, const PersonalityBackup& backup, RadioSession& session,
-            CommandIo& io) {
+int recover(const RestoreOptions& options, const PersonalityBackup& backup,
+            const std::filesystem::path& dataDir, RadioSession& session, CommandIo& io) {
     RadioInfo& radio = session.radio();
     WorkflowOutcome outcome;
     if (!options.anyRadio && !backupBelongsTo(backup, radio, outcome)) {
@@ -39,8 +41,10 @@ int recover(const RestoreOptions& options, const PersonalityBackup& backup, Radi
         return refuseConversion(io.err, outcome);
     }
     ConvertRadio command;
-    prepareRecovery(command, plan, backup, options.backupFile, radio, kProgressScale);
-    return runPreparedConversion(command, session, true, kStrPersonalityRestored, io);
+    prepareRecovery(command, plan, backup, pathFromUtf8(options.backupFile), radio, kProgressScale);
+    RecordedRun run(ConversionRecord(dataDir),
+                    RecordedRun::identityOf(backup, pathFromUtf8(options.backupFile)));
+    return runPreparedConversion(command, session, true, kStrPersonalityRestored, io, run);
 }
 
 }  // namespace
@@ -55,11 +59,16 @@ int runRestore(const RestoreOptions& options, CommandIo& io) {
     if (!PersonalityBackup::load(options.backupFile, backup)) {
         return reportFailure(io.err, L"The backup cannot be used:", kExitFileProblem);
     }
+    // The backup says what the radio was; its serial number alone tells it is the same radio,
+    // and with --any-radio nothing is read from a radio that may no longer answer the rest.
     const RadioFrame frame{.backend = options.backend,
                            .probe = RadioSession::Probe::Info,
-                           .traceFile = options.traceFile};
-    return runOnRadio(frame, paths, io.err,
-                      [&](RadioSession& session) { return recover(options, backup, session, io); });
+                           .traceFile = options.traceFile,
+                           .identity = options.anyRadio ? RadioSession::Identity::None
+                                                        : RadioSession::Identity::SerialOnly};
+    return runOnRadio(frame, paths, io.err, [&](RadioSession& session) {
+        return recover(options, backup, paths.dataDir, session, io);
+    });
 }
 
 void addRestoreCommand(CLI::App& app, int& exitCode) {

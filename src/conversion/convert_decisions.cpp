@@ -14,6 +14,7 @@
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
+#include "platform/system_files.h"
 #include "tasks/radio_info.h"
 
 namespace plugshift {
@@ -228,6 +229,36 @@ void prepareRecovery(ConvertRadio& command, const ConvertPlan& plan,
                      RadioInfo& radio, uint32_t progressEnd) {
     prepareConversion(command, plan, false, radio, progressEnd, path.parent_path());
     command.takePersonalityFrom(backup, path);
+}
+
+bool prepareFinish(Configuration& config, const ConversionRecord::Conversion& unfinished,
+                   ConvertRadio& command, RadioInfo& radio, uint32_t progressEnd,
+                   WorkflowOutcome& outcome) {
+    if (unfinished.backup.empty()) {
+        ConvertPlan plan;
+        plan.codeplugPath = fromUtf8(unfinished.codeplugFile);
+        plan.addressPath = fromUtf8(unfinished.addressFile);
+        prepareConversion(command, plan, false, radio, progressEnd, {});
+        return true;
+    }
+    const std::filesystem::path path = pathFromUtf8(unfinished.backup);
+    PersonalityBackup backup;
+    if (!PersonalityBackup::load(path, backup)) {
+        outcome = WorkflowOutcome::of(kStrPersonalityRestoreFailed, MessageIcon::Error);
+        return false;
+    }
+    ConvertPlan plan;
+    if (!planRecovery(config, backup, plan, outcome)) {
+        return false;
+    }
+    prepareRecovery(command, plan, backup, path, radio, progressEnd);
+    return true;
+}
+
+WorkflowOutcome finishQuestion(const ConversionRecord::Conversion& unfinished) {
+    return WorkflowOutcome::of(
+        unfinished.backup.empty() ? kStrFinishWithoutBackup : kStrFinishWithBackup,
+        MessageIcon::Question, fromUtf8(unfinished.start));
 }
 
 namespace {

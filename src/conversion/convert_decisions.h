@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "conversion/block_to_keep.h"
+#include "conversion/conversion_record.h"
 #include "conversion/workflow_outcome.h"
 
 namespace plugshift {
@@ -96,6 +97,17 @@ bool planRecovery(Configuration& config, const PersonalityBackup& backup, Conver
 void prepareRecovery(ConvertRadio& command, const ConvertPlan& plan,
                      const PersonalityBackup& backup, const std::filesystem::path& path,
                      RadioInfo& radio, uint32_t progressEnd);
+
+// The way back after a conversion the record shows unfinished: with its backup, a recovery from
+// that backup (planRecovery, prepareRecovery); without one, the same codeplug and address-map
+// files again, which the radio's identity before the conversion chose, keeping nothing. A backup
+// that cannot be read gives string 182 with the reason in the chain.
+bool prepareFinish(Configuration& config, const ConversionRecord::Conversion& unfinished,
+                   ConvertRadio& command, RadioInfo& radio, uint32_t progressEnd,
+                   WorkflowOutcome& outcome);
+
+// The question that offers to finish it (string 187 or 188 with its start).
+WorkflowOutcome finishQuestion(const ConversionRecord::Conversion& unfinished);
 
 // After a failed conversion: logs the summary with the error chain, writes the frames of the
 // radio's trace ring beside err.log and names that file in the next entry (FailureTrace), and

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "conversion/conversion_messages.h"
+#include "conversion/conversion_record.h"
 #include "conversion/flash_layout.h"
 #include "conversion/personality_backup.h"
 #include "errors/error_category.h"
@@ -128,6 +129,9 @@ bool ConvertRadio::run() {
     }
     if (!recovering) {
         saveBackup();
+    }
+    if (ok && updating() && beforeErase_ && !beforeErase_()) {
+        fail(kErrorFile, ConversionRecord::kNotRecorded);
     }
 
     enterUpdateProtection();

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -60,6 +61,11 @@ public:
     // blocks become the blocks to keep (checked against the address map like any other) and the
     // restore steps are enabled. `path` stays the run's lastBackupPath.
     void takePersonalityFrom(const PersonalityBackup& backup, std::filesystem::path path);
+    // Called on the worker thread once the backup is saved and before anything is erased (the
+    // conversion record goes on the disk there); false stops the run with the radio untouched.
+    void setBeforeErase(std::function<bool()> beforeErase) {
+        beforeErase_ = std::move(beforeErase);
+    }
 
     bool run() override;
 
@@ -112,6 +118,7 @@ private:
     // Set by takePersonalityFrom for the next run only.
     std::optional<Personality> fromBackup_;
     std::filesystem::path fromBackupPath_;
+    std::function<bool()> beforeErase_;
     // The address map first, then the codeplug.
     FtfImage image_;
 };

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "conversion/conversion_record.h"
 #include "conversion/failure_trace.h"
 #include "conversion/log_folder.h"
 #include "conversion/serial_audit.h"
@@ -41,6 +42,22 @@ void audit(const SerialAudit::Entry& entry) {
     }
 }
 
+// The dealer's books: the data folder's conversion record lists serial-number updates as well.
+void record(const SerialAudit::Entry& entry, const std::string& error) {
+    const ConversionRecord book(ConversionRecord::dataFolderOfLog());
+    std::string reason;
+    if (!book.folder().empty() && !book.addSerialUpdate({{},
+                                                         toUtf8(entry.model),
+                                                         toUtf8(entry.oldSerial),
+                                                         toUtf8(entry.newSerial),
+                                                         entry.success,
+                                                         error},
+                                                        reason)) {
+        ErrorLog::write(L"The conversion record could not be written in [%ls]: %ls",
+                        fromUtf8(utf8FromPath(book.folder())).c_str(), fromUtf8(reason).c_str());
+    }
+}
+
 }  // namespace
 
 bool checkNewSerial(std::wstring_view entered, std::wstring_view present,
@@ -70,6 +87,7 @@ bool concludeSerialUpdate(const SerialNumberUpdate& command, bool succeeded) {
         std::chrono::system_clock::now(), RadioInfo::modelText(radio->model()).value_or(L""),
         RadioInfo::serialText(radio->serialValue()).value_or(L""), newSerialOf(command), succeeded};
     audit(entry);
+    record(entry, succeeded ? std::string() : toUtf8(ErrorChain::firstMessage()));
     if (!succeeded) {
         ErrorLog::write(
             L"Update serial number failed (Model:%ls,SN:%ls,New SN:%ls), caused by:\n%ls",

@@ -20,8 +20,9 @@ bool checkNewSerial(std::wstring_view entered, std::wstring_view present,
 
 // After the serial-number command has run; both front ends call it with the command's result and
 // go on with what it returns (the same result). An update that reached the radio (its port was
-// connected) gets a line in the serial-number audit, success or failure, with the radio's model and
-// its serial number as read before the update. A failed one is summed up in err.log with the error
+// connected) gets a line in the serial-number audit and an entry in the data folder's conversion
+// record, success or failure, with the radio's model and its serial number as read before the
+// update. A failed one is summed up in err.log with the error
 // chain (which stays as it is), followed by the entry naming the file of its SBEP frames.
 bool concludeSerialUpdate(const SerialNumberUpdate& command, bool succeeded);
 

@@ -57,6 +57,21 @@ constexpr std::array kTexts = {
     Entry{kStrConvertWarnings,
           L"The radio is converted, but the conversion recorded these warnings (they are also "
           L"in err.log):\n\n%s"},
+    Entry{kStrNotRecorded,
+          L"The conversion could not be recorded in the folder %s, so the radio was not "
+          L"changed.\nPlease make sure that this folder can be written to and that the disk is "
+          L"not full, then convert again."},
+    Entry{kStrFinishWithBackup,
+          L"The last conversion of this radio (started %s) did not end, and the radio may be "
+          L"half-written. Its personality was saved before the conversion.\n\nDo you want to "
+          L"finish the conversion now and write the personality back?"},
+    Entry{kStrFinishWithoutBackup,
+          L"The last conversion of this radio (started %s) did not end, and the radio may be "
+          L"half-written. Its personality was not kept.\n\nDo you want to finish the "
+          L"conversion now?"},
+    Entry{kStrConvertedNotReread,
+          L"The conversion succeeded, but the radio could not be read again afterwards. Please "
+          L"reconnect it and use Get radio information to see it."},
 };
 
 }  // namespace

@@ -32,9 +32,13 @@ enum WorkflowString : int {
     kStrNotAvailable = 175,
     kStrPersonalityRestored = 181,
     kStrPersonalityRestoreFailed = 182,
-    kStrBackupNotSaved = 183,      // %s: the backup folder
-    kStrRecoveryOtherRadio = 184,  // %s: the serial number the backup was taken from
-    kStrConvertWarnings = 185,     // %s: what the conversion recorded
+    kStrBackupNotSaved = 183,       // %s: the backup folder
+    kStrRecoveryOtherRadio = 184,   // %s: the serial number the backup was taken from
+    kStrConvertWarnings = 185,      // %s: what the conversion recorded
+    kStrNotRecorded = 186,          // %s: the data folder
+    kStrFinishWithBackup = 187,     // %s: when the unfinished conversion started
+    kStrFinishWithoutBackup = 188,  // %s: when the unfinished conversion started
+    kStrConvertedNotReread = 189,
 };
 
 // The icon of a message, as the message box's style bits encode it.

@@ -141,6 +141,28 @@ bool RadioInfo::readIdentity() {
     return infoValid_;
 }
 
+bool RadioInfo::readSerialNumber(int attempts) {
+    infoValid_ = false;
+    regionCode_ = kNoRegion;
+    model_ = {};
+    firmwareVersion_ = {};
+    keypadVersion_ = {};
+    codeplugVersion_ = {};
+    userPrivateId_ = {};
+    serialNumber_ = {};
+    serialLength_ = 0;
+    if (!isConnected() || sbep_ == nullptr) {
+        return false;
+    }
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        if (readItem(sbep::kItemSerialNumber, serialNumber_, Width::kVariable, &serialLength_)) {
+            return true;
+        }
+    }
+    serialLength_ = 0;
+    return false;
+}
+
 // A fixed field takes exactly its width, as the radio's items are defined; bytes beyond it are
 // the radio's own and are not looked at. Either way a value that would leave the field short or
 // overrun it is refused, so nothing is copied from beyond what the radio sent or past the field.

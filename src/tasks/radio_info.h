@@ -23,7 +23,8 @@ class Flash;
 // The radio side of the program: the cable port, the SBEP engine on it with its trace ring, the
 // flash-block table and the flash buffer, the connection flags and the identity of the connected
 // radio. The identity fields keep the values of the last successful reads; infoValid says whether
-// the last read was complete. The poll thread reads isConnected; everything else belongs to one thread at a time.
+// the last read was complete. The poll thread reads isConnected; everything else belongs to one
+// thread at a time.
 class RadioInfo {
 public:
     static constexpr size_t kModelSize = 11;
@@ -69,6 +70,11 @@ public:
     // not fit its field, ends the identity read there: the fields read before it keep their new
     // values, the others their earlier ones.
     bool readIdentity();
+    // Reads the serial number alone (item 1), up to `attempts` times: all that recognises a
+    // radio that a broken conversion may have left unable to answer its other items. The other
+    // fields are cleared, so nothing of an earlier radio passes for this one's; infoValid stays
+    // false. The records of failed attempts stay in the chain.
+    bool readSerialNumber(int attempts);
 
     // The text forms: no value when the data does not qualify. An empty text is possible and
     // shows as "N/A" like no text.

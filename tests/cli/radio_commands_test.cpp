@@ -21,12 +21,14 @@
 #include "cli/console_prompt.h"
 #include "cli/convert_command.h"
 #include "cli/exit_codes.h"
+#include "cli/history_command.h"
 #include "cli/info_command.h"
 #include "cli/radio_session.h"
 #include "cli/restore_command.h"
 #include "cli/set_serial_command.h"
 #include "config/config_file_codec.h"
 #include "config/configuration.h"
+#include "conversion/conversion_record.h"
 #include "conversion/workflow_strings.h"
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
@@ -130,7 +132,7 @@ protected:
     }
 
     // `info --simulate` (or over the backend given) with this data folder.
-    CommandResult info(BackendOptions backend = simulated()) {
+    CommandResult info(BackendOptions backend = simulated(), bool json = false) {
         std::ostringstream out;
         std::ostringstream err;
         const InstallPaths paths = InstallPaths::resolve(install());
@@ -140,8 +142,8 @@ protected:
         auto cable = CableBackend::open(backend, dataDir_, error);
         EXPECT_TRUE(cable) << error;
         CommandResult run;
-        run.exitCode =
-            showRadioInfo(cable->driver(), &Configuration::instance(), L"", {out, err, false});
+        run.exitCode = showRadioInfo(cable->driver(), &Configuration::instance(), L"",
+                                     {out, err, json, dataDir_});
         EXPECT_TRUE(cable->save(error)) << error;
         run.out = out.str();
         run.err = err.str();
@@ -314,7 +316,14 @@ TEST_F(RadioCommandsTest, DamagedCodeplugFileIsAFileProblemWithTheSummaryLogged)
         "Codeplug:R01.03.00,Restore:1), this's caused by:\n" +
         chainAsLogged(run.err) + "\n";
     EXPECT_THAT(chainAsLogged(run.err), HasSubstr("Finalize flashing data.\n"));
-    EXPECT_EQ(withoutStamps(errLog()).substr(0, expected.size()), expected);
+    // The backup is named the moment it is saved, before the summary.
+    const std::string log = withoutStamps(errLog());
+    const std::string saved =
+        "The radio's personality is saved in [" + backups().at(0).string() + "].\n";
+    EXPECT_EQ(log.substr(0, saved.size()), saved);
+    EXPECT_EQ(log.substr(saved.size(), expected.size()), expected);
+    // Nothing was erased, so the radio has no unfinished conversion.
+    EXPECT_EQ(info().exitCode, kExitOk);
 }
 
 TEST_F(RadioCommandsTest, RadioFailureAfterTheEraseLeavesABackupThatRestoresThePersonality) {
@@ -342,6 +351,107 @@ TEST_F(RadioCommandsTest, RadioFailureAfterTheEraseLeavesABackupThatRestoresTheP
     EXPECT_EQ(radio().model, "RQX770HJNWE");
     EXPECT_EQ(radio().userId, kFresh.userId);
     EXPECT_EQ(radio().contacts, kFresh.contacts);
+}
+
+// A conversion the radio failed after the erase, or one the tool never saw end (killed, power
+// lost: its record has no close), is named by info and convert and finished by convert --yes.
+TEST_F(RadioCommandsTest, AnUnfinishedConversionIsSaidAndConvertYesFinishesIt) {
+    struct Case {
+        const char* name;
+        bool keepPersonality;
+        bool killed;  // the close of the failed run is taken off the record
+    };
+    for (const Case& c : {Case{"backup", true, false}, Case{"no backup, killed", false, true}}) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(dataDir_ / "backup");
+        fs::remove(dataDir_ / ConversionRecord::kFileName);
+        fs::remove(CableBackend::simulatorStatePath(dataDir_));
+        ConvertOptions options = convertOptions();
+        options.keepPersonality = c.keepPersonality;
+        options.backend.simFaults = {"corrupt-default"};
+        const CommandResult failed = convert(options);
+        ASSERT_EQ(failed.exitCode, kExitRadioFailed);
+        EXPECT_THAT(failed.err, HasSubstr("the radio may be half-written"));
+        EXPECT_THAT(failed.err, HasSubstr("plugshift-cli convert --yes"));
+        EXPECT_EQ(backups().size(), c.keepPersonality ? 1u : 0u);
+        if (c.keepPersonality) {
+            // Named the moment it was saved, before the erase's progress went on.
+            EXPECT_LT(failed.err.find("personality was saved to"),
+                      failed.err.find("Update default block."));
+        }
+        if (c.killed) {
+            std::ifstream in(dataDir_ / ConversionRecord::kFileName);
+            std::string openLine;
+            std::getline(in, openLine);
+            in.close();
+            std::ofstream(dataDir_ / ConversionRecord::kFileName, std::ios::trunc)
+                << openLine << "\n";
+        }
+
+        const CommandResult said = info();
+        EXPECT_EQ(said.exitCode, kInfoUnfinishedConversion) << said.err;
+        EXPECT_THAT(said.out, HasSubstr("Unfinished conversion: "));
+        EXPECT_THAT(said.err, HasSubstr("did not end"));
+        const CommandResult json = info(simulated(), true);
+        EXPECT_THAT(json.out, HasSubstr("\"unfinishedConversion\": \""));
+
+        options.backend.simFaults.clear();
+        options.yes = false;
+        const CommandResult refused = convert(options);
+        EXPECT_EQ(refused.exitCode, kExitRefused);
+        EXPECT_THAT(refused.err, HasSubstr("The last conversion of this radio did not end"));
+        EXPECT_THAT(refused.err, HasSubstr(c.killed ? "open" : "failed: "));
+
+        options.yes = true;
+        const CommandResult finished = convert(options);
+        ASSERT_EQ(finished.exitCode, kExitOk) << finished.err;
+        EXPECT_EQ(radio().model, "RQX770HJNWE");
+        EXPECT_EQ(radio().serial, kFresh.serial);
+        if (c.keepPersonality) {
+            EXPECT_EQ(radio().userId, kFresh.userId);
+            EXPECT_EQ(radio().contacts, kFresh.contacts);
+        }
+        const CommandResult after = info();
+        EXPECT_EQ(after.exitCode, kExitOk) << after.err;
+        EXPECT_THAT(after.out, Not(HasSubstr("Unfinished")));
+
+        std::ostringstream out;
+        std::ostringstream err;
+        ASSERT_EQ(showHistory(dataDir_, false, out, err), kExitOk);
+        EXPECT_THAT(out.str(), HasSubstr("Conversions: 2\n"));
+        EXPECT_THAT(out.str(), HasSubstr(c.killed ? "  interrupted " : "  failed "));
+        EXPECT_THAT(out.str(), HasSubstr("  converted "));
+        EXPECT_THAT(out.str(), HasSubstr("    finishes "));
+    }
+}
+
+// The dealer's books: every conversion and serial-number update of the data folder.
+TEST_F(RadioCommandsTest, HistoryListsConversionsAndSerialUpdatesAsTextAndJson) {
+    ASSERT_EQ(convert(convertOptions()).exitCode, kExitOk);
+    SetSerialOptions serial;
+    serial.newSerial = "123ABC4D56";
+    serial.passwordFromStdin = true;
+    serial.backend.simulate = true;
+    serial.install = install();
+    ASSERT_EQ(runCommand(serial, runSetSerial, std::string(kDealerPassword) + "\n").exitCode,
+              kExitOk);
+
+    std::ostringstream text;
+    std::ostringstream err;
+    ASSERT_EQ(showHistory(dataDir_, false, text, err), kExitOk) << err.str();
+    EXPECT_THAT(text.str(), HasSubstr("Conversions: 1\n"));
+    EXPECT_THAT(text.str(), HasSubstr("SN 752TRX4F21  RQX770HJNWA R01.03.00  converted "));
+    EXPECT_THAT(text.str(), HasSubstr("    backup " + backups().at(0).string() + "\n"));
+    EXPECT_THAT(text.str(), HasSubstr("RQX770HJNWE_DEF_R01.03.00.ftf"));
+    EXPECT_THAT(text.str(), HasSubstr("RQX770HJNWE  752TRX4F21 -> 123ABC4D56  updated\n"));
+
+    std::ostringstream json;
+    ASSERT_EQ(showHistory(dataDir_, true, json, err), kExitOk);
+    EXPECT_THAT(json.str(), HasSubstr("\"serial\": \"752TRX4F21\", \"model\": \"RQX770HJNWA\""));
+    EXPECT_THAT(json.str(), HasSubstr("\"result\": \"converted\", \"error\": null}"));
+    EXPECT_THAT(json.str(), HasSubstr("\"serialAfter\": \"123ABC4D56\", \"result\": \"updated\""));
+    EXPECT_THAT(json.str(), HasSubstr("\"skippedLines\": 0\n}"));
+    EXPECT_EQ(err.str(), "");
 }
 
 // A contact that names none of the four groups is the owner's too: the conversion keeps it and
@@ -461,7 +571,10 @@ TEST_F(RadioCommandsTest, AFailedConversionLeavesItsSbepTraceNamedInErrLog) {
         "Codeplug:R01.03.00,Restore:1), this's caused by:\n" +
         chainAsLogged(run.err) + "\nSBEP trace of this failure: " + (dataDir_ / "log").string() +
         "/";
-    const std::string log = withoutStamps(errLog());
+    std::string log = withoutStamps(errLog());
+    // The entry that named the backup the moment it was saved comes first.
+    ASSERT_THAT(log, testing::StartsWith("The radio's personality is saved in ["));
+    log = log.substr(log.find('\n') + 1);
     ASSERT_EQ(log.substr(0, expected.size()), expected) << log;
     const std::string name =
         log.substr(expected.size(), log.find('\n', expected.size()) - expected.size());
@@ -595,7 +708,10 @@ TEST_F(RadioCommandsTest, AnEmptyDataFolderTakesTheInstallationsSetupFile) {
     EXPECT_EQ(radio().model, "RQX770HJNWE");
     const fs::path setup = dataDir_ / "data" / "setup.dat";
     EXPECT_EQ(fileBytes(setup), fileBytes(installDir_ / "skel" / "data" / "setup.dat"));
-    EXPECT_EQ(errLog(), "");
+    // Only the backup's path, logged the moment it was saved.
+    EXPECT_THAT(errLog(),
+                testing::MatchesRegex(
+                    "\\[ [-0-9 :]+ \\] The radio's personality is saved in \\[.*\\]\\.\n"));
 
     // An installation without the skeleton.
     const fs::path bare = dataDir_ / "bare";

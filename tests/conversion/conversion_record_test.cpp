@@ -1,0 +1,213 @@
+// The conversion record: its lines on the disk, torn writes, and the runs that write it.
+
+#include "conversion/conversion_record.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <fstream>
+#include <sstream>
+
+#include "conversion/recorded_run.h"
+#include "errors/error_chain.h"
+#include "radio/sbep.h"
+#include "radio/sbep_protocol.h"
+#include "sim_rig.h"
+
+namespace plugshift::test {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using Result = ConversionRecord::Result;
+
+class ConversionRecordTest : public ::testing::Test {
+protected:
+    void TearDown() override { ErrorChain::remove(0); }
+
+    ConversionRecord::Conversion opened(const std::string& serial, const std::string& backup = "") {
+        ConversionRecord::Conversion c;
+        c.serial = serial;
+        c.model = "RQX770HJNWA";
+        c.firmware = "R02.00.01";
+        c.codeplug = "R01.02.00";
+        c.codeplugFile = "/inst/RQX770HJNWE_DEF_R01.02.00.ftf";
+        c.addressFile = "/inst/KMVADDR_A01.02.00.ftf";
+        c.backup = backup;
+        std::string reason;
+        EXPECT_TRUE(record.open(c, reason)) << reason;
+        return c;
+    }
+    ConversionRecord::History history() const {
+        ConversionRecord::History h;
+        std::string reason;
+        EXPECT_TRUE(record.read(h, reason)) << reason;
+        return h;
+    }
+    void appendRaw(const std::string& bytes) const {
+        std::ofstream(record.file(), std::ios::binary | std::ios::app) << bytes;
+    }
+
+    TempFolder folder;
+    ConversionRecord record{folder.path() / "data"};
+};
+
+TEST_F(ConversionRecordTest, OpenAndCloseMakeOneConversionAndTheLastOfARadioDecides) {
+    const auto first = opened("752TRX4F21", "/data/backup/a.pbk");
+    const auto other = opened("111AAA1A11");
+    std::string reason;
+    ASSERT_TRUE(record.close(other.id, Result::Converted, "", reason)) << reason;
+
+    // The first never closed: the tool did not see it end.
+    const auto unfinished = record.unfinishedFor("752TRX4F21");
+    ASSERT_TRUE(unfinished);
+    EXPECT_EQ(unfinished->id, first.id);
+    EXPECT_EQ(unfinished->result, Result::Open);
+    EXPECT_EQ(unfinished->backup, "/data/backup/a.pbk");
+    EXPECT_EQ(unfinished->codeplugFile, first.codeplugFile);
+    EXPECT_FALSE(record.unfinishedFor("111AAA1A11"));
+    EXPECT_FALSE(record.unfinishedFor("999ZZZ9Z99"));
+    EXPECT_FALSE(record.unfinishedFor(""));
+
+    // A failed or stopped end is unfinished too; the conversion that finishes it ends that.
+    ASSERT_TRUE(record.close(first.id, Result::Stopped, "Error:stopped.", reason));
+    EXPECT_EQ(record.unfinishedFor("752TRX4F21")->result, Result::Stopped);
+    auto finishing = RecordedRun::finishing(*record.unfinishedFor("752TRX4F21"));
+    EXPECT_EQ(finishing.finishes, first.id);
+    ASSERT_TRUE(record.open(finishing, reason));
+    ASSERT_TRUE(record.close(finishing.id, Result::Converted, "", reason));
+    EXPECT_FALSE(record.unfinishedFor("752TRX4F21"));
+
+    const auto h = history();
+    ASSERT_EQ(h.conversions.size(), 3u);
+    EXPECT_EQ(h.conversions[0].error, "Error:stopped.");
+    EXPECT_FALSE(h.conversions[0].end.empty());
+    EXPECT_EQ(h.conversions[2].finishes, first.id);
+    EXPECT_EQ(h.skippedLines, 0u);
+}
+
+TEST_F(ConversionRecordTest, ATornLastLineIsSkippedAndTheNextEntryStartsOnItsOwnLine) {
+    const auto first = opened("752TRX4F21");
+    appendRaw(R"({"entry":"close","id":")" + first.id + R"(","end":"2024)");
+    EXPECT_EQ(history().skippedLines, 1u);
+    ASSERT_TRUE(record.unfinishedFor("752TRX4F21"));
+
+    std::string reason;
+    ASSERT_TRUE(
+        record.addSerialUpdate({"", "RQX770HJNWA", "752TRX4F21", "123ABC4D56", true, ""}, reason));
+    const auto h = history();
+    EXPECT_EQ(h.skippedLines, 1u);  // the torn line, now ended, still does not parse
+    ASSERT_EQ(h.serialUpdates.size(), 1u);
+    EXPECT_EQ(h.serialUpdates[0].serialAfter, "123ABC4D56");
+    EXPECT_TRUE(h.serialUpdates[0].updated);
+    EXPECT_FALSE(h.serialUpdates[0].time.empty());
+    EXPECT_EQ(h.conversions.at(0).result, Result::Open);
+}
+
+TEST_F(ConversionRecordTest, AValueCannotBreakItsLineOrForgeAnEntry) {
+    const std::string forged = "x\"}\n{\"entry\":\"close\",\"id\":\"";
+    const auto c = opened("752TRX4F21", "C:\\backup\\" + forged + "é");
+    std::ifstream in(record.file());
+    std::stringstream content;
+    content << in.rdbuf();
+    const std::string text = content.str();
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1);
+    const auto h = history();
+    ASSERT_EQ(h.conversions.size(), 1u);
+    EXPECT_EQ(h.conversions[0].backup, c.backup);
+    EXPECT_EQ(h.conversions[0].result, Result::Open);
+}
+
+TEST_F(ConversionRecordTest, AFolderThatCannotBeWrittenSaysWhy) {
+    fs::create_directories(folder.path());
+    std::ofstream(folder.path() / "file") << "x";
+    const ConversionRecord blocked(folder.path() / "file" / "data");
+    ConversionRecord::Conversion c;
+    std::string reason;
+    EXPECT_FALSE(blocked.open(c, reason));
+    EXPECT_FALSE(reason.empty());
+}
+
+// A run of the conversion with its record, on the simulated radio.
+class RecordedConversionTest : public ConversionRecordTest {
+protected:
+    RecordedConversionTest() {
+        rig.seedDyn();
+        ErrorChain::remove(0);
+    }
+    SimRig rig;
+};
+
+TEST_F(RecordedConversionTest, AStopDuringTheFlashEndsTheRunStoppedWithTheBackupNamed) {
+    Conversion conversion(rig, folder.path() / "data" / "backup");
+    RecordedRun run(record, RecordedRun::identityOf(rig.radio));
+    std::vector<fs::path> announced;
+    run.attach(conversion.command, [&](const fs::path& backup) { announced.push_back(backup); });
+    std::atomic<bool> stop{false};
+    rig.radio.sbep()->setStopSignal(&stop);
+    // Ctrl-C arrives while the third 4 KiB chunk of the default block is on the line.
+    int writes = 0;
+    rig.radio.sbep()->setFrameObserver([&](const FrameEvent& event) {
+        if (event.direction == FrameDirection::kSent && event.bytes.size() > 1000 &&
+            ++writes == 3) {
+            stop = true;
+        }
+    });
+
+    EXPECT_FALSE(conversion.run());
+    run.finish(conversion.command, stop);
+    EXPECT_EQ(writes, 3);  // no request after the one on the line
+
+    ASSERT_EQ(announced.size(), 1u);
+    EXPECT_TRUE(fs::exists(announced[0]));
+    EXPECT_EQ(announced[0], conversion.command.lastBackupPath());
+    const auto h = history();
+    ASSERT_EQ(h.conversions.size(), 1u);
+    EXPECT_EQ(h.conversions[0].result, Result::Stopped);
+    EXPECT_THAT(h.conversions[0].error, HasSubstr("stopped at the user's request"));
+    EXPECT_EQ(h.conversions[0].backup, announced[0].string());
+    EXPECT_EQ(h.conversions[0].serial, "752TRX4F21");
+    EXPECT_EQ(h.conversions[0].model, "RQX770HJNWA");
+    ASSERT_TRUE(record.unfinishedFor("752TRX4F21"));
+}
+
+TEST_F(RecordedConversionTest, ARecordThatCannotBeWrittenStopsTheRunBeforeAnyErase) {
+    std::ofstream(folder.path() / "file") << "x";
+    Conversion conversion(rig, folder.path() / "backup");
+    RecordedRun run(ConversionRecord(folder.path() / "file"), RecordedRun::identityOf(rig.radio));
+    run.attach(conversion.command, {});
+    rig.requests.clear();
+    const Bytes modelBefore = rig.sim().model();
+
+    EXPECT_FALSE(conversion.run());
+    run.finish(conversion.command, false);
+    EXPECT_TRUE(run.notRecorded());
+    EXPECT_EQ(rig.count(sbep::kOpFlash), 0u);
+    EXPECT_EQ(rig.sim().model(), modelBefore);
+    bool said = false;
+    for (const ErrorRecord& r : ErrorChain::records()) {
+        said = said || r.message == ConversionRecord::kNotRecorded;
+    }
+    EXPECT_TRUE(said);
+}
+
+TEST_F(RecordedConversionTest, AConvertedRunIsClosedConvertedWithoutABackupWhenNoneIsKept) {
+    ConversionSetup setup;
+    setup.keep = false;
+    setup.blocks.clear();
+    Conversion conversion(rig, folder.path() / "backup", setup);
+    RecordedRun run(record, RecordedRun::identityOf(rig.radio));
+    run.attach(conversion.command, {});
+    ASSERT_TRUE(conversion.run());
+    run.finish(conversion.command, false);
+    const auto h = history();
+    ASSERT_EQ(h.conversions.size(), 1u);
+    EXPECT_EQ(h.conversions[0].result, Result::Converted);
+    EXPECT_TRUE(h.conversions[0].backup.empty());
+    EXPECT_FALSE(record.unfinishedFor("752TRX4F21"));
+}
+
+}  // namespace
+}  // namespace plugshift::test
