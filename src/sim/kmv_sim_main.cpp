@@ -1,5 +1,7 @@
 // kmv-sim: a simulated KMV radio on a pseudo-terminal. Prints the terminal's path on the first
 // line of standard output and serves until SIGINT or SIGTERM; SIGUSR1 saves the state at once.
+// The report (--report) is rewritten after every erase request and at exit, so a test can watch
+// a conversion's progress and check where it erased and whether it programmed unerased flash.
 
 #include <unistd.h>
 
@@ -7,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <thread>
@@ -15,6 +18,7 @@
 #include <CLI/CLI.hpp>
 
 #include "sim/sim_faults.h"
+#include "sim/sim_protocol.h"
 #include "sim/sim_pty_server.h"
 #include "sim/sim_radio.h"
 #include "sim/sim_state.h"
@@ -77,6 +81,51 @@ void trace(const SimRequest& request, const SimReply& reply, std::optional<SimRe
         return;
     }
     std::cerr << hex(std::span(&reply.opcode, 1)) << " [" << hex(reply.data) << "]\n";
+}
+
+// One line per fact, numbers in hexadecimal where they are addresses:
+//   kmv-sim-report 1
+//   erase-sector 0x84000 1       (erase requests by flash address, refused ones included)
+//   erase-dynamic 0xE0000 1
+//   programs 16                  (program requests carried out)
+//   unerased-programs 0          (of them, those that met flash not erased)
+std::string reportText(const SimFlashActivity& activity, const SimFlash& flash) {
+    std::string text = "kmv-sim-report 1\n";
+    char line[64];
+    for (const auto& [name, erases] : {std::pair{"erase-sector", &activity.sectorErases},
+                                       std::pair{"erase-dynamic", &activity.dynamicErases}}) {
+        for (const auto& [address, count] : *erases) {
+            std::snprintf(line, sizeof line, "%s 0x%X %d\n", name, address, count);
+            text += line;
+        }
+    }
+    std::snprintf(line, sizeof line, "programs %d\nunerased-programs %d\n", activity.programs,
+                  flash.unerasedPrograms());
+    return text + line;
+}
+
+// Written beside and renamed over, so a reader never sees half a report.
+void writeReport(const SimFlashActivity& activity, const SimFlash& flash, const std::string& path) {
+    const std::string partial = path + ".partial";
+    {
+        std::ofstream out(partial, std::ios::trunc);
+        out << reportText(activity, flash);
+        if (!out) {
+            std::cerr << "kmv-sim: cannot write " << partial << "\n";
+            return;
+        }
+    }
+    std::error_code ec;
+    std::filesystem::rename(partial, path, ec);
+    if (ec) {
+        std::cerr << "kmv-sim: cannot write " << path << ": " << ec.message() << "\n";
+    }
+}
+
+bool isErase(const SimRequest& request) {
+    return request.opcode == simwire::kOpFlash && !request.body.empty() &&
+           (request.body[0] == simwire::kFlashEraseSector ||
+            request.body[0] == simwire::kFlashEraseDynamic);
 }
 
 bool saveState(const SimRadio& radio, const std::string& path) {
@@ -181,9 +230,13 @@ int main(int argc, char** argv) {
     app.add_flag("--list-faults", listFaults, "list the faults that can be injected and exit");
 
     std::string statePath;
+    std::string reportPath;
     std::string linkPath;
     app.add_option("--state", statePath,
                    "load the radio from FILE when it exists; save it there at exit and on SIGUSR1");
+    app.add_option("--report", reportPath,
+                   "write the flash requests the radio was sent (erases by address, programs, "
+                   "programs over unerased flash) to FILE after every erase and at exit");
     app.add_option("--link", linkPath, "also make a symbolic link to the terminal at this path");
     bool tracing = false;
     app.add_flag("--trace", tracing, "print every request and the radio's answer on stderr");
@@ -192,8 +245,9 @@ int main(int argc, char** argv) {
 
     if (listFaults) {
         for (const SimFaultInfo& f : SimFaults::catalogue()) {
-            std::printf("%-16s %-16s %s\n", f.name, f.syntax, f.description);
+            std::printf("%-16s %-18s %s\n", f.name, f.syntax, f.description);
         }
+        std::printf("\n%s\n", std::string(SimFaults::aimHelp()).c_str());
         return 0;
     }
 
@@ -227,8 +281,20 @@ int main(int argc, char** argv) {
     }
 
     SimPtyServer server(radio, faults, *SimCable::modeNamed(cableMode), timing);
-    if (tracing) {
-        server.cable().responder().setObserver(trace);
+    SimResponder& responder = server.cable().responder();
+    if (tracing || !reportPath.empty()) {
+        responder.setObserver([&](const SimRequest& request, const SimReply& reply,
+                                  std::optional<SimRefusal> refusal) {
+            if (tracing) {
+                trace(request, reply, refusal);
+            }
+            if (!reportPath.empty() && isErase(request)) {
+                writeReport(responder.flashActivity(), radio.flash(), reportPath);
+            }
+        });
+    }
+    if (!reportPath.empty()) {
+        writeReport(responder.flashActivity(), radio.flash(), reportPath);
     }
     std::string error;
     if (!server.open(error)) {
@@ -267,6 +333,9 @@ int main(int argc, char** argv) {
     if (!linkPath.empty()) {
         std::error_code ec;
         std::filesystem::remove(linkPath, ec);
+    }
+    if (!reportPath.empty()) {
+        writeReport(responder.flashActivity(), radio.flash(), reportPath);
     }
     return statePath.empty() || saveState(radio, statePath) ? 0 : 1;
 }

@@ -12,6 +12,8 @@ namespace plugshift {
 namespace {
 
 constexpr int kBitsPerByte = 10;  // 8N1
+// A reply cut after its opcode keeps the lead-in, the start byte and the opcode.
+constexpr size_t kReplyHeadLength = 3;
 constexpr std::array<const char*, 3> kModeNames = {"digital", "echo", "unsupported"};
 
 }  // namespace
@@ -98,7 +100,16 @@ size_t SimCable::send(std::span<const uint8_t> bytes, uint32_t hostBaud, SimTime
 void SimCable::answer(std::span<const uint8_t> carried, uint32_t hostBaud, SimTime firstArrives) {
     const auto received = SimUart::carry(carried, hostBaud, radio_.baud());
     for (SimOutgoing& out : responder_.receive(received, firstArrives, spacingAt(hostBaud))) {
-        const SimFaults::ReplyFate fate = faults_.nextReply(out.wire.size());
+        const SimFaults::ReplyFate fate = faults_.nextReply(out.request, out.wire.size());
+        if (fate.corruptByte) {
+            out.wire[*fate.corruptByte] ^= fate.corruptMask;
+        }
+        for (const auto& [index, value] : fate.damage) {
+            out.wire[index] = value;
+        }
+        if (fate.cutAfterOpcode && out.wire.size() > kReplyHeadLength) {
+            out.wire.resize(kReplyHeadLength);
+        }
         const SimTime spacing = spacingAt(out.baud);
         const SimTime begin = std::max(out.requestEnd, radioFree_) + out.deviceTime + fate.delay;
         radioFree_ = begin + spacing * static_cast<int64_t>(out.wire.size());
@@ -106,9 +117,6 @@ void SimCable::answer(std::span<const uint8_t> carried, uint32_t hostBaud, SimTi
         deviceTime_ += out.deviceTime;
         if (fate.drop) {
             continue;
-        }
-        if (fate.corruptByte) {
-            out.wire[*fate.corruptByte] ^= fate.corruptMask;
         }
         queue(SimUart::carry(out.wire, out.baud, hostBaud), begin + spacing, spacing);
     }

@@ -137,12 +137,15 @@ bool SimFlash::program(uint32_t flashAddress, std::span<const uint8_t> data) {
     }
     const uint32_t offset = flashAddress - start;
     auto cells = block(SimBlock::Def).subspan(offset, data.size());
+    bool unerased = false;
     for (size_t i = 0; i < data.size(); ++i) {
+        unerased = unerased || (cells[i] != kErased && cells[i] != data[i]);
         cells[i] &= data[i];
         if (cells[i] != data[i]) {
             verifyFailed_[(offset + i) / kSectorSize] = true;
         }
     }
+    unerasedPrograms_ += unerased ? 1 : 0;
     return true;
 }
 

@@ -58,6 +58,9 @@ public:
     bool eraseDynamicBlock(uint32_t flashAddress);
     // False when the range leaves the default block; otherwise the AND of old and new bytes.
     bool program(uint32_t flashAddress, std::span<const uint8_t> data);
+    // Programs that met bytes neither erased nor already as asked: flash written without the
+    // erase it needs (an identical rewrite, as a resend makes, does no harm).
+    int unerasedPrograms() const { return unerasedPrograms_; }
     // A program since the sector's last erase left bytes unlike the ones asked for.
     bool defaultBlockVerifyFailed() const;
     bool sectorVerifyFailed(size_t sector) const { return verifyFailed_.at(sector); }
@@ -67,6 +70,7 @@ private:
     int flashType_;
     std::array<std::vector<uint8_t>, kSimBlockCount> blocks_;
     std::array<bool, kDefaultSectors> verifyFailed_{};
+    int unerasedPrograms_ = 0;
 };
 
 }  // namespace plugshift

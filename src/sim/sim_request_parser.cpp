@@ -4,6 +4,18 @@
 
 namespace plugshift {
 
+std::optional<uint32_t> simRequestAddress(const SimRequest& request) {
+    const auto& body = request.body;
+    const bool addressed = request.opcode == simwire::kOpMemRead ||
+                           request.opcode == simwire::kOpMemWrite ||
+                           (request.opcode == simwire::kOpFlash && !body.empty() &&
+                            body[0] != simwire::kFlashProtection);
+    if (!addressed || body.size() < 4) {
+        return std::nullopt;
+    }
+    return (uint32_t{body[1]} << 16) | (uint32_t{body[2]} << 8) | body[3];
+}
+
 std::optional<SimRequest> SimRequestParser::feed(uint8_t byte) {
     switch (state_) {
         case State::Start:

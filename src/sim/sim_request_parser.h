@@ -12,6 +12,9 @@ struct SimRequest {
     bool longFrame = false;
 };
 
+// The 24-bit address a memory read or write, or a flash erase or program, names.
+std::optional<uint32_t> simRequestAddress(const SimRequest& request);
+
 // The radio's receiver: finds request frames in the byte stream one byte at a time. Bytes
 // before a start byte are line noise and skipped; a frame with a wrong checksum or an
 // impossible length is dropped without an answer, as the radio has no way to say who sent it.

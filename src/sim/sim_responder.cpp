@@ -22,15 +22,6 @@ uint32_t bigEndian(std::span<const uint8_t> bytes) {
     return value;
 }
 
-// The 24-bit address a memory or flash request names, or 0.
-uint32_t requestAddress(const SimRequest& request) {
-    const auto& body = request.body;
-    const bool addressed =
-        request.opcode == kOpMemRead || request.opcode == kOpMemWrite ||
-        (request.opcode == kOpFlash && !body.empty() && body[0] != kFlashProtection);
-    return addressed && body.size() >= 4 ? bigEndian(std::span(body).subspan(1, 3)) : 0;
-}
-
 SimReply accept(uint8_t opcode, std::vector<uint8_t> data) {
     SimReply reply;
     reply.opcode = opcode;
@@ -71,7 +62,7 @@ SimReply SimResponder::refuse(const SimRequest& request, SimRefusal why) {
     lastRefusal_ = why;
     SimReply reply;
     reply.opcode = kReplyRefused;
-    reply.address = requestAddress(request);
+    reply.address = simRequestAddress(request).value_or(0);
     return reply;
 }
 
@@ -90,7 +81,7 @@ std::vector<SimOutgoing> SimResponder::receive(std::span<const uint8_t> bytes, S
             // A baud switch is answered at the old rate; answer() has already moved the radio.
             const uint32_t baud = radio_.baud();
             std::chrono::nanoseconds deviceTime{0};
-            out.push_back({answer(*request, deviceTime).wire(), baud, deviceTime, at});
+            out.push_back({answer(*request, deviceTime).wire(), baud, deviceTime, at, *request});
         }
         at += spacing;
     }
@@ -100,8 +91,8 @@ std::vector<SimOutgoing> SimResponder::receive(std::span<const uint8_t> bytes, S
 SimReply SimResponder::answer(const SimRequest& request, std::chrono::nanoseconds& deviceTime) {
     deviceTime = std::chrono::nanoseconds{0};
     lastRefusal_.reset();
-    SimReply reply = faults_.refuses(request.opcode) ? refuse(request, SimRefusal::Injected)
-                                                     : dispatch(request, deviceTime);
+    SimReply reply = faults_.refuses(request) ? refuse(request, SimRefusal::Injected)
+                                              : dispatch(request, deviceTime);
     if (const auto wrong = faults_.wrongOpcode(request.opcode, reply.opcode)) {
         reply.opcode = *wrong;
     }
@@ -300,12 +291,17 @@ SimReply SimResponder::flash(const SimRequest& request, std::chrono::nanoseconds
     if (body.size() < 4) {
         return refuse(request, SimRefusal::BadRequest);
     }
-    if (radio_.mode() != SimRadio::Mode::FlashTest) {
-        return refuse(request, SimRefusal::WrongMode);
-    }
     const uint8_t sub = body[0];
     const uint32_t address = bigEndian(std::span(body).subspan(1, 3));
     const bool fixedLength = body.size() == 4;
+    if (sub == kFlashEraseSector) {
+        ++activity_.sectorErases[address];
+    } else if (sub == kFlashEraseDynamic) {
+        ++activity_.dynamicErases[address];
+    }
+    if (radio_.mode() != SimRadio::Mode::FlashTest) {
+        return refuse(request, SimRefusal::WrongMode);
+    }
     SimFlash& flash = radio_.flash();
     switch (sub) {
         case kFlashProtection:
@@ -349,6 +345,7 @@ SimReply SimResponder::flash(const SimRequest& request, std::chrono::nanoseconds
             if (!flash.program(address, std::span(body).subspan(4))) {
                 return refuse(request, SimRefusal::BadAddress);
             }
+            ++activity_.programs;
             deviceTime = timing_.programTime;
             break;
         default:

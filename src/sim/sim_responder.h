@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <span>
 #include <vector>
@@ -28,12 +29,22 @@ enum class SimRefusal : uint8_t {
     Injected = 7,  // a planned fault
 };
 
+// The flash requests the radio was sent, so a test can tell where a host erased.
+struct SimFlashActivity {
+    // By flash address, refused requests included (an erase aimed outside the default block is
+    // the fault to see, whether or not this radio would carry it out).
+    std::map<uint32_t, int> sectorErases;
+    std::map<uint32_t, int> dynamicErases;
+    int programs = 0;  // program requests carried out
+};
+
 // A reply on its way out, with the rate the radio sends it at and its time to answer.
 struct SimOutgoing {
     std::vector<uint8_t> wire;
     uint32_t baud = 0;
     std::chrono::nanoseconds deviceTime{0};
     SimTime requestEnd{0};  // when the request's last byte arrived
+    SimRequest request;     // what it answers
 };
 
 // The radio's firmware on the serial line: parses requests, acts on the radio and answers.
@@ -63,6 +74,7 @@ public:
     // Why the last request was refused; nothing when it was answered.
     std::optional<SimRefusal> lastRefusal() const { return lastRefusal_; }
     void setObserver(Observer observer) { observer_ = std::move(observer); }
+    const SimFlashActivity& flashActivity() const { return activity_; }
 
 private:
     SimReply refuse(const SimRequest& request, SimRefusal why);
@@ -86,6 +98,7 @@ private:
     SimTime lastByte_{0};
     std::optional<SimRefusal> lastRefusal_;
     Observer observer_;
+    SimFlashActivity activity_;
 };
 
 }  // namespace plugshift

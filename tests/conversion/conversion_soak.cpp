@@ -200,7 +200,11 @@ RunPlan drawPlan(uint64_t seed, CleanRuns& clean) {
         case SimFaultKind::DropReply:
         case SimFaultKind::CorruptReply:
         case SimFaultKind::DelayReply:
-            fault.at = 1 + pick(generator, length.replies);
+        case SimFaultKind::CutReply:
+        case SimFaultKind::DamageReply:
+            if (!fault.request) {
+                fault.at = 1 + pick(generator, length.replies);
+            }
             break;
         case SimFaultKind::PullCable:
             fault.at = 1 + static_cast<uint32_t>(pick(generator, length.hostBytes));
@@ -278,6 +282,11 @@ PersonalityState seedPersonality(SimRig& rig, uint64_t seed, int contacts) {
     std::mt19937_64 generator(seed ^ 0x5EED5EED5EEDull);
     for (uint8_t& byte : rig.sim().flash().block(SimBlock::Dyn)) {
         byte = static_cast<uint8_t>(generator());
+    }
+    // The old codeplug's settings behind its header, so that programming over them shows.
+    const auto def = rig.sim().flash().block(SimBlock::Def);
+    for (size_t i = SimRadio::kCodeplugVersionOffset + 4; i < def.size(); ++i) {
+        def[i] = static_cast<uint8_t>(generator());
     }
     std::vector<Bytes> list;
     for (int i = 0; i < contacts; ++i) {
@@ -379,6 +388,7 @@ protected:
 
     void runOne(const RunPlan& plan);
     void expectConverted(SimRig& rig, int flashType, bool resetsRefused);
+    void expectFlashedSafely(SimRig& rig, int flashType);
     void checkFailure(const RunPlan& plan, const ConvertRadio& command);
     void recover(const RunPlan& plan, SimRig& rig, const std::filesystem::path& backup,
                  const PersonalityState& before);
@@ -401,6 +411,23 @@ void ConversionSoak::expectConverted(SimRig& rig, int flashType, bool resetsRefu
         EXPECT_TRUE(resetsRefused) << "left in a test mode";
         ++tally.leftInTestMode;
     }
+}
+
+// Whatever the fault, the run erased only sectors of the radio's default block and its dynamic
+// block, and programmed no flash it had not erased.
+void ConversionSoak::expectFlashedSafely(SimRig& rig, int flashType) {
+    const SimFlashActivity& activity = rig.driver.cable(0).responder().flashActivity();
+    const uint32_t first = SimFlash::defaultBlockAddress(flashType);
+    const uint32_t end = first + SimFlash::kDefaultSectors * SimFlash::kSectorSize;
+    for (const auto& [address, count] : activity.sectorErases) {
+        EXPECT_TRUE(address >= first && address < end &&
+                    (address - first) % SimFlash::kSectorSize == 0)
+            << "a sector erase outside the default block, at " << address;
+    }
+    for (const auto& [address, count] : activity.dynamicErases) {
+        EXPECT_EQ(address, SimFlash::dynamicBlockAddress(flashType)) << "a dynamic erase elsewhere";
+    }
+    EXPECT_EQ(rig.sim().flash().unerasedPrograms(), 0) << "flash programmed without its erase";
 }
 
 // A numbered record, the step text last, and the message box the tool picks.
@@ -487,14 +514,8 @@ void ConversionSoak::recover(const RunPlan& plan, SimRig& rig, const std::filesy
 }
 
 void ConversionSoak::runOne(const RunPlan& plan) {
-    SimD2xx::Options options = radioOptions(plan.flashType, plan.seed);
-    if (plan.fault && plan.fault->kind == SimFaultKind::DelayReply) {
-        // A reply later than its wait is taken as the answer to the next request, and every
-        // acknowledgement after it shifts by one; on a line with real time that breaks the
-        // recovery. Until replies can be told apart, delays are soaked without line time.
-        options.timing = SimTiming::instant();
-    }
-    SimRig rig(options);
+    // Every fault, late replies included, on a line with its honest timing.
+    SimRig rig(radioOptions(plan.flashType, plan.seed));
     const PersonalityState before = seedPersonality(rig, plan.seed, plan.contacts);
     // The fault counts replies and bytes from the start of the conversion.
     rig.faults() = SimFaults(plan.seed);
@@ -526,6 +547,8 @@ void ConversionSoak::runOne(const RunPlan& plan) {
         tally.longestLine = lineTime;
         tally.longestLineRun = plan.describe();
     }
+
+    expectFlashedSafely(rig, plan.flashType);
 
     KindTally& kind = tally.kinds[plan.kind()];
     ++kind.runs;

@@ -220,5 +220,69 @@ TEST(KmvSimTest, ServesItsPrintedPathAndKeepsItsStateAcrossRuns) {
     std::filesystem::remove_all(dir);
 }
 
+// kmv-sim as a person starts it, without timing options: the line rate, the adapter's latency and
+// the radio's own times all pass, and a late reply comes past a host's wait, after its time.
+TEST(KmvSimTest, TimingIsHonestByDefaultAndLateOrCutRepliesComeAsTheFaultSays) {
+    test::KmvSimProcess sim({"--fault", "delay:0x23/1#1:300", "--fault", "cut:0x23/3#1"});
+    PtyHost host(sim.path());
+    ASSERT_TRUE(host.isOpen());
+    auto start = std::chrono::steady_clock::now();
+    // 9 + 230 bytes of line time (41.5 ms) and the latency
+    ASSERT_TRUE(test::parseReply(host.exchange(longFrame(0x11, {220, 0x82, 0x00, 0x00}), 1s)));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 57ms);
+
+    // An item read waits 100 ms; the late reply comes after that, whole, some 300 ms later.
+    start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(host.exchange(shortFrame(0x23, {1}), 100ms).empty());
+    const auto late = test::parseReply(host.readFor(1s));
+    ASSERT_TRUE(late);
+    EXPECT_EQ(late->data.at(0), 1);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 300ms);
+
+    // A cut reply: lead-in, start byte and opcode, then nothing more.
+    const Bytes cut = host.exchange(shortFrame(0x23, {3}), 300ms);
+    ASSERT_EQ(cut.size(), 3u);
+    EXPECT_EQ(cut[0], 0x50);
+    EXPECT_EQ(cut[2], 0xA3);
+    EXPECT_TRUE(test::parseReply(host.exchange(shortFrame(0x23, {3}))));
+    EXPECT_EQ(sim.stop(), 0);
+}
+
+// The report says where the radio was asked to erase, refused requests included, and how many
+// programs met flash that was not erased.
+TEST(KmvSimTest, ReportCountsErasesByAddressAndProgramsOverUnerasedFlash) {
+    const auto dir = std::filesystem::path(::testing::TempDir()) / "kmv-sim-report";
+    std::filesystem::create_directories(dir);
+    const std::string report = (dir / "report.txt").string();
+    std::filesystem::remove(report);
+    test::KmvSimProcess sim({"--report", report, "--no-pacing", "--latency", "0"});
+    PtyHost host(sim.path());
+    ASSERT_TRUE(test::parseReply(host.exchange(shortFrame(0x22, {8, 0, 0}))));
+    ASSERT_TRUE(test::parseReply(host.exchange(shortFrame(0x72, {0x08, 0x00, 0x30, 0x00}))));
+    const auto erase = [&](uint32_t address) {
+        return test::parseReply(host.exchange(longFrame(
+            0x72, {0x04, static_cast<uint8_t>(address >> 16), static_cast<uint8_t>(address >> 8),
+                   static_cast<uint8_t>(address)})));
+    };
+    ASSERT_TRUE(erase(0x85000));
+    ASSERT_TRUE(erase(0));  // refused: not a default-block sector
+    // Program 4 bytes into the erased sector and into the one that was not erased.
+    for (uint32_t address : {0x85000u, 0x84000u}) {
+        ASSERT_TRUE(test::parseReply(host.exchange(
+            longFrame(0x72, {0x01, static_cast<uint8_t>(address >> 16),
+                             static_cast<uint8_t>(address >> 8), 0x00, 0x12, 0x34, 0x56, 0x78}))));
+    }
+    EXPECT_EQ(sim.stop(), 0);
+    std::ifstream in(report);
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(text,
+              "kmv-sim-report 1\n"
+              "erase-sector 0x0 1\n"
+              "erase-sector 0x85000 1\n"
+              "programs 2\n"
+              "unerased-programs 1\n");
+    std::filesystem::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace plugshift

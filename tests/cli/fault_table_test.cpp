@@ -1,0 +1,494 @@
+// The faults a real line, radio and laptop bring, one case each: plugshift-cli converts a radio
+// served by kmv-sim over a pseudo-terminal at the cable's own timing (57600 baud paced both ways,
+// the adapter's latency, the flash times), keeping the personality. Each case must end with the
+// radio converted and its personality right, or untouched and the failure said; never success
+// over a wrong radio, no erase outside the default block, no programming of unerased flash, and
+// no run past its deadline.
+//
+// The cases run side by side (they mostly wait on the line): PLUGSHIFT_FAULT_TABLE_JOBS sets how
+// many at once, PLUGSHIFT_FAULT_TABLE_CASES picks cases by a part of their names.
+
+#include <unistd.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "child_process.h"
+#include "cli/exit_codes.h"
+#include "conversion/personality_backup.h"
+#include "errors/wide_text.h"
+#include "formats/codeplug_image.h"
+#include "formats/ftf_image.h"
+#include "kmv_sim_process.h"
+#include "sim/sim_radio.h"
+#include "sim/sim_state.h"
+#include "tasks/radio_info.h"
+
+namespace plugshift {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Bytes = std::vector<uint8_t>;
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kSampleInstall = PLUGSHIFT_SAMPLE_INSTALL_DIR;
+constexpr const char* kSampleSetup = PLUGSHIFT_SAMPLE_DATA_DIR "/data/setup.dat";
+
+// A clean conversion at the cable's timing takes some 18 s; a fault costs a few seconds of
+// waits and resends. A run still going after this hangs.
+constexpr auto kRunDeadline = 60s;
+constexpr int kDefaultJobs = 5;
+
+// The radio: flash type 1 (default block 0x84000 to 0x94000 in 4 KiB sectors, dynamic block at
+// 0xE0000), a codeplug of the sample's new side, twelve contacts.
+constexpr uint32_t kDefaultBlock = 0x84000;
+constexpr uint32_t kDefaultBlockEnd = 0x94000;
+constexpr uint32_t kSectorSize = 0x1000;
+constexpr uint32_t kDynamicBlock = 0xE0000;
+constexpr const char* kModel = "RQX770HJNWA";
+constexpr const char* kTargetModel = "RQX770HJNWE";
+constexpr const char* kSerial = "752TRX4F21";
+constexpr int kContacts = 12;
+// The sample configuration keeps the DYN block's first 0x800 bytes.
+constexpr size_t kKeptDynLength = 0x800;
+constexpr const char* kSuccess = "Convert successful.";
+
+// Backups of this radio from a clock years ahead (or a PC that had one).
+constexpr int64_t kFutureStampMs = 4070908800000;  // 2099-01-01
+constexpr int64_t kDayMs = 86400000;
+
+enum class Outcome {
+    kConverted,
+    // Failed and said so; the radio as it was.
+    kFailedUntouched,
+    // Failed and said so before programming: erased sectors allowed, the personality untouched.
+    kFailedBeforeProgramming,
+    kConvertedOrFailedUntouched,
+};
+
+enum class Setup {
+    kNone,
+    kFutureBackups,
+    // The tool is killed once the dynamic block is erased; convert is run again.
+    kKillAfterDynErase,
+};
+
+struct FaultCase {
+    const char* name;
+    std::vector<std::string> faults;  // kmv-sim --fault
+    Outcome outcome;
+    Setup setup = Setup::kNone;
+};
+
+const FaultCase kCases[] = {
+    {"late reply at a sector erase", {"delay:0x72/4@0x86000#1:1000"}, Outcome::kConverted},
+    {"late reply at a 4 KiB write", {"delay:0x72/1@0x88000#1:1000"}, Outcome::kConverted},
+    // Item 3 is read second; a late reply shifts the ones after it, the serial number among them.
+    {"late reply at an identity item", {"delay:0x23/3#1:150"}, Outcome::kConverted},
+    {"refused write after a late one",
+     {"delay:0x72/1@0x88000#1:1000", "refuse:0x72/1@0x89000:1"},
+     Outcome::kConverted},
+    // The damaged reply names flash type 7; with the resend's reply lost no complete reply
+    // told the type.
+    {"FLASH test-mode reply damaged then lost",
+     {"damage:0x22/8#1:4:0x07", "drop:0x22/8#2"},
+     Outcome::kConvertedOrFailedUntouched},
+    {"sector that will not erase", {"fail-erase:0x86000"}, Outcome::kFailedBeforeProgramming},
+    {"reset reply cut after its opcode", {"cut:0x10/1#1"}, Outcome::kConverted},
+    {"backups stamped in the future", {}, Outcome::kConverted, Setup::kFutureBackups},
+    {"killed after the DYN erase, then convert again",
+     {},
+     Outcome::kConverted,
+     Setup::kKillAfterDynErase},
+};
+
+struct CliRun {
+    int exitCode = -1;
+    std::string output;
+    Clock::duration took{};
+    bool pastDeadline = false;
+};
+
+// kmv-sim's report: erase requests by flash address, programs carried out, and those that met
+// flash not erased.
+struct Report {
+    std::map<uint32_t, int> sectorErases;
+    std::map<uint32_t, int> dynamicErases;
+    int programs = 0;
+    int unerasedPrograms = -1;
+    bool read = false;
+};
+
+Report readReport(const fs::path& file) {
+    Report report;
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string key;
+        words >> key;
+        if (key == "kmv-sim-report") {
+            report.read = true;
+        } else if (key == "erase-sector" || key == "erase-dynamic") {
+            std::string address;
+            int count = 0;
+            words >> address >> count;
+            auto& erases = key == "erase-sector" ? report.sectorErases : report.dynamicErases;
+            erases[static_cast<uint32_t>(std::stoul(address, nullptr, 16))] = count;
+        } else if (key == "programs") {
+            words >> report.programs;
+        } else if (key == "unerased-programs") {
+            words >> report.unerasedPrograms;
+        }
+    }
+    return report;
+}
+
+// What the test compares of a radio.
+struct RadioState {
+    std::string model;
+    Bytes defaultBlock;
+    Bytes keptDyn;
+    std::vector<Bytes> contacts;  // sorted: a restore changes their order, not the set
+};
+
+RadioState stateOf(const SimRadio& radio) {
+    RadioState state;
+    state.model = toUtf8(RadioInfo::modelText(radio.model()).value_or(L"?"));
+    const auto def = radio.flash().block(SimBlock::Def);
+    state.defaultBlock.assign(def.begin(), def.end());
+    const auto dyn = radio.flash().block(SimBlock::Dyn).first(kKeptDynLength);
+    state.keptDyn.assign(dyn.begin(), dyn.end());
+    for (int i = 0; i < radio.contactCount(); ++i) {
+        state.contacts.push_back(radio.contact(i));
+    }
+    std::sort(state.contacts.begin(), state.contacts.end());
+    return state;
+}
+
+SimRadioConfig radioConfig() {
+    SimRadioConfig config;
+    config.model = kModel;
+    config.serial = kSerial;
+    config.codeplug = SimVersion{{'R', 1, 2, 0}};
+    config.contacts = kContacts;
+    return config;
+}
+
+// Settings all over the default block behind its header, as a radio's codeplug has: flash
+// programmed without its erase then shows, whatever the new codeplug holds there.
+void fillCodeplug(SimRadio& radio) {
+    constexpr size_t kHeader = SimRadio::kCodeplugVersionOffset + 4;
+    auto def = radio.flash().block(SimBlock::Def);
+    for (size_t i = kHeader; i < def.size(); ++i) {
+        def[i] = static_cast<uint8_t>(i * 13 + 5);
+    }
+}
+
+// The default block a conversion with the sample's new files leaves.
+Bytes expectedDefaultBlock() {
+    const auto file = [](const char* name) {
+        return fromUtf8(std::string(kSampleInstall) + "/data/" + name);
+    };
+    CodeplugImage cpg;
+    FtfImage image;
+    EXPECT_TRUE(loadFtf(file("KMVADDR_A01.02.00.ftf").c_str(), image));
+    EXPECT_TRUE(cpg.parseAddressMap(image.data.data(), image.length));
+    EXPECT_TRUE(loadFtf(file("RQX770HJNWE_DEF_R01.02.00.ftf").c_str(), image));
+    EXPECT_TRUE(cpg.parseCodeplug(image.data.data(), image.length));
+    const CodeplugBlock& def = cpg.block(kBlockDef);
+    return Bytes(def.data.begin(), def.data.begin() + def.capacity);
+}
+
+std::vector<std::string> backupNames(const fs::path& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// One case from start to end, run on a thread of its own; checked afterwards on the test's.
+class CaseRun {
+public:
+    CaseRun(const FaultCase& c, const fs::path& root) : case_(c), folder_(root / slug(c.name)) {}
+
+    // Before the threads: the folders, the radio, backups of the case's set-up.
+    bool prepare(std::string& problem) {
+        fs::create_directories(folder_ / "data" / "data");
+        fs::copy_file(kSampleSetup, folder_ / "data" / "data" / "setup.dat");
+        SimRadio radio(radioConfig());
+        fillCodeplug(radio);
+        before_ = stateOf(radio);
+        if (!SimState::save(radio, statePath().string(), problem)) {
+            return false;
+        }
+        if (case_.setup == Setup::kFutureBackups) {
+            writeFutureBackups();
+        }
+        preexisting_ = backupNames(backupFolder());
+        return true;
+    }
+
+    void run() {
+        std::vector<std::string> args = {"--state", statePath().string(), "--report",
+                                         reportPath().string()};
+        for (const std::string& fault : case_.faults) {
+            args.insert(args.end(), {"--fault", fault});
+        }
+        test::KmvSimProcess sim(args);
+        if (sim.path().empty()) {
+            return;
+        }
+        first_ = convert(sim.path(), case_.setup == Setup::kKillAfterDynErase);
+        if (case_.setup == Setup::kKillAfterDynErase) {
+            again_ = convert(sim.path(), false);
+        }
+        simExit_ = sim.stop();
+        SimRadio radio(radioConfig());
+        std::string error;
+        if (SimState::load(radio, statePath().string(), error)) {
+            after_ = stateOf(radio);
+        }
+        report_ = readReport(reportPath());
+    }
+
+    void check(const Bytes& converted) const;
+
+private:
+    static std::string slug(const char* name) {
+        std::string s(name);
+        std::replace_if(
+            s.begin(), s.end(), [](char c) { return std::isalnum(c) == 0; }, '-');
+        return s;
+    }
+    fs::path statePath() const { return folder_ / "radio.txt"; }
+    fs::path reportPath() const { return folder_ / "report.txt"; }
+    fs::path backupFolder() const { return folder_ / "data" / "backup"; }
+
+    void writeFutureBackups() const {
+        fs::create_directories(backupFolder());
+        for (int64_t day = 0; day < static_cast<int64_t>(PersonalityBackup::kKeptPerRadio); ++day) {
+            PersonalityBackup backup;
+            const auto model = SimRadio::encodeModel(kModel);
+            backup.model.assign(model->begin(), model->end());
+            backup.serial.assign(kSerial, kSerial + std::strlen(kSerial));
+            backup.codeplugVersion = {'R', 1, 2, 0};
+            backup.createdAtMs = kFutureStampMs + day * kDayMs;
+            // Another owner's settings, as on the PC the files came from.
+            backup.personality.blocks.push_back(
+                {0, 0x820000, Bytes(kKeptDynLength, static_cast<uint8_t>(0x5A + day))});
+            const Bytes bytes = backup.encode();
+            std::ofstream(backupFolder() / backup.fileName(), std::ios::binary)
+                .write(reinterpret_cast<const char*>(bytes.data()),
+                       static_cast<std::streamsize>(bytes.size()));
+        }
+    }
+
+    // One `convert --yes --keep-personality` on the terminal, killed at its deadline; with
+    // killAfterDynErase killed as soon as kmv-sim reports the dynamic block erased.
+    CliRun convert(const std::string& port, bool killAfterDynErase) {
+        test::ChildProcess cli({PLUGSHIFT_CLI_PATH, "convert", "--yes", "--keep-personality",
+                                "--port", port, "--install-dir", kSampleInstall, "--data-dir",
+                                (folder_ / "data").string()});
+        std::atomic<bool> ended = false;
+        std::thread killer;
+        if (killAfterDynErase) {
+            killer = std::thread([&] {
+                while (!ended) {
+                    if (!readReport(reportPath()).dynamicErases.empty()) {
+                        cli.signal(SIGKILL);
+                        killed_ = true;
+                        return;
+                    }
+                    std::this_thread::sleep_for(10ms);
+                }
+            });
+        }
+        CliRun run;
+        const auto start = Clock::now();
+        run.output = cli.readUntil('\0', kRunDeadline);
+        run.took = Clock::now() - start;
+        ended = true;
+        if (killer.joinable()) {
+            killer.join();
+        }
+        run.pastDeadline = run.took >= kRunDeadline;
+        run.exitCode = cli.finish(run.pastDeadline ? SIGKILL : 0);
+        return run;
+    }
+
+    void checkRun(const CliRun& run, const char* which) const;
+    void checkConverted(const CliRun& run, const Bytes& converted) const;
+    void checkFailed(const CliRun& run, bool defaultBlockKept) const;
+
+    const FaultCase& case_;
+    fs::path folder_;
+    RadioState before_;
+    std::vector<std::string> preexisting_;
+    CliRun first_;
+    std::optional<CliRun> again_;
+    bool killed_ = false;
+    int simExit_ = -1;
+    std::optional<RadioState> after_;
+    Report report_;
+};
+
+void CaseRun::checkRun(const CliRun& run, const char* which) const {
+    EXPECT_FALSE(run.pastDeadline)
+        << which << " ran past its deadline of " << kRunDeadline.count() << " s:\n"
+        << run.output;
+}
+
+void CaseRun::checkConverted(const CliRun& run, const Bytes& converted) const {
+    EXPECT_EQ(run.exitCode, kExitOk) << run.output;
+    EXPECT_THAT(run.output, ::testing::HasSubstr(kSuccess));
+    EXPECT_EQ(after_->model, kTargetModel);
+    EXPECT_TRUE(after_->defaultBlock == converted) << "the default block is not the codeplug's";
+    EXPECT_TRUE(after_->keptDyn == before_.keptDyn) << "the user information was not kept";
+    EXPECT_EQ(after_->contacts, before_.contacts) << "the contacts were not kept";
+}
+
+void CaseRun::checkFailed(const CliRun& run, bool defaultBlockKept) const {
+    EXPECT_NE(run.exitCode, kExitOk) << run.output;
+    EXPECT_THAT(run.output, ::testing::Not(::testing::HasSubstr(kSuccess)));
+    EXPECT_THAT(run.output, ::testing::ContainsRegex("[Ff]ailed")) << "the failure is not said";
+    EXPECT_TRUE(report_.dynamicErases.empty()) << "the dynamic block was erased";
+    EXPECT_EQ(report_.programs, 0) << "the default block was programmed";
+    if (defaultBlockKept) {
+        EXPECT_EQ(after_->model, kModel);
+        EXPECT_TRUE(after_->defaultBlock == before_.defaultBlock) << "the default block changed";
+    }
+    EXPECT_TRUE(after_->keptDyn == before_.keptDyn) << "the user information changed";
+    EXPECT_EQ(after_->contacts, before_.contacts) << "the contacts changed";
+}
+
+void CaseRun::check(const Bytes& converted) const {
+    ASSERT_EQ(simExit_, 0) << "kmv-sim did not run or save its radio";
+    ASSERT_TRUE(after_) << "the radio's state could not be read back";
+    ASSERT_TRUE(report_.read) << "kmv-sim wrote no report";
+
+    checkRun(first_, "convert");
+    if (again_) {
+        EXPECT_TRUE(killed_) << "the tool was not killed after the DYN erase:\n" << first_.output;
+        checkRun(*again_, "convert after the kill");
+    }
+    const CliRun& last = again_ ? *again_ : first_;
+
+    for (const auto& [address, count] : report_.sectorErases) {
+        EXPECT_TRUE(address >= kDefaultBlock && address < kDefaultBlockEnd &&
+                    (address - kDefaultBlock) % kSectorSize == 0)
+            << "a sector erase outside the default block, at 0x" << std::hex << address;
+    }
+    for (const auto& [address, count] : report_.dynamicErases) {
+        EXPECT_EQ(address, kDynamicBlock) << "a dynamic-block erase elsewhere";
+    }
+    EXPECT_EQ(report_.unerasedPrograms, 0) << "flash was programmed without its erase";
+
+    // Every backup the tool wrote is of this radio, and one of them is still there.
+    std::vector<std::string> written;
+    for (const std::string& name : backupNames(backupFolder())) {
+        if (!std::binary_search(preexisting_.begin(), preexisting_.end(), name)) {
+            written.push_back(name);
+            EXPECT_EQ(name.rfind(std::string(kModel) + "_" + kSerial + "_", 0), 0u)
+                << "a backup named for another radio: " << name;
+        }
+    }
+    if (report_.programs > 0 || !report_.dynamicErases.empty()) {
+        EXPECT_FALSE(written.empty()) << "the radio was erased and no backup of it is left";
+    }
+
+    const bool succeeded = last.exitCode == kExitOk;
+    switch (case_.outcome) {
+        case Outcome::kConverted:
+            checkConverted(last, converted);
+            break;
+        case Outcome::kFailedUntouched:
+            checkFailed(last, true);
+            break;
+        case Outcome::kFailedBeforeProgramming:
+            checkFailed(last, false);
+            break;
+        case Outcome::kConvertedOrFailedUntouched:
+            if (succeeded) {
+                checkConverted(last, converted);
+            } else {
+                checkFailed(last, true);
+            }
+            break;
+    }
+}
+
+int jobs() {
+    const char* text = std::getenv("PLUGSHIFT_FAULT_TABLE_JOBS");
+    const int n = text != nullptr ? std::atoi(text) : kDefaultJobs;
+    return std::max(n, 1);
+}
+
+bool chosen(const FaultCase& c) {
+    const char* text = std::getenv("PLUGSHIFT_FAULT_TABLE_CASES");
+    return text == nullptr || *text == '\0' || std::string(c.name).find(text) != std::string::npos;
+}
+
+TEST(FaultTable, EachFaultEndsConvertedWithThePersonalityOrUntouchedWithTheFailureSaid) {
+    const fs::path root = fs::temp_directory_path() / ("fault-table-" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    const Bytes converted = expectedDefaultBlock();
+
+    std::vector<std::unique_ptr<CaseRun>> runs;
+    for (const FaultCase& c : kCases) {
+        if (!chosen(c)) {
+            continue;
+        }
+        runs.push_back(std::make_unique<CaseRun>(c, root));
+        std::string problem;
+        ASSERT_TRUE(runs.back()->prepare(problem)) << c.name << ": " << problem;
+    }
+
+    std::atomic<size_t> next = 0;
+    std::vector<std::thread> workers;
+    for (int i = 0; i < jobs(); ++i) {
+        workers.emplace_back([&] {
+            for (size_t n = next++; n < runs.size(); n = next++) {
+                runs[n]->run();
+            }
+        });
+    }
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+
+    size_t index = 0;
+    for (const FaultCase& c : kCases) {
+        if (!chosen(c)) {
+            continue;
+        }
+        SCOPED_TRACE(c.name);
+        runs[index++]->check(converted);
+    }
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+}
+
+}  // namespace
+}  // namespace plugshift
