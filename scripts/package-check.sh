@@ -55,7 +55,7 @@ rm -f "$BUILD"/"${PACKAGE}"_*.deb
 (cd "$BUILD" && cpack -G DEB)
 debs=("$BUILD"/"${PACKAGE}"_*.deb)
 deb=${debs[0]}
-dpkg-deb --field "$deb" Package Version Depends
+dpkg-deb --field "$deb" Package Version Depends Recommends
 contents=$(dpkg-deb --contents "$deb" | awk '{ $1 = $2 = $3 = $4 = $5 = ""; print substr($0, 6) }')
 expect_in_package() {
     grep -qxF "$1" <<<"$contents" || fail "the package lacks $1"
@@ -78,6 +78,10 @@ expect_in_package ".$UDEV_RULE"
 if [[ " ${built[*]} " == *" plugshift "* ]]; then
     expect_in_package "./usr/share/applications/plugshift.desktop"
     expect_in_package ".$PREFIX/lang/en_us.html"
+    expect_in_package ".$PREFIX/lang/sp_la.html"
+    # F1 hands the help to xdg-open.
+    dpkg-deb --field "$deb" Recommends | grep -qw xdg-utils ||
+        fail "the package does not recommend xdg-utils"
     for size in 16 32 48 64 128 256; do
         expect_in_package "./usr/share/icons/hicolor/${size}x${size}/apps/$PACKAGE.png"
     done

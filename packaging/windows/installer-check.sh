@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The Windows installer under Wine: a silent install puts the programs and the installation's
-# data in place and the installation id in the registry, the installed plugshift-cli loads its
-# installation, and a silent uninstall removes the programs and keeps the id and the users' data
-# folders. Usage: installer-check.sh BUILD_DIR (the windows or windows-test build tree), with
+# The Windows installer under Wine: a silent install puts the programs, the installation's
+# data and the help in place and the installation id in the registry, the installed plugshift-cli
+# loads its installation, and a silent uninstall removes the programs and keeps the id and the
+# users' data folders. Usage: installer-check.sh BUILD_DIR (the windows or windows-test build tree), with
 # WINEPREFIX set.
 set -euo pipefail
 build=$1
@@ -14,7 +14,8 @@ target="$WINEPREFIX/drive_c/Program Files/Kestrelon/KMV Plugshift PERU"
 fail() { echo "installer check: $*" >&2; exit 1; }
 
 wine "$installer" /S
-for f in bin/plugshift-cli.exe data/config.xml skel/data/setup.dat uninstall.exe; do
+for f in bin/plugshift-cli.exe data/config.xml skel/data/setup.dat lang/en_us.html lang/sp_la.html \
+    uninstall.exe; do
     [ -f "$target/$f" ] || fail "$f not installed"
 done
 [ "$(ls "$target/data"/*.ftf | wc -l)" -eq "$(ls "$build/data"/*.ftf | wc -l)" ] ||

@@ -1,5 +1,5 @@
 ; The Windows installer of KMV Plugshift PERU. makensis gets from the build:
-;   VERSION, OUTFILE, BUILD (the build tree: bin\, data\, skel\, lang\ when there is one)
+;   VERSION, OUTFILE, BUILD (the build tree: bin\, data\, skel\, lang\)
 ; It installs the installation the programs expect (the program's folder + "\.."), gives the
 ; machine its installation id once (kept across reinstalls and uninstalls, as the id of one
 ; installation), and leaves every user's data folder alone on uninstall.
@@ -41,10 +41,8 @@ Section "Install"
     File "${BUILD}\data\*.*"
     SetOutPath "$INSTDIR\skel\data"
     File "${BUILD}\skel\data\setup.dat"
-    !if /FileExists "${BUILD}\lang\*.*"
-        SetOutPath "$INSTDIR\lang"
-        File /r "${BUILD}\lang\*.*"
-    !endif
+    SetOutPath "$INSTDIR\lang"
+    File "${BUILD}\lang\*.*"
 
     ; The installation id: written once, so a reinstall stays the same installation.
     ClearErrors

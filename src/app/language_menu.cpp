@@ -4,6 +4,8 @@
 #include <QActionGroup>
 #include <algorithm>
 #include <array>
+#include <string>
+#include <vector>
 
 #include "app/message_dialog.h"
 #include "app/string_table.h"
@@ -50,13 +52,20 @@ LanguageMenu::LanguageMenu(StoreLanguage storeLanguage, QWidget* parent)
 }
 
 LanguageMenu* LanguageMenu::create(const QStringList& codes, const QString& current,
-                                   StoreLanguage storeLanguage, QWidget* parent) {
-    if (codes.isEmpty()) {
+                                   StoreLanguage storeLanguage, QWidget* parent,
+                                   const std::filesystem::path& helpFolder) {
+    std::vector<std::wstring> configured;
+    for (const QString& code : codes) {
+        configured.push_back(code.toStdWString());
+    }
+    const std::vector<std::wstring> offered = HelpFiles::offered(configured, helpFolder);
+    if (offered.empty()) {
         return nullptr;
     }
     auto* menu = new LanguageMenu(std::move(storeLanguage), parent);
     auto* group = new QActionGroup(menu);  // one check mark among the known languages
-    for (const QString& code : codes) {
+    for (const std::wstring& wideCode : offered) {
+        const QString code = QString::fromStdWString(wideCode);
         const Language* language = find(code);
         if (language == nullptr) {
             menu->addAction(code);

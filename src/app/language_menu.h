@@ -3,14 +3,17 @@
 #include <QMenu>
 #include <QString>
 #include <QStringList>
+#include <filesystem>
 #include <functional>
 #include <span>
 
+#include "config/help_files.h"
+
 namespace plugshift {
 
-// The Language submenu: one item per configured language code, the current language checked and
-// shown as the default item. Choosing a language checks it, stores it for the next start and
-// tells the user that a restart is needed; the running program keeps its language.
+// The Language submenu: one item per configured language code whose help ships, the current
+// language checked and shown as the default item. Choosing a language checks it, stores it for the
+// next start and tells the user that a restart is needed; the running program keeps its language.
 class LanguageMenu : public QMenu {
     Q_OBJECT
 public:
@@ -27,11 +30,14 @@ public:
     // Codes compare without regard to case; null for an unknown code.
     static const Language* find(const QString& code);
 
-    // The submenu for the configured codes, in their order, or null when the list gives no item
-    // (the Setting menu then has no Language entry). An unknown code is listed as it is and
-    // choosing it does nothing. current, the configured default language, may be empty.
-    static LanguageMenu* create(const QStringList& codes, const QString& current,
-                                StoreLanguage storeLanguage, QWidget* parent = nullptr);
+    // The submenu for the configured codes whose help helpFolder holds, in their order, or null
+    // when none is left (the Setting menu then has no Language entry). An unknown code is listed
+    // as it is and choosing it does nothing. current, the configured default language, may be
+    // empty.
+    static LanguageMenu* create(
+        const QStringList& codes, const QString& current, StoreLanguage storeLanguage,
+        QWidget* parent = nullptr,
+        const std::filesystem::path& helpFolder = HelpFiles::installedFolder());
 
     // The item of a command, null when the menu has none.
     QAction* actionFor(int command) const;

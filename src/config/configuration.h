@@ -53,7 +53,8 @@ public:
     static constexpr size_t kMaxNarrowPath = 511;
     // Far above any real configuration; keeps a wrong path from filling memory.
     static constexpr int64_t kMaxFileSize = 16 * 1024 * 1024;
-    // The language menu offers these codes unless config.xml lists "lang" elements of its own.
+    // The configured languages unless config.xml lists "lang" elements of its own; the menu
+    // offers those whose help ships (HelpFiles).
     static constexpr std::array<const wchar_t*, 13> kLanguageCodes = {
         L"en_us", L"de",    L"fr", L"fr_ca", L"it",    L"nl", L"pl",
         L"pt",    L"pt_br", L"ru", L"sp",    L"sp_la", L"tu"};

@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -8,6 +9,7 @@
 #include "app/language_menu.h"
 #include "app/message_dialog.h"
 #include "app/modal_runner.h"
+#include "config/help_files.h"
 #include "errors/error_log.h"
 
 namespace plugshift {
@@ -36,6 +38,7 @@ private slots:
         ModalRunner::reset();
         QDir::setCurrent(startFolder);
         ErrorLog::reset();
+        qputenv("PATH", startPath);
     }
 
     void codesAreMatchedWithoutRegardToCase() {
@@ -83,6 +86,37 @@ private slots:
 
     void noCodesGiveNoMenu() { QCOMPARE(create({}, QStringLiteral("de")), nullptr); }
 
+    // A language whose help is not in lang/ is not offered, so F1 always finds the help of a
+    // chosen language.
+    void offersOnlyLanguagesWhoseHelpShips_data() {
+        QTest::addColumn<QStringList>("shipped");
+        QTest::addColumn<QStringList>("items");  // empty: no Language menu
+        QTest::newRow("English and Latin American Spanish")
+            << QStringList{"en_us", "sp_la"}
+            << QStringList{"&English", QStringLiteral("Espa\u00f1ol Latino Americano(&A)")};
+        QTest::newRow("an unknown code with help") << QStringList{"xx"} << QStringList{"xx"};
+        QTest::newRow("none") << QStringList{} << QStringList{};
+    }
+    void offersOnlyLanguagesWhoseHelpShips() {
+        QFETCH(QStringList, shipped);
+        QFETCH(QStringList, items);
+        QTemporaryDir lang;
+        writeHelp(lang.path(), shipped);
+        std::unique_ptr<LanguageMenu> menu(LanguageMenu::create({"en_us", "de", "sp_la", "xx"},
+                                                                QStringLiteral("de"), {}, nullptr,
+                                                                lang.path().toStdWString()));
+        if (items.isEmpty()) {
+            QCOMPARE(menu.get(), nullptr);
+            return;
+        }
+        QStringList texts;
+        for (QAction* action : menu->actions()) {
+            texts << action->text();
+        }
+        QCOMPARE(texts, items);
+        QCOMPARE(menu->defaultAction(), nullptr);  // the stored "de" is not offered
+    }
+
     // The choice is stored for the next start and announced every time, even when it does not
     // change anything.
     void choosingStoresTheCodeAndAsksForARestart() {
@@ -111,41 +145,53 @@ private slots:
 
     // bin/ is the working folder; lang/ beside it holds the files present. The compiled help
     // goes first, the HTML help beside it when the compiled one is missing or finds no viewer.
+    // When help is there but the desktop opens none of it, the log says why before the entry
+    // every failure writes.
     void opensTheHelpOfTheLanguage_data() {
         QTest::addColumn<QString>("language");
         QTest::addColumn<QStringList>("present");
         QTest::addColumn<QStringList>("desktopOpens");
+        QTest::addColumn<bool>("xdgOpen");            // on the PATH
         QTest::addColumn<QStringList>("handedOver");  // to the desktop, in order
         QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("cause");  // the log's entry before the failure's; "": none
         const QStringList all = {"en_us.chm", "en_us.html"};
-        QTest::newRow("empty is en_us")
-            << QString() << QStringList{"en_us.chm"} << all << QStringList{"en_us.chm"} << true;
-        QTest::newRow("en_us") << QStringLiteral("en_us") << QStringList{"en_us.chm"} << all
-                               << QStringList{"en_us.chm"} << true;
+        QTest::newRow("empty is en_us") << QString() << QStringList{"en_us.chm"} << all << true
+                                        << QStringList{"en_us.chm"} << true << QString();
+        QTest::newRow("en_us") << QStringLiteral("en_us") << QStringList{"en_us.chm"} << all << true
+                               << QStringList{"en_us.chm"} << true << QString();
+        QTest::newRow("sp_la") << QStringLiteral("sp_la") << QStringList{"sp_la.html"}
+                               << QStringList{"sp_la.html"} << true << QStringList{"sp_la.html"}
+                               << true << QString();
         QTest::newRow("missing language")
-            << QStringLiteral("de") << all << all << QStringList{} << false;
-        QTest::newRow("desktop refuses") << QString() << QStringList{"en_us.chm"} << QStringList{}
-                                         << QStringList{"en_us.chm"} << false;
-        QTest::newRow("HTML help")
-            << QString() << QStringList{"en_us.html"} << all << QStringList{"en_us.html"} << true;
+            << QStringLiteral("de") << all << all << false << QStringList{} << false << QString();
+        QTest::newRow("desktop refuses")
+            << QString() << QStringList{"en_us.chm"} << QStringList{} << true
+            << QStringList{"en_us.chm"} << false
+            << "The desktop could not open the help file [%1/lang/en_us.chm].";
+        QTest::newRow("no xdg-open") << QString() << all << QStringList{} << false << all << false
+                                     << "No program could open the help file "
+                                        "[%1/lang/en_us.html]: xdg-open was not found (install "
+                                        "xdg-utils).";
+        QTest::newRow("HTML help") << QString() << QStringList{"en_us.html"} << all << true
+                                   << QStringList{"en_us.html"} << true << QString();
         QTest::newRow("no viewer for the compiled help")
-            << QString() << all << QStringList{"en_us.html"} << all << true;
+            << QString() << all << QStringList{"en_us.html"} << true << all << true << QString();
     }
     void opensTheHelpOfTheLanguage() {
         QFETCH(QString, language);
         QFETCH(QStringList, present);
         QFETCH(QStringList, desktopOpens);
+        QFETCH(bool, xdgOpen);
         QFETCH(QStringList, handedOver);
         QFETCH(bool, ok);
+        QFETCH(QString, cause);
         QTemporaryDir root;
         QVERIFY(QDir(root.path()).mkpath(QStringLiteral("bin")));
-        QVERIFY(QDir(root.path()).mkpath(QStringLiteral("lang")));
-        for (const QString& name : present) {
-            QFile help(root.filePath(QStringLiteral("lang/") + name));
-            QVERIFY(help.open(QIODevice::WriteOnly));
-        }
+        writeHelp(root.filePath(QStringLiteral("lang")), present);
         QVERIFY(QDir::setCurrent(root.filePath(QStringLiteral("bin"))));
         ErrorLog::setDirectory(root.path().toStdWString());
+        setPath(root.filePath(QStringLiteral("path")), xdgOpen);
 
         QList<QUrl> opened;
         const HelpOpener opener([&](const QUrl& url) {
@@ -159,28 +205,96 @@ private slots:
             expected.append(QUrl::fromLocalFile(root.filePath(QStringLiteral("lang/") + name)));
         }
         QCOMPARE(opened, expected);
-        QFile log(root.filePath(QStringLiteral("log/err.log")));
         if (ok) {
             QVERIFY(messages.isEmpty());
-            QVERIFY(!log.exists());
+            QVERIFY(!QFile::exists(root.filePath(QStringLiteral("log/err.log"))));
             return;
         }
-        QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages.first().text, QStringLiteral("The help files are unavailable."));
-        QCOMPARE(messages.first().style, MessageDialog::kIconInformation);
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        const QList<QByteArray> lines = log.readAll().split('\n');
-        QCOMPARE(lines.size(), 2);  // one entry and the empty rest after its line end
-        QVERIFY(lines.first().endsWith("] Failed to load help file."));
+        checkFailureShown();
+        QStringList entries = {QStringLiteral("Failed to load help file.")};
+        if (!cause.isEmpty()) {
+            entries.prepend(cause.arg(root.path()));
+        }
+        QCOMPARE(logEntries(root.path()), entries);
+    }
+
+    // The desktop's own opener, as F1 uses it, on a system without xdg-open.
+    void withoutXdgOpenTheLogNamesIt() {
+        QTemporaryDir root;
+        QVERIFY(QDir(root.path()).mkpath(QStringLiteral("bin")));
+        writeHelp(root.filePath(QStringLiteral("lang")), {"sp_la"});
+        QVERIFY(QDir::setCurrent(root.filePath(QStringLiteral("bin"))));
+        ErrorLog::setDirectory(root.path().toStdWString());
+        setPath(root.filePath(QStringLiteral("path")), false);
+
+        QVERIFY(!HelpOpener().open(QStringLiteral("sp_la")));
+        checkFailureShown();
+        const QStringList entries = logEntries(root.path());
+        QCOMPARE(entries.size(), 2);
+        QVERIFY2(entries.first().contains(QStringLiteral("xdg-open was not found")),
+                 qPrintable(entries.first()));
     }
 
 private:
+    // The menu of the codes, each with its help in place.
     LanguageMenu* create(const QStringList& codes, const QString& current) {
-        return LanguageMenu::create(codes, current,
-                                    [this](const QString& code) { stored.append(code); });
+        writeHelp(helpFolder.path(), codes);
+        return LanguageMenu::create(
+            codes, current, [this](const QString& code) { stored.append(code); }, nullptr,
+            helpFolder.path().toStdWString());
     }
 
+    // A help document in folder for each item: a code (its HTML help) or a file name.
+    static void writeHelp(const QString& folder, const QStringList& items) {
+        QVERIFY(QDir().mkpath(folder));
+        for (const QString& item : items) {
+            const QString name =
+                item.contains(u'.')
+                    ? item
+                    : QString::fromStdWString(HelpFiles::fileNames(item.toStdWString()).back());
+            QFile help(folder + u'/' + name);
+            QVERIFY(help.open(QIODevice::WriteOnly));
+        }
+    }
+
+    // The PATH holds only folder, with an xdg-open in it or not.
+    static void setPath(const QString& folder, bool withXdgOpen) {
+        QVERIFY(QDir().mkpath(folder));
+        if (withXdgOpen) {
+            QFile program(folder + QStringLiteral("/xdg-open"));
+            QVERIFY(program.open(QIODevice::WriteOnly));
+            program.write("#!/bin/sh\nexit 1\n");
+            program.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        qputenv("PATH", QFile::encodeName(folder));
+        QCOMPARE(QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty(),
+                 !withXdgOpen);
+    }
+
+    void checkFailureShown() const {
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.first().text, QStringLiteral("The help files are unavailable."));
+        QCOMPARE(messages.first().style, MessageDialog::kIconInformation);
+    }
+
+    // err.log's entries without their time stamps.
+    static QStringList logEntries(const QString& dataFolder) {
+        QFile log(dataFolder + QStringLiteral("/log/err.log"));
+        if (!log.open(QIODevice::ReadOnly)) {
+            return {};
+        }
+        QStringList entries;
+        for (const QString& line : QString::fromUtf8(log.readAll()).split(u'\n')) {
+            if (!line.isEmpty()) {
+                entries << line.mid(line.indexOf(QStringLiteral("] ")) + 2);
+            }
+        }
+        return entries;
+    }
+
+    QTemporaryDir helpFolder;
     const QString startFolder = QDir::currentPath();
+    const QByteArray startPath = qgetenv("PATH");
     QList<Message> messages;
     QStringList stored;
 };

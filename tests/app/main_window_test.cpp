@@ -205,7 +205,13 @@ private slots:
         auto* languages = window.findChild<QMenu*>(QStringLiteral("languageMenu"));
         QVERIFY(languages != nullptr);
         QCOMPARE(languages->title(), QStringLiteral("&Language"));
-        QCOMPARE(languages->actions().size(), 13);
+        // The installation's languages, whose help its lang/ holds.
+        QStringList languageTexts;
+        for (QAction* language : languages->actions()) {
+            languageTexts << language->text();
+        }
+        QCOMPARE(languageTexts, (QStringList{QStringLiteral("&English"),
+                                             QStringLiteral("Espa\u00f1ol Latino Americano(&A)")}));
         QVERIFY(languages->defaultAction() != nullptr);
         QCOMPARE(languages->defaultAction()->text(), QStringLiteral("&English"));
 

@@ -139,7 +139,16 @@ void renderLanguageMenu(Renderer& renderer) {
         QStringLiteral("pl"),    QStringLiteral("pt"), QStringLiteral("pt_br"),
         QStringLiteral("ru"),    QStringLiteral("sp"), QStringLiteral("sp_la"),
         QStringLiteral("tu"),    QStringLiteral("xx")};
-    LanguageMenu* menu = LanguageMenu::create(codes, QStringLiteral("pt_br"), {}, &owner);
+    // Every text the menu can show, so each language's help is put in place.
+    QTemporaryDir lang;
+    for (const QString& code : codes) {
+        QFile help(lang.filePath(code.toLower() + QStringLiteral(".html")));
+        if (!help.open(QIODevice::WriteOnly)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(help.fileName()));
+        }
+    }
+    LanguageMenu* menu = LanguageMenu::create(codes, QStringLiteral("pt_br"), {}, &owner,
+                                              lang.path().toStdWString());
     menu->adjustSize();
     renderer.grab(QStringLiteral("language_menu"), *menu);
 }

@@ -1,19 +1,22 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "config/configuration.h"
+#include "config/help_files.h"
 #include "errors/error_chain.h"
 #include "errors/wide_text.h"
 #include "formats/codeplug_image.h"
 #include "formats/flash_report.h"
+#include "platform/system_files.h"
 
 namespace plugshift {
 namespace {
 
 // The installation packed from sample/ into the build tree, which the demo and later suites use.
 class SampleInstallationTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ErrorChain::remove(0);
         ASSERT_TRUE(config_.createDocument());
@@ -37,6 +40,16 @@ TEST_F(SampleInstallationTest, LoadsWithBothSidesConfigured) {
     int32_t address, length;
     EXPECT_TRUE(config_.findRange(kBlockDyn, 1, 1, address, length));
     EXPECT_EQ(address, 0x820000);
+}
+
+// The region's dealers get English and Latin American Spanish, and the help of both is in the
+// build tree's lang/, so the Language menu offers them.
+TEST_F(SampleInstallationTest, OffersTheLanguagesItShipsHelpFor) {
+    const std::vector<std::wstring> both = {L"en_us", L"sp_la"};
+    EXPECT_EQ(config_.languages(), both);
+    EXPECT_EQ(
+        HelpFiles::offered(config_.languages(), pathFromUtf8(PLUGSHIFT_SAMPLE_INSTALL_DIR "/lang")),
+        both);
 }
 
 // A codeplug carries the model number (digits as values) and its version at the start of the
