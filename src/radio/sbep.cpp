@@ -264,6 +264,7 @@ void SBEP::sizeReplyWait(std::span<const uint8_t> frame) {
     }
     const auto read = std::chrono::milliseconds(readMs);
     wait_.begin = std::max(read * wait_.reads, read * trials_) + kHostMargin;
+    wait_.chatter = longest;
     // Quiet for as long as the reply may take to begin, not the long count of a chattering reset.
     stragglerQuiet_ = std::max<Clock::duration>(read * wait_.reads, kStragglerQuiet);
 }
@@ -311,6 +312,7 @@ int SBEP::receiveReply(uint32_t& replyAddress, uint8_t& lastOpc, std::span<uint8
 bool SBEP::readFrame(ReplyParser& parser, Clock::time_point sentAt) {
     const Clock::time_point beginBy = sentAt + wait_.begin;
     Clock::time_point restBy = Clock::time_point::max();
+    Clock::time_point startBy = Clock::time_point::max();
     bool sized = false;
     int silentReads = 0;
     while (!parser.finished()) {
@@ -321,17 +323,20 @@ bool SBEP::readFrame(ReplyParser& parser, Clock::time_point sentAt) {
             parser.feed(slot[static_cast<size_t>(i)]);
         }
         const Clock::time_point now = Clock::now();
+        if (!parser.waiting() && startBy == Clock::time_point::max()) {
+            startBy = now + wait_.chatter;
+        }
         if (parser.begun() && !sized) {
             // The length bytes, then all the frame announces, at the line's rate.
             sized = parser.sized();
             const size_t left = sized ? parser.wanted() : kLengthFieldSize;
             restBy = now + lineTime(left) + kAdapterLatency + kStalledReplyMargin;
         }
-        const Clock::time_point deadline = parser.begun() ? restBy : beginBy;
+        const Clock::time_point deadline = parser.begun()     ? restBy
+                                           : parser.waiting() ? beginBy
+                                                              : std::min(beginBy, startBy);
         silentReads = got > 0 ? 0 : silentReads + 1;
-        const int allowed = parser.begun()     ? kDefaultTrials
-                            : parser.waiting() ? wait_.reads
-                                               : trials_;
+        const int allowed = parser.begun() ? kDefaultTrials : wait_.reads;
         if (parser.finished()) {
             break;
         }

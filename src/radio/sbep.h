@@ -129,6 +129,9 @@ private:
     struct ReplyWait {
         int reads = 0;
         Clock::duration begin{};
+        // From the lead-in to the frame's start byte: a restarting radio may chatter, but only
+        // for as long as it may take to answer.
+        Clock::duration chatter{};
     };
 
     static int outcome(const Attempts& run);

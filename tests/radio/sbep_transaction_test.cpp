@@ -143,6 +143,14 @@ TEST(SbepTransactTest, OnlyTheBeginningOfAReplyGetsTheLongWaits) {
         EXPECT_EQ(cut.engine.trials(), 2) << c.name;
         EXPECT_EQ(cut.engine.waitTrials(), 2) << c.name;
     }
+
+    // A reply whose start byte was damaged never begins a frame: after its lead-in the rest is
+    // skipped as chatter and the line is given the same four waits, not the reset's long count.
+    SbepRig damaged;
+    damaged.answer({{0x50, 0x08, 0x8C, 0x00, 0x05}});
+    EXPECT_EQ(damaged.engine.transact(reset, replyAddress, damaged.lastOpc, damaged.reply), -1);
+    EXPECT_EQ(damaged.d2xx.callsTo("FT_Read").size() - damaged.d2xx.callsTo("FT_Read(64)").size(),
+              5u + 4u);
 }
 
 TEST(SbepTransactTest, ShortWriteIsRetriedThenRecorded) {
