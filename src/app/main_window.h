@@ -194,6 +194,10 @@ private:
     void showRereadNote();
     uint32_t progressScale() const;
     void showWarnings(const std::wstring& warnings);
+    // The end of a conversion: the radio let go, the fields refreshed after a success, and the
+    // outcome shown (or reported to the console in test mode).
+    void showConversionEnd(bool converted, const WorkflowOutcome& outcome,
+                           const std::wstring& warnings);
     // After a failed conversion that saved a backup: offers to convert the radio again with the
     // backup's personality, as long as the recovery fails and the user wants to try again.
     void offerRecovery(std::filesystem::path backup);

@@ -95,6 +95,15 @@ void MainWindow::convert() {
                               backupFolder_);
         });
 
+    showConversionEnd(converted, outcome, warnings);
+    if (!testMode_ && planned && !programCommand_.ok) {
+        offerRecovery(programCommand_.lastBackupPath());
+    }
+    closeWorkflow();
+}
+
+void MainWindow::showConversionEnd(bool converted, const WorkflowOutcome& outcome,
+                                   const std::wstring& warnings) {
     manager_.connect(false);
     if (converted) {
         refreshDisplay();
@@ -105,11 +114,7 @@ void MainWindow::convert() {
         showOutcome(outcome);
         showRereadNote();
         showWarnings(warnings);
-        if (planned && !programCommand_.ok) {
-            offerRecovery(programCommand_.lastBackupPath());
-        }
     }
-    closeWorkflow();
 }
 
 uint32_t MainWindow::progressScale() const {
@@ -166,17 +171,7 @@ bool MainWindow::finishConversion(const ConversionRecord::Conversion& unfinished
                         ErrorChain::text().c_str());
         ErrorChain::remove(0);
     }
-    manager_.connect(false);
-    if (converted) {
-        refreshDisplay();
-    }
-    if (testMode_) {
-        reportToConsole(converted);
-    } else {
-        showOutcome(outcome);
-        showRereadNote();
-        showWarnings(warnings);
-    }
+    showConversionEnd(converted, outcome, warnings);
     return converted;
 }
 
