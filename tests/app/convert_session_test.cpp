@@ -10,14 +10,14 @@
 #include <memory>
 #include <vector>
 
-#include "desktop/console_link.h"
 #include "app/main_window.h"
 #include "app/message_dialog.h"
 #include "app/modal_runner.h"
 #include "app/qt_message_target.h"
 #include "app/qt_strings.h"
-#include "desktop/console_message.h"
 #include "config/configuration.h"
+#include "desktop/console_link.h"
+#include "desktop/console_message.h"
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
 #include "formats/codeplug_image.h"
@@ -120,7 +120,8 @@ class ConvertSessionTest : public QObject {
         manager_ = std::make_unique<RadioManager>(sim);
         EventWindow::bind(*task_, &windows_);
         window_ = std::make_unique<MainWindow>(*manager_, *task_, Configuration::instance());
-        window_->presenter().setBackupFolder(folder_.filePath(QStringLiteral("backup")).toStdString());
+        window_->presenter().setBackupFolder(
+            folder_.filePath(QStringLiteral("backup")).toStdString());
         AppMessageEvent cable(Message{kMsgCableState, 0, 1});
         QCoreApplication::sendEvent(window_.get(), &cable);
         return *window_;
@@ -193,7 +194,8 @@ private slots:
             nextRadio(sim, side);
             QCOMPARE(window.presenter().consoleRequest({ConsoleMessage::kStart, 77, 2056}),
                      ConsoleMessage::kStarted);
-            QTRY_VERIFY_WITH_TIMEOUT(window.presenter().operation() == MainWindowPresenter::Operation::Idle, 30000);
+            QTRY_VERIFY_WITH_TIMEOUT(
+                window.presenter().operation() == MainWindowPresenter::Operation::Idle, 30000);
             QVERIFY2(holdsItsCodeplug(sim, side), side.addressMap);
         }
         QVERIFY(shown_.isEmpty());

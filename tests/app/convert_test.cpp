@@ -19,7 +19,6 @@
 #include <sstream>
 
 #include "app/application.h"
-#include "desktop/console_link.h"
 #include "app/console_server.h"
 #include "app/layout_units.h"
 #include "app/main_window.h"
@@ -29,8 +28,9 @@
 #include "app/qt_strings.h"
 #include "app/task_dialog.h"
 #include "cli/console/console_address.h"
-#include "desktop/console_message.h"
 #include "config/configuration.h"
+#include "desktop/console_link.h"
+#include "desktop/console_message.h"
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
 #include "sim/sim_d2xx.h"
@@ -195,7 +195,8 @@ class ConvertTest : public QObject {
     }
 
     static void waitIdle(const MainWindow& window) {
-        QTRY_VERIFY_WITH_TIMEOUT(window.presenter().operation() == MainWindowPresenter::Operation::Idle, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            window.presenter().operation() == MainWindowPresenter::Operation::Idle, 30000);
     }
 
 private slots:

@@ -112,8 +112,7 @@ private slots:
         QToolTip::hideText();
 
         bar->setPrompt(QtStrings::text(str::kPromptHelp));
-        QCOMPARE(bar->shownText(ProgressStatusBar::kPromptPart),
-                 QtStrings::text(str::kPromptHelp));
+        QCOMPARE(bar->shownText(ProgressStatusBar::kPromptPart), QtStrings::text(str::kPromptHelp));
         QCOMPARE(bar->toolTipAt(inPrompt), QString());
     }
 

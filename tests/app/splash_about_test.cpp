@@ -7,8 +7,8 @@
 #include "app/about_dialog.h"
 #include "app/app_resources.h"
 #include "app/modal_runner.h"
-#include "app/splash_screen.h"
 #include "app/qt_strings.h"
+#include "app/splash_screen.h"
 
 namespace plugshift {
 
