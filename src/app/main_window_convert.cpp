@@ -14,7 +14,7 @@
 #include "app/qt_message_target.h"
 #include "app/string_table.h"
 #include "app/task_dialog.h"
-#include "cli/console/console_message.h"
+#include "desktop/console_message.h"
 #include "config/configuration.h"
 #include "conversion/convert_decisions.h"
 #include "conversion/personality_backup.h"

@@ -10,13 +10,13 @@
 #include <memory>
 #include <vector>
 
-#include "app/console_link.h"
+#include "desktop/console_link.h"
 #include "app/main_window.h"
 #include "app/message_dialog.h"
 #include "app/modal_runner.h"
 #include "app/qt_message_target.h"
 #include "app/string_table.h"
-#include "cli/console/console_message.h"
+#include "desktop/console_message.h"
 #include "config/configuration.h"
 #include "errors/error_chain.h"
 #include "errors/error_log.h"

@@ -19,7 +19,7 @@
 #include <sstream>
 
 #include "app/application.h"
-#include "app/console_link.h"
+#include "desktop/console_link.h"
 #include "app/console_server.h"
 #include "app/layout_units.h"
 #include "app/main_window.h"
@@ -29,7 +29,7 @@
 #include "app/string_table.h"
 #include "app/task_dialog.h"
 #include "cli/console/console_address.h"
-#include "cli/console/console_message.h"
+#include "desktop/console_message.h"
 #include "config/configuration.h"
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
