@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "desktop/string_table.h"
 #include "win32/resource_ids.h"
 
 namespace plugshift {
@@ -29,12 +30,8 @@ SIZE sizeOf(HWND window) {
 
 }  // namespace
 
-MessageBoxDialog::MessageBoxDialog(std::wstring caption, std::wstring text, unsigned style,
-                                   ButtonTexts buttons)
-    : caption_(std::move(caption)),
-      text_(std::move(text)),
-      style_(style),
-      buttons_(std::move(buttons)) {}
+MessageBoxDialog::MessageBoxDialog(std::wstring caption, std::wstring text, unsigned style)
+    : caption_(std::move(caption)), text_(std::move(text)), style_(style) {}
 
 int MessageBoxDialog::run(HWND owner) {
     bandBrush_ = CreateSolidBrush(kBandColour);
@@ -124,11 +121,11 @@ void MessageBoxDialog::initialise(HWND dialog) {
     if ((style_ & kButtonMask) == kYesNo) {
         SetWindowLongPtrW(first, GWLP_ID, IDYES);
         SetWindowLongPtrW(second, GWLP_ID, IDNO);
-        SetWindowTextW(first, buttons_.yes.c_str());
-        SetWindowTextW(second, buttons_.no.c_str());
+        SetWindowTextW(first, StringTable::text(str::kYes).c_str());
+        SetWindowTextW(second, StringTable::text(str::kNo).c_str());
     } else {
-        SetWindowTextW(first, buttons_.ok.c_str());
-        SetWindowTextW(second, buttons_.cancel.c_str());
+        SetWindowTextW(first, StringTable::text(str::kOk).c_str());
+        SetWindowTextW(second, StringTable::text(str::kCancel).c_str());
     }
     ShowWindow(second, buttonCount() == 2 ? SW_SHOW : SW_HIDE);
     SendMessageW(dialog, DM_SETDEFID, GetDlgCtrlID(first), 0);

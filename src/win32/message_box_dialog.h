@@ -20,14 +20,7 @@ public:
     static constexpr unsigned kWarningIcon = 0x30;
     static constexpr unsigned kInformationIcon = 0x40;
 
-    struct ButtonTexts {
-        std::wstring ok;
-        std::wstring cancel;
-        std::wstring yes;
-        std::wstring no;
-    };
-
-    MessageBoxDialog(std::wstring caption, std::wstring text, unsigned style, ButtonTexts buttons);
+    MessageBoxDialog(std::wstring caption, std::wstring text, unsigned style);
 
     int run(HWND owner);
 
@@ -47,7 +40,6 @@ private:
     std::wstring caption_;
     std::wstring text_;
     unsigned style_;
-    ButtonTexts buttons_;
     HICON icon_ = nullptr;
     RECT textArea_{};
     bool singleLine_ = true;
