@@ -10,6 +10,7 @@
 
 #include "conversion/conversion_record.h"
 #include "conversion/convert_radio.h"
+#include "conversion/radio_opening.h"
 #include "conversion/serial_number_update.h"
 #include "desktop/language_list.h"
 #include "desktop/main_window_view.h"
@@ -27,7 +28,7 @@ struct WorkflowOutcome;
 // The main window's decisions, for any view: the controls' enabling and focus, the cable state,
 // the dealer login, test mode, the three radio workflows and their messages, the console
 // requests, the language list and the help. The view draws; this decides what it shows.
-class MainWindowPresenter {
+class MainWindowPresenter : private CableCountQuestion {
 public:
     enum class Operation { Idle = 0, Converting = 1, UpdatingSerial = 2, GettingInfo = 3 };
 
@@ -36,13 +37,19 @@ public:
     static constexpr int kEndAttempts = 11;
     // How long the window flashes when a console switches the test mode.
     static constexpr int kFlashMs = 1000;
+    // Test mode: the caption's suffix and the question before it is entered.
+    static constexpr const wchar_t* kTestModeSuffix = L" [Test mode]";
+    static constexpr const wchar_t* kTestModeQuestion =
+        L"Update flash tool is entering test mode, \t\r\ndo you want to continue?";
+    // Shown when the conversion's result cannot be handed to the console.
+    static constexpr const wchar_t* kConsoleUnreachable = L"Failed to connect to console.";
 
     // Listens to the manager's cable notices through the view's message target and resumes its
     // poll; the view is fully built.
     MainWindowPresenter(MainWindowView& view, RadioManager& manager, Task& task,
                         Configuration& configuration);
     // Stops listening and pauses the poll.
-    ~MainWindowPresenter();
+    ~MainWindowPresenter() override;
     MainWindowPresenter(const MainWindowPresenter&) = delete;
     MainWindowPresenter& operator=(const MainWindowPresenter&) = delete;
 
@@ -104,31 +111,47 @@ private:
     void onCableNotification(intptr_t lParam);
     bool closePulledRadio();
     void setEnabled(int id, bool enabled);
-    int ask(const std::wstring& text, unsigned icon);
+    void setTexts();
+    bool removeExtraCables(int count) override;
+    // The question of the one-cable check; none in test mode, which counts nothing.
+    CableCountQuestion* cableQuestion() { return testMode_ ? nullptr : this; }
+    // A Yes/No question; true for Yes.
+    bool ask(const std::wstring& text, unsigned icon);
     void showOutcome(const WorkflowOutcome& outcome);
-    void showIdentity();
 
     // The opening every workflow shares: operation set, its controls disabled, then the radio
-    // opened (one-cable check, connect, cable-mode probe unless wrongModeString is 0).
-    bool openWorkflow(Operation operation, std::initializer_list<int> controls, int wrongModeString,
-                      WorkflowOutcome& outcome);
+    // opened; a full identity read remembers the radio is known.
+    RadioOpening::Result openWorkflow(Operation operation, std::initializer_list<int> controls,
+                                      RadioOpening::Probe probe, RadioOpening::Identity identity);
+    // After an opening that read the identity, or at least the serial number: the record's
+    // unfinished conversion of the radio. The outcome says why when the radio is not fully known.
+    std::optional<ConversionRecord::Conversion> unfinishedConversion(
+        const RadioOpening::Result& opening, WorkflowOutcome& outcome);
+    // The identity read again after radio work: false (string 143) when it fails.
     bool readIdentity(WorkflowOutcome& outcome);
+    // The cable is no longer plugged in.
+    bool cableGone();
     void closeWorkflow();
 
-    // Convert (main_window_convert.cpp).
+    // Convert (main_window_presenter_convert.cpp).
     void convert();
     bool confirmConversion();
+    // Runs the conversion command, set up by `prepare`, behind the "Please wait..." window; true
+    // when the radio is converted. A failure is logged and chooses the outcome; what a success
+    // recorded on the way comes back in `warnings`. A radio that cannot be read again after a
+    // successful run is still converted: true, with rereadFailed_ set.
     bool runConversion(bool restore, WorkflowOutcome& outcome, std::wstring& warnings,
                        RecordedRun& record, const std::function<void()>& prepare);
     ConversionRecord conversionRecord() const;
-    std::optional<ConversionRecord::Conversion> readForUnfinished(WorkflowOutcome& outcome,
-                                                                  bool& identityComplete);
     bool askToFinish(const ConversionRecord::Conversion& unfinished);
     bool finishConversion(const ConversionRecord::Conversion& unfinished);
     void showRereadNote();
     void showWarnings(const std::wstring& warnings);
     void showConversionEnd(bool converted, const WorkflowOutcome& outcome,
                            const std::wstring& warnings);
+    // After a failed conversion that saved a backup: offers to convert the radio again with the
+    // backup's personality, as long as the recovery fails and the user wants to try again. A
+    // pulled cable is to be plugged in again first.
     void offerRecovery(std::filesystem::path backup);
     std::filesystem::path recoverFromBackup(const std::filesystem::path& path);
     void reportToConsole(bool success);
