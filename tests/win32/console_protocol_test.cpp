@@ -44,9 +44,9 @@ ConsoleInbox* gInbox = nullptr;
 LRESULT CALLBACK consoleProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     const std::optional<std::string> name = gMessages->nameOf(message);
     if (name) {
-        Received& slot = *name == "WM_TOOL_UPDATE_ENTER_TEST_MODE" ? gInbox->enter
+        Received& slot = *name == "WM_TOOL_UPDATE_ENTER_TEST_MODE"  ? gInbox->enter
                          : *name == "WM_TOOL_UPDATE_EXIT_TEST_MODE" ? gInbox->exit
-                                                                     : gInbox->end;
+                                                                    : gInbox->end;
         slot.wParam = wParam;
         slot.lParam = lParam;
         ++slot.count;

@@ -38,11 +38,11 @@ struct TemplateCase {
 // Every id the code looks a control up by is in its template.
 TEST_F(DialogTemplatesTest, EachTemplateHoldsTheControlsTheCodeAsksFor) {
     std::vector<int> mainControls = {
-        MainWindowView::kIdGetRadioInfo,   MainWindowView::kIdRestore,
-        MainWindowView::kIdConvert,        MainWindowView::kIdNewSerial,
-        MainWindowView::kIdUpdateSerial,   MainWindowView::kIdRadioInfoGroup,
-        MainWindowView::kIdSerialGroup,    MainWindowView::kIdSerialGroupLabel,
-        MainWindowView::kIdPicture,        MainWindowView::kIdTimeLabel};
+        MainWindowView::kIdGetRadioInfo, MainWindowView::kIdRestore,
+        MainWindowView::kIdConvert,      MainWindowView::kIdNewSerial,
+        MainWindowView::kIdUpdateSerial, MainWindowView::kIdRadioInfoGroup,
+        MainWindowView::kIdSerialGroup,  MainWindowView::kIdSerialGroupLabel,
+        MainWindowView::kIdPicture,      MainWindowView::kIdTimeLabel};
     mainControls.insert(mainControls.end(), MainWindowView::kValueIds.begin(),
                         MainWindowView::kValueIds.end());
     mainControls.insert(mainControls.end(), MainWindowView::kCaptionIds.begin(),
@@ -95,11 +95,11 @@ TEST_F(DialogTemplatesTest, MainWindowControlsAreOfTheirKinds) {
     EXPECT_EQ(GetWindowLongPtrW(GetDlgItem(dialog, MainWindowView::kIdNewSerial), GWL_STYLE) &
                   ES_READONLY,
               0);
-    EXPECT_EQ(GetWindowLongPtrW(GetDlgItem(dialog, MainWindowView::kIdPicture), GWL_STYLE) &
-                  SS_TYPEMASK,
-              SS_BITMAP);
-    EXPECT_NE(SendDlgItemMessageW(dialog, MainWindowView::kIdPicture, STM_GETIMAGE, IMAGE_BITMAP, 0),
-              0);
+    EXPECT_EQ(
+        GetWindowLongPtrW(GetDlgItem(dialog, MainWindowView::kIdPicture), GWL_STYLE) & SS_TYPEMASK,
+        SS_BITMAP);
+    EXPECT_NE(
+        SendDlgItemMessageW(dialog, MainWindowView::kIdPicture, STM_GETIMAGE, IMAGE_BITMAP, 0), 0);
     DestroyWindow(dialog);
 }
 
@@ -110,9 +110,10 @@ TEST_F(DialogTemplatesTest, PicturesAndIconsLoadAtTheirSizes) {
         LONG width;
         LONG height;
     };
-    for (const BitmapCase& c : {BitmapCase{IDB_SPLASH, 482, 362}, BitmapCase{IDB_RADIO, 112, 224}}) {
+    for (const BitmapCase& c :
+         {BitmapCase{IDB_SPLASH, 482, 362}, BitmapCase{IDB_RADIO, 112, 224}}) {
         auto bitmap = static_cast<HBITMAP>(
-            LoadImageW(instance, MAKEINTRESOURCEW(c.id), IMAGE_BITMAP, 0, 0, 0));
+            LoadImageW(instance, MAKEINTRESOURCEW(c.id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
         ASSERT_NE(bitmap, nullptr) << c.id;
         BITMAP info{};
         GetObjectW(bitmap, sizeof(info), &info);
