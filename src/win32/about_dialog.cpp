@@ -22,7 +22,7 @@ INT_PTR CALLBACK AboutDialog::procedure(HWND dialog, UINT message, WPARAM wParam
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         reinterpret_cast<AboutDialog*>(lParam)->initialise(dialog);
-        return TRUE;
+        return FALSE;  // the focus is on OK, not on the warning, which would show all selected
     }
     if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
         EndDialog(dialog, IDOK);
@@ -51,6 +51,7 @@ void AboutDialog::initialise(HWND dialog) {
     boldFont_ = CreateFontIndirectW(&font);
     SendDlgItemMessageW(dialog, IDC_PRODUCT_NAME, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_),
                         FALSE);
+    SetFocus(GetDlgItem(dialog, IDOK));
 }
 
 }  // namespace plugshift

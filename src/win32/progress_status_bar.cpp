@@ -52,17 +52,18 @@ void ProgressStatusBar::setPercent(int percent) {
 }
 
 void ProgressStatusBar::placeAtBottom() {
-    // The status bar places itself at the bottom of its parent on a size message.
-    SendMessageW(bar_, WM_SIZE, 0, 0);
     RECT client{};
     GetClientRect(parent_, &client);
     const int width = client.right - client.left;
+    const int barHeight = height();
+    SetWindowPos(bar_, HWND_TOP, 0, client.bottom - barHeight, width, barHeight, SWP_NOACTIVATE);
     const std::array<int, 3> edges = {width * kPromptEnd / 100, width * kCableEnd / 100, -1};
     SendMessageW(bar_, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
     RECT part{};
     SendMessageW(bar_, SB_GETRECT, kProgressPart, reinterpret_cast<LPARAM>(&part));
     MoveWindow(progress_, part.left + 1, part.top + 1, part.right - part.left - 2,
                part.bottom - part.top - 2, TRUE);
+    RedrawWindow(bar_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 int ProgressStatusBar::height() const {
