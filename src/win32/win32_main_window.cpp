@@ -307,16 +307,9 @@ void Win32MainWindow::showCableState(bool connected) {
 }
 
 void Win32MainWindow::showProgress(uintptr_t done, intptr_t total) {
-    const double percent = total != 0
-                               ? 100.0 * static_cast<double>(done) / static_cast<double>(total)
-                               : static_cast<double>(done);
-    // A value beyond the scale (or below it) is not progress.
-    if (percent < 0 || percent > ProgressStatusBar::kScale) {
-        return;
-    }
-    const int shown = static_cast<int>(percent);
-    if (shown != statusBar_.percent()) {
-        statusBar_.setPercent(shown);
+    const std::optional<int> percent = ProgressStatusBar::percentOf(done, total);
+    if (percent && *percent != statusBar_.percent()) {
+        statusBar_.setPercent(*percent);
     }
 }
 
