@@ -6,7 +6,6 @@
 #include "desktop/string_table.h"
 #include "platform/process_environment.h"
 #include "radio/d2xx.h"
-#include "radio/system_cables.h"
 #include "tasks/radio_manager.h"
 #include "tasks/task.h"
 #include "win32/event_window.h"
@@ -38,7 +37,7 @@ std::wstring systemMessage(DWORD code) {
 
 }  // namespace
 
-Win32StartUpHost::Win32StartUpHost() = default;
+Win32StartUpHost::Win32StartUpHost(D2xx& driver) : driver_(driver) {}
 
 Win32StartUpHost::~Win32StartUpHost() {
     // The manager's poll thread ends before the windows it reports to.
@@ -62,13 +61,12 @@ std::filesystem::path Win32StartUpHost::installationFolder() {
 }
 
 bool Win32StartUpHost::startComponents() {
-    driver_ = SystemCables::all();
     task_ = std::make_unique<Task>();
-    manager_ = std::make_unique<RadioManager>(*driver_);
+    manager_ = std::make_unique<RadioManager>(driver_);
     taskWindow_ = std::make_unique<EventWindow>(*task_);
     managerWindow_ = std::make_unique<EventWindow>(*manager_);
     // Binding the manager's window starts the cable poll.
-    return driver_ != nullptr && taskWindow_->bind() && managerWindow_->bind();
+    return taskWindow_->bind() && managerWindow_->bind();
 }
 
 StartUpHost::InstallationId Win32StartUpHost::installationId() {

@@ -13,14 +13,14 @@ class RadioManager;
 class Task;
 
 // Start-up on Windows: the common application data folder, the installation id in the registry,
-// the named mutex, the system's cables, and the native windows.
+// the named mutex, and the native windows, over the cable driver it is given.
 class Win32StartUpHost : public StartUpHost {
 public:
     // The mutex marking a running instance, with the region of this build.
     static constexpr const wchar_t* kInstanceMutexName =
         L"B5562DD0-F56D-4608-8F97-8118EFEC84BFQUILLO_PLUGSHIFT_PERU";
 
-    Win32StartUpHost();
+    explicit Win32StartUpHost(D2xx& driver);
     // Stops the cable discovery and waits for it, then lets the mutex go.
     ~Win32StartUpHost() override;
 
@@ -36,7 +36,7 @@ public:
 
 private:
     std::unique_ptr<InstanceMutex> instance_;
-    std::unique_ptr<D2xx> driver_;
+    D2xx& driver_;
     std::unique_ptr<Task> task_;
     std::unique_ptr<RadioManager> manager_;
     std::unique_ptr<EventWindow> taskWindow_;
