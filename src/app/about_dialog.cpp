@@ -60,10 +60,10 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     QFont nameFont = productName_->font();
     nameFont.setBold(true);
     productName_->setFont(nameFont);
-    version_ = makeLabel(
-        this, "version",
-        QtStrings::format(str::kVersion, QString::fromLatin1(StringTable::kToolVersion)),
-        units.rect(kTextLeft, kMargin + kLineHeight, textWidth, kLineHeight));
+    version_ =
+        makeLabel(this, "version",
+                  QtStrings::format(str::kVersion, QString::fromLatin1(StringTable::kToolVersion)),
+                  units.rect(kTextLeft, kMargin + kLineHeight, textWidth, kLineHeight));
     copyright_ =
         makeLabel(this, "copyright", QtStrings::text(str::kCopyright),
                   units.rect(kTextLeft, kMargin + 2 * kLineHeight, textWidth, kLineHeight));

@@ -25,31 +25,28 @@ constexpr int kButtonWidth = 50;
 
 }  // namespace
 
-bool DealerLoginDialog::login(const QString& dealerCode, const StoreAcceptedCode& storeAccepted,
-                              QWidget* parent) {
-    if (dealerCode.isEmpty()) {
+bool DealerLoginDialog::login(DealerLogin& login, QWidget* parent) {
+    if (!login.isSetUp()) {
         return false;
     }
-    DealerLoginDialog dialog(parent);
+    DealerLoginDialog dialog(login, parent);
     while (ModalRunner::exec(dialog) == QDialog::Accepted) {
-        if (dialog.password() == dealerCode) {
-            if (storeAccepted) {
-                storeAccepted(dealerCode);
-            }
+        if (login.submit(dialog.password().toStdWString())) {
             return true;
         }
-        dialog.setWrongPassword(true);
+        dialog.update();
     }
     return false;
 }
 
-DealerLoginDialog::DealerLoginDialog(QWidget* parent) : QDialog(parent) {
+DealerLoginDialog::DealerLoginDialog(DealerLogin& login, QWidget* parent)
+    : QDialog(parent), login_(login) {
     setWindowTitle(QtStrings::text(str::kLogin));
 
     edit_ = new QLineEdit(this);
     edit_->setObjectName(QStringLiteral("passwordEdit"));
     edit_->setEchoMode(QLineEdit::Password);
-    edit_->setMaxLength(kMaxDigits);
+    edit_->setMaxLength(DealerLogin::kMaxDigits);
     edit_->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit_));
     connect(edit_, &QLineEdit::textChanged, this, &DealerLoginDialog::entryChanged);
@@ -66,9 +63,8 @@ DealerLoginDialog::DealerLoginDialog(QWidget* parent) : QDialog(parent) {
 
     // Wide and tall enough for the longer of the two lines below the edit, whatever the font.
     const QFontMetrics metrics(font());
-    const int lineWidth =
-        std::max(metrics.horizontalAdvance(QtStrings::text(str::kPasswordWrong)),
-                 metrics.horizontalAdvance(QtStrings::text(str::kPasswordHint)));
+    const int lineWidth = std::max(metrics.horizontalAdvance(QtStrings::text(str::kPasswordWrong)),
+                                   metrics.horizontalAdvance(QtStrings::text(str::kPasswordHint)));
     const QSize templateSize = units.size(kDialogWidth, kDialogHeight);
     setFixedSize(
         std::max(templateSize.width(), hintOrigin().x() + lineWidth + units.x(kMargin)),
@@ -79,17 +75,12 @@ QString DealerLoginDialog::password() const {
     return edit_->text();
 }
 
-void DealerLoginDialog::setWrongPassword(bool wrong) {
-    wrongPassword_ = wrong;
-    update();
-}
-
 QString DealerLoginDialog::hintText() const {
-    return QtStrings::text(wrongPassword_ ? str::kPasswordWrong : str::kPasswordHint);
+    return QString::fromStdWString(login_.lineText());
 }
 
 QColor DealerLoginDialog::hintColour() const {
-    return wrongPassword_ ? QColor(kWrongColour) : palette().color(QPalette::WindowText);
+    return login_.isWrongShown() ? QColor(kWrongColour) : palette().color(QPalette::WindowText);
 }
 
 QPoint DealerLoginDialog::hintOrigin() const {
@@ -114,8 +105,9 @@ void DealerLoginDialog::paintEvent(QPaintEvent* event) {
 }
 
 void DealerLoginDialog::entryChanged() {
-    if (wrongPassword_) {
-        setWrongPassword(false);
+    if (login_.isWrongShown()) {
+        login_.entryChanged();
+        update();
     }
 }
 

@@ -2,7 +2,8 @@
 
 #include <QDialog>
 #include <QString>
-#include <functional>
+
+#include "desktop/dealer_login.h"
 
 class QLineEdit;
 class QPushButton;
@@ -14,25 +15,18 @@ namespace plugshift {
 class DealerLoginDialog : public QDialog {
     Q_OBJECT
 public:
-    static constexpr int kMaxDigits = 15;
     static constexpr int kHintGap = 8;  // pixels between the edit's bottom and the line below
     static constexpr QRgb kWrongColour = 0xffff0000;
 
-    using StoreAcceptedCode = std::function<void(const QString& code)>;
+    // Runs the dialog, asking `login` about each entry confirmed with Login, until it accepts
+    // one (true) or the dialog is closed (false); after a wrong entry the same dialog comes back.
+    // Nothing is shown when no dealer password is set up.
+    static bool login(DealerLogin& login, QWidget* parent = nullptr);
 
-    // The dealer login: runs the dialog until the entry equals dealerCode exactly or the dialog is
-    // closed; after a wrong entry the same dialog comes back with the red notice, with no limit
-    // on attempts. On a match storeAccepted receives the code and the result is true. An empty
-    // dealerCode means no dealer password is set up: nothing is shown and the result is false.
-    static bool login(const QString& dealerCode, const StoreAcceptedCode& storeAccepted,
-                      QWidget* parent = nullptr);
-
-    explicit DealerLoginDialog(QWidget* parent = nullptr);
-
+    explicit DealerLoginDialog(DealerLogin& login, QWidget* parent = nullptr);
     // The entry, read after the dialog ended with Login.
     QString password() const;
-    bool wrongPassword() const { return wrongPassword_; }
-    void setWrongPassword(bool wrong);
+    bool wrongPassword() const { return login_.isWrongShown(); }
     // The text of the line below the edit as painted now.
     QString hintText() const;
     QColor hintColour() const;
@@ -49,7 +43,7 @@ protected:
 private:
     void entryChanged();
 
-    bool wrongPassword_ = false;
+    DealerLogin& login_;
     QLineEdit* edit_ = nullptr;
     QPushButton* loginButton_ = nullptr;
 };

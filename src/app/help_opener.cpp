@@ -2,25 +2,20 @@
 
 #include <QDesktopServices>
 #include <QDir>
-#include <QFileInfo>
 #include <QStandardPaths>
 #include <string>
 
-#include "app/message_dialog.h"
-#include "app/qt_strings.h"
-#include "config/help_files.h"
 #include "errors/error_log.h"
+#include "platform/system_files.h"
 
 namespace plugshift {
 
 namespace {
 
-const QString kHelpFolder = QStringLiteral("../lang/");
 // The desktop hands a document to this program; xdg-utils ships it.
 const QString kDocumentOpener = QStringLiteral("xdg-open");
 
-// Says why the desktop opened none of the help files there are, so the log names the cause that
-// string 138 cannot.
+// Says why the desktop did not open a help file that is there, a cause string 138 cannot name.
 void logRefusal(const QString& file) {
     const std::wstring path = QDir::toNativeSeparators(file).toStdWString();
     if (QStandardPaths::findExecutable(kDocumentOpener).isEmpty()) {
@@ -41,38 +36,12 @@ HelpOpener::HelpOpener(UrlOpener opener) : opener_(std::move(opener)) {
     }
 }
 
-QString HelpOpener::helpPath(const QString& language) {
-    return helpPaths(language).first();
-}
-
-QStringList HelpOpener::helpPaths(const QString& language) {
-    QStringList paths;
-    for (const std::wstring& name : HelpFiles::fileNames(language.toStdWString())) {
-        paths << kHelpFolder + QString::fromStdWString(name);
+bool HelpOpener::open(const std::filesystem::path& file) const {
+    const QString path = QString::fromStdString(utf8FromPath(file));
+    if (opener_(QUrl::fromLocalFile(path))) {
+        return true;
     }
-    return paths;
-}
-
-bool HelpOpener::open(const QString& language, QWidget* owner) const {
-    QString refused;  // the last help file there that the desktop did not open
-    for (const QString& path : helpPaths(language)) {
-        const QFileInfo file(QDir::current(), path);
-        // The desktop's opener runs in the background and cannot report a missing file, so that
-        // is checked here.
-        if (!file.isFile()) {
-            continue;
-        }
-        const QString absolute = QDir::cleanPath(file.absoluteFilePath());
-        if (opener_(QUrl::fromLocalFile(absolute))) {
-            return true;
-        }
-        refused = absolute;
-    }
-    MessageDialog::showMessage(str::kHelpUnavailable, MessageDialog::kIconInformation, owner);
-    if (!refused.isEmpty()) {
-        logRefusal(refused);
-    }
-    ErrorLog::write(L"Failed to load help file.");
+    logRefusal(path);
     return false;
 }
 

@@ -2,85 +2,34 @@
 
 #include <QAction>
 #include <QActionGroup>
-#include <algorithm>
-#include <array>
-#include <string>
-#include <vector>
 
-#include "app/message_dialog.h"
 #include "app/qt_strings.h"
 
 namespace plugshift {
 
-namespace {
-
-constexpr std::array<LanguageMenu::Language, 13> kLanguages = {{
-    {"en_us", 32777, str::kLangEnglish},
-    {"de", 32778, str::kLangGerman},
-    {"fr", 32779, str::kLangFrench},
-    {"fr_ca", 32780, str::kLangFrenchCanadian},
-    {"it", 32781, str::kLangItalian},
-    {"nl", 32782, str::kLangDutch},
-    {"pl", 32783, str::kLangPolish},
-    {"pt", 32784, str::kLangPortuguese},
-    {"pt_br", 32785, str::kLangPortugueseBrazil},
-    {"ru", 32786, str::kLangRussian},
-    {"sp", 32787, str::kLangSpanish},
-    {"sp_la", 32788, str::kLangSpanishLatinAmerican},
-    {"tu", 32789, str::kLangTurkish},
-}};
-
-}  // namespace
-
-std::span<const LanguageMenu::Language> LanguageMenu::languages() {
-    return kLanguages;
-}
-
-const LanguageMenu::Language* LanguageMenu::find(const QString& code) {
-    for (const Language& language : kLanguages) {
-        if (code.compare(QLatin1String(language.code), Qt::CaseInsensitive) == 0) {
-            return &language;
-        }
-    }
-    return nullptr;
-}
-
-LanguageMenu::LanguageMenu(StoreLanguage storeLanguage, QWidget* parent)
-    : QMenu(QtStrings::text(str::kMenuLanguage), parent),
-      storeLanguage_(std::move(storeLanguage)) {
+LanguageMenu::LanguageMenu(const LanguageList& list, Choose choose, QWidget* parent)
+    : QMenu(QtStrings::text(str::kMenuLanguage), parent), list_(list), choose_(std::move(choose)) {
     setObjectName(QStringLiteral("languageMenu"));
 }
 
-LanguageMenu* LanguageMenu::create(const QStringList& codes, const QString& current,
-                                   StoreLanguage storeLanguage, QWidget* parent,
-                                   const std::filesystem::path& helpFolder) {
-    std::vector<std::wstring> configured;
-    for (const QString& code : codes) {
-        configured.push_back(code.toStdWString());
-    }
-    const std::vector<std::wstring> offered = HelpFiles::offered(configured, helpFolder);
-    if (offered.empty()) {
+LanguageMenu* LanguageMenu::create(const LanguageList& list, Choose choose, QWidget* parent) {
+    if (list.items().empty()) {
         return nullptr;
     }
-    auto* menu = new LanguageMenu(std::move(storeLanguage), parent);
+    auto* menu = new LanguageMenu(list, std::move(choose), parent);
     auto* group = new QActionGroup(menu);  // one check mark among the known languages
-    for (const std::wstring& wideCode : offered) {
-        const QString code = QString::fromStdWString(wideCode);
-        const Language* language = find(code);
-        if (language == nullptr) {
-            menu->addAction(code);
+    for (const LanguageList::Item& item : list.items()) {
+        QAction* action = menu->addAction(QString::fromStdWString(item.text));
+        if (item.command == 0) {
             continue;
         }
-        QAction* action = menu->addAction(QtStrings::text(language->stringId));
-        action->setData(language->command);
+        action->setData(item.command);
         action->setCheckable(true);
         group->addAction(action);
-        const int command = language->command;
+        const int command = item.command;
         connect(action, &QAction::triggered, menu, [menu, command] { menu->choose(command); });
     }
-    if (const Language* language = current.isEmpty() ? nullptr : find(current)) {
-        menu->mark(language->command);
-    }
+    menu->markChecked();
     return menu;
 }
 
@@ -94,22 +43,14 @@ QAction* LanguageMenu::actionFor(int command) const {
 }
 
 void LanguageMenu::choose(int command) {
-    const auto* language =
-        std::find_if(kLanguages.begin(), kLanguages.end(),
-                     [command](const Language& l) { return l.command == command; });
-    if (language == kLanguages.end()) {
-        return;
+    if (choose_) {
+        choose_(command);
     }
-    mark(command);
-    if (storeLanguage_) {
-        storeLanguage_(QLatin1String(language->code));
-    }
-    MessageDialog::showMessage(str::kRestartForLanguage, MessageDialog::kIconInformation,
-                               parentWidget());
+    markChecked();
 }
 
-void LanguageMenu::mark(int command) {
-    if (QAction* action = actionFor(command)) {
+void LanguageMenu::markChecked() {
+    if (QAction* action = actionFor(list_.checkedCommand())) {
         action->setChecked(true);
         setDefaultAction(action);
     }

@@ -51,13 +51,13 @@ const LanguageList::Language* LanguageList::find(const std::wstring& code) {
     return nullptr;
 }
 
-LanguageList::LanguageList(const std::vector<std::wstring>& configured,
-                           const std::wstring& current, const std::filesystem::path& helpFolder) {
+LanguageList::LanguageList(const std::vector<std::wstring>& configured, const std::wstring& current,
+                           const std::filesystem::path& helpFolder) {
     for (const std::wstring& code : HelpFiles::offered(configured, helpFolder)) {
         const Language* language = find(code);
-        items_.push_back(language == nullptr
-                             ? Item{code, 0, code}
-                             : Item{code, language->command, StringTable::text(language->stringId)});
+        items_.push_back(language == nullptr ? Item{code, 0, code}
+                                             : Item{code, language->command,
+                                                    StringTable::text(language->stringId)});
     }
     const Language* checked = current.empty() ? nullptr : find(current);
     if (checked != nullptr) {

@@ -1,7 +1,7 @@
 #include "desktop/main_window_presenter.h"
 
-#include <cwchar>
 #include <ctime>
+#include <cwchar>
 
 #include "config/configuration.h"
 #include "config/help_files.h"
@@ -191,9 +191,8 @@ void MainWindowPresenter::dealerLogin() {
     if (!configuration_.dealerCodes(dealerCode, acceptedCode)) {
         return;
     }
-    DealerLogin login(dealerCode, [this](const std::wstring& code) {
-        configuration_.storeAcceptedCode(code);
-    });
+    DealerLogin login(dealerCode,
+                      [this](const std::wstring& code) { configuration_.storeAcceptedCode(code); });
     if (!login.isSetUp() || !view_.showDealerLogin(login)) {
         return;
     }
@@ -230,7 +229,8 @@ void MainWindowPresenter::applyEnablingRules() {
     const bool wasEnabled[] = {isEnabled(View::kIdGetRadioInfo), isEnabled(View::kIdConvert),
                                isEnabled(View::kIdUpdateSerial)};
     for (int control : kWorkflowControls) {
-        const bool serialControl = control == View::kIdNewSerial || control == View::kIdUpdateSerial;
+        const bool serialControl =
+            control == View::kIdNewSerial || control == View::kIdUpdateSerial;
         setEnabled(control, cableConnected_ && (!serialControl || dealerLoggedIn_));
     }
     if (cableConnected_) {
@@ -344,7 +344,8 @@ RadioOpening::Result MainWindowPresenter::openWorkflow(Operation operation,
     for (int control : controls) {
         setEnabled(control, false);
     }
-    const RadioOpening::Result result = RadioOpening(manager_, cableQuestion()).open(probe, identity);
+    const RadioOpening::Result result =
+        RadioOpening(manager_, cableQuestion()).open(probe, identity);
     if (result.identityComplete) {
         identityRead_ = true;
     }
@@ -373,10 +374,9 @@ void MainWindowPresenter::getRadioInformation() {
                      RadioOpening::Identity::FullOrSerial);
     const std::optional<ConversionRecord::Conversion> unfinished =
         unfinishedConversion(opening, outcome);
-    const bool read =
-        opening.identityComplete &&
-        checkModelConfigured(configuration_, RadioDisplay::modelNumber(manager_.radioInfo()),
-                             outcome);
+    const bool read = opening.identityComplete &&
+                      checkModelConfigured(
+                          configuration_, RadioDisplay::modelNumber(manager_.radioInfo()), outcome);
     if (read) {
         resultShown_ = true;
         refreshDisplay();
@@ -395,9 +395,9 @@ void MainWindowPresenter::updateSerialNumber() {
     WorkflowOutcome outcome = WorkflowOutcome::of(kStrSerialUpdated, MessageIcon::Information);
     RadioInfo& radio = manager_.radioInfo();
     std::vector<uint8_t> serial;
-    const RadioOpening::Result opening = openWorkflow(
-        Operation::UpdatingSerial, {View::kIdUpdateSerial, View::kIdNewSerial},
-        RadioOpening::Probe::None, RadioOpening::Identity::Full);
+    const RadioOpening::Result opening =
+        openWorkflow(Operation::UpdatingSerial, {View::kIdUpdateSerial, View::kIdNewSerial},
+                     RadioOpening::Probe::None, RadioOpening::Identity::Full);
     if (!opening.opened()) {
         outcome = opening.outcome;
     }

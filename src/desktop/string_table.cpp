@@ -20,7 +20,8 @@ constexpr std::array kEntries = {
     Entry{str::kNo, L"&No"},
     Entry{str::kPromptDealerLogin, L"Dealer login"},
     Entry{str::kMenuDealerLogin, L"&Dealer Login"},
-    Entry{str::kRestartForLanguage, L"You have to restart the tool for thsi change to take effect."},
+    Entry{str::kRestartForLanguage,
+          L"You have to restart the tool for thsi change to take effect."},
     Entry{str::kPasswordHint, L"Specify at most 15 numbers for password"},
     Entry{str::kPromptHelp, L"For help, press F1"},
     Entry{str::kPromptHelpContents, L"Display help"},
@@ -140,7 +141,8 @@ std::wstring StringTable::band() {
 }
 
 std::wstring StringTable::title() {
-    const std::wstring title = text(str::kSeriesModel) + L' ' + text(str::kToolName) + L' ' + band();
+    const std::wstring title =
+        text(str::kSeriesModel) + L' ' + text(str::kToolName) + L' ' + band();
     return title.substr(0, kTitleMaxLength);
 }
 

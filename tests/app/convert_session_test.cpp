@@ -120,7 +120,7 @@ class ConvertSessionTest : public QObject {
         manager_ = std::make_unique<RadioManager>(sim);
         EventWindow::bind(*task_, &windows_);
         window_ = std::make_unique<MainWindow>(*manager_, *task_, Configuration::instance());
-        window_->setBackupFolder(folder_.filePath(QStringLiteral("backup")).toStdString());
+        window_->presenter().setBackupFolder(folder_.filePath(QStringLiteral("backup")).toStdString());
         AppMessageEvent cable(Message{kMsgCableState, 0, 1});
         QCoreApplication::sendEvent(window_.get(), &cable);
         return *window_;
@@ -187,13 +187,13 @@ private slots:
         SimD2xx sim;
         MainWindow& window = open(sim);
         RecordingLink console;
-        window.setConsoleLink(&console);
-        window.setTestMode(true);
+        window.presenter().setConsoleLink(&console);
+        window.presenter().setTestMode(true);
         for (const Side& side : {kOldSide, kNewSide}) {
             nextRadio(sim, side);
-            QCOMPARE(window.consoleRequest({ConsoleMessage::kStart, 77, 2056}),
+            QCOMPARE(window.presenter().consoleRequest({ConsoleMessage::kStart, 77, 2056}),
                      ConsoleMessage::kStarted);
-            QTRY_VERIFY_WITH_TIMEOUT(window.operation() == MainWindow::Operation::Idle, 30000);
+            QTRY_VERIFY_WITH_TIMEOUT(window.presenter().operation() == MainWindowPresenter::Operation::Idle, 30000);
             QVERIFY2(holdsItsCodeplug(sim, side), side.addressMap);
         }
         QVERIFY(shown_.isEmpty());
@@ -250,9 +250,9 @@ private slots:
         QCOMPARE(sim.radio().contactCount(), contacts);
         QCOMPARE(sim.radio().mode(), SimRadio::Mode::Normal);
         QCOMPARE(sim.radio().protectionMode(), SimRadio::lockMode(sim.radio().flashType()));
-        QCOMPARE(window.displayedText(RadioDisplay::Model), QStringLiteral("RQX770HJNWE"));
+        QCOMPARE(window.displayedText(MainWindowView::Model), QStringLiteral("RQX770HJNWE"));
         QCOMPARE(QDir(folder_.filePath(QStringLiteral("backup"))).entryList(QDir::Files).size(), 1);
-        QCOMPARE(window.operation(), MainWindow::Operation::Idle);
+        QCOMPARE(window.presenter().operation(), MainWindowPresenter::Operation::Idle);
         QVERIFY(!manager_->radioInfo().isConnected());
         QCOMPARE(ErrorChain::text(), std::wstring(L"OK"));
     }
@@ -267,7 +267,7 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
         MainWindow& window = open(sim);
-        window.setBackupFolder((blocked + QStringLiteral("/backup")).toStdString());
+        window.presenter().setBackupFolder((blocked + QStringLiteral("/backup")).toStdString());
         window.restoreCheckBox()->setChecked(true);
         window.onCommand(MainWindow::kIdConvert);
         QCOMPARE(shown_.size(), 2);

@@ -68,7 +68,7 @@ struct Rig {
 
     MainWindow& open(const QString& backups) {
         window = std::make_unique<MainWindow>(manager, task, Configuration::instance());
-        window->setBackupFolder(backups.toStdString());
+        window->presenter().setBackupFolder(backups.toStdString());
         AppMessageEvent cable(Message{kMsgCableState, 0, 1});
         QCoreApplication::sendEvent(window.get(), &cable);
         return *window;
@@ -195,7 +195,7 @@ class ConvertTest : public QObject {
     }
 
     static void waitIdle(const MainWindow& window) {
-        QTRY_VERIFY_WITH_TIMEOUT(window.operation() == MainWindow::Operation::Idle, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(window.presenter().operation() == MainWindowPresenter::Operation::Idle, 30000);
     }
 
 private slots:
@@ -246,14 +246,14 @@ private slots:
         QCOMPARE(shown_[1].style, MessageDialog::kIconInformation);
         QCOMPARE(modelOf(sim), QByteArray("RQX770HJNWE"));
         // The display shows the radio as it is now.
-        QCOMPARE(window.displayedText(RadioDisplay::Model), QStringLiteral("RQX770HJNWE"));
-        QCOMPARE(window.displayedText(RadioDisplay::UserPrivateId),
+        QCOMPARE(window.displayedText(MainWindowView::Model), QStringLiteral("RQX770HJNWE"));
+        QCOMPARE(window.displayedText(MainWindowView::UserPrivateId),
                  keep ? QStringLiteral("1234567") : QStringLiteral("N/A"));
         QCOMPARE(bytes(sim.radio().userPrivateId()) == userId, keep);
         QCOMPARE(backupCount(), keep ? 1 : 0);
-        QVERIFY(window.isResultShown());
+        QVERIFY(window.presenter().isResultShown());
         QVERIFY(!rig.manager.radioInfo().isConnected());
-        QCOMPARE(window.operation(), MainWindow::Operation::Idle);
+        QCOMPARE(window.presenter().operation(), MainWindowPresenter::Operation::Idle);
         QVERIFY(window.restoreCheckBox()->isEnabled());
         // Only the backup, named the moment it was saved.
         QCOMPARE(withoutStamps(errLog()),
@@ -272,11 +272,11 @@ private slots:
         QCOMPARE(shown_[0].style, MessageDialog::kYesNo | MessageDialog::kIconQuestion);
         QCOMPARE(modelOf(sim), QByteArray("RQX770HJNWA"));
         QVERIFY(!rig.manager.radioInfo().isConnected());
-        QCOMPARE(window.operation(), MainWindow::Operation::Idle);
+        QCOMPARE(window.presenter().operation(), MainWindowPresenter::Operation::Idle);
         QVERIFY(
             window.findChild<QPushButton*>(QStringLiteral("control%1").arg(MainWindow::kIdConvert))
                 ->isEnabled());
-        QVERIFY(!window.isResultShown());
+        QVERIFY(!window.presenter().isResultShown());
     }
 
     void refusals_data() {
@@ -316,7 +316,7 @@ private slots:
         QCOMPARE(modelOf(sim), model.toLatin1());
         QCOMPARE(backupCount(), 0);
         QVERIFY(!rig.manager.radioInfo().isConnected());
-        QCOMPARE(window.operation(), MainWindow::Operation::Idle);
+        QCOMPARE(window.presenter().operation(), MainWindowPresenter::Operation::Idle);
     }
 
     // A damaged codeplug file (a file category first in the chain) gives 112, a radio that fails
@@ -407,9 +407,9 @@ private slots:
         } else {
             QCOMPARE(shown_.size(), 3);
         }
-        QCOMPARE(window.isResultShown(), restore);
+        QCOMPARE(window.presenter().isResultShown(), restore);
         QVERIFY(!rig.manager.radioInfo().isConnected());
-        QCOMPARE(window.operation(), MainWindow::Operation::Idle);
+        QCOMPARE(window.presenter().operation(), MainWindowPresenter::Operation::Idle);
         QCOMPARE(ErrorChain::text(), std::wstring(L"OK"));
     }
 
@@ -431,16 +431,16 @@ private slots:
         MainWindow& window = rig.open(backups());
         FlakyLink link;
         link.failures = failures;
-        window.setConsoleLink(&link);
-        window.setTestMode(true);
-        QCOMPARE(window.consoleRequest({ConsoleMessage::kStart, 77, 2056}),
+        window.presenter().setConsoleLink(&link);
+        window.presenter().setTestMode(true);
+        QCOMPARE(window.presenter().consoleRequest({ConsoleMessage::kStart, 77, 2056}),
                  ConsoleMessage::kStarted);
-        QCOMPARE(window.consoleWindow(), int64_t{77});
+        QCOMPARE(window.presenter().consoleWindow(), int64_t{77});
         // Taken: a second start and the button wait until this one has run.
-        QCOMPARE(window.consoleRequest({ConsoleMessage::kStart, 77, 2056}),
+        QCOMPARE(window.presenter().consoleRequest({ConsoleMessage::kStart, 77, 2056}),
                  ConsoleMessage::kIgnored);
         onMessage_ = [&](const Shown&) {
-            QCOMPARE(window.consoleRequest({ConsoleMessage::kStart, 77, 2056}),
+            QCOMPARE(window.presenter().consoleRequest({ConsoleMessage::kStart, 77, 2056}),
                      ConsoleMessage::kIgnored);
         };
         waitIdle(window);
@@ -502,14 +502,14 @@ private slots:
 
         QCOMPARE(console({QStringLiteral("exit-test-mode")}, out), 0);
         QCOMPARE(out, QStringLiteral("The tool has left test mode.\n"));
-        QVERIFY(!window.testMode());
+        QVERIFY(!window.presenter().testMode());
         QCOMPARE(window.windowTitle(), kTitle);
 
         // Declined, and nothing listening.
         yesNo_ = {MessageDialog::kIdNo};
         QCOMPARE(console({QStringLiteral("enter-test-mode")}, out), 3);
         QCOMPARE(out, QStringLiteral("The tool's user declined test mode.\n"));
-        QVERIFY(!window.testMode());
+        QVERIFY(!window.presenter().testMode());
         server.close();
         QCOMPARE(console({QStringLiteral("exit-test-mode")}, out), 2);
         QVERIFY(out.startsWith(QStringLiteral("No KMV Plugshift PERU tool is running")));
@@ -549,8 +549,8 @@ private slots:
             QCOMPARE(console.next(), request.answer);
         }
         QVERIFY(shown_.isEmpty());
-        QCOMPARE(window.operation(), MainWindow::Operation::Idle);
-        QCOMPARE(window.consoleWindow(), int64_t{0});
+        QCOMPARE(window.presenter().operation(), MainWindowPresenter::Operation::Idle);
+        QCOMPARE(window.presenter().consoleWindow(), int64_t{0});
 
         // Entering twice asks once; both are acknowledged.
         for (int i = 0; i < 2; ++i) {
@@ -559,7 +559,7 @@ private slots:
             QCOMPARE(console.next(), QByteArray("RESULT 1 0"));
         }
         QCOMPARE(shown_.size(), 1);
-        QVERIFY(window.testMode());
+        QVERIFY(window.presenter().testMode());
 
         // Started, then gone before the end: eleven attempts, then the message box.
         console.closeOn("RESULT 0 0");
@@ -591,7 +591,7 @@ private slots:
             console.send("WM_TOOL_UPDATE_EXIT_TEST_MODE 600 2056");
             QTest::qWait(300);
             whileAsked = console.arrived();
-            QVERIFY(!window.testMode());
+            QVERIFY(!window.presenter().testMode());
             box->firstButton()->click();  // Yes
         });
         console.send("WM_TOOL_UPDATE_ENTER_TEST_MODE 600 2056");
@@ -600,7 +600,7 @@ private slots:
         QCOMPARE(console.next(), QByteArray("RESULT 1 0"));
         QCOMPARE(console.next(), "WM_TOOL_UPDATE_EXIT_TEST_MODE " + ack);
         QCOMPARE(console.next(), QByteArray("RESULT 1 0"));
-        QVERIFY(!window.testMode());
+        QVERIFY(!window.presenter().testMode());
         QCOMPARE(window.windowTitle(), kTitle);
     }
 

@@ -33,7 +33,8 @@ private slots:
     void cleanup() { ModalRunner::reset(); }
 
     void startsWithTheHintAndTheLoginCaption() {
-        DealerLoginDialog dialog;
+        DealerLogin login(L"4711", {});
+        DealerLoginDialog dialog(login);
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Login"));
         QCOMPARE(dialog.loginButton()->text(), QStringLiteral("Login"));
         QVERIFY(dialog.loginButton()->isDefault());
@@ -56,15 +57,18 @@ private slots:
     void editTakesAtMost15DigitsAndNothingElse() {
         QFETCH(QString, typed);
         QFETCH(QString, entry);
-        DealerLoginDialog dialog;
+        DealerLogin login(L"4711", {});
+        DealerLoginDialog dialog(login);
         QTest::keyClicks(dialog.edit(), typed);
         QCOMPARE(dialog.password(), entry);
     }
 
     void wrongEntryShowsTheRedLineUntilTheEntryChanges() {
-        DealerLoginDialog dialog;
+        DealerLogin login(L"4711", {});
+        DealerLoginDialog dialog(login);
         QCOMPARE(redPixelsOfHintLine(dialog), 0);
-        dialog.setWrongPassword(true);
+        login.submit(L"1");
+        dialog.update();
         QCOMPARE(dialog.hintText(),
                  QStringLiteral("The password is not correct. Please check it!"));
         QCOMPARE(dialog.hintColour(), QColor(255, 0, 0));
@@ -112,8 +116,10 @@ private slots:
             QTest::keyClick(login->edit(), Qt::Key_Return);
         });
         QStringList stored;
-        const bool result = DealerLoginDialog::login(
-            QStringLiteral("4711"), [&](const QString& code) { stored.append(code); });
+        DealerLogin login(L"4711", [&](const std::wstring& code) {
+            stored.append(QString::fromStdWString(code));
+        });
+        const bool result = DealerLoginDialog::login(login);
         QCOMPARE(result, loggedIn);
         QCOMPARE(shown, entries.size());
         QCOMPARE(stored, loggedIn ? QStringList{QStringLiteral("4711")} : QStringList{});
@@ -123,7 +129,8 @@ private slots:
         bool shown = false;
         ModalRunner::answerDialogs([&](QDialog&) { shown = true; });
         bool stored = false;
-        QVERIFY(!DealerLoginDialog::login(QString(), [&](const QString&) { stored = true; }));
+        DealerLogin login(std::wstring(), [&](const std::wstring&) { stored = true; });
+        QVERIFY(!DealerLoginDialog::login(login));
         QVERIFY(!shown);
         QVERIFY(!stored);
     }

@@ -165,8 +165,8 @@ private slots:
         Rig rig(sim);
         MainWindow& window = rig.open();
         QCOMPARE(window.windowTitle(), QStringLiteral("KMV410 Plugshift 916-928MHz"));
-        for (int field = 0; field < RadioDisplay::FieldCount; ++field) {
-            QCOMPARE(window.displayedText(RadioDisplay::Field(field)), QStringLiteral("N/A"));
+        for (int field = 0; field < MainWindowView::FieldCount; ++field) {
+            QCOMPARE(window.displayedText(MainWindowView::Field(field)), QStringLiteral("N/A"));
             QVERIFY(control<QLineEdit>(window, MainWindow::kValueIds[field])->isReadOnly());
         }
         QCOMPARE(control<QLabel>(window, 1067)->text(), QStringLiteral("Radio Type:"));
@@ -233,7 +233,7 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.commandAction(MainWindow::kCmdAbout)->hover();
-        QTest::mouseMove(control<QLineEdit>(window, MainWindow::kValueIds[RadioDisplay::Model]));
+        QTest::mouseMove(control<QLineEdit>(window, MainWindow::kValueIds[MainWindowView::Model]));
         QTRY_COMPARE(window.statusBar()->prompt(), QtStrings::text(str::kPromptHelp));
     }
 
@@ -256,11 +256,11 @@ private slots:
         MainWindow& window = rig.open();
         if (loggedIn) {
             login(window);
-            QVERIFY(window.isDealerLoggedIn());
+            QVERIFY(window.presenter().isDealerLoggedIn());
         }
         cable(window, 1 - std::min(lParam, 1));  // start from the other state
         cable(window, lParam);
-        QCOMPARE(window.isCableConnected(), connected);
+        QCOMPARE(window.presenter().isCableConnected(), connected);
         QCOMPARE(control<QPushButton>(window, MainWindow::kIdGetRadioInfo)->isEnabled(), connected);
         QCOMPARE(window.restoreCheckBox()->isEnabled(), connected);
         QCOMPARE(control<QPushButton>(window, MainWindow::kIdConvert)->isEnabled(), connected);
@@ -295,7 +295,7 @@ private slots:
             QCOMPARE(message.style, MessageDialog::kIconWarning);
             QVERIFY(!message.busyCursor);
         }
-        QVERIFY(window.isCableConnected());
+        QVERIFY(window.presenter().isCableConnected());
         QVERIFY(!window.statusBar()->isDisconnected());
         QVERIFY(control<QPushButton>(window, MainWindow::kIdGetRadioInfo)->isEnabled());
     }
@@ -311,12 +311,12 @@ private slots:
         QCOMPARE(shown_[0].style, MessageDialog::kIconInformation);
         const QStringList expected = {"KMV410 Series", "01",        "RQX770HJNWA", "752TRX4F21",
                                       "R02.10.05",     "R01.03.00", "R01.00.02",   "1234567"};
-        for (int field = 0; field < RadioDisplay::FieldCount; ++field) {
-            QCOMPARE(window.displayedText(RadioDisplay::Field(field)), expected[field]);
+        for (int field = 0; field < MainWindowView::FieldCount; ++field) {
+            QCOMPARE(window.displayedText(MainWindowView::Field(field)), expected[field]);
         }
         QVERIFY(!rig.manager.radioInfo().isConnected());
-        QCOMPARE(window.operation(), MainWindow::Operation::Idle);
-        QVERIFY(window.isResultShown());
+        QCOMPARE(window.presenter().operation(), MainWindowPresenter::Operation::Idle);
+        QVERIFY(window.presenter().isResultShown());
         auto* time = control<QLabel>(window, MainWindow::kIdTimeLabel);
         QVERIFY(time->isVisibleTo(&window));
         QVERIFY(QRegularExpression(QStringLiteral(R"(^\[ \d\d-\d\d \d\d:\d\d \]$)"))
@@ -328,7 +328,7 @@ private slots:
         sim.cable(0).setMode(SimCableMode::Echo);
         window.onCommand(MainWindow::kIdGetRadioInfo);
         QCOMPARE(shown_.last().text, QtStrings::text(str::kToggleCableDigital));
-        QCOMPARE(window.displayedText(RadioDisplay::SerialNumber), QStringLiteral("752TRX4F21"));
+        QCOMPARE(window.displayedText(MainWindowView::SerialNumber), QStringLiteral("752TRX4F21"));
     }
 
     void getRadioInformationFailures_data() {
@@ -370,10 +370,10 @@ private slots:
         QCOMPARE(shown_.size(), 1);
         QCOMPARE(shown_[0].text, QtStrings::text(string));
         QCOMPARE(shown_[0].style, icon);
-        QCOMPARE(window.displayedText(RadioDisplay::Model), QStringLiteral("N/A"));
-        QVERIFY(!window.isResultShown());
+        QCOMPARE(window.displayedText(MainWindowView::Model), QStringLiteral("N/A"));
+        QVERIFY(!window.presenter().isResultShown());
         QVERIFY(!rig.manager.radioInfo().isConnected());
-        QCOMPARE(window.operation(), MainWindow::Operation::Idle);
+        QCOMPARE(window.presenter().operation(), MainWindowPresenter::Operation::Idle);
         QVERIFY(control<QPushButton>(window, MainWindow::kIdGetRadioInfo)->isEnabled());
     }
 
@@ -387,7 +387,7 @@ private slots:
                     &wrongShown);
         window.onCommand(MainWindow::kCmdDealerLogin);
         QCOMPARE(wrongShown, (QList<bool>{false, true, true}));
-        QVERIFY(window.isDealerLoggedIn());
+        QVERIFY(window.presenter().isDealerLoggedIn());
         QVERIFY(!window.commandAction(MainWindow::kCmdDealerLogin)->isEnabled());
         QCOMPARE(QString::fromStdWString(Configuration::instance().acceptedCode()),
                  QStringLiteral("2468"));
@@ -432,7 +432,7 @@ private slots:
         const std::vector<uint8_t> serial = sim.radio().serial();
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(serial.data()), qsizetype(serial.size())),
                  QByteArray("752TRX4F21"));
-        QVERIFY(!window.isResultShown());
+        QVERIFY(!window.presenter().isResultShown());
         QVERIFY(control<QPushButton>(window, MainWindow::kIdUpdateSerial)->isEnabled());
     }
 
@@ -451,12 +451,12 @@ private slots:
         const std::vector<uint8_t> serial = sim.radio().serial();
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(serial.data()), qsizetype(serial.size())),
                  QByteArray("123ABC4D67"));
-        QCOMPARE(window.displayedText(RadioDisplay::SerialNumber), QStringLiteral("123ABC4D67"));
-        QCOMPARE(window.displayedText(RadioDisplay::Model), QStringLiteral("RQX770HJNWA"));
-        QVERIFY(window.isResultShown());
+        QCOMPARE(window.displayedText(MainWindowView::SerialNumber), QStringLiteral("123ABC4D67"));
+        QCOMPARE(window.displayedText(MainWindowView::Model), QStringLiteral("RQX770HJNWA"));
+        QVERIFY(window.presenter().isResultShown());
         QCOMPARE(edit->selectedText(), edit->text());
         QVERIFY(!rig.manager.radioInfo().isConnected());
-        QCOMPARE(window.operation(), MainWindow::Operation::Idle);
+        QCOMPARE(window.presenter().operation(), MainWindowPresenter::Operation::Idle);
     }
 
     // The window's updates reach the audit beside err.log, and a failed one leaves its trace.
@@ -546,7 +546,7 @@ private slots:
         control<QWidget>(window, focused)->setFocus();
         QStringList touched;
         onMessage_ = [&](const Shown&) {
-            for (int field = 0; field < RadioDisplay::FieldCount; ++field) {
+            for (int field = 0; field < MainWindowView::FieldCount; ++field) {
                 auto* value = control<QLineEdit>(window, MainWindow::kValueIds[field]);
                 if (window.focusWidget() == value || value->hasSelectedText()) {
                     touched << value->objectName();
@@ -578,7 +578,7 @@ private slots:
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(serial.data()), qsizetype(serial.size())),
                  QByteArray("123ABC4D67"));
 
-        auto* model = control<QLineEdit>(window, MainWindow::kValueIds[RadioDisplay::Model]);
+        auto* model = control<QLineEdit>(window, MainWindow::kValueIds[MainWindowView::Model]);
         model->setFocus();
         QTest::keyClick(model, Qt::Key_Enter);
         QCOMPARE(shown_.size(), 1);
@@ -614,7 +614,7 @@ private slots:
         cable(window, 1);  // no cable, and one for the open port
         QCOMPARE(rig.manager.radioInfo().isConnected(), stillOpen);
         QCOMPARE(cables.isOpen(), stillOpen);
-        QCOMPARE(window.isCableConnected(), stillOpen);
+        QCOMPARE(window.presenter().isCableConnected(), stillOpen);
         QCOMPARE(window.statusBar()->isDisconnected(), !stillOpen);
         QVERIFY(shown_.isEmpty());
     }

@@ -29,8 +29,8 @@
 #include "app/modal_runner.h"
 #include "app/progress_status_bar.h"
 #include "app/qt_message_target.h"
-#include "app/splash_screen.h"
 #include "app/qt_strings.h"
+#include "app/splash_screen.h"
 #include "app/task_dialog.h"
 #include "config/configuration.h"
 #include "sim/sim_d2xx.h"
@@ -83,8 +83,7 @@ void renderMessageBoxes(Renderer& renderer) {
         {"msgbox_question_116_yes_no",
          QtStrings::format(str::kConfirmConvert, QString::fromLatin1(StringTable::kBand)),
          MessageDialog::kYesNo | MessageDialog::kIconQuestion},
-        {"msgbox_warning_113", QtStrings::format(str::kManyCables, 2),
-         MessageDialog::kIconWarning},
+        {"msgbox_warning_113", QtStrings::format(str::kManyCables, 2), MessageDialog::kIconWarning},
         {"msgbox_warning_119", QtStrings::text(str::kToggleCableDigitalRetry),
          MessageDialog::kIconWarning},
         {"msgbox_test_mode_yes_no",
@@ -124,10 +123,11 @@ void renderStatusBar(Renderer& renderer) {
 }
 
 void renderLogin(Renderer& renderer) {
-    DealerLoginDialog dialog;
+    DealerLogin login(L"4711", {});
+    DealerLoginDialog dialog(login);
     dialog.edit()->setText(QStringLiteral("1234"));
     renderer.grab(QStringLiteral("login_hint"), dialog);
-    dialog.setWrongPassword(true);
+    login.submit(L"1234");
     renderer.grab(QStringLiteral("login_wrong"), dialog);
 }
 
@@ -147,8 +147,12 @@ void renderLanguageMenu(Renderer& renderer) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(help.fileName()));
         }
     }
-    LanguageMenu* menu = LanguageMenu::create(codes, QStringLiteral("pt_br"), {}, &owner,
-                                              lang.path().toStdWString());
+    std::vector<std::wstring> configured;
+    for (const QString& code : codes) {
+        configured.push_back(code.toStdWString());
+    }
+    const LanguageList list(configured, L"pt_br", lang.path().toStdWString());
+    LanguageMenu* menu = LanguageMenu::create(list, {}, &owner);
     menu->adjustSize();
     renderer.grab(QStringLiteral("language_menu"), *menu);
 }
@@ -314,12 +318,12 @@ void renderMainWindow(Renderer& renderer) {
     renderCutPrompt(renderer, window);
     ModalRunner::reset();
     renderConversionUnderWay(renderer, window, task);
-    window.setTestMode(true);
+    window.presenter().setTestMode(true);
     window.show();
     QApplication::processEvents();
     renderer.save(QStringLiteral("main_window_test_mode"), withCaption(window));
     window.hide();
-    window.setTestMode(false);
+    window.presenter().setTestMode(false);
 
     TaskDialog wait(task);
     wait.setAttribute(Qt::WA_DontShowOnScreen);
