@@ -28,8 +28,11 @@ constexpr int kSerialGroupControls[] = {IDC_SERIAL_GROUP, IDC_SERIAL_GROUP_LABEL
 // Menu commands have ids above every control's.
 constexpr int kFirstMenuCommand = 32768;
 
+// The task engine's messages to this window. The dialog's own messages (DM_GETDEFID and the
+// like) share the application range and must stay the dialog manager's.
 bool isEngineMessage(UINT message) {
-    return message >= WM_USER && message < WM_APP;
+    return message == kMsgProgress || message == kMsgCableState || message == kMsgCommandStarted ||
+           message == kMsgCommandEnded;
 }
 
 bool isLanguageCommand(int id) {
