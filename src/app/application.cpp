@@ -5,7 +5,6 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <cerrno>
-#include <clocale>
 #include <cstring>
 
 #include "app/console_server.h"
@@ -18,79 +17,33 @@
 #include "app/splash_screen.h"
 #include "cli/console/console_address.h"
 #include "config/configuration.h"
-#include "config/provision_setup_file.h"
-#include "errors/error_chain.h"
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
+#include "platform/system_files.h"
 #include "radio/tty_d2xx.h"
 #include "tasks/radio_manager.h"
 #include "tasks/task.h"
 
 namespace plugshift {
 
-namespace {
-
-// Shipped files and the installation's own files each sit in a folder "data" of their folder.
-const QString kFilesFolder = QStringLiteral("/data/");
-
-}  // namespace
-
-Application::Application(D2xx* driver) : driver_(driver) {}
+Application::Application(D2xx* driver)
+    : startUp_(*this, Configuration::instance()), driver_(driver) {}
 
 Application::~Application() {
     exitInstance();
 }
 
 QString Application::mutexName() const {
-    return QString::fromLatin1(kMutexPrefix) + QString::fromLatin1(kRegion);
+    return QString::fromLatin1(kMutexPrefix) + QString::fromStdWString(StartUp::kRegion);
 }
 
 bool Application::initInstance() {
-    stage_ = Stage::DataFolder;
-    title_ = QtStrings::title();
-    MessageDialog::setApplicationName(title_);
+    MessageDialog::setApplicationName(QtStrings::title());
     if (baseDirectory_.isEmpty()) {
         const QString program = QCoreApplication::applicationFilePath();
         baseDirectory_ = program.left(program.lastIndexOf(u'/') + 1) + QStringLiteral("..");
     }
-    if (!findDataDirectory()) {
-        return false;
-    }
-    std::setlocale(LC_ALL, "");
-
-    stage_ = Stage::Document;
-    if (!Configuration::instance().createDocument()) {
-        ErrorLog::write(L"Error:failed to initialize COM.");
-        return false;
-    }
-    stage_ = Stage::Components;
-    if (!startComponents()) {
-        ErrorLog::write(L"Error:failed to initialize component.");
-        return false;
-    }
-    stage_ = Stage::Configuration;
-    if (!loadConfiguration()) {
-        return false;
-    }
-    stage_ = Stage::Region;
-    if (!checkRegion()) {
-        return false;
-    }
-    stage_ = Stage::InstallationId;
-    if (!copyInstallationId()) {
-        return false;
-    }
-    stage_ = Stage::SingleInstance;
-    if (!takeInstance()) {
-        return false;
-    }
-    listenForConsoles();
-    stage_ = Stage::Splash;
-    SplashScreen splash(kSplashMs);
-    ModalRunner::exec(splash);
-    stage_ = Stage::MainWindow;
-    runMainWindow();
-    stage_ = Stage::Finished;
+    startUp_.run();
     return false;
 }
 
@@ -102,17 +55,17 @@ QString Application::locateDataDirectory() {
     return shared + u'/' + QString::fromLatin1(kCompany) + u'/' + QString::fromLatin1(kKeyName);
 }
 
-bool Application::findDataDirectory() {
+std::optional<std::filesystem::path> Application::dataFolder(std::wstring& reason) {
     dataDirectory_ = locateDataDirectory();
     if (dataDirectory_.isEmpty()) {
-        // The log has no folder yet, so this entry goes nowhere; it is written all the same.
-        ErrorLog::write(
-            L"Error:Failed to retrieve the common application data path due to the error [%ls].",
-            fromUtf8(std::strerror(errno)).c_str());
-        return false;
+        reason = fromUtf8(std::strerror(errno));
+        return std::nullopt;
     }
-    ErrorLog::setDirectory(dataDirectory_.toStdWString());
-    return true;
+    return pathFromUtf8(dataDirectory_.toStdString());
+}
+
+std::filesystem::path Application::installationFolder() {
+    return pathFromUtf8(baseDirectory_.toStdString());
 }
 
 bool Application::startComponents() {
@@ -128,66 +81,34 @@ bool Application::startComponents() {
            EventWindow::bind(*manager_, windows_.get()) != nullptr;
 }
 
-bool Application::loadConfiguration() {
-    const QString configPath = baseDirectory_ + kFilesFolder + QStringLiteral("config.xml");
-    const QString setupPath = dataDirectory_ + kFilesFolder + QStringLiteral("setup.dat");
-    // The data folder is the user's own: at a first start the installation's setup file goes in.
-    provisionSetupFile(baseDirectory_.toStdWString(), dataDirectory_.toStdWString());
-    if (Configuration::instance().load(configPath.toStdWString(), setupPath.toStdWString())) {
-        return true;
-    }
-    ErrorLog::write(L"%ls", ErrorChain::firstMessage().c_str());
-    ErrorChain::remove(0);
-    showFileProblem();
-    return false;
-}
-
-bool Application::checkRegion() {
-    const QString region = QString::fromStdWString(Configuration::instance().regionName());
-    if (!region.isEmpty() && region.compare(QLatin1String(kRegion), Qt::CaseInsensitive) == 0) {
-        return true;
-    }
-    ErrorLog::write(L"Error:invalid config file.The the applicatio only supportes region [%ls]",
-                    QString::fromLatin1(kRegion).toStdWString().c_str());
-    showFileProblem();
-    return false;
-}
-
-bool Application::copyInstallationId() {
+StartUpHost::InstallationId Application::installationId() {
     const QSettings settings(QSettings::IniFormat, QSettings::SystemScope,
                              QString::fromLatin1(kCompany), QString::fromLatin1(kKeyName));
+    InstallationId id;
     // A file that cannot be read, or holds nothing, is a key that cannot be opened.
-    if (settings.status() != QSettings::NoError || settings.allKeys().isEmpty()) {
-        ErrorLog::write(L"Error:failed to retrieve the id.");
-        showFileProblem();
-        return false;
-    }
+    id.keyOpened = settings.status() == QSettings::NoError && !settings.allKeys().isEmpty();
     const QVariant value = settings.value(QStringLiteral("id"));
-    if (!value.isValid() || value.typeId() != QMetaType::QString) {
-        showFileProblem();
-        return false;
+    if (id.keyOpened && value.isValid() && value.typeId() == QMetaType::QString) {
+        id.value = value.toString().toStdWString();
     }
-    // Whether the setup file takes it does not change the outcome of start-up.
-    Configuration::instance().storeInstallId(value.toString().trimmed().toStdWString());
-    return true;
+    return id;
 }
 
-bool Application::takeInstance() {
+StartUpHost::Instance Application::takeInstance() {
     instance_ = std::make_unique<SingleInstance>(mutexName(), dataDirectory_);
     switch (instance_->acquire()) {
         case SingleInstance::Outcome::First:
             QObject::connect(instance_.get(), &SingleInstance::raiseRequested,
                              [this] { raiseRunningWindow(); });
-            return true;
+            return Instance::First;
         case SingleInstance::Outcome::AlreadyRuns:
             instance_.reset();
-            return false;
+            return Instance::AlreadyRuns;
         case SingleInstance::Outcome::Failed:
             break;
     }
     instance_.reset();
-    ErrorLog::write(L"Error:failed to create mutex.");
-    return false;
+    return Instance::Failed;
 }
 
 QString Application::consoleSocketPath() const {
@@ -231,8 +152,13 @@ void Application::raiseRunningWindow() {
     }
 }
 
-void Application::showFileProblem() {
-    MessageDialog::showMessage(str::kFileMissing, MessageDialog::kIconError);
+void Application::showFileProblem(const std::wstring& text) {
+    MessageDialog::showMessage(QString::fromStdWString(text), MessageDialog::kIconError);
+}
+
+void Application::showSplash(int milliseconds) {
+    SplashScreen splash(milliseconds);
+    ModalRunner::exec(splash);
 }
 
 int Application::exitInstance() {

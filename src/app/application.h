@@ -5,6 +5,9 @@
 #include <functional>
 #include <memory>
 
+#include "desktop/start_up.h"
+#include "desktop/start_up_host.h"
+
 namespace plugshift {
 
 class MainWindow;
@@ -14,32 +17,17 @@ class RadioManager;
 class SingleInstance;
 class Task;
 
-// The application object: start-up in a fixed order, the main window, and the exit step that
-// releases what start-up acquired. A step that fails ends start-up there, with a log entry and,
-// for the configuration steps, the message that the installation is damaged.
-class Application {
+// The application object on Linux: the host of start-up (its folders, the installation id from
+// the system settings file, the instance lock, the splash, the main window) and the exit step
+// that releases what start-up acquired.
+class Application : public StartUpHost {
 public:
-    static constexpr const char* kRegion = "PERU";
     static constexpr const char* kCompany = "Kestrelon";
     static constexpr const char* kKeyName = "KMV Plugshift PERU";
     static constexpr const char* kMutexPrefix =
         "B5562DD0-F56D-4608-8F97-8118EFEC84BFQUILLO_PLUGSHIFT_";
-    static constexpr int kSplashMs = 1000;
 
-    // Where start-up stopped; Finished once the main window has closed.
-    enum class Stage {
-        NotStarted,
-        DataFolder,
-        Document,
-        Components,
-        Configuration,
-        Region,
-        InstallationId,
-        SingleInstance,
-        Splash,
-        MainWindow,
-        Finished,
-    };
+    using Stage = StartUp::Stage;
 
     // The cable backend: the real cables unless one is given (the simulated radio, a test's
     // fake); it must outlive the application object.
@@ -54,7 +42,7 @@ public:
     // once; the destructor runs it when nobody did.
     int exitInstance();
 
-    Stage stage() const { return stage_; }
+    Stage stage() const { return startUp_.stage(); }
     const QString& dataDirectory() const { return dataDirectory_; }
     QString mutexName() const;
     // The shared data folder of the product; empty when the system has none.
@@ -67,25 +55,25 @@ public:
     // before the instance is taken.
     QString consoleSocketPath() const;
 
-private:
-    bool findDataDirectory();
-    bool startComponents();
-    bool loadConfiguration();
-    bool checkRegion();
-    bool copyInstallationId();
-    bool takeInstance();
+    // StartUpHost
+    std::optional<std::filesystem::path> dataFolder(std::wstring& reason) override;
+    std::filesystem::path installationFolder() override;
+    bool startComponents() override;
+    InstallationId installationId() override;
+    Instance takeInstance() override;
     // Consoles are served by the first instance only; without the socket the tool runs on.
-    void listenForConsoles();
-    void runMainWindow();
-    void raiseRunningWindow();
-    // Logs nothing; shows string 112 with the error icon.
-    static void showFileProblem();
+    void listenForConsoles() override;
+    void showSplash(int milliseconds) override;
+    void showFileProblem(const std::wstring& text) override;
+    void runMainWindow() override;
 
-    Stage stage_ = Stage::NotStarted;
+private:
+    void raiseRunningWindow();
+
+    StartUp startUp_;
     bool exited_ = false;
     QString baseDirectory_;
     QString dataDirectory_;
-    QString title_;
     D2xx* driver_;
     std::unique_ptr<D2xx> ownDriver_;
     std::unique_ptr<Task> task_;

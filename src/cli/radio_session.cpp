@@ -40,9 +40,6 @@ constexpr const char* kProductFolder = "KMV Plugshift PERU";
 constexpr const wchar_t* kRegion = L"PERU";
 
 constexpr const wchar_t* kNoCable = L"No programming cable found.";
-// A half-written radio may miss a reply now and then; its serial number is worth a few tries.
-constexpr int kSerialReadAttempts = 3;
-
 using Row = IdentityRow;
 
 std::wstring text(int stringId, MessageIcon icon, std::wstring argument = {}) {
@@ -260,76 +257,30 @@ RadioSession::~RadioSession() {
     disconnect();
 }
 
-int RadioSession::open(Probe probe, std::ostream& err, Identity identity) {
-    identityComplete_ = false;
-    RadioInfo& info = radio();
-    int firstIndex = -1;
-    const int cables = info.port() != nullptr ? info.port()->countCables(firstIndex) : 0;
-    if (cables == 0) {
-        return reportFailure(err, kNoCable, kExitNoCable);
-    }
-    if (cables > 1) {
-        return reportFailure(err,
-                             text(kStrManyCables, MessageIcon::Warning, std::to_wstring(cables)),
-                             kExitSeveralCables);
-    }
-    if (!manager_.connect(true)) {
-        return reportFailure(err, text(kStrConnectFailed, MessageIcon::Error), kExitNotConnected);
-    }
-    if (probe != Probe::None) {
-        switch (info.probeCable()) {
-            case SBEP::kCableEcho:
-                disconnect();
-                return reportFailure(
-                    err,
-                    text(probe == Probe::Info ? kStrCableToDigital : kStrCableToDigitalRetry,
-                         MessageIcon::Warning),
-                    kExitCableWrongMode);
-            case SBEP::kCableUnsupported:
-                disconnect();
-                return reportFailure(err, text(kStrCableUnsupported, MessageIcon::Error),
-                                     kExitCableUnsupported);
-            default:
-                break;
-        }
-    }
-    // A cable in its digital mode answers the probe with silence, which leaves a failed read
-    // behind that is no fault.
-    ErrorChain::remove(kErrorOk);
-    if (!readIdentity(identity)) {
-        disconnect();
-        return reportFailure(err, text(kStrConnectFailed, MessageIcon::Error), kExitNotConnected);
-    }
-    return kExitOk;
+bool RadioSession::removeExtraCables(int) {
+    // A script cannot pull a cable: the command refuses instead.
+    return false;
 }
 
-bool RadioSession::readIdentity(Identity identity) {
-    RadioInfo& info = radio();
-    switch (identity) {
-        case Identity::None:
-            return true;
-        case Identity::SerialOnly:
-            return info.readSerialNumber(kSerialReadAttempts);
-        case Identity::Full:
-            identityComplete_ = info.readIdentity();
-            return identityComplete_;
-        case Identity::FullOrSerial: {
-            identityComplete_ = info.readIdentity();
-            if (identityComplete_) {
-                return true;
-            }
-            // The full read's records say why the radio is not fully known; the fallback's
-            // would only repeat them.
-            const std::vector<ErrorRecord> why = ErrorChain::records();
-            const bool known = info.readSerialNumber(kSerialReadAttempts);
-            ErrorChain::remove(kErrorOk);
-            for (const ErrorRecord& record : why) {
-                ErrorChain::add(record.category, L"%ls", record.message.c_str());
-            }
-            return known;
-        }
+int RadioSession::open(Probe probe, std::ostream& err, Identity identity) {
+    const RadioOpening::Result result = RadioOpening(manager_, this).open(probe, identity);
+    identityComplete_ = result.identityComplete;
+    switch (result.step) {
+        case RadioOpening::Step::Opened:
+            return kExitOk;
+        case RadioOpening::Step::NoCable:
+            return reportFailure(err, kNoCable, kExitNoCable);
+        case RadioOpening::Step::SeveralCables:
+            return reportFailure(err, result.outcome.text(), kExitSeveralCables);
+        case RadioOpening::Step::CableWrongMode:
+            return reportFailure(err, result.outcome.text(), kExitCableWrongMode);
+        case RadioOpening::Step::CableUnsupported:
+            return reportFailure(err, result.outcome.text(), kExitCableUnsupported);
+        case RadioOpening::Step::NotConnected:
+        case RadioOpening::Step::IdentityUnread:
+            break;
     }
-    return false;
+    return reportFailure(err, result.outcome.text(), kExitNotConnected);
 }
 
 bool RadioSession::rereadIdentity() {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/exit_codes.h"
+#include "conversion/radio_opening.h"
 #include "tasks/radio_manager.h"
 
 namespace CLI {
@@ -93,25 +94,13 @@ int prepareCommand(const InstallPaths& paths, CommandNeeds needs, std::ostream& 
 
 // The radio side of one command: the radio manager over the cable driver, and the opening that
 // every radio workflow shares. The radio is disconnected when the session ends.
-class RadioSession {
+class RadioSession : private CableCountQuestion {
 public:
-    // Which cable-mode probe the opening runs, and the message of a cable in the wrong mode.
-    enum class Probe {
-        None,     // the serial-number update probes nothing
-        Info,     // "Please toggle the USB cable to DIGITAL (Flash) mode."
-        Convert,  // the same, telling the user to retry the conversion
-    };
-
-    // How much of the identity the opening reads.
-    enum class Identity {
-        Full,          // every item; a failure fails the opening
-        FullOrSerial,  // every item, else at least the serial number (identityComplete false)
-        SerialOnly,    // the serial number alone, tolerantly: enough to recognise the radio
-        None,          // nothing: the radio is taken as it is
-    };
+    using Probe = RadioOpening::Probe;
+    using Identity = RadioOpening::Identity;
 
     explicit RadioSession(D2xx& driver);
-    ~RadioSession();
+    ~RadioSession() override;
     RadioSession(const RadioSession&) = delete;
     RadioSession& operator=(const RadioSession&) = delete;
 
@@ -128,7 +117,7 @@ public:
     RadioInfo& radio() { return manager_.radioInfo(); }
 
 private:
-    bool readIdentity(Identity identity);
+    bool removeExtraCables(int count) override;
 
     RadioManager manager_;
     bool identityComplete_ = false;

@@ -422,7 +422,8 @@ FT_STATUS TtyD2xx::FT_ListDevices(void* arg1, void* arg2, uint32_t flags) {
         if (!single_ && !scan(entries, error)) {
             return fail(FT_OTHER_ERROR, error);
         }
-        *static_cast<uint32_t*>(arg1) = single_ ? 1 : static_cast<uint32_t>(entries.size());
+        *static_cast<uint32_t*>(arg1) =
+            single_ ? singleDeviceCount() : static_cast<uint32_t>(entries.size());
         return FT_OK;
     }
     if (flags == FT_LIST_DESCRIPTION_BY_INDEX && arg2 != nullptr) {
@@ -433,6 +434,12 @@ FT_STATUS TtyD2xx::FT_ListDevices(void* arg1, void* arg2, uint32_t flags) {
         return describe(static_cast<int>(index), static_cast<char*>(arg2));
     }
     return FT_INVALID_PARAMETER;
+}
+
+uint32_t TtyD2xx::singleDeviceCount() const {
+    // The one device counts while its node is there, so the cable poll sees it go and come back.
+    std::error_code ec;
+    return fs::exists(*single_, ec) ? 1 : 0;
 }
 
 FT_STATUS TtyD2xx::describe(int index, char* description) {

@@ -85,6 +85,8 @@ private:
     std::filesystem::path usbDevice(const std::string& name, std::error_code& ec) const;
     bool isFtdiAdapter(const std::string& name) const;
     FT_STATUS describe(int index, char* description);
+    // 1 while the single device is there, 0 once it has gone.
+    uint32_t singleDeviceCount() const;
     std::shared_ptr<Port> find(FT_HANDLE handle) const;
     FT_STATUS fail(FT_STATUS status, int error);
 

@@ -18,8 +18,7 @@ struct TextCase {
 // blanks, line breaks and letters outside ASCII are all part of the text.
 TEST(StringTableTest, KeepsTextsExactly) {
     const TextCase cases[] = {
-        {str::kRestartForLanguage,
-         L"You have to restart the tool for thsi change to take effect."},
+        {str::kRestartForLanguage, L"You have to restart the tool for thsi change to take effect."},
         {str::kManyCables,
          L"There are %d USB conections. Please remove the unused and keep one connection only."},
         {str::kToggleCableDigitalRetry,

@@ -545,5 +545,23 @@ TEST(TtyD2xxAdapter, OpeningByIndexAsksForLowLatency) {
     EXPECT_EQ(d2xx.FT_Close(handle), FT_OK);
 }
 
+// A device given by its path (--port) counts while its node is there: a pulled adapter or an
+// ended simulator leaves no cable behind, and one that comes back counts again.
+TEST(TtyD2xxSingleDevice, CountsWhileTheDeviceIsThere) {
+    const fs::path node = fs::temp_directory_path() / "plugshift-single-device";
+    std::ofstream(node) << "";
+    auto d2xx = TtyD2xx::forDevice(node);
+    USBSerial port(*d2xx);
+    int first = -1;
+    EXPECT_EQ(port.countCables(first), 1);
+    EXPECT_EQ(port.deviceCount(), 1);
+    fs::remove(node);
+    EXPECT_EQ(port.countCables(first), 0);
+    EXPECT_EQ(port.deviceCount(), 0);
+    std::ofstream(node) << "";
+    EXPECT_EQ(port.countCables(first), 1);
+    fs::remove(node);
+}
+
 }  // namespace
 }  // namespace plugshift

@@ -1,0 +1,65 @@
+#include "fake_view.h"
+
+#include <algorithm>
+
+#include "desktop/dealer_login.h"
+#include "tasks/task_waiter.h"
+
+namespace plugshift::test {
+
+std::vector<std::wstring> FakeView::boxTexts() const {
+    std::vector<std::wstring> result;
+    for (const Box& box : boxes) {
+        result.push_back(box.text);
+    }
+    return result;
+}
+
+void FakeView::runPending() {
+    std::vector<std::function<void()>> work;
+    work.swap(soon);
+    for (auto& run : work) {
+        run();
+    }
+}
+
+std::shared_ptr<MessageTarget> FakeView::messageTarget() {
+    if (!window_) {
+        window_ = loop_.createWindow([this](const Message& message) -> intptr_t {
+            if (onMessage) {
+                onMessage(message);
+            }
+            return 0;
+        });
+    }
+    return window_;
+}
+
+int FakeView::messageBox(const std::wstring& text, unsigned style) {
+    boxes.push_back({text, style});
+    if (whileBoxShown) {
+        whileBoxShown(boxes.back());
+    }
+    if (!answers.empty()) {
+        const int answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    return (style & 0xF) == kYesNo ? kIdNo : kIdOk;
+}
+
+void FakeView::runCommand(Task& task, Command& command) {
+    TaskWaiter(task).run(&command, loop_);
+}
+
+bool FakeView::showDealerLogin(DealerLogin& login) {
+    return std::ranges::any_of(loginEntries,
+                               [&login](const std::wstring& entry) { return login.submit(entry); });
+}
+
+bool FakeView::openHelpFile(const std::filesystem::path& path) {
+    helpHandedOver.push_back(path);
+    return std::ranges::find(viewerOpens, path.filename()) != viewerOpens.end();
+}
+
+}  // namespace plugshift::test

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "desktop/main_window_view.h"
+#include "tasks/message_loop.h"
+
+namespace plugshift::test {
+
+// A main window that draws nothing: it keeps what the presenter set, records the message boxes
+// and answers them from a queue, and runs commands on the test's message loop.
+class FakeView : public MainWindowView {
+public:
+    struct Box {
+        std::wstring text;
+        unsigned style;
+    };
+
+    explicit FakeView(MessageLoop& loop) : loop_(loop) {}
+
+    // Where the presenter's messages go; set once the presenter exists.
+    std::function<void(const Message&)> onMessage;
+    // Answers of the next message boxes; an empty queue answers OK, or No to a question.
+    std::deque<int> answers;
+    // Answers of the dealer login: the entries tried in turn, until one is accepted.
+    std::vector<std::wstring> loginEntries;
+    // Called while a box waits, before its answer.
+    std::function<void(const Box&)> whileBoxShown;
+    // Files the system's viewer opens.
+    std::vector<std::filesystem::path> viewerOpens;
+
+    std::vector<Box> boxes;
+    std::map<int, std::wstring> texts;
+    std::map<int, bool> enabled;
+    std::map<int, bool> shown;
+    int focus = -1;
+    bool keepPersonality = false;
+    std::wstring newSerial;
+    bool serialGroupShown = false;
+    std::wstring caption;
+    std::wstring picture;
+    bool cableShownConnected = false;
+    int waitCursor = 0;
+    int flashes = 0;
+    int closedWith = -1;
+    std::vector<std::filesystem::path> helpHandedOver;
+    std::vector<std::function<void()>> soon;
+
+    // Box texts, in order.
+    std::vector<std::wstring> boxTexts() const;
+    // Runs what was put off until the current message was handled.
+    void runPending();
+
+    std::shared_ptr<MessageTarget> messageTarget() override;
+    void setControlText(int id, const std::wstring& text) override { texts[id] = text; }
+    void enableControl(int id, bool on) override { enabled[id] = on; }
+    void showControl(int id, bool on) override { shown[id] = on; }
+    void setFocus(int id) override { focus = id; }
+    void selectText(int, bool) override {}
+    bool isKeepPersonalityChecked() const override { return keepPersonality; }
+    void setKeepPersonalityChecked(bool checked) override { keepPersonality = checked; }
+    std::wstring newSerialText() const override { return newSerial; }
+    void showSerialGroup(bool on) override { serialGroupShown = on; }
+    void setCaption(const std::wstring& text) override { caption = text; }
+    void showModelPicture(const std::wstring& model) override { picture = model; }
+    void showCableState(bool connected) override { cableShownConnected = connected; }
+    void showProgress(uintptr_t, intptr_t) override {}
+    uint32_t progressScale() const override { return 100; }
+    void setWaitCursor(bool on) override { waitCursor += on ? 1 : -1; }
+    void flash(int) override { ++flashes; }
+    int messageBox(const std::wstring& text, unsigned style) override;
+    void runCommand(Task& task, Command& command) override;
+    bool showDealerLogin(DealerLogin& login) override;
+    void showAbout() override {}
+    bool openHelpFile(const std::filesystem::path& path) override;
+    void runSoon(std::function<void()> work) override { soon.push_back(std::move(work)); }
+    void closeWindow(int result) override { closedWith = result; }
+
+private:
+    MessageLoop& loop_;
+    std::shared_ptr<LoopWindow> window_;
+};
+
+}  // namespace plugshift::test
