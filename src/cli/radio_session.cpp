@@ -115,7 +115,8 @@ void InstallPaths::addOptions(CLI::App& command, InstallOptions& options) {
                        "(default: the program's folder/..)");
     command.add_option("--data-dir", options.dataDir,
                        "the data folder: data/setup.dat, log/err.log, backup/ (default: "
-                       "$XDG_DATA_HOME or ~/.local/share, then Kestrelon/KMV Plugshift PERU)");
+                       "Kestrelon/KMV Plugshift PERU in $XDG_DATA_HOME or ~/.local/share on "
+                       "Linux, in C:\\ProgramData on Windows)");
 }
 
 InstallPaths InstallPaths::resolve(const InstallOptions& options) {
@@ -130,7 +131,7 @@ fs::path InstallPaths::defaultInstallDir() {
 }
 
 fs::path InstallPaths::defaultDataDir() {
-    return userDataRoot() / kCompanyFolder / kProductFolder;
+    return dataFolderRoot() / kCompanyFolder / kProductFolder;
 }
 
 fs::path InstallPaths::configFile() const {

@@ -51,8 +51,8 @@ struct InstallPaths {
     static void addOptions(CLI::App& command, InstallOptions& options);
     static InstallPaths resolve(const InstallOptions& options);
     static std::filesystem::path defaultInstallDir();
-    // $XDG_DATA_HOME (or ~/.local/share) + "/Kestrelon/KMV Plugshift PERU", where the desktop
-    // application keeps setup.dat and err.log.
+    // dataFolderRoot() + "/Kestrelon/KMV Plugshift PERU", where the window keeps setup.dat and
+    // err.log.
     static std::filesystem::path defaultDataDir();
 
     std::filesystem::path configFile() const;

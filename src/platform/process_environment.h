@@ -21,8 +21,10 @@ bool isTerminal(StandardStream stream);
 bool prepareTerminalOutput(StandardStream stream);
 // The folder of the running program; empty when the system cannot say.
 std::filesystem::path executableFolder();
-// The folder below which each user's data folders live: $XDG_DATA_HOME (or ~/.local/share) on
-// Linux, %LOCALAPPDATA% on Windows; empty when neither is known.
-std::filesystem::path userDataRoot();
+// The folder below which the product's data folder lives: each user's $XDG_DATA_HOME (or
+// ~/.local/share) on Linux; on Windows the common application data folder (C:\ProgramData),
+// which the window and the command line of every user of the machine share. Empty when the
+// system does not say.
+std::filesystem::path dataFolderRoot();
 
 }  // namespace plugshift

@@ -34,7 +34,7 @@ std::filesystem::path executableFolder() {
     return error ? std::filesystem::path() : program.parent_path();
 }
 
-std::filesystem::path userDataRoot() {
+std::filesystem::path dataFolderRoot() {
     const char* xdg = std::getenv("XDG_DATA_HOME");
     if (xdg != nullptr && std::filesystem::path(xdg).is_absolute()) {
         return xdg;

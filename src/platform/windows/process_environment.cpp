@@ -1,9 +1,12 @@
 #include "platform/process_environment.h"
 
-// shellapi.h needs windows.h's types first.
+// windows.h's types first; initguid.h makes knownfolders.h define the folder ids.
 // clang-format off
 #include <windows.h>
+#include <initguid.h>
+#include <knownfolders.h>
 #include <shellapi.h>
+#include <shlobj.h>
 // clang-format on
 
 #include <cstdio>
@@ -80,15 +83,15 @@ std::filesystem::path executableFolder() {
     }
 }
 
-std::filesystem::path userDataRoot() {
-    const DWORD length = ::GetEnvironmentVariableW(L"LOCALAPPDATA", nullptr, 0);
-    if (length == 0) {
-        return {};
+std::filesystem::path dataFolderRoot() {
+    // Flags 0: the folder is not created here; the installer made it.
+    wchar_t* folder = nullptr;
+    std::filesystem::path root;
+    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &folder))) {
+        root = folder;
     }
-    std::wstring value(length, L'\0');
-    const DWORD written = ::GetEnvironmentVariableW(L"LOCALAPPDATA", value.data(), length);
-    value.resize(written);
-    return value;
+    ::CoTaskMemFree(folder);
+    return root;
 }
 
 }  // namespace plugshift
