@@ -217,8 +217,8 @@ step "COM5 in Wine's device list as the programming cable"
 wine reg add "$cable_key\0000" /v ClassGUID /d '{4d36e978-e325-11ce-bfc1-08002be10318}' /f >/dev/null
 wine reg add "$cable_key\0000" /v DeviceDesc /d 'NV PGM Cable' /f >/dev/null
 wine reg add "$cable_key\0000\Device Parameters" /v PortName /d COM5 /f >/dev/null
-"${cli[@]}" cables | tee "$work/cables.txt"
-grep -q '^0: NV PGM Cable (COM5)$' "$work/cables.txt"
+"${cli[@]}" cables | tr -d '\r' | tee "$work/cables.txt"
+grep -qx '0: NV PGM Cable (COM5)' "$work/cables.txt"
 
 if [ -f "$win_build/bin/plugshift.exe" ]; then
     window_check
