@@ -7,7 +7,7 @@
 
 #include "app/app_resources.h"
 #include "app/layout_units.h"
-#include "app/string_table.h"
+#include "app/qt_strings.h"
 
 namespace plugshift {
 
@@ -48,8 +48,8 @@ QLabel* makeIcon(QWidget* parent, int id, int side, const QRect& where) {
 }  // namespace
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
-    const QString title = StringTable::title();
-    setWindowTitle(StringTable::format(str::kAboutCaption, title));
+    const QString title = QtStrings::title();
+    setWindowTitle(QtStrings::format(str::kAboutCaption, title));
     const LayoutUnits units(font());
     const int textWidth = kWidth - kTextLeft - kMargin;
 
@@ -62,16 +62,16 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     productName_->setFont(nameFont);
     version_ = makeLabel(
         this, "version",
-        StringTable::format(str::kVersion, QString::fromLatin1(StringTable::kToolVersion)),
+        QtStrings::format(str::kVersion, QString::fromLatin1(StringTable::kToolVersion)),
         units.rect(kTextLeft, kMargin + kLineHeight, textWidth, kLineHeight));
     copyright_ =
-        makeLabel(this, "copyright", StringTable::text(str::kCopyright),
+        makeLabel(this, "copyright", QtStrings::text(str::kCopyright),
                   units.rect(kTextLeft, kMargin + 2 * kLineHeight, textWidth, kLineHeight));
     const int trademarkTop = kMargin + 3 * kLineHeight + kLineHeight / 2;
     makeIcon(this, AppResources::kCompanyIcon, kCompanyIconSide,
              units.rect(kTextLeft, trademarkTop, 0, 0));
     trademark_ = makeLabel(
-        this, "trademark", StringTable::text(str::kTrademark),
+        this, "trademark", QtStrings::text(str::kTrademark),
         units.rect(kTextLeft + kMarkWidth, trademarkTop, textWidth - kMarkWidth, 2 * kLineHeight));
     trademark_->setWordWrap(true);
 
@@ -80,12 +80,12 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     separator->setFrameShadow(QFrame::Sunken);
     separator->setGeometry(units.rect(kMargin, kSeparatorTop, kWidth - 2 * kMargin, 2));
 
-    warning_ = new QPlainTextEdit(StringTable::text(str::kLegalWarning), this);
+    warning_ = new QPlainTextEdit(QtStrings::text(str::kLegalWarning), this);
     warning_->setObjectName(QStringLiteral("warning"));
     warning_->setReadOnly(true);
     warning_->setGeometry(units.rect(kMargin, kWarningTop, kWidth - 2 * kMargin, kWarningHeight));
 
-    okButton_ = new QPushButton(StringTable::text(str::kOk), this);
+    okButton_ = new QPushButton(QtStrings::text(str::kOk), this);
     okButton_->setObjectName(QStringLiteral("okButton"));
     okButton_->setDefault(true);
     okButton_->setGeometry(units.rect(kWidth - kMargin - kButtonWidth,

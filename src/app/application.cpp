@@ -15,7 +15,7 @@
 #include "app/qt_message_target.h"
 #include "app/single_instance.h"
 #include "app/splash_screen.h"
-#include "app/string_table.h"
+#include "app/qt_strings.h"
 #include "cli/console/console_address.h"
 #include "config/configuration.h"
 #include "config/provision_setup_file.h"
@@ -47,7 +47,7 @@ QString Application::mutexName() const {
 
 bool Application::initInstance() {
     stage_ = Stage::DataFolder;
-    title_ = StringTable::title();
+    title_ = QtStrings::title();
     MessageDialog::setApplicationName(title_);
     if (baseDirectory_.isEmpty()) {
         const QString program = QCoreApplication::applicationFilePath();

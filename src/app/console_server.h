@@ -7,8 +7,8 @@
 #include <functional>
 #include <map>
 
-#include "app/console_link.h"
-#include "cli/console/console_message.h"
+#include "desktop/console_link.h"
+#include "desktop/console_message.h"
 
 class QLocalServer;
 class QLocalSocket;

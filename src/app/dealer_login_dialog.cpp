@@ -9,7 +9,7 @@
 
 #include "app/layout_units.h"
 #include "app/modal_runner.h"
-#include "app/string_table.h"
+#include "app/qt_strings.h"
 
 namespace plugshift {
 
@@ -44,7 +44,7 @@ bool DealerLoginDialog::login(const QString& dealerCode, const StoreAcceptedCode
 }
 
 DealerLoginDialog::DealerLoginDialog(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(StringTable::text(str::kLogin));
+    setWindowTitle(QtStrings::text(str::kLogin));
 
     edit_ = new QLineEdit(this);
     edit_->setObjectName(QStringLiteral("passwordEdit"));
@@ -54,7 +54,7 @@ DealerLoginDialog::DealerLoginDialog(QWidget* parent) : QDialog(parent) {
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit_));
     connect(edit_, &QLineEdit::textChanged, this, &DealerLoginDialog::entryChanged);
 
-    loginButton_ = new QPushButton(StringTable::text(str::kLogin), this);
+    loginButton_ = new QPushButton(QtStrings::text(str::kLogin), this);
     loginButton_->setObjectName(QStringLiteral("loginButton"));
     loginButton_->setDefault(true);
     connect(loginButton_, &QPushButton::clicked, this, &QDialog::accept);
@@ -67,8 +67,8 @@ DealerLoginDialog::DealerLoginDialog(QWidget* parent) : QDialog(parent) {
     // Wide and tall enough for the longer of the two lines below the edit, whatever the font.
     const QFontMetrics metrics(font());
     const int lineWidth =
-        std::max(metrics.horizontalAdvance(StringTable::text(str::kPasswordWrong)),
-                 metrics.horizontalAdvance(StringTable::text(str::kPasswordHint)));
+        std::max(metrics.horizontalAdvance(QtStrings::text(str::kPasswordWrong)),
+                 metrics.horizontalAdvance(QtStrings::text(str::kPasswordHint)));
     const QSize templateSize = units.size(kDialogWidth, kDialogHeight);
     setFixedSize(
         std::max(templateSize.width(), hintOrigin().x() + lineWidth + units.x(kMargin)),
@@ -85,7 +85,7 @@ void DealerLoginDialog::setWrongPassword(bool wrong) {
 }
 
 QString DealerLoginDialog::hintText() const {
-    return StringTable::text(wrongPassword_ ? str::kPasswordWrong : str::kPasswordHint);
+    return QtStrings::text(wrongPassword_ ? str::kPasswordWrong : str::kPasswordHint);
 }
 
 QColor DealerLoginDialog::hintColour() const {

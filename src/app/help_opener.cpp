@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/message_dialog.h"
-#include "app/string_table.h"
+#include "app/qt_strings.h"
 #include "config/help_files.h"
 #include "errors/error_log.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/message_dialog.h"
-#include "app/string_table.h"
+#include "app/qt_strings.h"
 
 namespace plugshift {
 
@@ -46,7 +46,7 @@ const LanguageMenu::Language* LanguageMenu::find(const QString& code) {
 }
 
 LanguageMenu::LanguageMenu(StoreLanguage storeLanguage, QWidget* parent)
-    : QMenu(StringTable::text(str::kMenuLanguage), parent),
+    : QMenu(QtStrings::text(str::kMenuLanguage), parent),
       storeLanguage_(std::move(storeLanguage)) {
     setObjectName(QStringLiteral("languageMenu"));
 }
@@ -71,7 +71,7 @@ LanguageMenu* LanguageMenu::create(const QStringList& codes, const QString& curr
             menu->addAction(code);
             continue;
         }
-        QAction* action = menu->addAction(StringTable::text(language->stringId));
+        QAction* action = menu->addAction(QtStrings::text(language->stringId));
         action->setData(language->command);
         action->setCheckable(true);
         group->addAction(action);

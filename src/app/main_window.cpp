@@ -30,7 +30,7 @@
 #include "app/modal_runner.h"
 #include "app/progress_status_bar.h"
 #include "app/qt_message_target.h"
-#include "app/string_table.h"
+#include "app/qt_strings.h"
 #include "app/task_dialog.h"
 #include "config/configuration.h"
 #include "conversion/convert_decisions.h"
@@ -70,7 +70,7 @@ QString controlName(int id) {
 }
 
 QString withColon(int stringId) {
-    return StringTable::text(stringId) + u':';
+    return QtStrings::text(stringId) + u':';
 }
 
 }  // namespace
@@ -89,7 +89,7 @@ MainWindow::MainWindow(RadioManager& manager, Task& task, Configuration& configu
     setObjectName(QStringLiteral("mainWindow"));
     setWindowIcon(AppResources::icon(AppResources::kApplicationIcon));
     rebuildPictures();
-    setWindowTitle(StringTable::title());
+    setWindowTitle(QtStrings::title());
     buildMenu();
     buildControls();
     statusBar_ = new ProgressStatusBar(this);
@@ -103,7 +103,7 @@ MainWindow::MainWindow(RadioManager& manager, Task& task, Configuration& configu
     setTexts();
     refreshDisplay();
     restore_->setChecked(false);
-    statusBar_->setPrompt(StringTable::text(str::kPromptHelp));
+    statusBar_->setPrompt(QtStrings::text(str::kPromptHelp));
 
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
     connect(help, &QShortcut::activated, this, &MainWindow::openHelp);
@@ -132,11 +132,11 @@ void MainWindow::buildMenu() {
     menuBar_->setObjectName(QStringLiteral("menuBar"));
     menuBar_->setNativeMenuBar(false);
 
-    QMenu* file = menuBar_->addMenu(StringTable::text(str::kMenuFile));
+    QMenu* file = menuBar_->addMenu(QtStrings::text(str::kMenuFile));
     file->setObjectName(QStringLiteral("fileMenu"));
     addCommand(file, kCmdExit, str::kMenuExit, str::kPromptExit);
 
-    settingMenu_ = menuBar_->addMenu(StringTable::text(str::kMenuSetting));
+    settingMenu_ = menuBar_->addMenu(QtStrings::text(str::kMenuSetting));
     settingMenu_->setObjectName(QStringLiteral("settingMenu"));
     addCommand(settingMenu_, kCmdDealerLogin, str::kMenuDealerLogin, str::kPromptDealerLogin);
     QStringList codes;
@@ -150,10 +150,10 @@ void MainWindow::buildMenu() {
             this)) {
         settingMenu_->addMenu(languages);
         connect(languages, &QMenu::aboutToShow, this,
-                [this] { statusBar_->setPrompt(StringTable::text(str::kPromptHelp)); });
+                [this] { statusBar_->setPrompt(QtStrings::text(str::kPromptHelp)); });
     }
 
-    QMenu* help = menuBar_->addMenu(StringTable::text(str::kMenuHelp));
+    QMenu* help = menuBar_->addMenu(QtStrings::text(str::kMenuHelp));
     help->setObjectName(QStringLiteral("helpMenu"));
     addCommand(help, kCmdHelpContents, str::kMenuHelpContents, str::kPromptHelpContents);
     addCommand(help, kCmdAbout, str::kMenuAbout, str::kPromptAbout);
@@ -161,19 +161,19 @@ void MainWindow::buildMenu() {
     // Opening a menu, and closing it, leave the general prompt; a highlighted item shows its own.
     for (QMenu* menu : {file, settingMenu_, help}) {
         connect(menu, &QMenu::aboutToShow, this,
-                [this] { statusBar_->setPrompt(StringTable::text(str::kPromptHelp)); });
+                [this] { statusBar_->setPrompt(QtStrings::text(str::kPromptHelp)); });
         connect(menu, &QMenu::aboutToHide, this,
-                [this] { statusBar_->setPrompt(StringTable::text(str::kPromptHelp)); });
+                [this] { statusBar_->setPrompt(QtStrings::text(str::kPromptHelp)); });
     }
 }
 
 QAction* MainWindow::addCommand(QMenu* menu, int command, int textId, int promptId) {
-    QAction* action = menu->addAction(StringTable::text(textId));
+    QAction* action = menu->addAction(QtStrings::text(textId));
     action->setObjectName(QStringLiteral("command%1").arg(command));
     action->setData(command);
     connect(action, &QAction::triggered, this, [this, command] { onCommand(command); });
     connect(action, &QAction::hovered, this,
-            [this, promptId] { statusBar_->setPrompt(StringTable::text(promptId)); });
+            [this, promptId] { statusBar_->setPrompt(QtStrings::text(promptId)); });
     return action;
 }
 
@@ -274,10 +274,10 @@ void MainWindow::buildControls() {
 }
 
 void MainWindow::setTexts() {
-    getInfo_->setText(StringTable::text(str::kButtonGetRadioInfo));
-    restore_->setText(StringTable::text(str::kCheckRestore));
-    convert_->setText(StringTable::text(str::kButtonConvert));
-    updateSerial_->setText(StringTable::text(str::kButtonUpdateSerial));
+    getInfo_->setText(QtStrings::text(str::kButtonGetRadioInfo));
+    restore_->setText(QtStrings::text(str::kCheckRestore));
+    convert_->setText(QtStrings::text(str::kButtonConvert));
+    updateSerial_->setText(QtStrings::text(str::kButtonUpdateSerial));
     static constexpr std::array<int, RadioDisplay::FieldCount> kCaptionTexts = {
         str::kLabelRadioType,     str::kLabelRegionCode,      str::kLabelModel,
         str::kLabelSerialNumber,  str::kLabelFirmwareVersion, str::kLabelCodeplugVersion,
@@ -286,15 +286,15 @@ void MainWindow::setTexts() {
         auto* caption = findChild<QLabel*>(controlName(kCaptionIds[field]));
         // The user private ID's caption brings its own colon.
         caption->setText(field == RadioDisplay::UserPrivateId
-                             ? StringTable::text(kCaptionTexts[field])
+                             ? QtStrings::text(kCaptionTexts[field])
                              : withColon(kCaptionTexts[field]));
     }
     findChild<QGroupBox*>(controlName(kIdRadioInfoGroup))
-        ->setTitle(StringTable::text(str::kRadioInformation));
-    serialGroup_->setTitle(StringTable::text(str::kLabelSerialNumber));
+        ->setTitle(QtStrings::text(str::kRadioInformation));
+    serialGroup_->setTitle(QtStrings::text(str::kLabelSerialNumber));
     findChild<QLabel*>(controlName(kIdSerialGroupLabel))
         ->setText(withColon(str::kLabelSerialNumber));
-    timeLabel_->setText(StringTable::text(str::kTimeLabelEmpty));
+    timeLabel_->setText(QtStrings::text(str::kTimeLabelEmpty));
 }
 
 void MainWindow::layOutSerialGroup() {
@@ -542,13 +542,13 @@ void MainWindow::changeEvent(QEvent* event) {
 }
 
 void MainWindow::mouseMoveEvent(QMouseEvent* event) {
-    statusBar_->setPrompt(StringTable::text(str::kPromptHelp));
+    statusBar_->setPrompt(QtStrings::text(str::kPromptHelp));
     QDialog::mouseMoveEvent(event);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseMove) {
-        statusBar_->setPrompt(StringTable::text(str::kPromptHelp));
+        statusBar_->setPrompt(QtStrings::text(str::kPromptHelp));
     }
     return QDialog::eventFilter(watched, event);
 }
@@ -568,7 +568,7 @@ int MainWindow::oneCableCheck() {
     int firstIndex = -1;
     int count = port->countCables(firstIndex);
     while (count >= 2) {
-        MessageDialog::showMessage(StringTable::format(str::kManyCables, count),
+        MessageDialog::showMessage(QtStrings::format(str::kManyCables, count),
                                    MessageDialog::kIconWarning, this);
         count = port->countCables(firstIndex);
     }
@@ -628,8 +628,8 @@ void MainWindow::showOutcome(const WorkflowOutcome& outcome) {
     // comes from one place.
     const QString text =
         outcome.argument.empty()
-            ? StringTable::text(outcome.stringId)
-            : StringTable::format(outcome.stringId, QString::fromStdWString(outcome.argument));
+            ? QtStrings::text(outcome.stringId)
+            : QtStrings::format(outcome.stringId, QString::fromStdWString(outcome.argument));
     MessageDialog::showMessage(text, static_cast<unsigned>(outcome.icon), this);
 }
 

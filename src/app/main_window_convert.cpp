@@ -12,9 +12,9 @@
 #include "app/message_dialog.h"
 #include "app/progress_status_bar.h"
 #include "app/qt_message_target.h"
-#include "app/string_table.h"
+#include "app/qt_strings.h"
 #include "app/task_dialog.h"
-#include "cli/console/console_message.h"
+#include "desktop/console_message.h"
 #include "config/configuration.h"
 #include "conversion/convert_decisions.h"
 #include "conversion/personality_backup.h"
@@ -41,8 +41,8 @@ std::wstring modelOf(const RadioInfo& radio) {
 
 void MainWindow::setTestMode(bool on) {
     testMode_ = on;
-    setWindowTitle(on ? StringTable::title() + QLatin1String(kTestModeSuffix)
-                      : StringTable::title());
+    setWindowTitle(on ? QtStrings::title() + QLatin1String(kTestModeSuffix)
+                      : QtStrings::title());
 }
 
 bool MainWindow::ask(const QString& text, unsigned icon) {
@@ -51,7 +51,7 @@ bool MainWindow::ask(const QString& text, unsigned icon) {
 }
 
 bool MainWindow::confirmConversion() {
-    return ask(StringTable::format(str::kConfirmConvert, QString::fromLatin1(StringTable::kBand)),
+    return ask(QtStrings::format(str::kConfirmConvert, QString::fromLatin1(StringTable::kBand)),
                MessageDialog::kIconQuestion);
 }
 
@@ -235,7 +235,7 @@ void MainWindow::offerRecovery(std::filesystem::path backup) {
     // A recovery that fails names its backup again, so the offer stands until the radio is
     // converted or the user declines.
     while (!backup.empty() &&
-           ask(StringTable::text(str::kOfferRestore), MessageDialog::kIconQuestion)) {
+           ask(QtStrings::text(str::kOfferRestore), MessageDialog::kIconQuestion)) {
         backup = recoverFromBackup(backup);
     }
 }

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/modal_runner.h"
-#include "app/string_table.h"
+#include "app/qt_strings.h"
 
 namespace plugshift {
 
@@ -95,7 +95,7 @@ int MessageDialog::showMessage(const QString& text, unsigned style, QWidget* own
 }
 
 int MessageDialog::showMessage(int stringId, unsigned style, QWidget* owner) {
-    return showMessage(StringTable::text(stringId), style, owner);
+    return showMessage(QtStrings::text(stringId), style, owner);
 }
 
 void MessageDialog::setApplicationName(const QString& name) {
@@ -144,8 +144,8 @@ MessageDialog::MessageDialog(const QString& text, unsigned boxStyle, QWidget* ow
     const bool yesNo = (style_ & kButtonsMask) == kYesNo;
     const int firstId = yesNo ? kIdYes : kIdOk;
     const int secondId = yesNo ? kIdNo : kIdCancel;
-    first_ = new QPushButton(StringTable::text(firstId), this);
-    second_ = new QPushButton(StringTable::text(secondId), this);
+    first_ = new QPushButton(QtStrings::text(firstId), this);
+    second_ = new QPushButton(QtStrings::text(secondId), this);
     first_->setObjectName(QStringLiteral("button1"));
     second_->setObjectName(QStringLiteral("button2"));
     connect(first_, &QPushButton::clicked, this, [this, firstId] { done(firstId); });

@@ -6,7 +6,7 @@
 #include <QPixmap>
 #include <QToolTip>
 
-#include "app/string_table.h"
+#include "app/qt_strings.h"
 
 namespace plugshift {
 
@@ -26,9 +26,9 @@ QColor& rememberedBackground() {
 }  // namespace
 
 ProgressStatusBar::ProgressStatusBar(QWidget* parent)
-    : QWidget(parent), prompt_(StringTable::text(str::kPromptHelp)) {
+    : QWidget(parent), prompt_(QtStrings::text(str::kPromptHelp)) {
     setObjectName(QStringLiteral("statusBar"));
-    cableText_ = StringTable::text(disconnected_ ? str::kCableDisconnected : str::kCableConnected);
+    cableText_ = QtStrings::text(disconnected_ ? str::kCableDisconnected : str::kCableConnected);
     placeAtBottom();
     show();
 }
@@ -58,7 +58,7 @@ bool ProgressStatusBar::setDisconnected(bool disconnected) {
         return false;
     }
     disconnected_ = disconnected;
-    cableText_ = StringTable::text(disconnected ? str::kCableDisconnected : str::kCableConnected);
+    cableText_ = QtStrings::text(disconnected ? str::kCableDisconnected : str::kCableConnected);
     update(partRect(1));
     return true;
 }

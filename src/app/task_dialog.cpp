@@ -6,7 +6,7 @@
 
 #include "app/layout_units.h"
 #include "app/qt_message_target.h"
-#include "app/string_table.h"
+#include "app/qt_strings.h"
 
 namespace plugshift {
 
@@ -33,7 +33,7 @@ TaskDialog::TaskDialog(Task& task, QWidget* parent)
     setObjectName(QStringLiteral("taskDialog"));
     const LayoutUnits units(font());
     setFixedSize(units.size(kWidth, kHeight));
-    text_ = new QLabel(StringTable::text(str::kPleaseWait), this);
+    text_ = new QLabel(QtStrings::text(str::kPleaseWait), this);
     text_->setObjectName(QStringLiteral("control%1").arg(kTextId));
     text_->setAlignment(Qt::AlignCenter);
     text_->setGeometry(rect());

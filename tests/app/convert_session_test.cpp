@@ -10,13 +10,13 @@
 #include <memory>
 #include <vector>
 
-#include "app/console_link.h"
+#include "desktop/console_link.h"
 #include "app/main_window.h"
 #include "app/message_dialog.h"
 #include "app/modal_runner.h"
 #include "app/qt_message_target.h"
-#include "app/string_table.h"
-#include "cli/console/console_message.h"
+#include "app/qt_strings.h"
+#include "desktop/console_message.h"
 #include "config/configuration.h"
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
@@ -213,7 +213,7 @@ private slots:
         const int contacts = sim.radio().contactCount();
         MainWindow& window = open(sim);
         window.restoreCheckBox()->setChecked(true);
-        const QString offer = StringTable::text(str::kOfferRestore);
+        const QString offer = QtStrings::text(str::kOfferRestore);
         SimRadioConfig otherConfig;
         otherConfig.serial = "999ZZ99Z99";
         SimRadio owners;
@@ -239,9 +239,9 @@ private slots:
         QCOMPARE(shown_[1], QStringLiteral("Convert failed."));
         QCOMPARE(shown_[2], offer);
         QCOMPARE(shown_[3],
-                 StringTable::format(str::kRecoveryOtherRadio, QStringLiteral("752TRX4F21")));
+                 QtStrings::format(str::kRecoveryOtherRadio, QStringLiteral("752TRX4F21")));
         QCOMPARE(shown_[4], offer);
-        QCOMPARE(shown_[5], StringTable::text(str::kPersonalityRestored));
+        QCOMPARE(shown_[5], QtStrings::text(str::kPersonalityRestored));
         QCOMPARE(modelOf(other), QStringLiteral("RQX770HJNWA"));  // never touched
         QCOMPARE(other.mode(), SimRadio::Mode::Normal);
         QCOMPARE(modelOf(sim.radio()), QStringLiteral("RQX770HJNWE"));
@@ -272,7 +272,7 @@ private slots:
         window.onCommand(MainWindow::kIdConvert);
         QCOMPARE(shown_.size(), 2);
         QCOMPARE(shown_[1],
-                 StringTable::format(str::kBackupNotSaved, blocked + QStringLiteral("/backup")));
+                 QtStrings::format(str::kBackupNotSaved, blocked + QStringLiteral("/backup")));
         QCOMPARE(modelOf(sim.radio()), QStringLiteral("RQX770HJNWA"));
     }
 

@@ -19,17 +19,17 @@
 #include <sstream>
 
 #include "app/application.h"
-#include "app/console_link.h"
+#include "desktop/console_link.h"
 #include "app/console_server.h"
 #include "app/layout_units.h"
 #include "app/main_window.h"
 #include "app/message_dialog.h"
 #include "app/modal_runner.h"
 #include "app/qt_message_target.h"
-#include "app/string_table.h"
+#include "app/qt_strings.h"
 #include "app/task_dialog.h"
 #include "cli/console/console_address.h"
-#include "cli/console/console_message.h"
+#include "desktop/console_message.h"
 #include "config/configuration.h"
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
@@ -240,7 +240,7 @@ private slots:
             ->click();
 
         QCOMPARE(shown_.size(), 2);
-        QCOMPARE(shown_[0].text, StringTable::format(str::kConfirmConvert, kBand));
+        QCOMPARE(shown_[0].text, QtStrings::format(str::kConfirmConvert, kBand));
         QCOMPARE(shown_[0].style, MessageDialog::kYesNo | MessageDialog::kIconQuestion);
         QCOMPARE(shown_[1].text, QStringLiteral("Convert successful."));
         QCOMPARE(shown_[1].style, MessageDialog::kIconInformation);
@@ -295,7 +295,7 @@ private slots:
             << MessageDialog::kIconWarning;
         QTest::newRow("radio codeplug version invalid")
             << "RQX770HJNWA"
-            << "#01.03.00" << StringTable::text(str::kFileMissing) << MessageDialog::kIconError;
+            << "#01.03.00" << QtStrings::text(str::kFileMissing) << MessageDialog::kIconError;
     }
     void refusals() {
         QFETCH(QString, model);
@@ -328,7 +328,7 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("cause");
         QTest::newRow("damaged codeplug file, restore declined")
-            << true << false << StringTable::text(str::kFileMissing) << "(0x013)";
+            << true << false << QtStrings::text(str::kFileMissing) << "(0x013)";
         QTest::newRow("radio fails after the erase, restored")
             << false << true << QStringLiteral("Convert failed.")
             << "Error:default block is corrupted (0x01c).";
@@ -366,7 +366,7 @@ private slots:
         yesNo_ = {MessageDialog::kIdYes, restore ? MessageDialog::kIdYes : MessageDialog::kIdNo};
         // The recovery runs on a healthy radio.
         onMessage_ = [&](const Shown& message) {
-            if (message.text == StringTable::text(str::kOfferRestore)) {
+            if (message.text == QtStrings::text(str::kOfferRestore)) {
                 sim.faults().clear();
             }
         };
@@ -375,7 +375,7 @@ private slots:
         QVERIFY(shown_.size() >= 3);
         QCOMPARE(shown_[1].text, text);
         QCOMPARE(shown_[1].style, MessageDialog::kIconError);
-        QCOMPARE(shown_[2].text, StringTable::text(str::kOfferRestore));
+        QCOMPARE(shown_[2].text, QtStrings::text(str::kOfferRestore));
         QCOMPARE(shown_[2].style, MessageDialog::kYesNo | MessageDialog::kIconQuestion);
         QCOMPARE(backupCount(), 1);
         const QString backup = QDir(backups()).entryInfoList(QDir::Files).first().filePath();
@@ -401,7 +401,7 @@ private slots:
         QVERIFY(QFile::exists(named.captured(1)));
         if (restore) {
             QCOMPARE(shown_.size(), 4);
-            QCOMPARE(shown_[3].text, StringTable::text(str::kPersonalityRestored));
+            QCOMPARE(shown_[3].text, QtStrings::text(str::kPersonalityRestored));
             QCOMPARE(bytes(sim.radio().userPrivateId()), userId);
             QCOMPARE(modelOf(sim), QByteArray("RQX770HJNWE"));
         } else {

@@ -5,7 +5,7 @@
 
 #include "app/dealer_login_dialog.h"
 #include "app/modal_runner.h"
-#include "app/string_table.h"
+#include "app/qt_strings.h"
 
 namespace plugshift {
 

@@ -25,7 +25,7 @@
 #include "app/modal_runner.h"
 #include "app/progress_status_bar.h"
 #include "app/qt_message_target.h"
-#include "app/string_table.h"
+#include "app/qt_strings.h"
 #include "config/configuration.h"
 #include "conversion/workflow_strings.h"
 #include "errors/error_chain.h"
@@ -153,7 +153,7 @@ private slots:
         int checked = 0;
         for (int id = 1; id < 200; ++id) {
             if (const wchar_t* text = workflowText(id)) {
-                QCOMPARE(StringTable::text(id), QString::fromWCharArray(text));
+                QCOMPARE(QtStrings::text(id), QString::fromWCharArray(text));
                 ++checked;
             }
         }
@@ -172,7 +172,7 @@ private slots:
         QCOMPARE(control<QLabel>(window, 1067)->text(), QStringLiteral("Radio Type:"));
         QCOMPARE(control<QLabel>(window, 1079)->text(), QStringLiteral("User Private ID:"));
         QCOMPARE(control<QPushButton>(window, MainWindow::kIdGetRadioInfo)->text(),
-                 StringTable::text(str::kButtonGetRadioInfo));
+                 QtStrings::text(str::kButtonGetRadioInfo));
         QVERIFY(!window.restoreCheckBox()->isChecked());
         QCOMPARE(control<QLineEdit>(window, MainWindow::kIdNewSerial)->maxLength(), 11);
         QVERIFY(!control<QLabel>(window, MainWindow::kIdTimeLabel)->isVisibleTo(&window));
@@ -199,7 +199,7 @@ private slots:
         }
         QCOMPARE(titles, (QStringList{"&File", "&Setting", "&Help"}));
         QCOMPARE(window.commandAction(MainWindow::kCmdExit)->text(),
-                 StringTable::text(str::kMenuExit));
+                 QtStrings::text(str::kMenuExit));
         QCOMPARE(window.commandAction(MainWindow::kCmdDealerLogin)->text(),
                  QStringLiteral("&Dealer Login"));
         auto* languages = window.findChild<QMenu*>(QStringLiteral("languageMenu"));
@@ -224,17 +224,17 @@ private slots:
                        {MainWindow::kCmdHelpContents, str::kPromptHelpContents}};
         for (const auto& p : prompts) {
             window.commandAction(p.command)->hover();
-            QCOMPARE(window.statusBar()->prompt(), StringTable::text(p.prompt));
+            QCOMPARE(window.statusBar()->prompt(), QtStrings::text(p.prompt));
         }
         emit window.findChild<QMenu*>(QStringLiteral("helpMenu"))->aboutToShow();
-        QCOMPARE(window.statusBar()->prompt(), StringTable::text(str::kPromptHelp));
+        QCOMPARE(window.statusBar()->prompt(), QtStrings::text(str::kPromptHelp));
 
         // A mouse move over the window brings the general prompt back.
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.commandAction(MainWindow::kCmdAbout)->hover();
         QTest::mouseMove(control<QLineEdit>(window, MainWindow::kValueIds[RadioDisplay::Model]));
-        QTRY_COMPARE(window.statusBar()->prompt(), StringTable::text(str::kPromptHelp));
+        QTRY_COMPARE(window.statusBar()->prompt(), QtStrings::text(str::kPromptHelp));
     }
 
     void enablingRulesFollowTheCable_data() {
@@ -269,7 +269,7 @@ private slots:
         QCOMPARE(control<QLineEdit>(window, MainWindow::kIdNewSerial)->isEnabled(),
                  connected && loggedIn);
         QCOMPARE(window.statusBar()->cableText(),
-                 StringTable::text(connected ? str::kCableConnected : str::kCableDisconnected));
+                 QtStrings::text(connected ? str::kCableConnected : str::kCableDisconnected));
         QVERIFY(shown_.isEmpty());
     }
 
@@ -327,7 +327,7 @@ private slots:
         // A later failure leaves the values of the last success on show.
         sim.cable(0).setMode(SimCableMode::Echo);
         window.onCommand(MainWindow::kIdGetRadioInfo);
-        QCOMPARE(shown_.last().text, StringTable::text(str::kToggleCableDigital));
+        QCOMPARE(shown_.last().text, QtStrings::text(str::kToggleCableDigital));
         QCOMPARE(window.displayedText(RadioDisplay::SerialNumber), QStringLiteral("752TRX4F21"));
     }
 
@@ -368,7 +368,7 @@ private slots:
         cable(window, 1);
         window.onCommand(MainWindow::kIdGetRadioInfo);
         QCOMPARE(shown_.size(), 1);
-        QCOMPARE(shown_[0].text, StringTable::text(string));
+        QCOMPARE(shown_[0].text, QtStrings::text(string));
         QCOMPARE(shown_[0].style, icon);
         QCOMPARE(window.displayedText(RadioDisplay::Model), QStringLiteral("N/A"));
         QVERIFY(!window.isResultShown());
@@ -427,7 +427,7 @@ private slots:
         control<QLineEdit>(window, MainWindow::kIdNewSerial)->setText(entered);
         window.onCommand(MainWindow::kIdUpdateSerial);
         QCOMPARE(shown_.size(), 1);
-        QCOMPARE(shown_[0].text, StringTable::text(string));
+        QCOMPARE(shown_[0].text, QtStrings::text(string));
         QCOMPARE(shown_[0].style, MessageDialog::kIconError);
         const std::vector<uint8_t> serial = sim.radio().serial();
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(serial.data()), qsizetype(serial.size())),
@@ -512,8 +512,8 @@ private slots:
         const QStringList texts = {
             QStringLiteral("Successfully get radio information."),
             QStringLiteral("Update serial number successful."),
-            StringTable::format(str::kConfirmConvert, QStringLiteral("916-928MHz")),
-            StringTable::text(str::kToggleCableDigital)};
+            QtStrings::format(str::kConfirmConvert, QStringLiteral("916-928MHz")),
+            QtStrings::text(str::kToggleCableDigital)};
         QCOMPARE(shown_.size(), texts.size());
         for (int i = 0; i < texts.size(); ++i) {
             QCOMPARE(shown_[i].text, texts[i]);

@@ -5,7 +5,7 @@
 
 #include "app/message_dialog.h"
 #include "app/modal_runner.h"
-#include "app/string_table.h"
+#include "app/qt_strings.h"
 
 namespace plugshift {
 
@@ -174,7 +174,7 @@ private slots:
     // Icon at 20,20; text 30 pixels right of the icon; 50-pixel band; buttons 20 pixels from the
     // right, 10 apart, centred in the band.
     void layOutIconTextAndButtons() {
-        MessageDialog box(StringTable::text(str::kConvertFailed),
+        MessageDialog box(QtStrings::text(str::kConvertFailed),
                           MessageDialog::kYesNo | MessageDialog::kIconError);
         const QRect text = box.textRect();
         QCOMPARE(text.topLeft(), QPoint(MessageDialog::kSystemIconSize + 30, 20));
@@ -204,7 +204,7 @@ private slots:
     }
 
     void longTextWrapsAt400Pixels() {
-        MessageDialog box(StringTable::text(str::kFileMissing), MessageDialog::kIconError);
+        MessageDialog box(QtStrings::text(str::kFileMissing), MessageDialog::kIconError);
         QVERIFY(!box.isSingleLine());
         QVERIFY(box.textRect().width() <= MessageDialog::kWrapWidth);
         QVERIFY(box.textRect().width() > MessageDialog::kWrapWidth * 3 / 4);
@@ -242,7 +242,7 @@ private slots:
     void captionIsTheApplicationNameOrTheProgramPath() {
         MessageDialog unnamed(QStringLiteral("Text"), MessageDialog::kOk);
         QCOMPARE(unnamed.windowTitle(), QCoreApplication::applicationFilePath());
-        MessageDialog::setApplicationName(StringTable::title());
+        MessageDialog::setApplicationName(QtStrings::title());
         MessageDialog named(QStringLiteral("Text"), MessageDialog::kOk);
         QCOMPARE(named.windowTitle(), QStringLiteral("KMV410 Plugshift 916-928MHz"));
     }

@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "app/progress_status_bar.h"
-#include "app/string_table.h"
+#include "app/qt_strings.h"
 
 namespace plugshift {
 
@@ -86,15 +86,15 @@ private slots:
         QVERIFY(bar->setDisconnected(true));
         QCOMPARE(bar->cableText(), QStringLiteral("USB Cable Disconnected"));
 
-        QVERIFY(!bar->setPrompt(StringTable::text(str::kPromptHelp)));
-        QVERIFY(bar->setPrompt(StringTable::text(str::kPromptExit)));
+        QVERIFY(!bar->setPrompt(QtStrings::text(str::kPromptHelp)));
+        QVERIFY(bar->setPrompt(QtStrings::text(str::kPromptExit)));
         QCOMPARE(bar->prompt(), QStringLiteral("Quit the application"));
     }
 
     // A prompt longer than its 30 % is cut with an ellipsis; the whole of it is the part's
     // tooltip. A prompt that fits has none, nor has the progress part.
     void aCutPromptShowsWhollyAsItsPartsTooltip() {
-        const QString about = StringTable::text(str::kPromptAbout);
+        const QString about = QtStrings::text(str::kPromptAbout);
         bar->setPrompt(about);
         const QString shown = bar->shownText(ProgressStatusBar::kPromptPart);
         QVERIFY2(shown.endsWith(QChar(0x2026)) && shown.size() < about.size(), qPrintable(shown));
@@ -111,9 +111,9 @@ private slots:
         QTRY_COMPARE(QToolTip::text(), about);
         QToolTip::hideText();
 
-        bar->setPrompt(StringTable::text(str::kPromptHelp));
+        bar->setPrompt(QtStrings::text(str::kPromptHelp));
         QCOMPARE(bar->shownText(ProgressStatusBar::kPromptPart),
-                 StringTable::text(str::kPromptHelp));
+                 QtStrings::text(str::kPromptHelp));
         QCOMPARE(bar->toolTipAt(inPrompt), QString());
     }
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/qt_message_target.h"
-#include "app/string_table.h"
+#include "app/qt_strings.h"
 #include "app/task_dialog.h"
 #include "tasks/command.h"
 #include "tasks/messages.h"
@@ -113,7 +113,7 @@ private slots:
         HeldCommand command;
         TaskDialog dialog(task);
         dialog.addCommand(&command);
-        QCOMPARE(dialog.message(), StringTable::text(str::kPleaseWait));
+        QCOMPARE(dialog.message(), QtStrings::text(str::kPleaseWait));
         bool stayedUp = false;
         QTimer::singleShot(0, &dialog, [&] {
             QTRY_VERIFY(command.ran);

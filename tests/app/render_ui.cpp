@@ -30,7 +30,7 @@
 #include "app/progress_status_bar.h"
 #include "app/qt_message_target.h"
 #include "app/splash_screen.h"
-#include "app/string_table.h"
+#include "app/qt_strings.h"
 #include "app/task_dialog.h"
 #include "config/configuration.h"
 #include "sim/sim_d2xx.h"
@@ -77,25 +77,25 @@ void renderMessageBoxes(Renderer& renderer) {
         QString text;
         unsigned style;
     } boxes[] = {
-        {"msgbox_info_one_line", StringTable::text(str::kConvertSuccessful),
+        {"msgbox_info_one_line", QtStrings::text(str::kConvertSuccessful),
          MessageDialog::kIconInformation},
-        {"msgbox_error_112", StringTable::text(str::kFileMissing), MessageDialog::kIconError},
+        {"msgbox_error_112", QtStrings::text(str::kFileMissing), MessageDialog::kIconError},
         {"msgbox_question_116_yes_no",
-         StringTable::format(str::kConfirmConvert, QString::fromLatin1(StringTable::kBand)),
+         QtStrings::format(str::kConfirmConvert, QString::fromLatin1(StringTable::kBand)),
          MessageDialog::kYesNo | MessageDialog::kIconQuestion},
-        {"msgbox_warning_113", StringTable::format(str::kManyCables, 2),
+        {"msgbox_warning_113", QtStrings::format(str::kManyCables, 2),
          MessageDialog::kIconWarning},
-        {"msgbox_warning_119", StringTable::text(str::kToggleCableDigitalRetry),
+        {"msgbox_warning_119", QtStrings::text(str::kToggleCableDigitalRetry),
          MessageDialog::kIconWarning},
         {"msgbox_test_mode_yes_no",
          QStringLiteral("Update flash tool is entering test mode, \t\r\ndo you want to continue?"),
          MessageDialog::kYesNo},
-        {"msgbox_question_180_restore", StringTable::text(str::kOfferRestore),
+        {"msgbox_question_180_restore", QtStrings::text(str::kOfferRestore),
          MessageDialog::kYesNo | MessageDialog::kIconQuestion},
         {"msgbox_question_187_finish",
-         StringTable::format(kStrFinishWithBackup, QStringLiteral("2024-05-01T12:34:56+02:00")),
+         QtStrings::format(kStrFinishWithBackup, QStringLiteral("2024-05-01T12:34:56+02:00")),
          MessageDialog::kYesNo | MessageDialog::kIconQuestion},
-        {"msgbox_warning_189_not_reread", StringTable::text(kStrConvertedNotReread),
+        {"msgbox_warning_189_not_reread", QtStrings::text(kStrConvertedNotReread),
          MessageDialog::kIconWarning},
         {"msgbox_info_console_unreachable", QStringLiteral("Failed to connect to console."),
          MessageDialog::kIconInformation},
@@ -117,7 +117,7 @@ void renderStatusBar(Renderer& renderer) {
     renderer.grab(QStringLiteral("statusbar_connected_40"), host);
     bar.setDisconnected(true);
     bar.setProgress(100, 100);
-    bar.setPrompt(StringTable::text(str::kPromptAbout));
+    bar.setPrompt(QtStrings::text(str::kPromptAbout));
     renderer.grab(QStringLiteral("statusbar_disconnected_100"), host);
     bar.setProgress(0, 100);
     renderer.grab(QStringLiteral("statusbar_0"), host);
@@ -265,7 +265,7 @@ void renderCutPrompt(Renderer& renderer, MainWindow& window) {
     }
     QToolTip::hideText();
     renderer.save(QStringLiteral("main_window_cut_prompt_tooltip"), scene);
-    window.statusBar()->setPrompt(StringTable::text(str::kPromptHelp));
+    window.statusBar()->setPrompt(QtStrings::text(str::kPromptHelp));
     window.hide();
 }
 

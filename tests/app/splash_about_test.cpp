@@ -8,7 +8,7 @@
 #include "app/app_resources.h"
 #include "app/modal_runner.h"
 #include "app/splash_screen.h"
-#include "app/string_table.h"
+#include "app/qt_strings.h"
 
 namespace plugshift {
 
@@ -63,11 +63,11 @@ private slots:
         QCOMPARE(about.windowTitle(), QStringLiteral("About KMV410 Plugshift 916-928MHz"));
         QCOMPARE(about.productName(), QStringLiteral("KMV410 Plugshift 916-928MHz"));
         QCOMPARE(about.version(), QStringLiteral("Version R01.00"));
-        QCOMPARE(about.copyrightText(), StringTable::text(str::kCopyright));
-        QCOMPARE(about.trademarkText(), StringTable::text(str::kTrademark));
-        QCOMPARE(about.warningText(), StringTable::text(str::kLegalWarning));
+        QCOMPARE(about.copyrightText(), QtStrings::text(str::kCopyright));
+        QCOMPARE(about.trademarkText(), QtStrings::text(str::kTrademark));
+        QCOMPARE(about.warningText(), QtStrings::text(str::kLegalWarning));
         for (const int id : {str::kCopyright, str::kTrademark, str::kLegalWarning}) {
-            QVERIFY(StringTable::text(id).contains(QStringLiteral("Kestrelon")));
+            QVERIFY(QtStrings::text(id).contains(QStringLiteral("Kestrelon")));
         }
         QCOMPARE(about.okButton()->text(), QStringLiteral("&OK"));
 

@@ -15,7 +15,7 @@
 #include "app/message_dialog.h"
 #include "app/modal_runner.h"
 #include "app/single_instance.h"
-#include "app/string_table.h"
+#include "app/qt_strings.h"
 #include "config/config_file_codec.h"
 #include "config/configuration.h"
 #include "errors/error_chain.h"
@@ -149,7 +149,7 @@ private slots:
         QVERIFY(!app.initInstance());
         QCOMPARE(int(app.stage()), stage);
         QCOMPARE(messages_.size(), 1);
-        QCOMPARE(messages_[0].first, StringTable::text(str::kFileMissing));
+        QCOMPARE(messages_[0].first, QtStrings::text(str::kFileMissing));
         QCOMPARE(messages_[0].second, kFileProblem);
         QCOMPARE(MessageDialog::caption(), QStringLiteral("KMV410 Plugshift 916-928MHz"));
         const QStringList lines = logText().split(u'\n', Qt::SkipEmptyParts);

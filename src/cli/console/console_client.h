@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "cli/console/console_message.h"
+#include "desktop/console_message.h"
 
 namespace plugshift {
 

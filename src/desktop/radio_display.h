@@ -1,7 +1,9 @@
 #pragma once
 
-#include <QString>
 #include <array>
+#include <string>
+
+#include "desktop/main_window_view.h"
 
 namespace plugshift {
 
@@ -12,25 +14,14 @@ class RadioInfo;
 // text or with an empty one.
 class RadioDisplay {
 public:
-    enum Field {
-        RadioType,
-        RegionCode,
-        Model,
-        SerialNumber,
-        FirmwareVersion,
-        CodeplugVersion,
-        KeypadVersion,
-        UserPrivateId,
-        FieldCount
-    };
-    using Texts = std::array<QString, FieldCount>;
+    using Texts = std::array<std::wstring, MainWindowView::FieldCount>;
 
     // The radio's values; the radio type is "<series> Series" of the model's configured entry.
     static Texts texts(const RadioInfo& radio, const Configuration& configuration);
     // Every value "N/A": nothing has been read yet.
     static Texts unknown();
     // The model number as the configuration knows it; empty when it has no text.
-    static QString modelNumber(const RadioInfo& radio);
+    static std::wstring modelNumber(const RadioInfo& radio);
 };
 
 }  // namespace plugshift

@@ -1,4 +1,4 @@
-#include "cli/console/console_message.h"
+#include "desktop/console_message.h"
 
 #include <charconv>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QString>
+#include <string>
 
 #include "conversion/workflow_strings.h"
 
@@ -83,6 +83,8 @@ inline constexpr int kLabelKeypadVersion = 179;
 // After a failed conversion that saved the radio's personality: the offer to convert again and
 // write it back, and how that went.
 inline constexpr int kOfferRestore = 180;
+// Before that offer when the cable has gone.
+inline constexpr int kReconnectForRecovery = 190;
 inline constexpr int kPersonalityRestored = kStrPersonalityRestored;
 inline constexpr int kPersonalityRestoreFailed = kStrPersonalityRestoreFailed;
 inline constexpr int kBackupNotSaved = kStrBackupNotSaved;          // %s: the folder
@@ -111,15 +113,17 @@ public:
     static constexpr int kTitleMaxLength = 259;
 
     // The window's own texts, then the workflows'; empty for an id neither holds.
-    static QString text(int id);
+    static std::wstring text(int id);
     static bool contains(int id);
     // The text with its one placeholder ("%s", "%d" or "%1") replaced by the argument; the
     // argument is inserted literally, never read as a format.
-    static QString format(int id, const QString& argument);
-    static QString format(int id, int argument);
+    static std::wstring format(int id, const std::wstring& argument);
+    static std::wstring format(int id, int argument);
     // Series model, tool name and band with a blank between each: the window title, the caption
     // of message boxes and the product name of the About box.
-    static QString title();
+    static std::wstring title();
+    // The band as text.
+    static std::wstring band();
 };
 
 }  // namespace plugshift

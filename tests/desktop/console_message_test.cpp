@@ -6,8 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "cli/console/console_address.h"
-#include "cli/console/console_message.h"
+#include "desktop/console_message.h"
 
 namespace plugshift {
 namespace {
@@ -54,20 +53,6 @@ TEST(ConsoleMessageLine, RoundTripsAndRefusesOverlongLines) {
     EXPECT_EQ(ConsoleMessage::result(1).line(), "RESULT 1 0\n");
     const std::string longName(ConsoleMessage::kMaxLineLength, 'A');
     EXPECT_EQ(ConsoleMessage::parse(longName + " 1 2"), std::nullopt);
-}
-
-TEST(ConsoleAddressTest, SocketBesideTheInstanceLock) {
-    EXPECT_EQ(ConsoleAddress::socketName("NAME"), "NAME.console");
-    ::setenv("XDG_RUNTIME_DIR", "/run/user/1000", 1);
-    EXPECT_EQ(ConsoleAddress::defaultPath(),
-              "/run/user/1000/B5562DD0-F56D-4608-8F97-8118EFEC84BFQUILLO_PLUGSHIFT_PERU.console");
-    ::unsetenv("XDG_RUNTIME_DIR");
-    ::setenv("XDG_DATA_HOME", "/data", 1);
-    EXPECT_EQ(ConsoleAddress::defaultPath().parent_path(), "/data/Kestrelon/KMV Plugshift PERU");
-    ::setenv("XDG_DATA_HOME", "relative", 1);
-    ::setenv("HOME", "/home/station", 1);
-    EXPECT_EQ(ConsoleAddress::defaultPath().parent_path(),
-              "/home/station/.local/share/Kestrelon/KMV Plugshift PERU");
 }
 
 }  // namespace

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace plugshift {
+
+// The Language menu's decisions: which configured languages it offers (only those whose help
+// ships, so a choice never leaves F1 with nothing to open), which one is checked, and what a
+// choice stores. The running program keeps its language; a choice takes effect at the next start.
+class LanguageList {
+public:
+    struct Language {
+        const wchar_t* code;
+        int command;
+        int stringId;  // the menu text
+    };
+    // One menu item; an unknown configured code is listed as it is, with command 0.
+    struct Item {
+        std::wstring code;
+        int command = 0;
+        std::wstring text;
+    };
+
+    // The thirteen languages the program knows, in command order.
+    static std::span<const Language> known();
+    // Codes compare without regard to case; null for an unknown code.
+    static const Language* find(const std::wstring& code);
+
+    LanguageList() = default;
+    // The configured codes whose help the folder holds, in their order; current (the configured
+    // default language, may be empty) is checked.
+    LanguageList(const std::vector<std::wstring>& configured, const std::wstring& current,
+                 const std::filesystem::path& helpFolder);
+
+    // Empty: the Setting menu has no Language entry.
+    const std::vector<Item>& items() const { return items_; }
+    // The command of the checked item; 0 for none.
+    int checkedCommand() const { return checked_; }
+    // Checks the item of a known command and returns its language; null (and nothing checked)
+    // for any other command.
+    const Language* choose(int command);
+
+private:
+    std::vector<Item> items_;
+    int checked_ = 0;
+};
+
+}  // namespace plugshift

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace plugshift {
+
+// The main window's status bar: the help prompt on the left, the cable state in the middle and the
+// progress of a running command on the right, in a progress bar that sits in the third part.
+class ProgressStatusBar {
+public:
+    static constexpr int kScale = 100;
+
+    // The percent a command's progress message stands for: done of total, or done itself as a
+    // percent when total is 0; nothing for a value off the scale.
+    static std::optional<int> percentOf(uintptr_t done, intptr_t total);
+
+    // A child of parent along its bottom edge.
+    bool create(HWND parent);
+
+    // The status bar is redrawn only when a text changes.
+    void setPrompt(const std::wstring& text);
+    void setCableText(const std::wstring& text);
+    void setPercent(int percent);
+    int percent() const { return percent_; }
+
+    // After the parent changed its size: across the bottom of its client area, parts in place.
+    void placeAtBottom();
+    int height() const;
+    HWND handle() const { return bar_; }
+
+private:
+    void setPartText(int part, std::wstring& shown, const std::wstring& text);
+
+    HWND parent_ = nullptr;
+    HWND bar_ = nullptr;
+    HWND progress_ = nullptr;
+    std::wstring prompt_;
+    std::wstring cableText_;
+    int percent_ = 0;
+};
+
+}  // namespace plugshift
