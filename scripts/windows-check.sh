@@ -202,8 +202,11 @@ window_check() {
     ended "$window_pid" 300 || { echo "Alt+F4 did not end the window"; exit 1; }
     echo "Alt+F4: the window closed and the program ended"
 
+    # Every window of the program, each opened on its own with the sample installation (the
+    # About box, the dealer login, the message boxes, ...), beside those seen above.
+    scripts/render-win32-windows.sh "$win_build" "$shots/each" >/dev/null
     step "Windows rendered to $shots"
-    ls "$shots"
+    (cd "$shots" && ls ./*.png each/*.png)
 }
 
 step "Installer: silent install under Wine"
