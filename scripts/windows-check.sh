@@ -136,12 +136,13 @@ window_exe='C:\Program Files\Kestrelon\KMV Plugshift PERU\bin\plugshift.exe'
 shots=$root/build/windows-check-windows
 # The tool's top-level windows on the display; xdotool's names are patterns.
 tool_windows() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null || true; }
-# Every visible window as a PNG named after its caption, each caption once (its first picture).
+# Every visible window as a PNG named after its caption ($1 before it), each name once (its
+# first picture).
 render_windows() {
     local id name file
     for id in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
         name=$(xdotool getwindowname "$id" 2>/dev/null | tr -c 'A-Za-z0-9.-' '_') || continue
-        file=$shots/${name:-untitled}.png
+        file=$shots/${1:-}${name:-untitled}.png
         [ -e "$file" ] && continue
         xwd -silent -id "$id" 2>/dev/null | xwdtopnm 2>/dev/null | pnmtopng >"$file" 2>/dev/null ||
             rm -f "$file"
@@ -185,7 +186,8 @@ window_check() {
     wait "$station_pid" || station_status=$?
     tr -d '\r' <"$work/station.txt"
     printf 'the station took %.1f s\n' "$(echo "$(date +%s.%N) - $start" | bc)"
-    render_windows
+    sleep 1
+    render_windows after-
     [ "$station_status" -eq 0 ] || { echo "the test station failed ($station_status)"; exit 1; }
     stop_sim
     compare_radio "$work/window.state" "$work/window-before.state"
