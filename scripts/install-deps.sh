@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build and the tests need; does nothing when all are there.
-# With --windows: what the Windows cross build needs instead (MinGW-w64, Wine, NSIS, Xvfb and
-# netpbm for the window's tests and photographs, and pugixml's Debian source package, unpacked in
-# build/deps, as no Debian package has it built for Windows).
+# With --windows: what the Windows cross build and its checks need instead (MinGW-w64, Wine,
+# NSIS, Xvfb and the X tools that drive and picture the window, and pugixml's Debian source
+# package, unpacked in build/deps, as no Debian package has it built for Windows).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,8 +21,8 @@ if [ "${1:-}" = --windows ]; then
     packages=(
         cmake ninja-build dpkg-dev g++-mingw-w64-x86-64-posix wine wine64 nsis
         googletest libcli11-dev
-        # The window's tests and photographs: an X server for Wine, and the picture tools.
-        xvfb netpbm
+        # The window under Wine: a display, keys, and its pictures as PNG.
+        xvfb xdotool x11-apps netpbm bc
     )
 fi
 missing=()

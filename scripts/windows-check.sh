@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
-# The Windows build checked under Wine: installs what it needs, cross-builds the windows-test
-# preset (the core's suites, plugshift-cli.exe and the installer), runs the suites, converts a
-# kmv-sim radio over a COM port mapped to its pseudo-terminal at line rate and compares the radio
-# with the same conversion by the Linux build, then installs and uninstalls the installer
-# silently. Prints one line per step; exits non-zero at the first failure.
+# The Windows build checked under Wine on an Xvfb display: installs what it needs, cross-builds
+# the windows-test preset once (the suites, plugshift-cli.exe, the window plugshift.exe, the test
+# station and the installer), runs the suites, converts a kmv-sim radio over a COM port mapped to
+# its pseudo-terminal at line rate and compares the radio with the same conversion by the Linux
+# build. Then installs silently, starts the installed window against another paced kmv-sim radio
+# on COM5 (found by the window's own cable poll: the port is registered in Wine's device list
+# with the cable's USB description), lets the test station convert it through the console
+# messages, compares that radio too, tries Enter, Esc and Alt+F4 on the window, renders every
+# window it saw to PNG (the folder is printed), and uninstalls. Prints one line per step; exits
+# non-zero at the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -16,13 +21,23 @@ command -v ccache >/dev/null || unset CMAKE_CXX_COMPILER_LAUNCHER
 
 step() { printf '== %s\n' "$*"; }
 
+# One X display for the whole Wine session: Wine draws every window of the session on the
+# display it started with, the window tests' and the tool's alike.
+display_file=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
+export DISPLAY=:$(cat "$display_file")
+rm -f "$display_file"
+step "Xvfb display $DISPLAY"
+
 step "Wine prefix $WINEPREFIX"
 # One Wine session for every run below, ended at exit. Its background programs start here, away
 # from the pipes of the build and of the commands below, which they would otherwise hold open.
 mkdir -p "$WINEPREFIX"
 wineserver -k >/dev/null 2>&1 || true
 wineserver -p </dev/null >/dev/null 2>&1
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+trap 'wineserver -k >/dev/null 2>&1 || true; kill "$xvfb_pid" 2>/dev/null || true' EXIT
 wineboot -i </dev/null >/dev/null 2>&1
 
 step "Windows build (windows-test preset)"
@@ -43,6 +58,7 @@ cleanup() {
     for pid in "${sim_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     rm -rf "$work"
     wineserver -k >/dev/null 2>&1 || true
+    kill "$xvfb_pid" 2>/dev/null || true
 }
 trap cleanup EXIT
 
@@ -97,19 +113,125 @@ stop_sim
 
 step "The radio after the conversion"
 grep -q 'Model: *RQX770HJNWE' "$work/convert.txt"
-head -1 "$work/win.state"
-for name in DEF DYN; do
-    cmp -s <(block "$work/win.state" $name) <(block "$work/linux.state" $name) ||
-        { echo "$name differs from the Linux tool's conversion"; exit 1; }
-    echo "$name as the Linux tool leaves it"
-done
-cmp -s <(grep -v '^#' "$work/win.state") <(grep -v '^#' "$work/linux.state") ||
-    { echo "the radio differs from the Linux tool's conversion"; exit 1; }
-echo "every block as the Linux tool leaves it"
+# The radio saved in $1 against the Linux tool's conversion; $2 the radio before.
+compare_radio() {
+    head -1 "$1"
+    for name in DEF DYN; do
+        cmp -s <(block "$1" $name) <(block "$work/linux.state" $name) ||
+            { echo "$name differs from the Linux tool's conversion"; exit 1; }
+        echo "$name as the Linux tool leaves it"
+    done
+    cmp -s <(grep -v '^#' "$1") <(grep -v '^#' "$work/linux.state") ||
+        { echo "the radio differs from the Linux tool's conversion"; exit 1; }
+    echo "every block as the Linux tool leaves it"
+    [ "$(contacts "$1")" = "$(contacts "$2")" ]
+    echo "contacts kept: $(contacts "$1")"
+}
 contacts() { head -1 "$1" | grep -o '[0-9]* contacts'; }
-[ "$(contacts "$work/win.state")" = "$(contacts "$work/before.state")" ]
-echo "contacts kept: $(contacts "$work/win.state")"
+compare_radio "$work/win.state" "$work/before.state"
 
-step "Installer: silent install and uninstall under Wine"
-packaging/windows/installer-check.sh "$win_build"
+# The window's checks, on the installation just made.
+window_title='KMV410 Plugshift 916-928MHz'
+window_exe='C:\Program Files\Kestrelon\KMV Plugshift PERU\bin\plugshift.exe'
+shots=$root/build/windows-check-windows
+# The tool's top-level windows on the display; xdotool's names are patterns.
+tool_windows() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null || true; }
+# Every visible window as a PNG named after its caption ($1 before it), each name once (its
+# first picture).
+render_windows() {
+    local id name file
+    for id in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
+        name=$(xdotool getwindowname "$id" 2>/dev/null | tr -c 'A-Za-z0-9.-' '_') || continue
+        file=$shots/${1:-}${name:-untitled}.png
+        [ -e "$file" ] && continue
+        xwd -silent -id "$id" 2>/dev/null | xwdtopnm 2>/dev/null | pnmtopng >"$file" 2>/dev/null ||
+            rm -f "$file"
+    done
+}
+# Waits up to $2 tenths of a second for the process $1 to end; false when it still runs.
+ended() {
+    for _ in $(seq "$2"); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.1; done
+    return 1
+}
+
+window_check() {
+    rm -rf "$shots" && mkdir -p "$shots"
+    step "The installed window on COM5 to a paced kmv-sim, driven by the test station"
+    start_sim "$work/window.state" "$com5" --pacing
+    kill -USR1 "${sim_pids[-1]}"; sleep 0.5
+    cp "$work/window.state" "$work/window-before.state"
+    wine "$window_exe" >"$work/window.out" 2>&1 &
+    local window_pid=$!
+    local window
+    window=$(timeout 60 xdotool search --sync --onlyvisible --name "^$window_title\$" | head -1) ||
+        { echo "the window did not open:"; cat "$work/window.out"; exit 1; }
+    sleep 2  # the cable poll runs once a second
+    render_windows
+    echo "window $window open"
+
+    # A second start finds the first and ends, leaving one window.
+    timeout 30 wine "$window_exe" >/dev/null 2>&1 ||
+        { echo "a second start did not end by itself"; exit 1; }
+    [ "$(tool_windows "$window_title" | wc -l)" -eq 1 ] ||
+        { echo "a second window opened"; exit 1; }
+    echo "a second start ended at once and left the first window"
+
+    local station=(wine "$win_build/bin/plugshift-test-station.exe" --title "$window_title")
+    local start
+    start=$(date +%s.%N)
+    "${station[@]}" >"$work/station.txt" 2>&1 &
+    local station_pid=$!
+    while ! ended "$station_pid" 10; do render_windows; done
+    local station_status=0
+    wait "$station_pid" || station_status=$?
+    tr -d '\r' <"$work/station.txt"
+    printf 'the station took %.1f s\n' "$(echo "$(date +%s.%N) - $start" | bc)"
+    sleep 1
+    render_windows after-
+    [ "$station_status" -eq 0 ] || { echo "the test station failed ($station_status)"; exit 1; }
+    stop_sim
+    compare_radio "$work/window.state" "$work/window-before.state"
+
+    step "Keys on the window: Enter and Esc keep it, Alt+F4 closes it"
+    xdotool windowfocus --sync "$window"
+    for key in Return Escape; do
+        xdotool key --clearmodifiers "$key"
+        sleep 1
+        [ -n "$(tool_windows "$window_title")" ] || { echo "$key closed the window"; exit 1; }
+        echo "$key: the window stays"
+    done
+    xdotool key --clearmodifiers alt+F4
+    ended "$window_pid" 300 || { echo "Alt+F4 did not end the window"; exit 1; }
+    echo "Alt+F4: the window closed and the program ended"
+
+    # Every window of the program, each opened on its own with the sample installation (the
+    # About box, the dealer login, the message boxes, ...), beside those seen above.
+    scripts/render-win32-windows.sh "$win_build" "$shots/each" >/dev/null
+    step "Windows rendered to $shots"
+    (cd "$shots" && ls ./*.png each/*.png)
+}
+
+step "Installer: silent install under Wine"
+packaging/windows/installer-check.sh "$win_build" install
+
+# The simulated cable as the system lists a real one: a device of the Ports class with the
+# cable's USB description, on COM5. The window has no option to name a port; it polls the
+# system's cables as on a dealer's PC.
+cable_key='HKLM\System\CurrentControlSet\Enum\FTDIBUS\VID_0403+PID_6001+KMVSIM01A'
+step "COM5 in Wine's device list as the programming cable"
+wine reg add "$cable_key\0000" /v ClassGUID /d '{4d36e978-e325-11ce-bfc1-08002be10318}' /f >/dev/null
+wine reg add "$cable_key\0000" /v DeviceDesc /d 'NV PGM Cable' /f >/dev/null
+wine reg add "$cable_key\0000\Device Parameters" /v PortName /d COM5 /f >/dev/null
+"${cli[@]}" cables | tr -d '\r' | tee "$work/cables.txt"
+grep -qx '0: NV PGM Cable (COM5)' "$work/cables.txt"
+
+if [ -f "$win_build/bin/plugshift.exe" ]; then
+    window_check
+else
+    step "No window in this build (bin/plugshift.exe): its checks are left out"
+fi
+
+wine reg delete "$cable_key" /f >/dev/null
+step "Installer: silent uninstall under Wine"
+packaging/windows/installer-check.sh "$win_build" uninstall
 step "Windows check passed"

@@ -24,7 +24,7 @@ std::filesystem::path executableFolder();
 // The folder below which the product's data folder lives: each user's $XDG_DATA_HOME (or
 // ~/.local/share) on Linux; on Windows the common application data folder (C:\ProgramData),
 // which the window and the command line of every user of the machine share. Empty when the
-// system does not say.
+// system does not say (on Windows with the reason as the thread's last error).
 std::filesystem::path dataFolderRoot();
 
 }  // namespace plugshift

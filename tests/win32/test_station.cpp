@@ -150,7 +150,10 @@ HWND questionBox(HWND tool) {
 }
 
 bool tickKeepPersonality(HWND tool, bool keep) {
-    HWND box = ::GetDlgItem(tool, kKeepPersonalityBox);
+    // A window just found may still be making its controls.
+    HWND box = nullptr;
+    pumpUntil([&] { return (box = ::GetDlgItem(tool, kKeepPersonalityBox)) != nullptr; },
+              kAnswerTime);
     if (box == nullptr) {
         say("the tool's window has no keep-personality box (%d)", kKeepPersonalityBox);
         return false;

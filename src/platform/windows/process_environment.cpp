@@ -86,11 +86,14 @@ std::filesystem::path executableFolder() {
 std::filesystem::path dataFolderRoot() {
     // Flags 0: the folder is not created here; the installer made it.
     wchar_t* folder = nullptr;
+    const HRESULT result = ::SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &folder);
     std::filesystem::path root;
-    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &folder))) {
+    if (SUCCEEDED(result)) {
         root = folder;
     }
     ::CoTaskMemFree(folder);
+    // The caller asks the system's message for the reason, as after any failed call.
+    ::SetLastError(SUCCEEDED(result) ? ERROR_SUCCESS : HRESULT_CODE(result));
     return root;
 }
 
