@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <array>
+#include <cwchar>
 
 #include "win32/resource_ids.h"
 
@@ -17,6 +18,8 @@ constexpr int kPromptEnd = 30;
 constexpr int kCableEnd = 60;
 
 }  // namespace
+
+COLORREF ProgressStatusBar::background_ = RGB(255, 255, 255);
 
 std::optional<int> ProgressStatusBar::percentOf(uintptr_t done, intptr_t total) {
     const double percent = total != 0
@@ -37,12 +40,6 @@ bool ProgressStatusBar::create(HWND parent) {
     if (bar_ == nullptr) {
         return false;
     }
-    progress_ = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE | PBS_SMOOTH, 0, 0,
-                                0, 0, bar_, nullptr, instance, nullptr);
-    if (progress_ == nullptr) {
-        return false;
-    }
-    SendMessageW(progress_, PBM_SETRANGE32, 0, kScale);
     placeAtBottom();
     return true;
 }
@@ -57,8 +54,59 @@ void ProgressStatusBar::setCableText(const std::wstring& text) {
 
 void ProgressStatusBar::setPercent(int percent) {
     percent_ = percent;
-    SendMessageW(progress_, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
-    UpdateWindow(progress_);
+    RECT part{};
+    SendMessageW(bar_, SB_GETRECT, kProgressPart, reinterpret_cast<LPARAM>(&part));
+    InvalidateRect(bar_, &part, FALSE);
+    UpdateWindow(bar_);
+}
+
+bool ProgressStatusBar::drawProgress(const DRAWITEMSTRUCT& item) const {
+    if (item.hwndItem != bar_ || item.itemID != kProgressPart) {
+        return false;
+    }
+    RECT part = item.rcItem;
+    part.left += 1;
+    const int width = part.right - part.left;
+    const int height = part.bottom - part.top;
+    if (width <= 0 || height <= 0) {
+        return true;
+    }
+    // Drawn off screen and copied in one go, so a fast run of progress does not flicker.
+    HDC memory = CreateCompatibleDC(item.hDC);
+    HBITMAP bitmap = CreateCompatibleBitmap(item.hDC, width, height);
+    HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
+    HGDIOBJ oldFont =
+        SelectObject(memory, reinterpret_cast<HFONT>(SendMessageW(bar_, WM_GETFONT, 0, 0)));
+
+    const COLORREF beside = GetPixel(item.hDC, item.rcItem.left - 1, item.rcItem.top);
+    if (beside != CLR_INVALID && beside != RGB(0, 0, 0)) {
+        background_ = beside;
+    }
+    RECT whole{0, 0, width, height};
+    HBRUSH backgroundBrush = CreateSolidBrush(background_);
+    FillRect(memory, &whole, backgroundBrush);
+    DeleteObject(backgroundBrush);
+
+    if (percent_ != 0) {
+        wchar_t text[8];
+        std::swprintf(text, std::size(text), L"%d%%", percent_);
+        const UINT centred = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
+        SetBkMode(memory, TRANSPARENT);
+        SetTextColor(memory, GetTextColor(item.hDC));
+        DrawTextW(memory, text, -1, &whole, centred);
+        const int barWidth = static_cast<int>(static_cast<double>(percent_) / kScale * width);
+        IntersectClipRect(memory, 0, 0, barWidth, height);
+        FillRect(memory, &whole, GetSysColorBrush(COLOR_HOTLIGHT));
+        SetTextColor(memory, GetSysColor(COLOR_HIGHLIGHTTEXT));
+        DrawTextW(memory, text, -1, &whole, centred);
+    }
+    BitBlt(item.hDC, part.left, part.top, width, height, memory, 0, 0, SRCCOPY);
+
+    SelectObject(memory, oldFont);
+    SelectObject(memory, oldBitmap);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    return true;
 }
 
 void ProgressStatusBar::placeAtBottom() {
@@ -69,10 +117,7 @@ void ProgressStatusBar::placeAtBottom() {
     SetWindowPos(bar_, HWND_TOP, 0, client.bottom - barHeight, width, barHeight, SWP_NOACTIVATE);
     const std::array<int, 3> edges = {width * kPromptEnd / 100, width * kCableEnd / 100, -1};
     SendMessageW(bar_, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
-    RECT part{};
-    SendMessageW(bar_, SB_GETRECT, kProgressPart, reinterpret_cast<LPARAM>(&part));
-    MoveWindow(progress_, part.left + 1, part.top + 1, part.right - part.left - 2,
-               part.bottom - part.top - 2, TRUE);
+    SendMessageW(bar_, SB_SETTEXTW, kProgressPart | SBT_OWNERDRAW, 0);
     RedrawWindow(bar_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 

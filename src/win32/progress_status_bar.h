@@ -9,7 +9,8 @@
 namespace plugshift {
 
 // The main window's status bar: the help prompt on the left, the cable state in the middle and the
-// progress of a running command on the right, in a progress bar that sits in the third part.
+// progress of a running command on the right, drawn by the program: the percent centred over a
+// bar, the text over the bar inverted.
 class ProgressStatusBar {
 public:
     static constexpr int kScale = 100;
@@ -26,6 +27,8 @@ public:
     void setCableText(const std::wstring& text);
     void setPercent(int percent);
     int percent() const { return percent_; }
+    // The progress part, from the parent's WM_DRAWITEM; false for any other item.
+    bool drawProgress(const DRAWITEMSTRUCT& item) const;
 
     // After the parent changed its size: across the bottom of its client area, parts in place.
     void placeAtBottom();
@@ -37,10 +40,11 @@ private:
 
     HWND parent_ = nullptr;
     HWND bar_ = nullptr;
-    HWND progress_ = nullptr;
     std::wstring prompt_;
     std::wstring cableText_;
     int percent_ = 0;
+    // The part's background, taken from the bar beside it; shared, as every bar looks alike.
+    static COLORREF background_;
 };
 
 }  // namespace plugshift

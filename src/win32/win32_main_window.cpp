@@ -120,6 +120,8 @@ INT_PTR Win32MainWindow::dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
                 return TRUE;
             }
             return FALSE;
+        case WM_DRAWITEM:
+            return statusBar_.drawProgress(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         case WM_SYSCOLORCHANGE:
             rebuildPicture();
             presenter_->refreshDisplay();

@@ -34,8 +34,8 @@ TEST(ProgressStatusBarTest, ProgressMessagesBecomePercentsOnTheScale) {
     }
 }
 
-// The three parts end at 30 %, 60 % and the right edge; the progress bar fills the third.
-TEST(ProgressStatusBarTest, PartsAndProgressSitWhereTheyBelong) {
+// The three parts end at 30 %, 60 % and the right edge; the third is the program's to draw.
+TEST(ProgressStatusBarTest, PartsSitWhereTheyBelong) {
     if (std::getenv("DISPLAY") == nullptr) {
         GTEST_SKIP() << "no X display for Wine's windows";
     }
@@ -54,19 +54,52 @@ TEST(ProgressStatusBarTest, PartsAndProgressSitWhereTheyBelong) {
     GetWindowRect(bar.handle(), &bounds);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&bounds), 2);
     EXPECT_EQ(bounds.bottom, client.bottom);
+    EXPECT_TRUE(HIWORD(SendMessageW(bar.handle(), SB_GETTEXTLENGTHW, 2, 0)) & SBT_OWNERDRAW);
+    DestroyWindow(parent);
+}
 
-    HWND progress = FindWindowExW(bar.handle(), nullptr, PROGRESS_CLASSW, nullptr);
-    ASSERT_NE(progress, nullptr);
-    RECT third{};
-    SendMessageW(bar.handle(), SB_GETRECT, 2, reinterpret_cast<LPARAM>(&third));
-    RECT shown{};
-    GetWindowRect(progress, &shown);
-    MapWindowPoints(nullptr, bar.handle(), reinterpret_cast<POINT*>(&shown), 2);
-    EXPECT_GE(shown.left, third.left);
-    EXPECT_LE(shown.right, third.right);
-
+// The bar covers percent / scale of the part in the hot-track colour; the rest takes the colour
+// of the status bar just left of the part.
+TEST(ProgressStatusBarTest, ProgressPartDrawsTheBarOverItsShareOfTheWidth) {
+    if (std::getenv("DISPLAY") == nullptr) {
+        GTEST_SKIP() << "no X display for Wine's windows";
+    }
+    HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 600, 300, nullptr,
+                                  nullptr, nullptr, nullptr);
+    ASSERT_NE(parent, nullptr);
+    ProgressStatusBar bar;
+    ASSERT_TRUE(bar.create(parent));
     bar.setPercent(40);
-    EXPECT_EQ(SendMessageW(progress, PBM_GETPOS, 0, 0), 40);
+
+    HDC screen = GetDC(nullptr);
+    HDC canvas = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 220, 20);
+    HGDIOBJ old = SelectObject(canvas, bitmap);
+    const COLORREF beside = RGB(200, 210, 220);
+    RECT all{0, 0, 220, 20};
+    HBRUSH brush = CreateSolidBrush(beside);
+    FillRect(canvas, &all, brush);
+    DeleteObject(brush);
+
+    DRAWITEMSTRUCT item{};
+    item.hwndItem = bar.handle();
+    item.itemID = 2;
+    item.hDC = canvas;
+    item.rcItem = {10, 0, 211, 20};  // 200 pixels once its left edge moves in by one
+    ASSERT_TRUE(bar.drawProgress(item));
+    const int left = 11;
+    const int barEnd = left + 80;  // 40 % of 200; the text sits around the middle, 111
+    EXPECT_EQ(GetPixel(canvas, left + 1, 1), GetSysColor(COLOR_HOTLIGHT));
+    EXPECT_EQ(GetPixel(canvas, barEnd - 2, 1), GetSysColor(COLOR_HOTLIGHT));
+    EXPECT_EQ(GetPixel(canvas, barEnd + 2, 1), beside);
+    EXPECT_EQ(GetPixel(canvas, left + 195, 1), beside);
+
+    item.itemID = 1;
+    EXPECT_FALSE(bar.drawProgress(item));
+    SelectObject(canvas, old);
+    DeleteObject(bitmap);
+    DeleteDC(canvas);
+    ReleaseDC(nullptr, screen);
     DestroyWindow(parent);
 }
 
