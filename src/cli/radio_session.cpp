@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cwctype>
 #include <iostream>
 #include <optional>
 #include <utility>
@@ -36,26 +35,12 @@ namespace {
 constexpr const char* kFilesFolder = "data";
 constexpr const char* kCompanyFolder = "Kestrelon";
 constexpr const char* kProductFolder = "KMV Plugshift PERU";
-// The only region this tool converts radios to.
-constexpr const wchar_t* kRegion = L"PERU";
 
 constexpr const wchar_t* kNoCable = L"No programming cable found.";
 using Row = IdentityRow;
 
 std::wstring text(int stringId, MessageIcon icon, std::wstring argument = {}) {
     return WorkflowOutcome::of(stringId, icon, std::move(argument)).text();
-}
-
-bool equalIgnoringCase(const std::wstring& a, const std::wstring& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::towupper(static_cast<wint_t>(a[i])) != std::towupper(static_cast<wint_t>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // An empty text shows as N/A, like none.
@@ -189,9 +174,7 @@ bool loadInstallation(const InstallPaths& paths, std::wstring& problem) {
         ErrorChain::remove(kErrorOk);
         return false;
     }
-    if (!equalIgnoringCase(configuration.regionName(), kRegion)) {
-        problem = formatWide(
-            L"Error:invalid config file.The the applicatio only supportes region [%ls]", kRegion);
+    if (!configuration.servesRegion(problem)) {
         ErrorLog::write(L"%ls", problem.c_str());
         return false;
     }

@@ -175,6 +175,15 @@ void Configuration::setFileWriter(SafeFileWriter* writer) {
     writer_ = writer != nullptr ? writer : &SafeFileWriter::standard();
 }
 
+bool Configuration::servesRegion(std::wstring& problem) const {
+    if (equalsNoCase(regionName_, kRegion)) {
+        return true;
+    }
+    problem = formatWide(
+        L"Error:invalid config file.The the applicatio only supportes region [%ls]", kRegion);
+    return false;
+}
+
 bool Configuration::createDocument() {
     try {
         document_ = std::make_unique<pugi::xml_document>();

@@ -105,6 +105,11 @@ public:
 
     const std::wstring& regionId() const { return regionId_; }
     const std::wstring& regionName() const { return regionName_; }
+    // The one region this tool converts radios for; the configuration must name it.
+    static constexpr const wchar_t* kRegion = L"PERU";
+    // True when the configuration names kRegion, in any case; otherwise `problem` says so, as the
+    // log writes it.
+    bool servesRegion(std::wstring& problem) const;
     const WideMap& addressFiles() const { return addressFiles_; }
     const std::map<int32_t, std::vector<RangeRule>>& rangeRules() const { return rangeRules_; }
     const std::map<std::wstring, ModelEntry, Utf16Less>& models() const { return models_; }

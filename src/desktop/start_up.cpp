@@ -1,7 +1,6 @@
 #include "desktop/start_up.h"
 
 #include <clocale>
-#include <cwctype>
 
 #include "config/configuration.h"
 #include "config/provision_setup_file.h"
@@ -21,18 +20,6 @@ constexpr const char* kFilesFolder = "data";
 
 std::wstring wide(const std::filesystem::path& path) {
     return fromUtf8(utf8FromPath(path));
-}
-
-bool equalIgnoringCase(const std::wstring& a, const std::wstring& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::towupper(static_cast<wint_t>(a[i])) != std::towupper(static_cast<wint_t>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
 }
 
 std::wstring trimmed(const std::wstring& text) {
@@ -116,12 +103,11 @@ bool StartUp::loadConfiguration() {
 }
 
 bool StartUp::checkRegion() {
-    const std::wstring region = configuration_.regionName();
-    if (!region.empty() && equalIgnoringCase(region, kRegion)) {
+    std::wstring problem;
+    if (configuration_.servesRegion(problem)) {
         return true;
     }
-    ErrorLog::write(L"Error:invalid config file.The the applicatio only supportes region [%ls]",
-                    kRegion);
+    ErrorLog::write(L"%ls", problem.c_str());
     showFileProblem();
     return false;
 }

@@ -2,11 +2,10 @@
 
 #include <string>
 
+#include "config/configuration.h"
 #include "desktop/start_up_host.h"
 
 namespace plugshift {
-
-class Configuration;
 
 // Start-up in its fixed order over the system's host: data folder, configuration document,
 // components, configuration, region, installation id, single instance, consoles, splash, main
@@ -29,7 +28,7 @@ public:
         Finished,
     };
 
-    static constexpr const wchar_t* kRegion = L"PERU";
+    static constexpr const wchar_t* kRegion = Configuration::kRegion;
     static constexpr int kSplashMs = 1000;
 
     StartUp(StartUpHost& host, Configuration& configuration)

@@ -34,16 +34,30 @@ TEST(ProgressStatusBarTest, ProgressMessagesBecomePercentsOnTheScale) {
     }
 }
 
-// The three parts end at 30 %, 60 % and the right edge; the third is the program's to draw.
-TEST(ProgressStatusBarTest, PartsSitWhereTheyBelong) {
-    if (std::getenv("DISPLAY") == nullptr) {
-        GTEST_SKIP() << "no X display for Wine's windows";
+// A status bar on a window of its own, on Wine's display.
+class ProgressStatusBarWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (std::getenv("DISPLAY") == nullptr) {
+            GTEST_SKIP() << "no X display for Wine's windows";
+        }
+        parent = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 600, 300, nullptr,
+                                 nullptr, nullptr, nullptr);
+        ASSERT_NE(parent, nullptr);
+        ASSERT_TRUE(bar.create(parent));
     }
-    HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 600, 300, nullptr,
-                                  nullptr, nullptr, nullptr);
-    ASSERT_NE(parent, nullptr);
+    void TearDown() override {
+        if (parent != nullptr) {
+            DestroyWindow(parent);
+        }
+    }
+
+    HWND parent = nullptr;
     ProgressStatusBar bar;
-    ASSERT_TRUE(bar.create(parent));
+};
+
+// The three parts end at 30 %, 60 % and the right edge; the third is the program's to draw.
+TEST_F(ProgressStatusBarWindowTest, PartsSitWhereTheyBelong) {
     RECT client{};
     GetClientRect(parent, &client);
     int edges[3] = {};
@@ -55,20 +69,11 @@ TEST(ProgressStatusBarTest, PartsSitWhereTheyBelong) {
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&bounds), 2);
     EXPECT_EQ(bounds.bottom, client.bottom);
     EXPECT_TRUE(HIWORD(SendMessageW(bar.handle(), SB_GETTEXTLENGTHW, 2, 0)) & SBT_OWNERDRAW);
-    DestroyWindow(parent);
 }
 
 // The bar covers percent / scale of the part in the hot-track colour; the rest takes the colour
 // of the status bar just left of the part.
-TEST(ProgressStatusBarTest, ProgressPartDrawsTheBarOverItsShareOfTheWidth) {
-    if (std::getenv("DISPLAY") == nullptr) {
-        GTEST_SKIP() << "no X display for Wine's windows";
-    }
-    HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 600, 300, nullptr,
-                                  nullptr, nullptr, nullptr);
-    ASSERT_NE(parent, nullptr);
-    ProgressStatusBar bar;
-    ASSERT_TRUE(bar.create(parent));
+TEST_F(ProgressStatusBarWindowTest, ProgressPartDrawsTheBarOverItsShareOfTheWidth) {
     bar.setPercent(40);
 
     HDC screen = GetDC(nullptr);
@@ -100,7 +105,6 @@ TEST(ProgressStatusBarTest, ProgressPartDrawsTheBarOverItsShareOfTheWidth) {
     DeleteObject(bitmap);
     DeleteDC(canvas);
     ReleaseDC(nullptr, screen);
-    DestroyWindow(parent);
 }
 
 }  // namespace
