@@ -449,35 +449,6 @@ private slots:
         QCOMPARE(shown_[1].text, QStringLiteral("Successfully get radio information."));
     }
 
-    // A cable pulled while the radio's port is open: the port is closed once no device of the
-    // cable's kind is left; another FTDI device on the bus keeps it open, as its count says.
-    void aPulledCableClosesTheRadiosPort_data() {
-        QTest::addColumn<QStringList>("left");
-        QTest::addColumn<bool>("stillOpen");
-        QTest::newRow("nothing left") << QStringList() << false;
-        QTest::newRow("another FTDI device left") << QStringList{"FT232R USB UART"} << true;
-    }
-    void aPulledCableClosesTheRadiosPort() {
-        QFETCH(QStringList, left);
-        QFETCH(bool, stillOpen);
-        test::FakeD2xx cables;
-        cables.descriptions = {"NV PGM Cable"};
-        Rig rig(cables);
-        MainWindow& window = rig.open();
-        cable(window, 1);
-        QVERIFY(rig.manager.connect(true));
-        cables.descriptions.clear();
-        for (const QString& description : left) {
-            cables.descriptions.push_back(description.toStdString());
-        }
-        cable(window, 1);  // no cable, and one for the open port
-        QCOMPARE(rig.manager.radioInfo().isConnected(), stillOpen);
-        QCOMPARE(cables.isOpen(), stillOpen);
-        QCOMPARE(window.presenter().isCableConnected(), stillOpen);
-        QCOMPARE(window.statusBar()->isDisconnected(), !stillOpen);
-        QVERIFY(shown_.isEmpty());
-    }
-
     void exitIsRefusedWhileBusyAndEscapeNeverCloses() {
         SimD2xx sim;
         Rig rig(sim);

@@ -391,6 +391,49 @@ TEST_F(ConvertWorkflowTest, AContactOfNoGroupIsKeptWithoutWarnings) {
     EXPECT_EQ(ErrorChain::text(), L"OK");
 }
 
+// A radio whose last conversion failed is offered its finish instead of a new conversion: Yes
+// converts it with the recorded files and writes the backup's personality back; No leaves it.
+TEST_F(ConvertWorkflowTest, AnUnfinishedConversionIsOfferedItsFinish) {
+    const std::wstring question = text(kStrFinishWithBackup);
+    const std::wstring questionStart = question.substr(0, question.find(L"%s"));
+    for (const bool finish : {true, false}) {
+        SCOPED_TRACE(finish ? "finished" : "declined");
+        useDataFolder(finish ? "finish" : "finish-declined");
+        SimD2xx::Options options;
+        options.faults = {SimFault{SimFaultKind::CorruptDefaultBlock, 0, 0}};
+        SimD2xx sim(options);
+        const Bytes userId = sim.radio().userPrivateId();
+        MainWindowPresenter& presenter = open(sim);
+        cable(1);
+        view_->keepPersonality = true;
+        view_->answers = {View::kIdYes, View::kIdNo};  // converts, then declines the recovery
+        presenter.onCommand(View::kIdConvert);
+        ASSERT_EQ(view_->boxes.size(), 3u);
+        ASSERT_NE(sim.radio().userPrivateId(), userId);
+
+        sim.faults().clear();
+        view_->boxes.clear();
+        view_->keepPersonality = false;
+        view_->answers = {finish ? View::kIdYes : View::kIdNo};
+        presenter.onCommand(View::kIdConvert);
+        ASSERT_FALSE(view_->boxes.empty());
+        EXPECT_TRUE(view_->boxes[0].text.starts_with(questionStart))
+            << toUtf8(view_->boxes[0].text);
+        EXPECT_EQ(view_->boxes[0].style, View::kYesNo | View::kIconQuestion);
+        if (finish) {
+            ASSERT_EQ(view_->boxes.size(), 2u);
+            EXPECT_EQ(view_->boxes[1].text, text(str::kPersonalityRestored));
+            EXPECT_EQ(modelOf(sim.radio()), kConverted);
+            EXPECT_EQ(sim.radio().userPrivateId(), userId);
+            EXPECT_TRUE(holdsItsCodeplug(sim, kOldSide));
+            EXPECT_EQ(shownModel(), fromUtf8(kConverted));
+        } else {
+            EXPECT_EQ(view_->boxes.size(), 1u);
+        }
+        expectIdleAndClosed(presenter);
+    }
+}
+
 // An old-layout radio and then a new-layout one through one window: the second must get its whole
 // default block, not the part the first one's address map left in the block table.
 TEST_F(ConvertWorkflowTest, RadioAfterRadioInOneWindow) {

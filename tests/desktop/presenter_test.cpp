@@ -15,6 +15,7 @@
 #include "desktop/main_window_presenter.h"
 #include "desktop/string_table.h"
 #include "errors/wide_text.h"
+#include "fake_d2xx.h"
 #include "platform/system_files.h"
 #include "pluggable_cable.h"
 #include "presenter_fixture.h"
@@ -177,6 +178,39 @@ TEST_F(PresenterTest, TheOneCableCheckAsksUntilOneIsLeft) {
     view_->boxes.clear();
     EXPECT_EQ(presenter.oneCableCheck(), 0);  // a test station's cable is not counted
     EXPECT_TRUE(view_->boxes.empty());
+}
+
+// A cable pulled while the radio's port is open: the port is closed once no device of the cable's
+// kind is left; another FTDI device on the bus keeps it open, as its count says.
+TEST_F(PresenterTest, APulledCableClosesTheRadiosPort) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> left;
+        bool stillOpen;
+    };
+    const Case cases[] = {
+        {"nothing left", {}, false},
+        {"another FTDI device left", {"FT232R USB UART"}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::FakeD2xx cables;
+        cables.descriptions = {"NV PGM Cable"};
+        MainWindowPresenter& presenter = open(cables);
+        view_->boxes.clear();
+        cable(1);
+        ASSERT_TRUE(manager_->connect(true));
+        cables.descriptions = c.left;
+        cable(1);  // no cable, and one for the open port
+        EXPECT_EQ(manager_->radioInfo().isConnected(), c.stillOpen);
+        EXPECT_EQ(cables.isOpen(), c.stillOpen);
+        EXPECT_EQ(presenter.isCableConnected(), c.stillOpen);
+        EXPECT_EQ(view_->cableShownConnected, c.stillOpen);
+        EXPECT_TRUE(view_->boxes.empty());
+        // The port still open goes with the manager, before the cable it is open on.
+        presenter_.reset();
+        manager_.reset();
+    }
 }
 
 // The fields show the radio Convert has just read, not the one read before it.
