@@ -358,6 +358,10 @@ TEST_F(PresenterTest, AConsoleStartConvertsAndReportsTheResult) {
         EXPECT_EQ(presenter.consoleWindow(), 9);
         EXPECT_EQ(presenter.operation(), Operation::Converting);
         consoles_.refusals = c.refusals;
+        // Still taken while the result's box waits.
+        view_->whileBoxShown = [&](const FakeView::Box&) {
+            EXPECT_EQ(presenter.consoleRequest(start), ConsoleMessage::kIgnored);
+        };
         view_->runPending();
         EXPECT_EQ(presenter.operation(), Operation::Idle);
         EXPECT_EQ(consoles_.posts.size(), c.boxShown ? 0u : 1u);
