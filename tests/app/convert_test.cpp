@@ -1,8 +1,9 @@
-// The Convert command of the main window and the console protocol, against the simulated radio
-// and the sample installation: from the button, with and without the personality, the refusals,
-// the failures with their err.log summary and the offer to restore, and the consoles over a real
-// local socket (plugshift-console itself, and a raw connection for what it never sends).
+// The Qt window's Convert and its console server, against the simulated radio and the sample
+// installation: one conversion end to end from the button, and the consoles over a real local
+// socket (plugshift-console itself, and a raw connection for what it never sends). The workflow's
+// decisions are tested against the presenter in tests/desktop.
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -13,10 +14,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 #include "app/application.h"
 #include "app/console_server.h"
@@ -34,7 +32,6 @@
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
 #include "sim/sim_d2xx.h"
-#include "sim/sim_faults.h"
 #include "tasks/messages.h"
 #include "tasks/radio_info.h"
 #include "tasks/radio_manager.h"
@@ -43,8 +40,6 @@
 namespace plugshift {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 const QString kSampleData = QStringLiteral(PLUGSHIFT_SAMPLE_INSTALL_DIR "/data");
 const QString kSampleSetup = QStringLiteral(
@@ -93,25 +88,6 @@ QString fileText(const QString& path) {
 QString withoutStamps(QString log) {
     return log.remove(QRegularExpression(QStringLiteral(R"(\[ \d\d-\d\d \d\d:\d\d:\d\d \] )")));
 }
-
-// A console link that refuses the first `failures` posts.
-class FlakyLink : public ConsoleLink {
-public:
-    int failures = 0;
-    QList<ConsoleMessage> posts;
-    int attempts = 0;
-
-    bool isWindow(int64_t handle) const override { return handle == 77; }
-    bool post(int64_t handle, const char* name, int64_t wParam, int64_t lParam) override {
-        ++attempts;
-        if (attempts <= failures || handle != 77) {
-            return false;
-        }
-        posts.append({name, wParam, lParam});
-        return true;
-    }
-    int64_t ownHandle() const override { return 4242; }
-};
 
 // A console written by hand over the socket, for requests plugshift-console never sends.
 class RawConsole {
@@ -225,18 +201,14 @@ private slots:
         ErrorLog::reset();
     }
 
-    void convertsFromTheButton_data() {
-        QTest::addColumn<bool>("keep");
-        QTest::newRow("keeping the personality") << true;
-        QTest::newRow("without the personality") << false;
-    }
+    // One conversion end to end through the window: the check box and the button reach the
+    // presenter, the answers come from the message boxes, the display shows the converted radio.
     void convertsFromTheButton() {
-        QFETCH(bool, keep);
         SimD2xx sim;
         const QByteArray userId = bytes(sim.radio().userPrivateId());
         Rig rig(sim);
         MainWindow& window = rig.open(backups());
-        window.restoreCheckBox()->setChecked(keep);
+        window.restoreCheckBox()->setChecked(true);
         window.findChild<QPushButton*>(QStringLiteral("control%1").arg(MainWindow::kIdConvert))
             ->click();
 
@@ -246,216 +218,16 @@ private slots:
         QCOMPARE(shown_[1].text, QStringLiteral("Convert successful."));
         QCOMPARE(shown_[1].style, MessageDialog::kIconInformation);
         QCOMPARE(modelOf(sim), QByteArray("RQX770HJNWE"));
-        // The display shows the radio as it is now.
         QCOMPARE(window.displayedText(MainWindowView::Model), QStringLiteral("RQX770HJNWE"));
-        QCOMPARE(window.displayedText(MainWindowView::UserPrivateId),
-                 keep ? QStringLiteral("1234567") : QStringLiteral("N/A"));
-        QCOMPARE(bytes(sim.radio().userPrivateId()) == userId, keep);
-        QCOMPARE(backupCount(), keep ? 1 : 0);
-        QVERIFY(window.presenter().isResultShown());
-        QVERIFY(!rig.manager.radioInfo().isConnected());
-        QCOMPARE(window.presenter().operation(), MainWindowPresenter::Operation::Idle);
-        QVERIFY(window.restoreCheckBox()->isEnabled());
-        // Only the backup, named the moment it was saved.
-        QCOMPARE(withoutStamps(errLog()),
-                 keep ? QStringLiteral("The radio's personality is saved in [%1].\n")
-                            .arg(QDir(backups()).entryInfoList(QDir::Files).first().filePath())
-                      : QString());
-    }
-
-    void decliningLeavesTheRadioAlone() {
-        SimD2xx sim;
-        Rig rig(sim);
-        MainWindow& window = rig.open(backups());
-        yesNo_ = {MessageDialog::kIdNo};
-        window.onCommand(MainWindow::kIdConvert);
-        QCOMPARE(shown_.size(), 1);
-        QCOMPARE(shown_[0].style, MessageDialog::kYesNo | MessageDialog::kIconQuestion);
-        QCOMPARE(modelOf(sim), QByteArray("RQX770HJNWA"));
-        QVERIFY(!rig.manager.radioInfo().isConnected());
-        QCOMPARE(window.presenter().operation(), MainWindowPresenter::Operation::Idle);
-        QVERIFY(
-            window.findChild<QPushButton*>(QStringLiteral("control%1").arg(MainWindow::kIdConvert))
-                ->isEnabled());
-        QVERIFY(!window.presenter().isResultShown());
-    }
-
-    void refusals_data() {
-        QTest::addColumn<QString>("model");
-        QTest::addColumn<QString>("codeplug");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<unsigned>("icon");
-        QTest::newRow("already converted")
-            << "RQX770HJNWE"
-            << "R01.03.00"
-            << "This radio is already in 916-928MHz." << MessageDialog::kIconInformation;
-        QTest::newRow("codeplug not compatible")
-            << "RQX770HJNWA"
-            << "R01.05.00"
-            << "The tool can't convert this radio due to codeplug version not compatible."
-            << MessageDialog::kIconWarning;
-        QTest::newRow("radio codeplug version invalid")
-            << "RQX770HJNWA"
-            << "#01.03.00" << QtStrings::text(str::kFileMissing) << MessageDialog::kIconError;
-    }
-    void refusals() {
-        QFETCH(QString, model);
-        QFETCH(QString, codeplug);
-        QFETCH(QString, text);
-        QFETCH(unsigned, icon);
-        SimD2xx::Options options;
-        options.radio.model = model.toStdString();
-        options.radio.codeplug = *SimVersion::parse("R" + codeplug.mid(1).toStdString());
-        options.radio.codeplug.bytes[0] = uint8_t(codeplug.at(0).toLatin1());
-        SimD2xx sim(options);
-        Rig rig(sim);
-        MainWindow& window = rig.open(backups());
-        window.onCommand(MainWindow::kIdConvert);
-        QCOMPARE(shown_.size(), 2);  // the question, then the refusal
-        QCOMPARE(shown_[1].text, text);
-        QCOMPARE(shown_[1].style, icon);
-        QCOMPARE(modelOf(sim), model.toLatin1());
-        QCOMPARE(backupCount(), 0);
-        QVERIFY(!rig.manager.radioInfo().isConnected());
-        QCOMPARE(window.presenter().operation(), MainWindowPresenter::Operation::Idle);
-    }
-
-    // A damaged codeplug file (a file category first in the chain) gives 112, a radio that fails
-    // after the erase 115; both log the summary and the backup, and offer to convert again with
-    // it.
-    void failedConversions_data() {
-        QTest::addColumn<bool>("damagedFile");
-        QTest::addColumn<bool>("restore");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("cause");
-        QTest::newRow("damaged codeplug file, restore declined")
-            << true << false << QtStrings::text(str::kFileMissing) << "(0x013)";
-        QTest::newRow("radio fails after the erase, restored")
-            << false << true << QStringLiteral("Convert failed.")
-            << "Error:default block is corrupted (0x01c).";
-    }
-    void failedConversions() {
-        QFETCH(bool, damagedFile);
-        QFETCH(bool, restore);
-        QFETCH(QString, text);
-        QFETCH(QString, cause);
-        if (damagedFile) {
-            const QString copy = folder_.filePath(QStringLiteral("install"));
-            QDir().mkpath(copy);
-            for (const QString& name : QDir(kSampleData).entryList(QDir::Files)) {
-                QVERIFY(QFile::copy(kSampleData + u'/' + name, copy + u'/' + name));
-            }
-            QFile codeplug(copy + QStringLiteral("/RQX770HJNWE_DEF_R01.03.00.ftf"));
-            QVERIFY(codeplug.open(QIODevice::ReadWrite));
-            codeplug.seek(codeplug.size() - 1);
-            char last = 0;
-            codeplug.getChar(&last);
-            codeplug.seek(codeplug.size() - 1);
-            codeplug.putChar(char(last ^ 0x5A));
-            codeplug.close();
-            QVERIFY(loadInstallation(copy, setupCopy()));
-        }
-        SimD2xx::Options options;
-        if (!damagedFile) {
-            options.faults = {SimFault{SimFaultKind::CorruptDefaultBlock, 0, 0}};
-        }
-        SimD2xx sim(options);
-        const QByteArray userId = bytes(sim.radio().userPrivateId());
-        Rig rig(sim);
-        MainWindow& window = rig.open(backups());
-        window.restoreCheckBox()->setChecked(true);
-        yesNo_ = {MessageDialog::kIdYes, restore ? MessageDialog::kIdYes : MessageDialog::kIdNo};
-        // The recovery runs on a healthy radio.
-        onMessage_ = [&](const Shown& message) {
-            if (message.text == QtStrings::text(str::kOfferRestore)) {
-                sim.faults().clear();
-            }
-        };
-        window.onCommand(MainWindow::kIdConvert);
-
-        QVERIFY(shown_.size() >= 3);
-        QCOMPARE(shown_[1].text, text);
-        QCOMPARE(shown_[1].style, MessageDialog::kIconError);
-        QCOMPARE(shown_[2].text, QtStrings::text(str::kOfferRestore));
-        QCOMPARE(shown_[2].style, MessageDialog::kYesNo | MessageDialog::kIconQuestion);
+        QCOMPARE(window.displayedText(MainWindowView::UserPrivateId), QStringLiteral("1234567"));
+        QCOMPARE(bytes(sim.radio().userPrivateId()), userId);
         QCOMPARE(backupCount(), 1);
-        const QString backup = QDir(backups()).entryInfoList(QDir::Files).first().filePath();
-        // The backup is named the moment it is saved, before the summary.
-        const QString saved =
-            QStringLiteral("The radio's personality is saved in [%1].\n").arg(backup);
-        QVERIFY2(withoutStamps(errLog()).startsWith(saved), qPrintable(errLog()));
-        const QString log = withoutStamps(errLog()).mid(saved.size());
-        QVERIFY2(log.startsWith(QStringLiteral(
-                     "Update radio failed (Model:RQX770HJNWA,SN:752TRX4F21,Firmware:R02.10.05,"
-                     "Codeplug:R01.03.00,Restore:1), this's caused by:\nFinalize flashing "
-                     "data.\n")),
-                 qPrintable(log));
-        QVERIFY(log.contains(cause));
-        // The trace of the failure is named right after the summary.
-        const QRegularExpression ending(
-            QStringLiteral(
-                "\n\nSBEP trace of this failure: (\\S+/log/sbep-trace-\\d{8}-\\d{6}\\.txt)\n"
-                "The radio's personality was saved to \\[%1\\]\\.\n$")
-                .arg(QRegularExpression::escape(backup)));
-        const QRegularExpressionMatch named = ending.match(log);
-        QVERIFY2(named.hasMatch(), qPrintable(log));
-        QVERIFY(QFile::exists(named.captured(1)));
-        if (restore) {
-            QCOMPARE(shown_.size(), 4);
-            QCOMPARE(shown_[3].text, QtStrings::text(str::kPersonalityRestored));
-            QCOMPARE(bytes(sim.radio().userPrivateId()), userId);
-            QCOMPARE(modelOf(sim), QByteArray("RQX770HJNWE"));
-        } else {
-            QCOMPARE(shown_.size(), 3);
-        }
-        QCOMPARE(window.presenter().isResultShown(), restore);
         QVERIFY(!rig.manager.radioInfo().isConnected());
-        QCOMPARE(window.presenter().operation(), MainWindowPresenter::Operation::Idle);
-        QCOMPARE(ErrorChain::text(), std::wstring(L"OK"));
-    }
-
-    // The result goes to the console; a console that does not take it is tried eleven times.
-    void resultToTheConsole_data() {
-        QTest::addColumn<int>("failures");
-        QTest::addColumn<int>("attempts");
-        QTest::addColumn<bool>("boxShown");
-        QTest::newRow("taken at once") << 0 << 1 << false;
-        QTest::newRow("taken at the eleventh attempt") << 10 << 11 << false;
-        QTest::newRow("never taken") << 11 << 11 << true;
-    }
-    void resultToTheConsole() {
-        QFETCH(int, failures);
-        QFETCH(int, attempts);
-        QFETCH(bool, boxShown);
-        SimD2xx sim;
-        Rig rig(sim);
-        MainWindow& window = rig.open(backups());
-        FlakyLink link;
-        link.failures = failures;
-        window.presenter().setConsoleLink(&link);
-        window.presenter().setTestMode(true);
-        QCOMPARE(window.presenter().consoleRequest({ConsoleMessage::kStart, 77, 2056}),
-                 ConsoleMessage::kStarted);
-        QCOMPARE(window.presenter().consoleWindow(), int64_t{77});
-        // Taken: a second start and the button wait until this one has run.
-        QCOMPARE(window.presenter().consoleRequest({ConsoleMessage::kStart, 77, 2056}),
-                 ConsoleMessage::kIgnored);
-        onMessage_ = [&](const Shown&) {
-            QCOMPARE(window.presenter().consoleRequest({ConsoleMessage::kStart, 77, 2056}),
-                     ConsoleMessage::kIgnored);
-        };
-        waitIdle(window);
-        QCOMPARE(modelOf(sim), QByteArray("RQX770HJNWE"));
-        QCOMPARE(link.attempts, attempts);
-        if (boxShown) {
-            QCOMPARE(shown_.size(), 1);
-            QCOMPARE(shown_[0].text, QStringLiteral("Failed to connect to console."));
-            QCOMPARE(shown_[0].style, MessageDialog::kIconInformation);
-        } else {
-            QVERIFY(shown_.isEmpty());  // no question, no result box
-            QCOMPARE(link.posts.size(), 1);
-            QCOMPARE(link.posts[0], (ConsoleMessage{ConsoleMessage::kEnd, 8, 1}));
-        }
+        QVERIFY(window.restoreCheckBox()->isEnabled());
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        QCOMPARE(withoutStamps(errLog()),
+                 QStringLiteral("The radio's personality is saved in [%1].\n")
+                     .arg(QDir(backups()).entryInfoList(QDir::Files).first().filePath()));
     }
 
     // plugshift-console as a test station runs it: test mode, a conversion, its result, back.

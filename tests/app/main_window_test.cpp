@@ -323,58 +323,6 @@ private slots:
                     .match(time->text())
                     .hasMatch());
         QVERIFY(!window.shownPicture().isNull());
-
-        // A later failure leaves the values of the last success on show.
-        sim.cable(0).setMode(SimCableMode::Echo);
-        window.onCommand(MainWindow::kIdGetRadioInfo);
-        QCOMPARE(shown_.last().text, QtStrings::text(str::kToggleCableDigital));
-        QCOMPARE(window.displayedText(MainWindowView::SerialNumber), QStringLiteral("752TRX4F21"));
-    }
-
-    void getRadioInformationFailures_data() {
-        QTest::addColumn<int>("cables");
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QString>("model");
-        QTest::addColumn<int>("string");
-        QTest::addColumn<unsigned>("icon");
-        const int digital = int(SimCableMode::Digital);
-        QTest::newRow("no cable") << 0 << digital << QString() << int(str::kConnectFailed)
-                                  << MessageDialog::kIconError;
-        QTest::newRow("cable in echo mode")
-            << 1 << int(SimCableMode::Echo) << QString() << int(str::kToggleCableDigital)
-            << MessageDialog::kIconWarning;
-        QTest::newRow("cable unsupported")
-            << 1 << int(SimCableMode::Unsupported) << QString() << int(str::kCableUnsupported)
-            << MessageDialog::kIconError;
-        QTest::newRow("model not configured")
-            << 1 << digital << QStringLiteral("RQX770HJNZZ") << int(str::kRadioUnsupported)
-            << MessageDialog::kIconError;
-    }
-    void getRadioInformationFailures() {
-        QFETCH(int, cables);
-        QFETCH(int, mode);
-        QFETCH(QString, model);
-        QFETCH(int, string);
-        QFETCH(unsigned, icon);
-        SimD2xx::Options options;
-        options.cables = cables;
-        options.mode = SimCableMode(mode);
-        if (!model.isEmpty()) {
-            options.radio.model = model.toStdString();
-        }
-        SimD2xx sim(options);
-        Rig rig(sim);
-        MainWindow& window = rig.open();
-        cable(window, 1);
-        window.onCommand(MainWindow::kIdGetRadioInfo);
-        QCOMPARE(shown_.size(), 1);
-        QCOMPARE(shown_[0].text, QtStrings::text(string));
-        QCOMPARE(shown_[0].style, icon);
-        QCOMPARE(window.displayedText(MainWindowView::Model), QStringLiteral("N/A"));
-        QVERIFY(!window.presenter().isResultShown());
-        QVERIFY(!rig.manager.radioInfo().isConnected());
-        QCOMPARE(window.presenter().operation(), MainWindowPresenter::Operation::Idle);
-        QVERIFY(control<QPushButton>(window, MainWindow::kIdGetRadioInfo)->isEnabled());
     }
 
     void loginOpensTheSerialNumberGroup() {
@@ -403,96 +351,6 @@ private slots:
         window.onCommand(MainWindow::kCmdDealerLogin);
         QCOMPARE(asked, 0);
         QVERIFY(shown_.isEmpty());
-    }
-
-    void serialNumberChecks_data() {
-        QTest::addColumn<QString>("entered");
-        QTest::addColumn<int>("string");
-        QTest::newRow("one character more")
-            << QStringLiteral("752TRX4F211") << int(str::kSerialIncorrect);
-        QTest::newRow("one character less")
-            << QStringLiteral("752TRX4F2") << int(str::kSerialIncorrect);
-        QTest::newRow("wrong format") << QStringLiteral("752trx4f21") << int(str::kSerialIncorrect);
-        QTest::newRow("the radio's own")
-            << QStringLiteral("752TRX4F21") << int(str::kSerialIdentical);
-    }
-    void serialNumberChecks() {
-        QFETCH(QString, entered);
-        QFETCH(int, string);
-        SimD2xx sim;
-        Rig rig(sim);
-        MainWindow& window = rig.open();
-        login(window);
-        cable(window, 1);
-        control<QLineEdit>(window, MainWindow::kIdNewSerial)->setText(entered);
-        window.onCommand(MainWindow::kIdUpdateSerial);
-        QCOMPARE(shown_.size(), 1);
-        QCOMPARE(shown_[0].text, QtStrings::text(string));
-        QCOMPARE(shown_[0].style, MessageDialog::kIconError);
-        const std::vector<uint8_t> serial = sim.radio().serial();
-        QCOMPARE(QByteArray(reinterpret_cast<const char*>(serial.data()), qsizetype(serial.size())),
-                 QByteArray("752TRX4F21"));
-        QVERIFY(!window.presenter().isResultShown());
-        QVERIFY(control<QPushButton>(window, MainWindow::kIdUpdateSerial)->isEnabled());
-    }
-
-    void serialNumberUpdate() {
-        SimD2xx sim;
-        Rig rig(sim);
-        MainWindow& window = rig.open();
-        login(window);
-        cable(window, 1);
-        auto* edit = control<QLineEdit>(window, MainWindow::kIdNewSerial);
-        edit->setText(QStringLiteral("123ABC4D67"));
-        window.onCommand(MainWindow::kIdUpdateSerial);
-        QCOMPARE(shown_.size(), 1);
-        QCOMPARE(shown_[0].text, QStringLiteral("Update serial number successful."));
-        QCOMPARE(shown_[0].style, MessageDialog::kIconInformation);
-        const std::vector<uint8_t> serial = sim.radio().serial();
-        QCOMPARE(QByteArray(reinterpret_cast<const char*>(serial.data()), qsizetype(serial.size())),
-                 QByteArray("123ABC4D67"));
-        QCOMPARE(window.displayedText(MainWindowView::SerialNumber), QStringLiteral("123ABC4D67"));
-        QCOMPARE(window.displayedText(MainWindowView::Model), QStringLiteral("RQX770HJNWA"));
-        QVERIFY(window.presenter().isResultShown());
-        QCOMPARE(edit->selectedText(), edit->text());
-        QVERIFY(!rig.manager.radioInfo().isConnected());
-        QCOMPARE(window.presenter().operation(), MainWindowPresenter::Operation::Idle);
-    }
-
-    // The window's updates reach the audit beside err.log, and a failed one leaves its trace.
-    void serialNumberUpdatesAreAudited() {
-        QTemporaryDir data;
-        ErrorLog::setDirectory(QDir(data.path()).absolutePath().toStdWString());
-        SimD2xx sim;
-        Rig rig(sim);
-        MainWindow& window = rig.open();
-        login(window);
-        cable(window, 1);
-        auto* edit = control<QLineEdit>(window, MainWindow::kIdNewSerial);
-        edit->setText(QStringLiteral("123ABC4D67"));
-        window.onCommand(MainWindow::kIdUpdateSerial);
-        sim.faults(0).add({SimFaultKind::RefuseOpcode, 0x18, 0});
-        edit->setText(QStringLiteral("123ABC4D68"));
-        window.onCommand(MainWindow::kIdUpdateSerial);
-        QCOMPARE(shown_.size(), 2);
-        QCOMPARE(shown_[1].text, QStringLiteral("Failed to update serial number."));
-
-        QFile audit(data.filePath(QStringLiteral("log/serial-audit.log")));
-        QVERIFY(audit.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(audit.readAll()).split(u'\n');
-        QCOMPARE(lines.size(), 3);  // two lines and the end
-        QVERIFY(lines[0].endsWith(
-            QStringLiteral(" model=RQX770HJNWA old=752TRX4F21 new=123ABC4D67 success")));
-        QVERIFY(lines[1].endsWith(
-            QStringLiteral(" model=RQX770HJNWA old=123ABC4D67 new=123ABC4D68 failure")));
-        QFile log(data.filePath(QStringLiteral("log/err.log")));
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        const QString entries = QString::fromUtf8(log.readAll());
-        const QRegularExpression named(QStringLiteral("SBEP trace of this failure: (\\S+)\n"));
-        const QRegularExpressionMatch match = named.match(entries);
-        QVERIFY2(match.hasMatch(), qPrintable(entries));
-        QVERIFY(QFile::exists(match.captured(1)));
-        ErrorLog::reset();
     }
 
     // A message waits with the normal pointer, whichever workflow shows it; the wait cursor is
@@ -577,6 +435,7 @@ private slots:
         const std::vector<uint8_t> serial = sim.radio().serial();
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(serial.data()), qsizetype(serial.size())),
                  QByteArray("123ABC4D67"));
+        QCOMPARE(edit->selectedText(), edit->text());  // ready to be typed over
 
         auto* model = control<QLineEdit>(window, MainWindow::kValueIds[MainWindowView::Model]);
         model->setFocus();
@@ -588,35 +447,6 @@ private slots:
         QTest::keyClick(getInfo, Qt::Key_Return);
         QCOMPARE(shown_.size(), 2);
         QCOMPARE(shown_[1].text, QStringLiteral("Successfully get radio information."));
-    }
-
-    // A cable pulled while the radio's port is open: the port is closed once no device of the
-    // cable's kind is left; another FTDI device on the bus keeps it open, as its count says.
-    void aPulledCableClosesTheRadiosPort_data() {
-        QTest::addColumn<QStringList>("left");
-        QTest::addColumn<bool>("stillOpen");
-        QTest::newRow("nothing left") << QStringList() << false;
-        QTest::newRow("another FTDI device left") << QStringList{"FT232R USB UART"} << true;
-    }
-    void aPulledCableClosesTheRadiosPort() {
-        QFETCH(QStringList, left);
-        QFETCH(bool, stillOpen);
-        test::FakeD2xx cables;
-        cables.descriptions = {"NV PGM Cable"};
-        Rig rig(cables);
-        MainWindow& window = rig.open();
-        cable(window, 1);
-        QVERIFY(rig.manager.connect(true));
-        cables.descriptions.clear();
-        for (const QString& description : left) {
-            cables.descriptions.push_back(description.toStdString());
-        }
-        cable(window, 1);  // no cable, and one for the open port
-        QCOMPARE(rig.manager.radioInfo().isConnected(), stillOpen);
-        QCOMPARE(cables.isOpen(), stillOpen);
-        QCOMPARE(window.presenter().isCableConnected(), stillOpen);
-        QCOMPARE(window.statusBar()->isDisconnected(), !stillOpen);
-        QVERIFY(shown_.isEmpty());
     }
 
     void exitIsRefusedWhileBusyAndEscapeNeverCloses() {

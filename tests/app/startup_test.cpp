@@ -117,14 +117,6 @@ private slots:
         QTest::addColumn<int>("stage");
         QTest::addColumn<QString>("logged");
         using Stage = Application::Stage;
-        QTest::newRow("missing config")
-            << QStringLiteral("PERU") << QByteArray("id=A") << true << int(Stage::Configuration)
-            << QStringLiteral("Error:failed to open the specified file [") + installDir() +
-                   QStringLiteral("/data/config.xml].");
-        QTest::newRow("other region")
-            << QStringLiteral("PERUX") << QByteArray("id=A") << false << int(Stage::Region)
-            << QStringLiteral(
-                   "Error:invalid config file.The the applicatio only supportes region [PERU]");
         QTest::newRow("no id file")
             << QStringLiteral("PERU") << QByteArray() << false << int(Stage::InstallationId)
             << QStringLiteral("Error:failed to retrieve the id.");

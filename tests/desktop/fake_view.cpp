@@ -40,12 +40,13 @@ int FakeView::messageBox(const std::wstring& text, unsigned style) {
     if (whileBoxShown) {
         whileBoxShown(boxes.back());
     }
-    if (!answers.empty()) {
+    const unsigned buttons = style & 0xF;
+    if (buttons != kOk && !answers.empty()) {
         const int answer = answers.front();
         answers.pop_front();
         return answer;
     }
-    return (style & 0xF) == kYesNo ? kIdNo : kIdOk;
+    return buttons == kYesNo ? kIdNo : kIdOk;
 }
 
 void FakeView::runCommand(Task& task, Command& command) {

@@ -24,7 +24,8 @@ public:
 
     // Where the presenter's messages go; set once the presenter exists.
     std::function<void(const Message&)> onMessage;
-    // Answers of the next message boxes; an empty queue answers OK, or No to a question.
+    // Answers of the next boxes that offer a choice, in turn; a box with only OK takes none. An
+    // empty queue answers OK, or No to a question.
     std::deque<int> answers;
     // Answers of the dealer login: the entries tried in turn, until one is accepted.
     std::vector<std::wstring> loginEntries;

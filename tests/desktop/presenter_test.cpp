@@ -6,169 +6,36 @@
 
 #include <filesystem>
 #include <fstream>
-#include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "config/configuration.h"
-#include "desktop/console_link.h"
 #include "desktop/console_message.h"
 #include "desktop/main_window_presenter.h"
 #include "desktop/string_table.h"
-#include "errors/error_category.h"
-#include "errors/error_chain.h"
-#include "errors/error_log.h"
 #include "errors/wide_text.h"
-#include "fake_view.h"
+#include "fake_d2xx.h"
 #include "platform/system_files.h"
+#include "pluggable_cable.h"
+#include "presenter_fixture.h"
 #include "sim/sim_d2xx.h"
-#include "tasks/message_loop.h"
-#include "tasks/messages.h"
 #include "tasks/radio_manager.h"
-#include "tasks/task.h"
 
 namespace plugshift {
 namespace {
 
 namespace fs = std::filesystem;
 using test::FakeView;
+using test::freshFolder;
+using test::PluggableCable;
 using View = MainWindowView;
 using Operation = MainWindowPresenter::Operation;
-
-constexpr const char* kDealerCode = "2468";
-
-// A cable that can be pulled out and plugged in again whatever the radio is doing.
-class PluggableCable : public D2xx {
-public:
-    explicit PluggableCable(SimD2xx& sim) : sim_(sim) {}
-    bool plugged = true;
-
-    FT_STATUS FT_ListDevices(void* arg1, void* arg2, uint32_t flags) override {
-        if (!plugged && flags == FT_LIST_NUMBER_ONLY && arg1 != nullptr) {
-            *static_cast<uint32_t*>(arg1) = 0;
-            return FT_OK;
-        }
-        return plugged ? sim_.FT_ListDevices(arg1, arg2, flags) : FT_DEVICE_NOT_FOUND;
-    }
-    FT_STATUS FT_Open(int index, FT_HANDLE* handle) override {
-        return plugged ? sim_.FT_Open(index, handle) : FT_DEVICE_NOT_FOUND;
-    }
-    FT_STATUS FT_Close(FT_HANDLE handle) override { return sim_.FT_Close(handle); }
-    FT_STATUS FT_SetBaudRate(FT_HANDLE handle, uint32_t baud) override {
-        return sim_.FT_SetBaudRate(handle, baud);
-    }
-    FT_STATUS FT_SetDataCharacteristics(FT_HANDLE handle, uint8_t wordLength, uint8_t stopBits,
-                                        uint8_t parity) override {
-        return sim_.FT_SetDataCharacteristics(handle, wordLength, stopBits, parity);
-    }
-    FT_STATUS FT_SetFlowControl(FT_HANDLE handle, uint16_t flowControl, uint8_t xon,
-                                uint8_t xoff) override {
-        return sim_.FT_SetFlowControl(handle, flowControl, xon, xoff);
-    }
-    FT_STATUS FT_SetTimeouts(FT_HANDLE handle, uint32_t readMs, uint32_t writeMs) override {
-        return sim_.FT_SetTimeouts(handle, readMs, writeMs);
-    }
-    FT_STATUS FT_Purge(FT_HANDLE handle, uint32_t mask) override {
-        return sim_.FT_Purge(handle, mask);
-    }
-    FT_STATUS FT_Read(FT_HANDLE handle, void* buffer, uint32_t count, uint32_t* received) override {
-        return sim_.FT_Read(handle, buffer, count, received);
-    }
-    FT_STATUS FT_Write(FT_HANDLE handle, const void* buffer, uint32_t count,
-                       uint32_t* written) override {
-        return sim_.FT_Write(handle, buffer, count, written);
-    }
-    uint32_t lastSystemError() const override { return sim_.lastSystemError(); }
-
-private:
-    SimD2xx& sim_;
-};
-
-// The consoles as the presenter sees them: every handle below 100 is a console, and posts are
-// refused a given number of times before they are taken.
-class FakeConsoles : public ConsoleLink {
-public:
-    std::vector<ConsoleMessage> posts;
-    int refusals = 0;
-
-    bool isWindow(int64_t handle) const override { return handle > 0 && handle < 100; }
-    bool post(int64_t handle, const char* name, int64_t wParam, int64_t lParam) override {
-        if (refusals > 0) {
-            --refusals;
-            return false;
-        }
-        posts.push_back({name, wParam, lParam});
-        return handle > 0;
-    }
-    int64_t ownHandle() const override { return 4242; }
-};
-
-fs::path freshFolder(const std::string& name) {
-    const fs::path folder = fs::temp_directory_path() / ("plugshift-desktop-" + name);
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    return folder;
-}
+using PresenterTest = test::PresenterFixture;
 
 std::wstring text(int id) {
     return StringTable::text(id);
 }
-
-class PresenterTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        const fs::path setupFolder = freshFolder("setup");
-        fs::copy_file(pathFromUtf8(PLUGSHIFT_SAMPLE_DATA_DIR "/data/setup.dat"),
-                      setupFolder / "setup.dat");
-        fs::permissions(setupFolder / "setup.dat", fs::perms::owner_read | fs::perms::owner_write);
-        Configuration& configuration = Configuration::instance();
-        ASSERT_TRUE(configuration.createDocument());
-        ASSERT_TRUE(configuration.load(fromUtf8(PLUGSHIFT_SAMPLE_INSTALL_DIR "/data/config.xml"),
-                                       fromUtf8(utf8FromPath(setupFolder / "setup.dat"))));
-    }
-
-    void SetUp() override {
-        data_ = freshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        ErrorLog::setDirectory(fromUtf8(utf8FromPath(data_)));
-        taskWindow_ =
-            loop_.createWindow([this](const Message& m) { return task_.handleMessage(m); });
-        task_.createEventWindow(taskWindow_);
-    }
-    void TearDown() override {
-        presenter_.reset();
-        ErrorChain::remove(kErrorOk);
-        ErrorLog::reset();
-    }
-
-    MainWindowPresenter& open(D2xx& driver) {
-        presenter_.reset();
-        view_ = std::make_unique<FakeView>(loop_);
-        manager_ = std::make_unique<RadioManager>(driver);
-        presenter_ = std::make_unique<MainWindowPresenter>(*view_, *manager_, task_,
-                                                           Configuration::instance());
-        view_->onMessage = [this](const Message& m) {
-            presenter_->onMessage(m.id, m.wParam, m.lParam);
-        };
-        presenter_->start();
-        presenter_->setConsoleLink(&consoles_);
-        return *presenter_;
-    }
-    void cable(intptr_t lParam) { presenter_->onMessage(kMsgCableState, 0, lParam); }
-    void logIn() {
-        view_->loginEntries = {fromUtf8(kDealerCode)};
-        presenter_->onCommand(View::kCmdDealerLogin);
-    }
-    std::wstring shownModel() const { return view_->texts.at(View::kValueIds[View::Model]); }
-
-    fs::path data_;
-    MessageLoop loop_;
-    Task task_;
-    std::shared_ptr<LoopWindow> taskWindow_;
-    std::unique_ptr<FakeView> view_;
-    FakeConsoles consoles_;
-    std::unique_ptr<RadioManager> manager_;
-    std::unique_ptr<MainWindowPresenter> presenter_;
-};
 
 // Which controls a cable and a login enable, and where the focus goes.
 TEST_F(PresenterTest, EnablingRulesFollowTheCableAndTheLogin) {
@@ -229,6 +96,7 @@ TEST_F(PresenterTest, GetRadioInformationSaysWhatHappened) {
         std::wstring message;
         unsigned icon;
         std::wstring model;  // shown afterwards
+        const char* radioModel = "RQX770HJNWA";
     };
     const Case cases[] = {
         {"read", 1, SimCableMode::Digital, text(kStrInfoDone), View::kIconInformation,
@@ -238,25 +106,51 @@ TEST_F(PresenterTest, GetRadioInformationSaysWhatHappened) {
         {"cable not supported", 1, SimCableMode::Unsupported, text(kStrCableUnsupported),
          View::kIconError, L"N/A"},
         {"no cable", 0, SimCableMode::Digital, text(kStrConnectFailed), View::kIconError, L"N/A"},
+        {"model not configured", 1, SimCableMode::Digital, text(str::kRadioUnsupported),
+         View::kIconError, L"N/A", "RQX770HJNZZ"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SimD2xx::Options options;
         options.cables = c.cables;
         options.mode = c.mode;
+        options.radio.model = c.radioModel;
         SimD2xx sim(options);
         MainWindowPresenter& presenter = open(sim);
         view_->boxes.clear();
-        cable(c.cables);
+        cable(1);
         presenter.onCommand(View::kIdGetRadioInfo);
         ASSERT_EQ(view_->boxes.size(), 1u);
         EXPECT_EQ(view_->boxes[0].text, c.message);
         EXPECT_EQ(view_->boxes[0].style, c.icon);
         EXPECT_EQ(shownModel(), c.model);
+        EXPECT_EQ(presenter.isResultShown(), c.model != L"N/A");
         EXPECT_EQ(presenter.operation(), Operation::Idle);
         EXPECT_EQ(view_->waitCursor, 0);
+        EXPECT_TRUE(view_->enabled[View::kIdGetRadioInfo]);
         EXPECT_FALSE(manager_->radioInfo().isConnected());
     }
+}
+
+// Every value and the model's picture; a later failure leaves the last success on show.
+TEST_F(PresenterTest, GetRadioInformationFillsEveryFieldAndKeepsThem) {
+    SimD2xx sim;
+    MainWindowPresenter& presenter = open(sim);
+    cable(1);
+    presenter.onCommand(View::kIdGetRadioInfo);
+    const std::wstring expected[View::FieldCount] = {L"KMV410 Series", L"01",        L"RQX770HJNWA",
+                                                     L"752TRX4F21",    L"R02.10.05", L"R01.03.00",
+                                                     L"R01.00.02",     L"1234567"};
+    for (int field = 0; field < View::FieldCount; ++field) {
+        EXPECT_EQ(shown(View::Field(field)), expected[field]) << field;
+    }
+    EXPECT_EQ(view_->picture, L"RQX770HJNWA");
+
+    sim.cable(0).setMode(SimCableMode::Echo);
+    presenter.onCommand(View::kIdGetRadioInfo);
+    EXPECT_EQ(view_->boxTexts().back(), text(kStrCableToDigital));
+    EXPECT_EQ(shown(View::SerialNumber), L"752TRX4F21");
+    EXPECT_EQ(view_->picture, L"RQX770HJNWA");
 }
 
 // Two cables: string 113 with the count, asked again until one is left.
@@ -284,6 +178,39 @@ TEST_F(PresenterTest, TheOneCableCheckAsksUntilOneIsLeft) {
     view_->boxes.clear();
     EXPECT_EQ(presenter.oneCableCheck(), 0);  // a test station's cable is not counted
     EXPECT_TRUE(view_->boxes.empty());
+}
+
+// A cable pulled while the radio's port is open: the port is closed once no device of the cable's
+// kind is left; another FTDI device on the bus keeps it open, as its count says.
+TEST_F(PresenterTest, APulledCableClosesTheRadiosPort) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> left;
+        bool stillOpen;
+    };
+    const Case cases[] = {
+        {"nothing left", {}, false},
+        {"another FTDI device left", {"FT232R USB UART"}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::FakeD2xx cables;
+        cables.descriptions = {"NV PGM Cable"};
+        MainWindowPresenter& presenter = open(cables);
+        view_->boxes.clear();
+        cable(1);
+        ASSERT_TRUE(manager_->connect(true));
+        cables.descriptions = c.left;
+        cable(1);  // no cable, and one for the open port
+        EXPECT_EQ(manager_->radioInfo().isConnected(), c.stillOpen);
+        EXPECT_EQ(cables.isOpen(), c.stillOpen);
+        EXPECT_EQ(presenter.isCableConnected(), c.stillOpen);
+        EXPECT_EQ(view_->cableShownConnected, c.stillOpen);
+        EXPECT_TRUE(view_->boxes.empty());
+        // The port still open goes with the manager, before the cable it is open on.
+        presenter_.reset();
+        manager_.reset();
+    }
 }
 
 // The fields show the radio Convert has just read, not the one read before it.
@@ -317,7 +244,7 @@ TEST_F(PresenterTest, ConvertShowsTheRadioItReadBeforeItAsks) {
 TEST_F(PresenterTest, TheRecoveryOfferAfterAPulledCableSaysToReconnectFirst) {
     for (const bool pulled : {true, false}) {
         SCOPED_TRACE(pulled ? "pulled" : "plugged in");
-        ErrorLog::setDirectory(fromUtf8(utf8FromPath(freshFolder(pulled ? "pulled" : "in"))));
+        useDataFolder(pulled ? "pulled" : "in");
         SimD2xx::Options options;
         options.faults = {SimFault{SimFaultKind::CorruptDefaultBlock, 0, 0}};
         SimD2xx sim(options);
@@ -431,6 +358,10 @@ TEST_F(PresenterTest, AConsoleStartConvertsAndReportsTheResult) {
         EXPECT_EQ(presenter.consoleWindow(), 9);
         EXPECT_EQ(presenter.operation(), Operation::Converting);
         consoles_.refusals = c.refusals;
+        // Still taken while the result's box waits.
+        view_->whileBoxShown = [&](const FakeView::Box&) {
+            EXPECT_EQ(presenter.consoleRequest(start), ConsoleMessage::kIgnored);
+        };
         view_->runPending();
         EXPECT_EQ(presenter.operation(), Operation::Idle);
         EXPECT_EQ(consoles_.posts.size(), c.boxShown ? 0u : 1u);
@@ -445,21 +376,32 @@ TEST_F(PresenterTest, AConsoleStartConvertsAndReportsTheResult) {
     }
 }
 
-// The serial-number update's refusals and its success.
+std::string serialOf(SimD2xx& sim) {
+    const std::vector<uint8_t> serial = sim.radio().serial();
+    return std::string(serial.begin(), serial.end());
+}
+
+// The serial-number update's refusals and its success: the radio, the values shown afterwards
+// and the button.
 TEST_F(PresenterTest, UpdateSerialNumberChecksTheEntry) {
     struct Case {
+        const char* name;
         std::wstring entry;
-        std::wstring message;
-        std::wstring serialAfter;
+        int message;
+        unsigned icon;
+        std::string radioAfter;
     };
     const Case cases[] = {
-        {L"752TRX4F21", text(kStrSerialIdentical), L"752TRX4F21"},
-        {L"75", text(kStrSerialIncorrect), L"752TRX4F21"},
-        {L"123ABC4D67", text(kStrSerialUpdated), L"123ABC4D67"},
+        {"the radio's own", L"752TRX4F21", kStrSerialIdentical, View::kIconError, "752TRX4F21"},
+        {"far too short", L"75", kStrSerialIncorrect, View::kIconError, "752TRX4F21"},
+        {"one character more", L"752TRX4F211", kStrSerialIncorrect, View::kIconError, "752TRX4F21"},
+        {"one character less", L"752TRX4F2", kStrSerialIncorrect, View::kIconError, "752TRX4F21"},
+        {"wrong format", L"752trx4f21", kStrSerialIncorrect, View::kIconError, "752TRX4F21"},
+        {"written", L"123ABC4D67", kStrSerialUpdated, View::kIconInformation, "123ABC4D67"},
     };
-    SimD2xx sim;
     for (const Case& c : cases) {
-        SCOPED_TRACE(fromUtf8("") + c.entry);
+        SCOPED_TRACE(c.name);
+        SimD2xx sim;
         MainWindowPresenter& presenter = open(sim);
         logIn();
         cable(1);
@@ -467,9 +409,51 @@ TEST_F(PresenterTest, UpdateSerialNumberChecksTheEntry) {
         view_->newSerial = c.entry;
         presenter.onCommand(View::kIdUpdateSerial);
         ASSERT_EQ(view_->boxes.size(), 1u);
-        EXPECT_EQ(view_->boxes[0].text, c.message);
-        EXPECT_EQ(view_->texts.at(View::kValueIds[View::SerialNumber]), c.serialAfter);
+        EXPECT_EQ(view_->boxes[0].text, text(c.message));
+        EXPECT_EQ(view_->boxes[0].style, c.icon);
+        EXPECT_EQ(serialOf(sim), c.radioAfter);
+        const bool written = c.message == kStrSerialUpdated;
+        EXPECT_EQ(presenter.isResultShown(), written);
+        EXPECT_EQ(shown(View::SerialNumber), fromUtf8(c.radioAfter));
+        if (written) {
+            EXPECT_EQ(shownModel(), L"RQX770HJNWA");
+        }
+        EXPECT_TRUE(view_->enabled[View::kIdUpdateSerial]);
+        EXPECT_FALSE(manager_->radioInfo().isConnected());
+        EXPECT_EQ(presenter.operation(), Operation::Idle);
     }
+}
+
+// Every update reaches the audit beside err.log, and a failed one leaves its trace.
+TEST_F(PresenterTest, SerialNumberUpdatesAreAudited) {
+    SimD2xx sim;
+    MainWindowPresenter& presenter = open(sim);
+    logIn();
+    cable(1);
+    view_->newSerial = L"123ABC4D67";
+    presenter.onCommand(View::kIdUpdateSerial);
+    sim.faults(0).add({SimFaultKind::RefuseOpcode, 0x18, 0});
+    view_->newSerial = L"123ABC4D68";
+    presenter.onCommand(View::kIdUpdateSerial);
+    EXPECT_EQ(view_->boxTexts(),
+              (std::vector<std::wstring>{text(kStrSerialUpdated), text(kStrSerialFailed)}));
+
+    std::ifstream audit(data_ / "log" / "serial-audit.log");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(audit, line);) {
+        std::erase(line, '\r');
+        lines.push_back(line);
+    }
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(lines[0].ends_with(" model=RQX770HJNWA old=752TRX4F21 new=123ABC4D67 success"))
+        << lines[0];
+    EXPECT_TRUE(lines[1].ends_with(" model=RQX770HJNWA old=123ABC4D67 new=123ABC4D68 failure"))
+        << lines[1];
+    const std::string log = errLog();
+    std::smatch named;
+    ASSERT_TRUE(std::regex_search(log, named, std::regex("SBEP trace of this failure: (\\S+)")))
+        << log;
+    EXPECT_TRUE(fs::exists(pathFromUtf8(named[1].str())));
 }
 
 TEST_F(PresenterTest, ExitAndEnterWaitWhileAWorkflowRuns) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "config/config_file_codec.h"
 #include "config/configuration.h"
 #include "desktop/start_up.h"
 #include "desktop/string_table.h"
@@ -56,11 +57,44 @@ public:
     void runMainWindow() override { calls.push_back("main window"); }
 };
 
-std::string logOf(const fs::path& data) {
-    std::ifstream log(data / "log" / "err.log");
+std::string fileText(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
     std::stringstream text;
-    text << log.rdbuf();
+    text << file.rdbuf();
     return text.str();
+}
+
+// The sample's readable configuration file with its region renamed, packed as the tool reads it.
+std::string packed(const char* sourceFile, const std::string& region) {
+    std::string text = fileText(pathFromUtf8(PLUGSHIFT_SAMPLE_SOURCE_DIR) / sourceFile);
+    const std::string sampleRegion = "name=\"PERU\"";
+    const size_t at = text.find(sampleRegion);
+    if (at != std::string::npos) {
+        text.replace(at, sampleRegion.size(), "name=\"" + region + "\"");
+    }
+    std::string bytes;
+    return encodeConfigText(text, bytes) ? bytes : std::string();
+}
+
+// An installation and a data folder whose files name the region.
+void installForRegion(ScriptedHost& host, const std::string& region) {
+    host.installation = host.data / "install";
+    const fs::path files = host.installation / "data";
+    fs::create_directories(files);
+    for (const auto& entry :
+         fs::directory_iterator(pathFromUtf8(PLUGSHIFT_SAMPLE_INSTALL_DIR "/data"))) {
+        if (entry.path().extension() == ".ftf") {
+            fs::copy_file(entry.path(), files / entry.path().filename());
+        }
+    }
+    std::ofstream(files / "config.xml", std::ios::binary) << packed("config.xml", region);
+    fs::create_directories(host.data / "data");
+    std::ofstream(host.data / "data" / "setup.dat", std::ios::binary)
+        << packed("setup.xml", region);
+}
+
+std::string logOf(const fs::path& data) {
+    return fileText(data / "log" / "err.log");
 }
 
 struct Case {
@@ -80,7 +114,7 @@ TEST(StartUpTest, EachFailureStopsAtItsStep) {
         {"components", [](ScriptedHost& h) { h.componentsStart = false; }, Stage::Components, false,
          "Error:failed to initialize component."},
         {"no configuration", [](ScriptedHost& h) { h.installation = h.data / "nowhere"; },
-         Stage::Configuration, true, ""},
+         Stage::Configuration, true, "Error:failed to open the specified file ["},
         {"no id key",
          [](ScriptedHost& h) {
              h.id = {false, std::nullopt};
@@ -120,6 +154,44 @@ TEST(StartUpTest, EachFailureStopsAtItsStep) {
             const std::vector<std::string> order = {"dataFolder", "components",  "instance",
                                                     "consoles",   "splash 1000", "main window"};
             EXPECT_EQ(host.calls, order);
+        }
+    }
+}
+
+// The region is the tool's own in any case, or start-up stops with string 112 and the log; the id
+// goes into the setup file without its blanks.
+TEST(StartUpTest, TheRegionMustBeTheToolsOwnInAnyCase) {
+    struct RegionCase {
+        const char* region;
+        StartUp::Stage stoppedAt;
+    };
+    for (const RegionCase& c : {RegionCase{"peru", StartUp::Stage::Finished},
+                                RegionCase{"PERUX", StartUp::Stage::Region}}) {
+        SCOPED_TRACE(c.region);
+        ScriptedHost host;
+        host.data = fs::temp_directory_path() / (std::string("plugshift-region-") + c.region);
+        fs::remove_all(host.data);
+        installForRegion(host, c.region);
+        Configuration configuration;
+        StartUp startUp(host, configuration);
+        const bool finished = c.stoppedAt == StartUp::Stage::Finished;
+        EXPECT_EQ(startUp.run(), finished);
+        EXPECT_EQ(startUp.stage(), c.stoppedAt);
+        EXPECT_EQ(host.problems,
+                  finished ? std::vector<std::wstring>{}
+                           : std::vector<std::wstring>{StringTable::text(str::kFileMissing)});
+        ErrorLog::reset();
+        const std::string log = logOf(host.data);
+        if (finished) {
+            EXPECT_EQ(log, "");
+            std::string setup;
+            ASSERT_TRUE(decodeConfigBytes(fileText(host.data / "data" / "setup.dat"), setup));
+            EXPECT_NE(setup.find("<reg id=\"4711\""), std::string::npos) << setup;
+        } else {
+            EXPECT_NE(log.find("] Error:invalid config file.The the applicatio only supportes "
+                               "region [PERU]"),
+                      std::string::npos)
+                << log;
         }
     }
 }
