@@ -352,8 +352,8 @@ void MainWindow::showCableState(bool connected) {
     statusBar_->setDisconnected(!connected);
 }
 
-void MainWindow::showProgress(uintptr_t done, intptr_t total) {
-    if (statusBar_->setProgress(done, total)) {
+void MainWindow::showProgress(int percent) {
+    if (statusBar_->setPercent(percent)) {
         statusBar_->repaint();
     }
 }

@@ -63,15 +63,7 @@ bool ProgressStatusBar::setDisconnected(bool disconnected) {
     return true;
 }
 
-bool ProgressStatusBar::setProgress(uintptr_t done, intptr_t total) {
-    // Truncated toward zero, as an integer conversion does.
-    const double exact = total != 0 ? 100.0 * static_cast<double>(done) / static_cast<double>(total)
-                                    : static_cast<double>(done);
-    // Whatever truncates to 0..100; checked before the conversion, which a huge value overflows.
-    if (!(exact > -1.0 && exact < 101.0)) {
-        return false;
-    }
-    const int percent = static_cast<int>(exact);
+bool ProgressStatusBar::setPercent(int percent) {
     if (percent == percent_) {
         return false;
     }

@@ -31,9 +31,8 @@ public:
     // Each returns whether the bar changed: the same text or state again changes nothing.
     bool setPrompt(const QString& text);
     bool setDisconnected(bool disconnected);
-    // A progress report of a running command: done of total, or done as the percent itself when
-    // total is 0. A percent above 100 or below 0, or the one shown now, is ignored (false).
-    bool setProgress(uintptr_t done, intptr_t total);
+    // The progress of a running command, 0..100; the one shown now changes nothing (false).
+    bool setPercent(int percent);
 
     int percent() const { return percent_; }
     int scale() const { return kScale; }

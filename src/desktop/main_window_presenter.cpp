@@ -10,6 +10,7 @@
 #include "conversion/workflow_outcome.h"
 #include "desktop/dealer_login.h"
 #include "desktop/help_location.h"
+#include "desktop/progress_percent.h"
 #include "desktop/radio_display.h"
 #include "desktop/string_table.h"
 #include "errors/error_category.h"
@@ -144,7 +145,9 @@ void MainWindowPresenter::onCommand(int id) {
 void MainWindowPresenter::onMessage(uint32_t id, uintptr_t wParam, intptr_t lParam) {
     switch (id) {
         case kMsgProgress:
-            view_.showProgress(wParam, lParam);
+            if (const std::optional<int> percent = progressPercent(wParam, lParam)) {
+                view_.showProgress(*percent);
+            }
             break;
         case kMsgCableState:
             onCableNotification(lParam);

@@ -92,9 +92,10 @@ public:
     // The model's picture; an empty model (nothing read) shows the generic radio.
     virtual void showModelPicture(const std::wstring& model) = 0;
 
-    // The status bar: the cable text and the progress of the command at work.
+    // The status bar: the cable text and the progress of the command at work, 0..100 (the same
+    // percent again repaints nothing).
     virtual void showCableState(bool connected) = 0;
-    virtual void showProgress(uintptr_t done, intptr_t total) = 0;
+    virtual void showProgress(int percent) = 0;
     // The full range of the progress bar, the value a command's progress ends at.
     virtual uint32_t progressScale() const = 0;
 

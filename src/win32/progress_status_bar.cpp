@@ -21,16 +21,6 @@ constexpr int kCableEnd = 60;
 
 COLORREF ProgressStatusBar::background_ = RGB(255, 255, 255);
 
-std::optional<int> ProgressStatusBar::percentOf(uintptr_t done, intptr_t total) {
-    const double percent = total != 0
-                               ? 100.0 * static_cast<double>(done) / static_cast<double>(total)
-                               : static_cast<double>(done);
-    if (percent < 0 || percent > kScale) {
-        return std::nullopt;
-    }
-    return static_cast<int>(percent);  // truncated toward zero
-}
-
 bool ProgressStatusBar::create(HWND parent) {
     parent_ = parent;
     const HINSTANCE instance = GetModuleHandleW(nullptr);

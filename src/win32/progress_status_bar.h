@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 namespace plugshift {
@@ -14,10 +13,6 @@ namespace plugshift {
 class ProgressStatusBar {
 public:
     static constexpr int kScale = 100;
-
-    // The percent a command's progress message stands for: done of total, or done itself as a
-    // percent when total is 0; nothing for a value off the scale.
-    static std::optional<int> percentOf(uintptr_t done, intptr_t total);
 
     // A child of parent along its bottom edge.
     bool create(HWND parent);

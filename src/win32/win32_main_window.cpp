@@ -311,10 +311,9 @@ void Win32MainWindow::showCableState(bool connected) {
         StringTable::text(connected ? str::kCableConnected : str::kCableDisconnected));
 }
 
-void Win32MainWindow::showProgress(uintptr_t done, intptr_t total) {
-    const std::optional<int> percent = ProgressStatusBar::percentOf(done, total);
-    if (percent && *percent != statusBar_.percent()) {
-        statusBar_.setPercent(*percent);
+void Win32MainWindow::showProgress(int percent) {
+    if (percent != statusBar_.percent()) {
+        statusBar_.setPercent(percent);
     }
 }
 

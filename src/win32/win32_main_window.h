@@ -46,7 +46,7 @@ public:
     void setCaption(const std::wstring& caption) override;
     void showModelPicture(const std::wstring& model) override;
     void showCableState(bool connected) override;
-    void showProgress(uintptr_t done, intptr_t total) override;
+    void showProgress(int percent) override;
     uint32_t progressScale() const override { return ProgressStatusBar::kScale; }
     void setWaitCursor(bool on) override;
     void flash(int milliseconds) override;

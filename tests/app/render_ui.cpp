@@ -112,13 +112,13 @@ void renderStatusBar(Renderer& renderer) {
     host.setAutoFillBackground(true);
     ProgressStatusBar bar(&host);
     bar.setDisconnected(false);
-    bar.setProgress(40, 0);
+    bar.setPercent(40);
     renderer.grab(QStringLiteral("statusbar_connected_40"), host);
     bar.setDisconnected(true);
-    bar.setProgress(100, 100);
+    bar.setPercent(100);
     bar.setPrompt(QtStrings::text(str::kPromptAbout));
     renderer.grab(QStringLiteral("statusbar_disconnected_100"), host);
-    bar.setProgress(0, 100);
+    bar.setPercent(0);
     renderer.grab(QStringLiteral("statusbar_0"), host);
 }
 

@@ -47,6 +47,7 @@ public:
     bool cableShownConnected = false;
     int waitCursor = 0;
     int flashes = 0;
+    std::vector<int> progress;
     int closedWith = -1;
     std::vector<std::filesystem::path> helpHandedOver;
     std::vector<std::function<void()>> soon;
@@ -69,7 +70,7 @@ public:
     void setCaption(const std::wstring& text) override { caption = text; }
     void showModelPicture(const std::wstring& model) override { picture = model; }
     void showCableState(bool connected) override { cableShownConnected = connected; }
-    void showProgress(uintptr_t, intptr_t) override {}
+    void showProgress(int percent) override { progress.push_back(percent); }
     uint32_t progressScale() const override { return 100; }
     void setWaitCursor(bool on) override { waitCursor += on ? 1 : -1; }
     void flash(int) override { ++flashes; }

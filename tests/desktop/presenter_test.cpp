@@ -20,6 +20,7 @@
 #include "pluggable_cable.h"
 #include "presenter_fixture.h"
 #include "sim/sim_d2xx.h"
+#include "tasks/messages.h"
 #include "tasks/radio_manager.h"
 
 namespace plugshift {
@@ -211,6 +212,16 @@ TEST_F(PresenterTest, APulledCableClosesTheRadiosPort) {
         presenter_.reset();
         manager_.reset();
     }
+}
+
+// A command's progress reaches the status bar as a percent; a report off the scale does not.
+TEST_F(PresenterTest, ProgressReportsBecomeThePercentShown) {
+    test::FakeD2xx cables;
+    MainWindowPresenter& presenter = open(cables);
+    presenter.onMessage(kMsgProgress, 1, 3);
+    presenter.onMessage(kMsgProgress, 150, 100);
+    presenter.onMessage(kMsgProgress, 100, 0);
+    EXPECT_EQ(view_->progress, (std::vector<int>{33, 100}));
 }
 
 // The fields show the radio Convert has just read, not the one read before it.

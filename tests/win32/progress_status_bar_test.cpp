@@ -4,35 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <optional>
 
 #include "win32/progress_status_bar.h"
 
 namespace plugshift {
 namespace {
-
-struct PercentCase {
-    uintptr_t done;
-    intptr_t total;
-    std::optional<int> percent;
-};
-
-TEST(ProgressStatusBarTest, ProgressMessagesBecomePercentsOnTheScale) {
-    const PercentCase cases[] = {
-        {40, 0, 40},  // no total: the value is the percent
-        {1, 3, 33},   // truncated, not rounded
-        {2, 3, 66},
-        {4096, 4096, 100},
-        {150, 100, std::nullopt},  // beyond the scale
-        {150, 0, std::nullopt},
-        {UINTPTR_MAX, 0, std::nullopt},  // wParam is unsigned: no wrap to a small value
-        {5, -10, std::nullopt},
-    };
-    for (const PercentCase& c : cases) {
-        EXPECT_EQ(ProgressStatusBar::percentOf(c.done, c.total), c.percent)
-            << c.done << " of " << c.total;
-    }
-}
 
 // A status bar on a window of its own, on Wine's display.
 class ProgressStatusBarWindowTest : public ::testing::Test {
