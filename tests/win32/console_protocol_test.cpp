@@ -8,12 +8,8 @@
 #include <string>
 #include <thread>
 
-#include "config/configuration.h"
+#include "cableless_window_rig.h"
 #include "desktop/string_table.h"
-#include "sim/sim_d2xx.h"
-#include "tasks/radio_manager.h"
-#include "tasks/task.h"
-#include "win32/event_window.h"
 #include "win32/registered_console_messages.h"
 #include "win32/win32_main_window.h"
 
@@ -202,18 +198,9 @@ TEST(ConsoleProtocolTest, RegisteredMessagesReachTheWindowAndItsAnswersComeBack)
     gMessages = &messages;
     gInbox = &inbox;
 
-    // No radio on the simulated cable.
-    SimD2xx::Options options;
-    options.cables = 0;
-    SimD2xx driver(options);
-    Task task;
-    RadioManager manager(driver);
-    EventWindow taskWindow(task);
-    EventWindow managerWindow(manager);
-    ASSERT_TRUE(taskWindow.bind());
-    ASSERT_TRUE(managerWindow.bind());
-    Configuration configuration;
-    Win32MainWindow window(manager, task, configuration);
+    test::CablelessWindowRig rig;
+    ASSERT_TRUE(rig.bind());
+    Win32MainWindow window(rig.manager, rig.task, rig.configuration);
 
     Observations seen;
     std::thread console([&] { driveTool(messages, seen); });

@@ -6,13 +6,9 @@
 #include <cstdlib>
 #include <thread>
 
-#include "config/configuration.h"
+#include "cableless_window_rig.h"
 #include "desktop/main_window_view.h"
 #include "desktop/string_table.h"
-#include "sim/sim_d2xx.h"
-#include "tasks/radio_manager.h"
-#include "tasks/task.h"
-#include "win32/event_window.h"
 #include "win32/win32_main_window.h"
 
 namespace plugshift {
@@ -57,17 +53,9 @@ TEST(MainWindowKeysTest, EscapeAndEnterKeepTheWindowAndClosingEndsIt) {
     if (std::getenv("DISPLAY") == nullptr) {
         GTEST_SKIP() << "no X display for Wine's windows";
     }
-    SimD2xx::Options options;
-    options.cables = 0;
-    SimD2xx driver(options);
-    Task task;
-    RadioManager manager(driver);
-    EventWindow taskWindow(task);
-    EventWindow managerWindow(manager);
-    ASSERT_TRUE(taskWindow.bind());
-    ASSERT_TRUE(managerWindow.bind());
-    Configuration configuration;
-    Win32MainWindow window(manager, task, configuration);
+    test::CablelessWindowRig rig;
+    ASSERT_TRUE(rig.bind());
+    Win32MainWindow window(rig.manager, rig.task, rig.configuration);
 
     Seen seen;
     std::thread keys([&] { pressKeys(seen); });
