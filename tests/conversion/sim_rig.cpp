@@ -64,7 +64,7 @@ FT_STATUS ScriptedReplies::FT_Purge(FT_HANDLE handle, uint32_t mask) {
     if ((mask & FT_PURGE_RX) != 0) {
         replying_.clear();
     }
-    return cable_.FT_Purge(handle, mask);
+    return inner().FT_Purge(handle, mask);
 }
 
 FT_STATUS ScriptedReplies::FT_Read(FT_HANDLE handle, void* buffer, uint32_t count,
@@ -78,7 +78,7 @@ FT_STATUS ScriptedReplies::FT_Read(FT_HANDLE handle, void* buffer, uint32_t coun
     // What the script does not give comes from the line, with its time-outs.
     uint32_t rest = 0;
     const FT_STATUS status =
-        taken < count ? cable_.FT_Read(handle, out + taken, count - taken, &rest) : FT_OK;
+        taken < count ? inner().FT_Read(handle, out + taken, count - taken, &rest) : FT_OK;
     *received = taken + rest;
     return status;
 }
@@ -99,7 +99,7 @@ FT_STATUS ScriptedReplies::FT_Write(FT_HANDLE handle, const void* buffer, uint32
         *written = count;
         return FT_OK;
     }
-    return cable_.FT_Write(handle, buffer, count, written);
+    return inner().FT_Write(handle, buffer, count, written);
 }
 
 SimRig::SimRig(const SimD2xx::Options& options, bool connect) : driver(options), radio(scripted) {

@@ -14,6 +14,7 @@
 #include "conversion/convert_radio.h"
 #include "errors/error_chain.h"
 #include "errors/wide_text.h"
+#include "forwarding_d2xx.h"
 #include "radio/d2xx.h"
 #include "sim/sim_d2xx.h"
 #include "tasks/radio_info.h"
@@ -65,9 +66,9 @@ struct RequestTarget {
 // Stands between the host's port and the simulated cable. A request it was given a reply for
 // never reaches the radio: the host reads the scripted bytes instead, or nothing (a lost reply),
 // so a test can send what the simulated radio never would. Everything else passes through.
-class ScriptedReplies : public D2xx {
+class ScriptedReplies : public ForwardingD2xx {
 public:
-    explicit ScriptedReplies(D2xx& cable) : cable_(cable) {}
+    explicit ScriptedReplies(D2xx& cable) : ForwardingD2xx(cable) {}
 
     // The target's occurrence-th request from now gets `reply` (lead-in and frame, as on the
     // wire). Scripts aimed at the same request strike in the order given: one per attempt.
@@ -75,34 +76,10 @@ public:
     // A reply framed as the radio frames it, with its checksum broken if asked.
     static Bytes reply(uint8_t opcode, const Bytes& data, bool damaged = false);
 
-    FT_STATUS FT_ListDevices(void* arg1, void* arg2, uint32_t flags) override {
-        return cable_.FT_ListDevices(arg1, arg2, flags);
-    }
-    FT_STATUS FT_Open(int index, FT_HANDLE* handle) override {
-        return cable_.FT_Open(index, handle);
-    }
-    FT_STATUS FT_Close(FT_HANDLE handle) override { return cable_.FT_Close(handle); }
-    FT_STATUS FT_SetBaudRate(FT_HANDLE handle, uint32_t baud) override {
-        return cable_.FT_SetBaudRate(handle, baud);
-    }
-    FT_STATUS FT_SetDataCharacteristics(FT_HANDLE handle, uint8_t wordLength, uint8_t stopBits,
-                                        uint8_t parity) override {
-        return cable_.FT_SetDataCharacteristics(handle, wordLength, stopBits, parity);
-    }
-    FT_STATUS FT_SetFlowControl(FT_HANDLE handle, uint16_t flowControl, uint8_t xon,
-                                uint8_t xoff) override {
-        return cable_.FT_SetFlowControl(handle, flowControl, xon, xoff);
-    }
-    FT_STATUS FT_SetTimeouts(FT_HANDLE handle, uint32_t readMs, uint32_t writeMs) override {
-        return cable_.FT_SetTimeouts(handle, readMs, writeMs);
-    }
     FT_STATUS FT_Purge(FT_HANDLE handle, uint32_t mask) override;
     FT_STATUS FT_Read(FT_HANDLE handle, void* buffer, uint32_t count, uint32_t* received) override;
     FT_STATUS FT_Write(FT_HANDLE handle, const void* buffer, uint32_t count,
                        uint32_t* written) override;
-    uint32_t lastSystemError() const override { return cable_.lastSystemError(); }
-    std::wstring lastOpenProblem() const override { return cable_.lastOpenProblem(); }
-    std::string devicePath(int index) const override { return cable_.devicePath(index); }
 
 private:
     struct Script {
@@ -111,7 +88,6 @@ private:
         Bytes reply;
     };
 
-    D2xx& cable_;
     std::vector<Script> scripts_;
     std::deque<uint8_t> replying_;
 };
