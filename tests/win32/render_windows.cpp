@@ -43,6 +43,7 @@ constexpr const wchar_t* kSampleNewSerial = L"123ABC4D67";
 // The percent the main window's status bar shows in its photograph.
 constexpr uintptr_t kShownProgress = 40;
 constexpr auto kSettleTime = 1500ms;
+constexpr auto kShowTimeout = 60s;
 
 // Set once the window shows what is to be photographed.
 std::atomic<bool> gReady{false};
@@ -110,6 +111,11 @@ bool saveWindow(HWND window, const std::wstring& path) {
 // Photographs the process's window once it is ready and has settled, then ends the process.
 void photographWhenReady(std::wstring path) {
     while (!gReady) {
+        std::this_thread::sleep_for(50ms);
+    }
+    // A busy machine may take a while to show the window; it is photographed once it has settled.
+    const auto deadline = std::chrono::steady_clock::now() + kShowTimeout;
+    while (ownWindow() == nullptr && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(50ms);
     }
     std::this_thread::sleep_for(kSettleTime);
