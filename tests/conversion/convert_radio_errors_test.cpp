@@ -224,7 +224,7 @@ TEST_F(ConvertRadioFaultTest, WithoutAKnownFlashTypeNothingIsErased) {
         const char* name;
         std::function<void(SimRig&)> arrange;
         int number;
-        const wchar_t* record;  // the numbered record, when it is not the 0x002 of the spec
+        const wchar_t* record;  // the numbered record, when not the test-mode failure 0x002
     };
     const Case cases[] = {
         {"both replies lost", [](SimRig& rig) { dropReplies(rig, 1); }, 0x002, nullptr},
