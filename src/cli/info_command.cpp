@@ -8,11 +8,14 @@
 #include <vector>
 
 #include "cli/cable_backend.h"
+#include "cli/convert_command.h"
 #include "cli/exit_codes.h"
 #include "cli/radio_session.h"
 #include "config/configuration.h"
 #include "conversion/conversion_record.h"
 #include "conversion/convert_decisions.h"
+#include "conversion/convert_workflow.h"
+#include "conversion/log_folder.h"
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
 #include "errors/wide_text.h"
@@ -29,7 +32,7 @@ const char* const kInfoExitCodes =
     "  5  the cable is not supported\n"
     "  6  the tool does not support this radio's model (the identity is printed)\n"
     "  7  the installation's configuration could not be loaded (the identity is printed, the\n"
-    "     radio type as N/A)\n"
+    "     radio type as N/A), or the conversion record cannot be read\n"
     "  8  the radio's last conversion did not end (the conversion record says so): finish it\n"
     "     with `plugshift-cli convert`\n"
     "  100 and above: the command line could not be read\n";
@@ -42,30 +45,46 @@ struct InfoOptions {
     bool json = false;
 };
 
-// The radio's unfinished conversion, when the data folder's record shows one.
-std::optional<ConversionRecord::Conversion> unfinishedOf(const RadioInfo& radio,
-                                                         const InfoOutput& output) {
+// The radio's unfinished conversion, when the data folder's record shows one; false (the
+// message in `problem`) when the record cannot be read.
+bool unfinishedOf(const RadioInfo& radio, const InfoOutput& output,
+                  std::optional<ConversionRecord::Conversion>& unfinished, std::wstring& problem) {
     if (output.dataDir.empty()) {
-        return std::nullopt;
+        return true;
     }
-    return ConversionRecord(output.dataDir)
-        .unfinishedFor(toUtf8(RadioInfo::serialText(radio.serialValue()).value_or(L"")));
+    WorkflowOutcome outcome;
+    if (!ConvertWorkflow::lookUpUnfinished(ConversionRecord(output.dataDir), radio, unfinished,
+                                           outcome)) {
+        problem = outcome.text();
+        return false;
+    }
+    return true;
 }
 
-void tellUnfinished(const ConversionRecord::Conversion& unfinished, std::ostream& err) {
-    err << "The last conversion of this radio did not end (started " << unfinished.start << ", "
-        << ConversionRecord::resultName(unfinished.result) << "); the radio may be half-written.\n"
-        << (unfinished.backup.empty() ? std::string("Its personality was not kept.")
-                                      : "Its personality backup: " + unfinished.backup)
-        << "\nFinish it with: plugshift-cli convert --yes\n";
+void tellUnfinished(const ConversionRecord::Conversion& unfinished, const InfoOutput& output) {
+    output.err << "The last conversion of this radio did not end (started "
+               << LogFolder::shownTime(unfinished.start) << ", "
+               << ConversionRecord::resultName(unfinished.result)
+               << "); the radio may be half-written.\n"
+               << (unfinished.backup.empty() ? std::string("Its personality was not kept.")
+                                             : "Its personality backup: " + unfinished.backup)
+               << "\nFinish it with: "
+               << (output.finishCommand.empty() ? std::string("plugshift-cli convert --yes")
+                                                : output.finishCommand)
+               << "\n";
 }
 
 // What the command shows once the session is open.
 int describeRadio(RadioSession& session, const Configuration* configuration,
                   const std::wstring& configurationProblem, const InfoOutput& output) {
     session.disconnect();
-    const std::optional<ConversionRecord::Conversion> unfinished =
-        unfinishedOf(session.radio(), output);
+    std::optional<ConversionRecord::Conversion> unfinished;
+    std::wstring recordProblem;
+    const bool recordRead = unfinishedOf(session.radio(), output, unfinished, recordProblem);
+    if (!recordRead && !session.identityComplete()) {
+        // A radio that answers only its serial number may be one the record would explain.
+        return reportFailure(output.err, recordProblem, kInfoNoConfiguration);
+    }
     if (!unfinished && !session.identityComplete()) {
         return reportFailure(output.err, workflowText(kStrConnectFailed), kInfoNotConnected);
     }
@@ -79,8 +98,11 @@ int describeRadio(RadioSession& session, const Configuration* configuration,
     if (unfinished) {
         // The records of a radio that answered only its serial number tell why.
         ErrorChain::remove(kErrorOk);
-        tellUnfinished(*unfinished, output.err);
+        tellUnfinished(*unfinished, output);
         return kInfoUnfinishedConversion;
+    }
+    if (!recordRead) {
+        return reportFailure(output.err, recordProblem, kInfoNoConfiguration);
     }
 
     if (configuration == nullptr) {
@@ -108,7 +130,8 @@ int runInfo(const InfoOptions& options) {
     if (!loadInstallation(paths, problem)) {
         configuration = nullptr;
     }
-    const InfoOutput output{std::cout, std::cerr, options.json, paths.dataDir};
+    const InfoOutput output{std::cout, std::cerr, options.json, paths.dataDir,
+                            finishCommandLine(options.backend, paths)};
     const RadioFrame frame{.backend = options.backend,
                            .probe = RadioSession::Probe::Info,
                            .cableFailure = kInfoNotConnected,

@@ -38,6 +38,8 @@ struct InfoOutput {
     bool json = false;
     // The data folder whose conversion record is looked up; empty: none is.
     std::filesystem::path dataDir = {};
+    // The command line that finishes an unfinished conversion; empty: plain `convert --yes`.
+    std::string finishCommand = {};
 };
 
 // The command over a cable driver the caller holds (the program itself opens the one its options

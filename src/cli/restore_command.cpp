@@ -2,18 +2,17 @@
 
 #include <CLI/CLI.hpp>
 
+#include <filesystem>
 #include <memory>
 #include <ostream>
+#include <span>
 
 #include "cli/convert_command.h"
 #include "cli/exit_codes.h"
+#include "cli/terminal_front_end.h"
 #include "config/configuration.h"
-#include "conversion/convert_decisions.h"
-#include "conversion/convert_radio.h"
 #include "conversion/personality_backup.h"
-#include "conversion/recorded_run.h"
-#include "conversion/workflow_strings.h"
-#include "errors/wide_text.h"
+#include "conversion/recovery_workflow.h"
 #include "platform/system_files.h"
 #include "tasks/radio_info.h"
 
@@ -23,30 +22,6 @@ namespace {
 
 constexpr int kProgressScale = 100;
 
-// The radio on the cable is converted again as the backup's identity says, and the backup's
-// personality is written into it: that brings back a radio a failed conversion left half-written.
-int recover(const RestoreOptions& options, const PersonalityBackup& backup,
-            const std::filesystem::path& dataDir, RadioSession& session, CommandIo& io) {
-    RadioInfo& radio = session.radio();
-    WorkflowOutcome outcome;
-    if (!options.anyRadio && !backupBelongsTo(backup, radio, outcome)) {
-        const std::span<const uint8_t> serial = radio.serialValue();
-        io.err << toUtf8(outcome.text()) << "\nThis radio's serial number is "
-               << std::string(serial.begin(), serial.end())
-               << ". Give --any-radio to write the backup all the same.\n";
-        return kExitRefused;
-    }
-    ConvertPlan plan;
-    if (!planRecovery(Configuration::instance(), backup, plan, outcome)) {
-        return refuseConversion(io.err, outcome);
-    }
-    ConvertRadio command;
-    prepareRecovery(command, plan, backup, pathFromUtf8(options.backupFile), radio, kProgressScale);
-    RecordedRun run(ConversionRecord(dataDir),
-                    RecordedRun::identityOf(backup, pathFromUtf8(options.backupFile)));
-    return runPreparedConversion(command, session, true, kStrPersonalityRestored, io, run);
-}
-
 }  // namespace
 
 int runRestore(const RestoreOptions& options, CommandIo& io) {
@@ -55,19 +30,31 @@ int runRestore(const RestoreOptions& options, CommandIo& io) {
         code != kExitOk) {
         return code;
     }
+    const std::filesystem::path path = pathFromUtf8(options.backupFile);
     PersonalityBackup backup;
-    if (!PersonalityBackup::load(options.backupFile, backup)) {
+    if (!PersonalityBackup::load(path, backup)) {
         return reportFailure(io.err, L"The backup cannot be used:", kExitFileProblem);
     }
-    // The backup says what the radio was; its serial number alone tells it is the same radio,
-    // and with --any-radio nothing is read from a radio that may no longer answer the rest.
+    // The serial number tells it is the backup's radio; the rest, when a half-written radio
+    // still answers it, that it is of the backup's codeplug version. With --any-radio nothing is
+    // read from a radio that may no longer answer at all.
     const RadioFrame frame{.backend = options.backend,
                            .probe = RadioSession::Probe::Info,
                            .traceFile = options.traceFile,
                            .identity = options.anyRadio ? RadioSession::Identity::None
-                                                        : RadioSession::Identity::SerialOnly};
+                                                        : RadioSession::Identity::FullOrSerial};
     return runOnRadio(frame, paths, io.err, [&](RadioSession& session) {
-        return recover(options, backup, paths.dataDir, session, io);
+        TerminalFrontEnd frontEnd(io, session, {.yes = options.yes, .showIdentity = false});
+        RecoveryWorkflow workflow(Configuration::instance(), session.radio(),
+                                  ConversionRecord(paths.dataDir), frontEnd);
+        const WorkflowEnd end = workflow.run(backup, path, {.anyRadio = options.anyRadio},
+                                             session.identityComplete(), kProgressScale);
+        if (end.outcome.stringId == kStrRecoveryOtherRadio) {
+            const std::span<const uint8_t> serial = session.radio().serialValue();
+            io.err << "This radio's serial number is " << std::string(serial.begin(), serial.end())
+                   << ". Give --any-radio to write the backup all the same.\n";
+        }
+        return frontEnd.report(end, finishCommandLine(options.backend, paths));
     });
 }
 
@@ -79,7 +66,9 @@ void addRestoreCommand(CLI::App& app, int& exitCode) {
     command->add_option("FILE", options->backupFile, "the backup (in the data folder's backup/)")
         ->required();
     command->add_flag("--any-radio", options->anyRadio,
-                      "write the backup even into a radio with another serial number");
+                      "write the backup even into a radio with another serial number or codeplug "
+                      "version");
+    command->add_flag("--yes", options->yes, "write the backup back without asking");
     addRadioOptions(*command, options->backend, options->install, &options->traceFile);
     command->footer(kExitCodeHelp);
     setRadioAction(*command, exitCode,

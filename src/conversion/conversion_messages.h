@@ -44,6 +44,10 @@ inline constexpr const wchar_t* kEraseSector =
 // Category 9.
 inline constexpr const wchar_t* kProgram =
     L"Error:failed to program flash at address [%d] (0x015).";
+// A layout whose dynamic-block erase would land inside the default block just programmed.
+inline constexpr const wchar_t* kDefaultBlockOverlaps =
+    L"Error:the default block of %d bytes at [%d] reaches the dynamic block erased at [%d] on "
+    L"flash type %d; nothing was erased.";
 inline constexpr const wchar_t* kEraseDynamic = L"Error:failed to erase DYNAMIC block (0x016).";
 inline constexpr const wchar_t* kFinalizeBaudRate =
     L"Error:failed to set baud rate to [%d] (0x01a).";

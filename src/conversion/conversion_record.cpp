@@ -4,9 +4,12 @@
 #include <cerrno>
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <map>
-#include <sstream>
+#include <optional>
+#include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "conversion/log_folder.h"
 #include "conversion/record_line.h"
@@ -23,6 +26,9 @@ using Clock = std::chrono::system_clock;
 constexpr const char* kOpen = "open";
 constexpr const char* kClose = "close";
 constexpr const char* kSerial = "serial";
+constexpr const char* kErase = "erase";
+constexpr const char* kEraseNoted = "noted";
+constexpr size_t kReadChunk = 64 * 1024;
 
 constexpr const char* kResultNames[] = {"open",    "converted",   "failed",
                                         "stopped", "interrupted", "not-started"};
@@ -65,6 +71,126 @@ bool endsTorn(const fs::path& file) {
     return last != '\n';
 }
 
+std::string systemMessage() {
+    return std::error_code(errno, std::generic_category()).message();
+}
+
+ConversionRecord::Conversion conversionOf(const RecordLine& line) {
+    ConversionRecord::Conversion c;
+    c.id = line.value("id");
+    c.start = line.value("start");
+    c.serial = line.value("serial");
+    c.model = line.value("model");
+    c.firmware = line.value("firmware");
+    c.codeplug = line.value("codeplug");
+    c.codeplugFile = line.value("codeplugFile");
+    c.addressFile = line.value("addressFile");
+    c.backup = line.value("backup");
+    c.finishes = line.value("finishes");
+    c.eraseNoted = line.value(kErase) == kEraseNoted;
+    return c;
+}
+
+void applyClose(const RecordLine& line, ConversionRecord::Conversion& c) {
+    c.result = resultOf(line.value("result"));
+    c.end = line.value("end");
+    c.error = line.value("error");
+}
+
+// The entries of the file in their order, one line at a time: a torn last line (no line feed)
+// and a line longer than the limit are counted in `skipped` and not handed on.
+bool eachLine(const fs::path& file, const std::function<void(std::string_view)>& take,
+              size_t& skipped, std::string& reason) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        reason = systemMessage();
+        return false;
+    }
+    std::string line;
+    std::vector<char> chunk(kReadChunk);
+    bool overlong = false;
+    while (in) {
+        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        const std::string_view piece(chunk.data(), static_cast<size_t>(in.gcount()));
+        size_t from = 0;
+        for (size_t end; (end = piece.find('\n', from)) != std::string_view::npos; from = end + 1) {
+            if (overlong || line.size() + (end - from) > ConversionRecord::kMaxLineBytes) {
+                ++skipped;
+            } else {
+                line.append(piece.substr(from, end - from));
+                take(line);
+            }
+            line.clear();
+            overlong = false;
+        }
+        const std::string_view rest = piece.substr(from);
+        overlong = overlong || line.size() + rest.size() > ConversionRecord::kMaxLineBytes;
+        if (!overlong) {
+            line.append(rest);
+        }
+    }
+    if (in.bad()) {
+        reason = systemMessage();
+        return false;
+    }
+    if (overlong || !line.empty()) {
+        ++skipped;  // the last write was cut short
+    }
+    return true;
+}
+
+// The file's whole lines from the last to the first, until `take` returns false; what follows
+// the last line feed is a torn write and a line longer than the limit is damage: both skipped.
+bool eachLineFromTheEnd(const fs::path& file, const std::function<bool(std::string_view)>& take,
+                        std::string& reason) {
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    if (!in) {
+        reason = systemMessage();
+        return false;
+    }
+    auto position = static_cast<uint64_t>(in.tellg());
+    std::vector<char> chunk(kReadChunk);
+    std::string after;  // the end of a line whose start lies further back
+    bool tail = true;   // the first piece from the end follows the last line feed
+    bool overlong = false;
+    const auto hand = [&](std::string_view piece) {
+        const bool whole =
+            !tail && !overlong && piece.size() + after.size() <= ConversionRecord::kMaxLineBytes;
+        tail = false;
+        overlong = false;
+        const bool goOn = !whole || take(std::string(piece) + after);
+        after.clear();
+        return goOn;
+    };
+    while (position > 0) {
+        const uint64_t n = std::min<uint64_t>(position, chunk.size());
+        position -= n;
+        in.seekg(static_cast<std::streamoff>(position));
+        if (!in.read(chunk.data(), static_cast<std::streamsize>(n))) {
+            reason = systemMessage();
+            return false;
+        }
+        const std::string_view piece(chunk.data(), static_cast<size_t>(n));
+        size_t end = piece.size();
+        for (;;) {
+            const size_t feed = end == 0 ? std::string_view::npos : piece.rfind('\n', end - 1);
+            if (feed == std::string_view::npos) {
+                overlong = overlong || after.size() + end > ConversionRecord::kMaxLineBytes;
+                if (!overlong) {
+                    after.insert(0, piece.substr(0, end));
+                }
+                break;
+            }
+            if (!hand(piece.substr(feed + 1, end - feed - 1))) {
+                return true;
+            }
+            end = feed;
+        }
+    }
+    hand({});  // the file's first line
+    return true;
+}
+
 }  // namespace
 
 fs::path ConversionRecord::dataFolderOfLog() {
@@ -103,6 +229,17 @@ bool ConversionRecord::open(Conversion& conversion, std::string& reason) const {
     line.add("addressFile", conversion.addressFile);
     line.addOrNull("backup", conversion.backup);
     line.addOrNull("finishes", conversion.finishes);
+    line.add(kErase, kEraseNoted);
+    conversion.eraseNoted = true;
+    conversion.eraseBegan = false;
+    return append(line.encode(), reason);
+}
+
+bool ConversionRecord::markErase(const std::string& id, std::string& reason) const {
+    RecordLine line;
+    line.add("entry", kErase);
+    line.add("id", id);
+    line.add("time", now());
     return append(line.encode(), reason);
 }
 
@@ -135,45 +272,18 @@ bool ConversionRecord::read(History& history, std::string& reason) const {
     if (!fs::exists(file(), ec)) {
         return true;
     }
-    std::ifstream in(file(), std::ios::binary);
-    if (!in) {
-        reason = std::error_code(errno, std::generic_category()).message();
-        return false;
-    }
-    std::stringstream content;
-    content << in.rdbuf();
-    const std::string text = content.str();
     std::map<std::string, size_t> byId;
-    size_t start = 0;
-    while (start < text.size()) {
-        const size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            ++history.skippedLines;  // the last write was cut short
-            break;
-        }
-        const std::optional<RecordLine> line =
-            RecordLine::decode(std::string_view(text).substr(start, end - start));
-        start = end + 1;
+    const auto take = [&](std::string_view text) {
+        const std::optional<RecordLine> line = RecordLine::decode(text);
         const std::string entry = line ? line->value("entry") : std::string();
+        const auto known = line ? byId.find(line->value("id")) : byId.end();
         if (entry == kOpen) {
-            Conversion c;
-            c.id = line->value("id");
-            c.start = line->value("start");
-            c.serial = line->value("serial");
-            c.model = line->value("model");
-            c.firmware = line->value("firmware");
-            c.codeplug = line->value("codeplug");
-            c.codeplugFile = line->value("codeplugFile");
-            c.addressFile = line->value("addressFile");
-            c.backup = line->value("backup");
-            c.finishes = line->value("finishes");
-            byId[c.id] = history.conversions.size();
-            history.conversions.push_back(std::move(c));
-        } else if (entry == kClose && byId.count(line->value("id")) != 0) {
-            Conversion& c = history.conversions[byId[line->value("id")]];
-            c.result = resultOf(line->value("result"));
-            c.end = line->value("end");
-            c.error = line->value("error");
+            byId[line->value("id")] = history.conversions.size();
+            history.conversions.push_back(conversionOf(*line));
+        } else if (entry == kClose && known != byId.end()) {
+            applyClose(*line, history.conversions[known->second]);
+        } else if (entry == kErase && known != byId.end()) {
+            history.conversions[known->second].eraseBegan = true;
         } else if (entry == kSerial) {
             history.serialUpdates.push_back(
                 SerialUpdate{line->value("time"), line->value("model"), line->value("serialBefore"),
@@ -182,23 +292,49 @@ bool ConversionRecord::read(History& history, std::string& reason) const {
         } else {
             ++history.skippedLines;
         }
-    }
-    return true;
+    };
+    return eachLine(file(), take, history.skippedLines, reason);
 }
 
-std::optional<ConversionRecord::Conversion> ConversionRecord::unfinishedFor(
-    const std::string& serial) const {
-    History history;
-    std::string reason;
-    if (serial.empty() || !read(history, reason)) {
-        return std::nullopt;
+bool ConversionRecord::findUnfinished(const std::string& serial,
+                                      std::optional<Conversion>& unfinished,
+                                      std::string& reason) const {
+    unfinished.reset();
+    std::error_code ec;
+    if (serial.empty() || !fs::exists(file(), ec)) {
+        return true;
     }
-    for (auto it = history.conversions.rbegin(); it != history.conversions.rend(); ++it) {
-        if (it->serial == serial) {
-            return it->unfinished() ? std::optional<Conversion>(*it) : std::nullopt;
+    // Read backwards, a run's close and erase lines come before its open entry.
+    std::map<std::string, RecordLine> closes;
+    std::map<std::string, bool> erased;
+    const auto take = [&](std::string_view text) {
+        const std::optional<RecordLine> line = RecordLine::decode(text);
+        if (!line) {
+            return true;
         }
-    }
-    return std::nullopt;
+        const std::string entry = line->value("entry");
+        const std::string id = line->value("id");
+        if (entry == kClose) {
+            closes.emplace(id, *line);
+        } else if (entry == kErase) {
+            erased[id] = true;
+        } else if (entry == kOpen && line->value("serial") == serial) {
+            Conversion c = conversionOf(*line);
+            c.eraseBegan = erased.count(id) != 0;
+            if (const auto close = closes.find(id); close != closes.end()) {
+                applyClose(close->second, c);
+            }
+            if (!c.touchedFlash()) {
+                return true;
+            }
+            if (c.unfinished()) {
+                unfinished = std::move(c);
+            }
+            return false;
+        }
+        return true;
+    };
+    return eachLineFromTheEnd(file(), take, reason);
 }
 
 }  // namespace plugshift

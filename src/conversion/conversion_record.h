@@ -16,18 +16,25 @@ namespace plugshift {
 // Append-only text, one JSON object per line, UTF-8, never rewritten by the tool:
 //   {"entry":"open","id":"...","start":"<ISO time>","serial":"...","model":"...",
 //    "firmware":"...","codeplug":"...","codeplugFile":"...","addressFile":"...",
-//    "backup":"..." or null,"finishes":"<id of the conversion it finishes>" or null}
+//    "backup":"..." or null,"finishes":"<id of the conversion it finishes>" or null,
+//    "erase":"noted"}
+//   {"entry":"erase","id":"...","time":"<ISO time>"}
 //   {"entry":"close","id":"...","end":"<ISO time>","result":"converted|failed|stopped|
 //    interrupted","error":"..." or null}
 //   {"entry":"serial","time":"<ISO time>","model":"...","serialBefore":"...",
 //    "serialAfter":"...","result":"updated|failed","error":"..." or null}
-// An open entry is on the disk before the first erase; its close follows when the run ends. An
-// open entry that never gets its close is a conversion the tool did not see end (killed, crashed,
-// power lost). A line that does not end with a line feed, or does not parse, is a torn write and
-// is skipped; the next entry starts on a line of its own.
+// An open entry is on the disk before the radio is asked to change anything, its erase line right
+// before the first erase request, and its close when the run ends. An open entry that never gets
+// its close is a conversion the tool did not see end (killed, crashed, power lost); one without
+// an erase line left the radio's flash as it was. (Entries without "erase":"noted" come from
+// before erase lines were written: they are taken as having erased.) A line that does not end
+// with a line feed, is longer than kMaxLineBytes or does not parse is a torn or damaged write and
+// is skipped; the next entry starts on a line of its own, and a failed write is cut off again.
 class ConversionRecord {
 public:
     static constexpr const char* kFileName = "conversion-record.jsonl";
+    // No entry the tool writes comes near this; a longer line is damage, not an entry.
+    static constexpr size_t kMaxLineBytes = 64 * 1024;
     // The conversion's own record when its open entry could not be written.
     static constexpr const wchar_t* kNotRecorded =
         L"Error:the conversion could not be recorded before erasing; nothing was erased.";
@@ -49,12 +56,16 @@ public:
         Result result = Result::Open;
         std::string end;
         std::string error;
+        // The open entry promises an erase line, and whether it came.
+        bool eraseNoted = false;
+        bool eraseBegan = false;
 
-        // Not converted: open (the tool never saw it end), failed, stopped or interrupted. Its
-        // open entry was written right before the first erase, so the radio may be half-written.
-        // A run whose codeplug file failed to load (not-started) erased nothing.
+        // The run asked the radio to erase (or is too old to say it did not).
+        bool touchedFlash() const { return !eraseNoted || eraseBegan; }
+        // Touched the flash and did not convert (open: the tool never saw it end; failed,
+        // stopped or interrupted): the radio may be half-written.
         bool unfinished() const {
-            return result != Result::Converted && result != Result::NotStarted;
+            return touchedFlash() && result != Result::Converted && result != Result::NotStarted;
         }
     };
 
@@ -85,6 +96,8 @@ public:
     // Writes the open entry of `conversion` (its id and start are set here) and puts it on the
     // disk, with the folder's entry when the file is new. false with the system's reason.
     bool open(Conversion& conversion, std::string& reason) const;
+    // Notes that the run with this id is about to send its first erase.
+    bool markErase(const std::string& id, std::string& reason) const;
     bool close(const std::string& id, Result result, const std::string& error,
                std::string& reason) const;
     bool addSerialUpdate(SerialUpdate update, std::string& reason) const;
@@ -92,8 +105,12 @@ public:
     // Everything the file holds; an absent file is an empty history. false with the reason when
     // the file exists and cannot be read.
     bool read(History& history, std::string& reason) const;
-    // The last conversion of the radio with this serial number, when it is unfinished.
-    std::optional<Conversion> unfinishedFor(const std::string& serial) const;
+    // Of the conversions of the radio with this serial number that touched its flash, the last,
+    // when it is unfinished; runs that erased nothing are passed over, since they left the radio
+    // as the one before them did. Read from the end, so a long record costs only its tail. false
+    // with the reason when the file exists and cannot be read.
+    bool findUnfinished(const std::string& serial, std::optional<Conversion>& unfinished,
+                        std::string& reason) const;
 
     static const char* resultName(Result result);
 

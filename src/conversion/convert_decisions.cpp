@@ -142,8 +142,15 @@ bool findToolVersions(Configuration& config, ToolVersions& versions, WorkflowOut
 bool planConversion(Configuration& config, const ToolVersions& tool, const std::wstring& radioModel,
                     std::span<const uint8_t, 4> radioCodeplug, bool keepPersonality,
                     ConvertPlan& plan, WorkflowOutcome& outcome) {
+    return planConversionFrom(config, tool, radioModel, CodeplugVersion::radioText(radioCodeplug),
+                              keepPersonality, plan, outcome);
+}
+
+bool planConversionFrom(Configuration& config, const ToolVersions& tool,
+                        const std::wstring& radioModel, const std::wstring& radioVersion,
+                        bool keepPersonality, ConvertPlan& plan, WorkflowOutcome& outcome) {
     plan = {};
-    plan.radioVersion = CodeplugVersion::radioText(radioCodeplug);
+    plan.radioVersion = radioVersion;
     const std::optional<CodeplugVersion> radio = CodeplugVersion::parse(plan.radioVersion);
     if (!radio) {
         ErrorLog::write(L"The radio CP version is invalid.");
@@ -229,36 +236,6 @@ void prepareRecovery(ConvertRadio& command, const ConvertPlan& plan,
                      RadioInfo& radio, uint32_t progressEnd) {
     prepareConversion(command, plan, false, radio, progressEnd, path.parent_path());
     command.takePersonalityFrom(backup, path);
-}
-
-bool prepareFinish(Configuration& config, const ConversionRecord::Conversion& unfinished,
-                   ConvertRadio& command, RadioInfo& radio, uint32_t progressEnd,
-                   WorkflowOutcome& outcome) {
-    if (unfinished.backup.empty()) {
-        ConvertPlan plan;
-        plan.codeplugPath = fromUtf8(unfinished.codeplugFile);
-        plan.addressPath = fromUtf8(unfinished.addressFile);
-        prepareConversion(command, plan, false, radio, progressEnd, {});
-        return true;
-    }
-    const std::filesystem::path path = pathFromUtf8(unfinished.backup);
-    PersonalityBackup backup;
-    if (!PersonalityBackup::load(path, backup)) {
-        outcome = WorkflowOutcome::of(kStrPersonalityRestoreFailed, MessageIcon::Error);
-        return false;
-    }
-    ConvertPlan plan;
-    if (!planRecovery(config, backup, plan, outcome)) {
-        return false;
-    }
-    prepareRecovery(command, plan, backup, path, radio, progressEnd);
-    return true;
-}
-
-WorkflowOutcome finishQuestion(const ConversionRecord::Conversion& unfinished) {
-    return WorkflowOutcome::of(
-        unfinished.backup.empty() ? kStrFinishWithoutBackup : kStrFinishWithBackup,
-        MessageIcon::Question, fromUtf8(unfinished.start));
 }
 
 namespace {

@@ -77,6 +77,11 @@ bool planConversion(Configuration& config, const ToolVersions& tool, const std::
                     std::span<const uint8_t, 4> radioCodeplug, bool keepPersonality,
                     ConvertPlan& plan, WorkflowOutcome& outcome);
 
+// The same from the version's text, as a record keeps it.
+bool planConversionFrom(Configuration& config, const ToolVersions& tool,
+                        const std::wstring& radioModel, const std::wstring& radioVersion,
+                        bool keepPersonality, ConvertPlan& plan, WorkflowOutcome& outcome);
+
 // Sets the conversion up as the plan says: its two files, the default block's update and, when
 // the personality is kept, the blocks to keep and the folder for the backup.
 void prepareConversion(ConvertRadio& command, const ConvertPlan& plan, bool keepPersonality,
@@ -97,17 +102,6 @@ bool planRecovery(Configuration& config, const PersonalityBackup& backup, Conver
 void prepareRecovery(ConvertRadio& command, const ConvertPlan& plan,
                      const PersonalityBackup& backup, const std::filesystem::path& path,
                      RadioInfo& radio, uint32_t progressEnd);
-
-// The way back after a conversion the record shows unfinished: with its backup, a recovery from
-// that backup (planRecovery, prepareRecovery); without one, the same codeplug and address-map
-// files again, which the radio's identity before the conversion chose, keeping nothing. A backup
-// that cannot be read gives string 182 with the reason in the chain.
-bool prepareFinish(Configuration& config, const ConversionRecord::Conversion& unfinished,
-                   ConvertRadio& command, RadioInfo& radio, uint32_t progressEnd,
-                   WorkflowOutcome& outcome);
-
-// The question that offers to finish it (string 187 or 188 with its start).
-WorkflowOutcome finishQuestion(const ConversionRecord::Conversion& unfinished);
 
 // After a failed conversion: logs the summary with the error chain, writes the frames of the
 // radio's trace ring beside err.log and names that file in the next entry (FailureTrace), and

@@ -115,6 +115,9 @@ bool ConvertRadio::run() {
     raiseBaudRate();
     loadAddressMap();
     checkBlocks();
+    // Every file the run needs is whole before anything changes in the radio or the record.
+    loadCodeplug();
+    checkDefaultBlockFits();
     if (!recovering) {
         keepUserInfo();
     }
@@ -135,7 +138,6 @@ bool ConvertRadio::run() {
     }
 
     enterUpdateProtection();
-    loadCodeplug();
     eraseDefaultBlock();
     programDefaultBlock();
     eraseDynamicBlock();
@@ -388,8 +390,33 @@ void ConvertRadio::loadCodeplug() {
     }
 }
 
+void ConvertRadio::checkDefaultBlockFits() {
+    if (!ok || !updating()) {
+        return;
+    }
+    const uint64_t start = layout_->defaultBlockAddress;
+    const uint64_t end =
+        start + chunksOf(radio->cpg()->block(kBlockDef).capacity, FlashLayout::kSectorSize) *
+                    FlashLayout::kSectorSize;
+    const uint64_t dynamic = layout_->dynamicEraseAddress;
+    // The dynamic block's erase comes after programming: inside the default block's range it
+    // would wipe what this run has just written.
+    if (dynamic >= start && dynamic < end) {
+        fail(kErrorUpdate, text::kDefaultBlockOverlaps, static_cast<int>(end - start),
+             static_cast<int>(start), static_cast<int>(dynamic), flashType_);
+    }
+}
+
+// No sector is programmed that this run did not see erased: each sector's erase must pass
+// before the next is asked for, and any erase that does not pass (refused, unanswered, or, after
+// a resend, answered twice in disagreement, which the engine reports as a failure) fails the run
+// here, before the first program request.
 void ConvertRadio::eraseDefaultBlock() {
     if (!ok || !updating()) {
+        return;
+    }
+    if (eraseStarting_ && !eraseStarting_()) {
+        fail(kErrorFile, ConversionRecord::kNotRecorded);
         return;
     }
     uint32_t address = layout_->defaultBlockAddress;

@@ -66,6 +66,11 @@ public:
     void setBeforeErase(std::function<bool()> beforeErase) {
         beforeErase_ = std::move(beforeErase);
     }
+    // Called on the worker thread right before the first erase request; false stops the run
+    // before it is sent (the record notes there that the radio is about to change).
+    void setEraseStarting(std::function<bool()> eraseStarting) {
+        eraseStarting_ = std::move(eraseStarting);
+    }
 
     bool run() override;
 
@@ -96,6 +101,7 @@ private:
     void saveBackup();
     void enterUpdateProtection();
     void loadCodeplug();
+    void checkDefaultBlockFits();
     void eraseDefaultBlock();
     void programDefaultBlock();
     void eraseDynamicBlock();
@@ -119,6 +125,7 @@ private:
     std::optional<Personality> fromBackup_;
     std::filesystem::path fromBackupPath_;
     std::function<bool()> beforeErase_;
+    std::function<bool()> eraseStarting_;
     // The address map first, then the codeplug.
     FtfImage image_;
 };

@@ -32,6 +32,9 @@ public:
 
     // "2024-05-01T12:34:56+02:00": local time, ISO 8601 with the zone's offset.
     static std::string isoTime(Clock::time_point time);
+    // An isoTime() text as a person reads it here, in this computer's local time:
+    // "2024-05-01 12:34"; a text of another shape comes back as it is.
+    static std::string shownTime(const std::string& iso);
     // "20240501-123456": local time, for file names that sort by age.
     static std::string fileStamp(Clock::time_point time);
 };

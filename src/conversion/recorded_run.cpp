@@ -55,9 +55,21 @@ RecordedRun::Conversion RecordedRun::finishing(const Conversion& unfinished) {
 void RecordedRun::attach(ConvertRadio& command,
                          std::function<void(const std::filesystem::path&)> onBackup) {
     opened_ = false;
+    closeFailed_ = false;
     reason_.clear();
     command.setBeforeErase(
         [this, &command, onBackup = std::move(onBackup)] { return openEntry(command, onBackup); });
+    command.setEraseStarting([this] { return markErase(); });
+}
+
+bool RecordedRun::markErase() {
+    if (!record_.markErase(entry_.id, reason_)) {
+        ErrorChain::add(kErrorFile, L"Error:failed to write the conversion record [%ls]: %ls.",
+                        fromUtf8(utf8FromPath(record_.file())).c_str(), fromUtf8(reason_).c_str());
+        return false;
+    }
+    entry_.eraseBegan = true;
+    return true;
 }
 
 bool RecordedRun::openEntry(const ConvertRadio& command,
@@ -90,17 +102,16 @@ void RecordedRun::finish(const ConvertRadio& command, bool stopRequested) {
     ConversionRecord::Result result = ConversionRecord::Result::Converted;
     std::string error;
     if (!command.ok) {
-        // After the record, only the codeplug's load can fail for a file, and it comes before
-        // the first erase: such a run left the radio as it was.
-        result = stopRequested ? ConversionRecord::Result::Stopped
-                 : isFileCategory(ErrorChain::firstCategory())
-                     ? ConversionRecord::Result::NotStarted
-                     : ConversionRecord::Result::Failed;
+        // A run that never asked for an erase left the flash as it was.
+        result = !entry_.eraseBegan ? ConversionRecord::Result::NotStarted
+                 : stopRequested    ? ConversionRecord::Result::Stopped
+                                    : ConversionRecord::Result::Failed;
         error = toUtf8(ErrorChain::firstMessage());
     }
     entry_.result = result;
     entry_.error = error;
     if (!record_.close(entry_.id, result, error, reason_)) {
+        closeFailed_ = true;
         ErrorLog::write(L"The conversion record [%ls] could not be closed: %ls",
                         fromUtf8(utf8FromPath(record_.file())).c_str(), fromUtf8(reason_).c_str());
     }

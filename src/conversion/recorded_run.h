@@ -12,10 +12,11 @@ class ConvertRadio;
 class PersonalityBackup;
 class RadioInfo;
 
-// The conversion record of one run of a ConvertRadio. At the command's before-erase point (on
-// its worker thread) the open entry goes on the disk, naming the backup the run has just saved,
-// which is logged and handed to onBackup at once; a record that cannot be written stops the run
-// before anything is erased. After the run, finish() closes the entry with how it ended.
+// The conversion record of one run of a ConvertRadio. Before the command changes anything in the
+// radio (on its worker thread) the open entry goes on the disk, naming the backup the run has
+// just saved, which is logged and handed to onBackup at once; right before the first erase the
+// erase line follows. A record that cannot be written stops the run before the step it guards.
+// After the run, finish() closes the entry with how it ended.
 class RecordedRun {
 public:
     using Conversion = ConversionRecord::Conversion;
@@ -37,16 +38,18 @@ public:
     // Hooks the record into the command's next run. onBackup (may be empty) runs on the worker
     // thread with the backup's path when the run has saved a new one.
     void attach(ConvertRadio& command, std::function<void(const std::filesystem::path&)> onBackup);
-    // Closes the entry the run opened: converted, stopped (the user asked the run to stop),
-    // not-started (a file failed before the erase), or failed, with the oldest record of the
-    // error chain. Call it before the chain is cleared.
+    // Closes the entry the run opened: converted, not-started (no erase was asked for), stopped
+    // (the user asked the run to stop) or failed, with the oldest record of the error chain.
+    // Call it before the chain is cleared.
     void finish(const ConvertRadio& command, bool stopRequested);
 
     // The run got as far as its open entry.
     bool opened() const { return opened_; }
     // The open entry could not be written, so the run stopped with the radio untouched.
     bool notRecorded() const { return !reason_.empty() && !opened_; }
-    // Why the record could not be written (open or close).
+    // The run's end could not be written: the record still shows it as not ended.
+    bool closeFailed() const { return closeFailed_; }
+    // Why the record could not be written (open, erase or close).
     const std::string& reason() const { return reason_; }
     const Conversion& entry() const { return entry_; }
     const ConversionRecord& record() const { return record_; }
@@ -55,9 +58,12 @@ private:
     bool openEntry(const ConvertRadio& command,
                    const std::function<void(const std::filesystem::path&)>& onBackup);
 
+    bool markErase();
+
     ConversionRecord record_;
     Conversion entry_;
     bool opened_ = false;
+    bool closeFailed_ = false;
     std::string reason_;
 };
 

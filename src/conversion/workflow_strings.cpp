@@ -72,6 +72,55 @@ constexpr std::array kTexts = {
     Entry{kStrConvertedNotReread,
           L"The conversion succeeded, but the radio could not be read again afterwards. Please "
           L"reconnect it and use Get radio information to see it."},
+    Entry{kStrRecordUnreadable,
+          L"The conversion record %s cannot be read, so whether this radio's last conversion "
+          L"ended cannot be told, and nothing was changed.\nPlease repair the file or move it "
+          L"aside (the personality backups stay in the backup folder beside it), then try "
+          L"again."},
+    Entry{kStrUnfinishedButConverted,
+          L"The conversion record says that the last conversion of this radio (started %s) did "
+          L"not end, but the radio reads as converted, so nothing was changed.\nIf the owner's "
+          L"user information or contacts are missing, write that conversion's personality "
+          L"backup back on purpose (restore the personality from the backup)."},
+    Entry{kStrRecordOtherFiles,
+          L"The conversion record names files that are not this installation's (%s), so the "
+          L"unfinished conversion is not finished from it and nothing was changed."},
+    Entry{kStrFinishBackupLost,
+          L"The personality backup of the unfinished conversion (%s) is missing or damaged. "
+          L"The conversion can be finished without it, but the owner's user information and "
+          L"contacts saved in it are then lost.\n\nDo you want to finish the conversion "
+          L"without the personality?"},
+    Entry{kStrBackupUnusable,
+          L"The personality backup of the unfinished conversion (%s) is missing or damaged, so "
+          L"the conversion was not finished and nothing was changed. Finishing it without the "
+          L"backup loses the owner's user information and contacts saved in it."},
+    Entry{kStrStoppedUnchanged,
+          L"The conversion stopped at your request before anything in the radio was erased; "
+          L"the radio is unchanged."},
+    Entry{kStrMayBeHalfWritten,
+          L"The conversion did not end, so the radio may be half-written.\nLeave it connected "
+          L"and press Convert (or Get Radio Information) to finish the conversion; the "
+          L"personality saved before it is written back when there is one."},
+    Entry{kStrRecordNotClosed,
+          L"The radio is converted, but the end of its conversion could not be written to the "
+          L"conversion record (%s), so the record still shows it as not ended. Please free the "
+          L"disk or check the data folder."},
+    Entry{kStrRestoreConfirm,
+          L"This will convert the radio again and write the personality saved in %s into it, "
+          L"replacing the user information and contacts the radio holds now.\n\nDo you want to "
+          L"continue?"},
+    Entry{kStrBackupOtherCodeplug,
+          L"The backup was taken from a radio with codeplug version %s, but the radio on the "
+          L"cable reports another version, so the backup is not written into it."},
+    Entry{kStrRestoreIntoConverted,
+          L"The conversion record says that the last conversion of this radio (started %s) did "
+          L"not end, but the radio reads as converted. Its personality (user information and "
+          L"contacts) was saved before that conversion; writing it back replaces whatever has "
+          L"been changed in the radio since.\n\nDo you want to write the saved personality back "
+          L"now?"},
+    Entry{kStrFinishFirst,
+          L"The last conversion of this radio (started %s) did not end. Please finish it first "
+          L"(Convert); the serial number was not changed."},
 };
 
 }  // namespace

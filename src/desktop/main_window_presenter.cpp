@@ -6,6 +6,7 @@
 #include "config/configuration.h"
 #include "config/help_files.h"
 #include "conversion/convert_decisions.h"
+#include "conversion/convert_workflow.h"
 #include "conversion/serial_decisions.h"
 #include "conversion/workflow_outcome.h"
 #include "desktop/dealer_login.h"
@@ -262,9 +263,13 @@ void MainWindowPresenter::refreshDisplay() {
         view_.selectText(View::kValueIds[field], false);
     }
     view_.showModelPicture(identityRead_ ? RadioDisplay::modelNumber(radio) : std::wstring());
-    if (resultShown_) {
-        view_.setControlText(View::kIdTimeLabel, resultTime());
-    }
+}
+
+void MainWindowPresenter::showResult() {
+    resultShown_ = true;
+    refreshDisplay();
+    view_.showControl(View::kIdTimeLabel, true);
+    view_.setControlText(View::kIdTimeLabel, resultTime());
 }
 
 void MainWindowPresenter::onCableNotification(intptr_t lParam) {
@@ -324,15 +329,16 @@ bool MainWindowPresenter::ask(const std::wstring& text, unsigned icon) {
     return view_.messageBox(text, View::kYesNo | icon) == View::kIdYes;
 }
 
+// The window's own string table holds the same numbers, so every text comes from one place.
+std::wstring MainWindowPresenter::textOf(const WorkflowOutcome& outcome) {
+    return outcome.argument.empty() ? StringTable::text(outcome.stringId)
+                                    : StringTable::format(outcome.stringId, outcome.argument);
+}
+
 void MainWindowPresenter::showOutcome(const WorkflowOutcome& outcome) {
-    if (!outcome.hasMessage()) {
-        return;
+    if (outcome.hasMessage()) {
+        view_.messageBox(textOf(outcome), static_cast<unsigned>(outcome.icon));
     }
-    // The window's own string table holds the same numbers, so every text comes from one place.
-    const std::wstring text = outcome.argument.empty()
-                                  ? StringTable::text(outcome.stringId)
-                                  : StringTable::format(outcome.stringId, outcome.argument);
-    view_.messageBox(text, static_cast<unsigned>(outcome.icon));
 }
 
 RadioOpening::Result MainWindowPresenter::openWorkflow(Operation operation,
@@ -375,22 +381,28 @@ void MainWindowPresenter::getRadioInformation() {
     const RadioOpening::Result opening =
         openWorkflow(Operation::GettingInfo, {View::kIdGetRadioInfo}, RadioOpening::Probe::Info,
                      RadioOpening::Identity::FullOrSerial);
-    const std::optional<ConversionRecord::Conversion> unfinished =
-        unfinishedConversion(opening, outcome);
-    const bool read = opening.identityComplete &&
+    std::optional<ConversionRecord::Conversion> unfinished;
+    if (!opening.opened()) {
+        outcome = opening.outcome;
+    } else if (ConvertWorkflow::lookUpUnfinished(conversionRecord(), manager_.radioInfo(),
+                                                 unfinished, outcome) &&
+               unfinished) {
+        // A half-written radio: the offer to finish it comes before anything else is said.
+        ErrorChain::remove(kErrorOk);
+        runConvertWorkflow(view_.isKeepPersonalityChecked(), opening.identityComplete);
+        closeWorkflow();
+        return;
+    } else if (!opening.identityComplete && outcome.stringId == kStrInfoDone) {
+        outcome = WorkflowOutcome::of(kStrConnectFailed, MessageIcon::Error);
+    }
+    const bool read = opening.identityComplete && outcome.stringId == kStrInfoDone &&
                       checkModelConfigured(
                           configuration_, RadioDisplay::modelNumber(manager_.radioInfo()), outcome);
     if (read) {
-        resultShown_ = true;
-        refreshDisplay();
+        showResult();
     }
-    // A half-written radio: the offer to finish it comes before anything else is said.
-    if (unfinished && askToFinish(*unfinished)) {
-        finishConversion(*unfinished);
-    } else {
-        manager_.connect(false);
-        showOutcome(outcome);
-    }
+    manager_.connect(false);
+    showOutcome(outcome);
     closeWorkflow();
 }
 
@@ -421,7 +433,7 @@ void MainWindowPresenter::updateSerialNumber() {
         if (!concludeSerialUpdate(serialCommand_, serialCommand_.ok)) {
             outcome = WorkflowOutcome::of(kStrSerialFailed, MessageIcon::Error);
         } else if (readIdentity(outcome)) {
-            resultShown_ = true;
+            showResult();
         }
     }
     manager_.connect(false);

@@ -9,9 +9,10 @@
 #include <vector>
 
 #include "conversion/conversion_record.h"
-#include "conversion/convert_radio.h"
 #include "conversion/radio_opening.h"
 #include "conversion/serial_number_update.h"
+#include "conversion/workflow_end.h"
+#include "conversion/workflow_front_end.h"
 #include "desktop/language_list.h"
 #include "desktop/main_window_view.h"
 
@@ -21,14 +22,13 @@ class Configuration;
 class ConsoleLink;
 struct ConsoleMessage;
 class RadioManager;
-class RecordedRun;
 class Task;
 struct WorkflowOutcome;
 
 // The main window's decisions, for any view: the controls' enabling and focus, the cable state,
 // the dealer login, test mode, the three radio workflows and their messages, the console
 // requests, the language list and the help. The view draws; this decides what it shows.
-class MainWindowPresenter : private CableCountQuestion {
+class MainWindowPresenter : private CableCountQuestion, private WorkflowFrontEnd {
 public:
     enum class Operation { Idle = 0, Converting = 1, UpdatingSerial = 2, GettingInfo = 3 };
 
@@ -79,7 +79,6 @@ public:
     int64_t consoleWindow() const { return consoleWindow_; }
     // Where a conversion saves the personality it keeps; the data folder's backup/ by default.
     void setBackupFolder(std::filesystem::path folder) { backupFolder_ = std::move(folder); }
-    const ConvertRadio& conversionCommand() const { return programCommand_; }
 
     // Answers and results to the consoles go through the link.
     void setConsoleLink(ConsoleLink* link) { console_ = link; }
@@ -97,6 +96,8 @@ public:
     void applyEnablingRules();
     // Shows the radio's values (or "N/A" before anything was read) and its model's picture.
     void refreshDisplay();
+    // After a workflow's success: the values and the time of the result.
+    void showResult();
     // The texts the value controls show now.
     const std::array<std::wstring, MainWindowView::FieldCount>& shownTexts() const {
         return shown_;
@@ -117,43 +118,38 @@ private:
     CableCountQuestion* cableQuestion() { return testMode_ ? nullptr : this; }
     // A Yes/No question; true for Yes.
     bool ask(const std::wstring& text, unsigned icon);
+    static std::wstring textOf(const WorkflowOutcome& outcome);
     void showOutcome(const WorkflowOutcome& outcome);
 
     // The opening every workflow shares: operation set, its controls disabled, then the radio
     // opened; a full identity read remembers the radio is known.
     RadioOpening::Result openWorkflow(Operation operation, std::initializer_list<int> controls,
                                       RadioOpening::Probe probe, RadioOpening::Identity identity);
-    // After an opening that read the identity, or at least the serial number: the record's
-    // unfinished conversion of the radio. The outcome says why when the radio is not fully known.
-    std::optional<ConversionRecord::Conversion> unfinishedConversion(
-        const RadioOpening::Result& opening, WorkflowOutcome& outcome);
     // The identity read again after radio work: false (string 143) when it fails.
     bool readIdentity(WorkflowOutcome& outcome);
     // The cable is no longer plugged in.
     bool cableGone();
     void closeWorkflow();
 
-    // Convert (main_window_presenter_convert.cpp).
+    // Convert (main_window_presenter_convert.cpp): the window as the workflows' front end.
     void convert();
-    bool confirmConversion();
-    // Runs the conversion command, set up by `prepare`, behind the "Please wait..." window; true
-    // when the radio is converted. A failure is logged and chooses the outcome; what a success
-    // recorded on the way comes back in `warnings`. A radio that cannot be read again after a
-    // successful run is still converted: true, with rereadFailed_ set.
-    bool runConversion(bool restore, WorkflowOutcome& outcome, std::wstring& warnings,
-                       RecordedRun& record, const std::function<void()>& prepare);
+    // The Convert workflow on the opened radio: a conversion, or the finish of one that did not
+    // end; its end shown, or handed to the console in test mode.
+    void runConvertWorkflow(bool keepPersonality, bool identityComplete);
+    void showConversionEnd(const WorkflowEnd& end);
     ConversionRecord conversionRecord() const;
-    bool askToFinish(const ConversionRecord::Conversion& unfinished);
-    bool finishConversion(const ConversionRecord::Conversion& unfinished);
-    void showRereadNote();
-    void showWarnings(const std::wstring& warnings);
-    void showConversionEnd(bool converted, const WorkflowOutcome& outcome,
-                           const std::wstring& warnings);
+    bool confirm(const WorkflowOutcome& question) override;
+    bool confirmLoss(const WorkflowOutcome& question) override;
+    void showRadio(bool afterRadioWork) override;
+    bool runCommand(ConvertRadio& command) override;
+    void backupSaved(const std::filesystem::path& backup) override;
+    bool readAgain() override;
     // After a failed conversion that saved a backup: offers to convert the radio again with the
     // backup's personality, as long as the recovery fails and the user wants to try again. A
-    // pulled cable is to be plugged in again first.
-    void offerRecovery(std::filesystem::path backup);
-    std::filesystem::path recoverFromBackup(const std::filesystem::path& path);
+    // pulled cable is to be plugged in again first. True when the radio was recovered.
+    bool offerRecovery(const std::filesystem::path& backup);
+    enum class RecoveryEnd { Recovered, TryAgain, GaveUp };
+    RecoveryEnd recoverFromBackup(const std::filesystem::path& path);
     void reportToConsole(bool success);
     int64_t enterTestMode(int64_t console);
     int64_t exitTestMode(int64_t console);
@@ -166,7 +162,6 @@ private:
     Configuration& configuration_;
     std::shared_ptr<MessageTarget> target_;
     SerialNumberUpdate serialCommand_;
-    ConvertRadio programCommand_;
     std::filesystem::path backupFolder_;
     ConsoleLink* console_ = nullptr;
     int64_t consoleWindow_ = 0;
@@ -181,8 +176,6 @@ private:
     bool resultShown_ = false;
     // Whether a radio has been read since the window opened; until then every value is "N/A".
     bool identityRead_ = false;
-    // The last successful conversion's radio could not be read again afterwards.
-    bool rereadFailed_ = false;
     bool inCableNotification_ = false;
 };
 

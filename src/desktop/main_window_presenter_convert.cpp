@@ -1,22 +1,20 @@
-// The Convert workflow and its console protocol. The decisions come from the conversion library,
-// shared with the command line; here they are sequenced and their outcome shown, or handed to the
-// console in test mode.
+// The window as a front end of the conversion workflows, and the console protocol: the workflows
+// decide, the window asks, runs and shows, or hands the result to the console in test mode.
 
 #include "config/configuration.h"
-#include "conversion/convert_decisions.h"
+#include "conversion/convert_radio.h"
+#include "conversion/convert_workflow.h"
 #include "conversion/personality_backup.h"
-#include "conversion/recorded_run.h"
+#include "conversion/recovery_workflow.h"
 #include "conversion/workflow_outcome.h"
 #include "desktop/console_link.h"
 #include "desktop/console_message.h"
 #include "desktop/main_window_presenter.h"
-#include "desktop/radio_display.h"
 #include "desktop/string_table.h"
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
-#include "platform/system_files.h"
 #include "tasks/radio_manager.h"
 
 namespace plugshift {
@@ -32,74 +30,58 @@ void MainWindowPresenter::setTestMode(bool on) {
     view_.setCaption(on ? StringTable::title() + kTestModeSuffix : StringTable::title());
 }
 
-bool MainWindowPresenter::confirmConversion() {
-    return ask(StringTable::format(str::kConfirmConvert, StringTable::band()), View::kIconQuestion);
-}
-
 void MainWindowPresenter::convert() {
-    WorkflowOutcome outcome = WorkflowOutcome::of(kStrConvertDone, MessageIcon::Information);
-    RadioInfo& radio = manager_.radioInfo();
     const bool keepPersonality = view_.isKeepPersonalityChecked();
     const RadioOpening::Result opening =
         openWorkflow(Operation::Converting, {View::kIdConvert, View::kIdRestore},
                      RadioOpening::Probe::Convert, RadioOpening::Identity::FullOrSerial);
-    const std::optional<ConversionRecord::Conversion> unfinished =
-        unfinishedConversion(opening, outcome);
-    if (unfinished) {
-        // A half-written radio is finished first; declining leaves it as it is, silently.
-        if (askToFinish(*unfinished)) {
-            finishConversion(*unfinished);
-        }
-        manager_.connect(false);
-        closeWorkflow();
-        return;
-    }
-    if (opening.identityComplete) {
-        // The radio on the cable now, not the one read before it.
-        refreshDisplay();
-    }
-    const std::wstring model = RadioDisplay::modelNumber(radio);
-    ToolVersions tool;
-    const bool ready = opening.identityComplete &&
-                       checkModelConfigured(configuration_, model, outcome) &&
-                       findToolVersions(configuration_, tool, outcome);
-    if (ready && !testMode_ && !confirmConversion()) {
-        // Declined: back to idle without a word.
-        manager_.connect(false);
-        closeWorkflow();
-        return;
-    }
-    ConvertPlan plan;
-    const bool planned = ready && checkModelConfigured(configuration_, model, outcome) &&
-                         planConversion(configuration_, tool, model, radio.codeplugVersion(),
-                                        keepPersonality, plan, outcome);
-    std::wstring warnings;
-    RecordedRun record(conversionRecord(), RecordedRun::identityOf(radio));
-    const bool converted =
-        planned && runConversion(keepPersonality, outcome, warnings, record, [&] {
-            prepareConversion(programCommand_, plan, keepPersonality, radio, view_.progressScale(),
-                              backupFolder_);
-        });
-
-    showConversionEnd(converted, outcome, warnings);
-    if (!testMode_ && planned && !programCommand_.ok) {
-        offerRecovery(programCommand_.lastBackupPath());
+    if (opening.opened()) {
+        runConvertWorkflow(keepPersonality, opening.identityComplete);
+    } else {
+        WorkflowEnd end;
+        end.outcome = opening.outcome;
+        showConversionEnd(end);
     }
     closeWorkflow();
 }
 
-void MainWindowPresenter::showConversionEnd(bool converted, const WorkflowOutcome& outcome,
-                                            const std::wstring& warnings) {
+void MainWindowPresenter::runConvertWorkflow(bool keepPersonality, bool identityComplete) {
+    ConvertWorkflow workflow(configuration_, manager_.radioInfo(), conversionRecord(),
+                             backupFolder_, *this);
+    showConversionEnd(workflow.run({.keepPersonality = keepPersonality}, identityComplete,
+                                   view_.progressScale()));
+}
+
+void MainWindowPresenter::showConversionEnd(const WorkflowEnd& end) {
     manager_.connect(false);
-    if (converted) {
-        refreshDisplay();
+    // What the opening's probe left in the chain is no fault.
+    ErrorChain::remove(kErrorOk);
+    if (end.converted()) {
+        showResult();
     }
     if (testMode_) {
-        reportToConsole(converted);
-    } else {
-        showOutcome(outcome);
-        showRereadNote();
-        showWarnings(warnings);
+        reportToConsole(end.converted());
+        return;
+    }
+    if (end.kind == WorkflowEnd::Kind::Declined) {
+        return;  // back to idle without a word
+    }
+    showOutcome(end.outcome);
+    if (end.rereadFailed) {
+        showOutcome(WorkflowOutcome::of(kStrConvertedNotReread, MessageIcon::Warning));
+    }
+    if (!end.warnings.empty()) {
+        showOutcome(WorkflowOutcome::of(kStrConvertWarnings, MessageIcon::Warning, end.warnings));
+    }
+    if (end.recordNotClosed) {
+        showOutcome(WorkflowOutcome::of(kStrRecordNotClosed, MessageIcon::Warning,
+                                        fromUtf8(end.recordProblem)));
+    }
+    // The backup's offer is the way back; without one, or declined, the radio may be left
+    // half-written, and Convert finishes it.
+    if (end.kind == WorkflowEnd::Kind::Failed && !offerRecovery(end.backup) &&
+        end.mayBeHalfWritten) {
+        showOutcome(WorkflowOutcome::of(kStrMayBeHalfWritten, MessageIcon::Warning));
     }
 }
 
@@ -108,166 +90,106 @@ ConversionRecord MainWindowPresenter::conversionRecord() const {
                                                   : backupFolder_.parent_path());
 }
 
-std::optional<ConversionRecord::Conversion> MainWindowPresenter::unfinishedConversion(
-    const RadioOpening::Result& opening, WorkflowOutcome& outcome) {
-    if (!opening.opened()) {
-        outcome = opening.outcome;
-        return std::nullopt;
-    }
-    if (!opening.identityComplete) {
-        outcome = WorkflowOutcome::of(kStrConnectFailed, MessageIcon::Error);
-    }
-    const RadioInfo& radio = manager_.radioInfo();
-    const std::optional<ConversionRecord::Conversion> unfinished = conversionRecord().unfinishedFor(
-        toUtf8(RadioInfo::serialText(radio.serialValue()).value_or(L"")));
-    if (unfinished) {
-        // What the full read recorded is no failure once the radio is known by its serial number.
-        ErrorChain::remove(kErrorOk);
-    }
-    return unfinished;
+bool MainWindowPresenter::confirm(const WorkflowOutcome& question) {
+    return testMode_ || ask(textOf(question), static_cast<unsigned>(question.icon));
 }
 
-bool MainWindowPresenter::askToFinish(const ConversionRecord::Conversion& unfinished) {
-    return testMode_ || ask(finishQuestion(unfinished).text(), View::kIconQuestion);
+bool MainWindowPresenter::confirmLoss(const WorkflowOutcome& question) {
+    // A test station cannot be asked to give up an owner's data.
+    return !testMode_ && ask(textOf(question), static_cast<unsigned>(question.icon));
 }
 
-bool MainWindowPresenter::finishConversion(const ConversionRecord::Conversion& unfinished) {
-    RadioInfo& radio = manager_.radioInfo();
-    const bool withBackup = !unfinished.backup.empty();
-    WorkflowOutcome outcome = WorkflowOutcome::of(
-        withBackup ? kStrPersonalityRestored : kStrConvertDone, MessageIcon::Information);
-    const ConversionRecord book = conversionRecord();
-    std::string reason;
-    if (unfinished.result == ConversionRecord::Result::Open &&
-        !book.close(unfinished.id, ConversionRecord::Result::Interrupted, {}, reason)) {
-        ErrorLog::write(L"The conversion record could not be written: %ls",
-                        fromUtf8(reason).c_str());
+void MainWindowPresenter::showRadio(bool afterRadioWork) {
+    // The radio the question is about; its result, and the time, only after a success.
+    if (!afterRadioWork) {
+        refreshDisplay();
     }
-    RecordedRun record(book, RecordedRun::finishing(unfinished));
-    std::wstring warnings;
-    bool prepared = true;
-    const bool converted = runConversion(withBackup, outcome, warnings, record, [&] {
-        prepared = prepareFinish(configuration_, unfinished, programCommand_, radio,
-                                 view_.progressScale(), outcome);
-    });
-    if (!prepared) {
-        ErrorLog::write(L"The unfinished conversion cannot be finished:\n%ls",
-                        ErrorChain::text().c_str());
-        ErrorChain::remove(kErrorOk);
-    }
-    showConversionEnd(converted, outcome, warnings);
-    return converted;
 }
 
-bool MainWindowPresenter::runConversion(bool restore, WorkflowOutcome& outcome,
-                                        std::wstring& warnings, RecordedRun& record,
-                                        const std::function<void()>& prepare) {
-    RadioInfo& radio = manager_.radioInfo();
-    ConvertRadio& command = programCommand_;
-    rereadFailed_ = false;
-    const WorkflowOutcome planned = outcome;
-    prepare();
-    if (outcome.stringId != planned.stringId) {
-        return false;  // the preparation refused, and said why
-    }
+bool MainWindowPresenter::runCommand(ConvertRadio& command) {
     command.window = target_;
-    record.attach(command, {});
-    // What the opening left in the chain (the probe's silence) is no cause of this run's failure.
-    ErrorChain::remove(kErrorOk);
     view_.runCommand(task_, command);
-    record.finish(command, false);
-    if (!command.ok) {
-        outcome =
-            concludeFailedConversion(command, RadioSummary::of(radio), restore, radio.frameRing());
-        if (record.notRecorded()) {
-            outcome = WorkflowOutcome::of(kStrNotRecorded, MessageIcon::Error,
-                                          fromUtf8(utf8FromPath(record.record().folder())));
-        }
-        if (!command.lastBackupPath().empty()) {
-            ErrorLog::write(L"The radio's personality was saved to [%ls].",
-                            fromUtf8(utf8FromPath(command.lastBackupPath())).c_str());
-        }
-        return false;
-    }
-    warnings = concludeSuccessfulConversion(RadioSummary::of(radio), restore);
+    return false;  // the window's conversion runs to its end
+}
+
+void MainWindowPresenter::backupSaved(const std::filesystem::path&) {
+    // The window names the backup in err.log and in its recovery offer.
+}
+
+bool MainWindowPresenter::readAgain() {
     WorkflowOutcome reread;
-    if (!readIdentity(reread)) {
-        // Converted all the same: only the look at the result failed.
-        ErrorLog::write(L"The radio could not be read again after its conversion:\n%ls",
-                        ErrorChain::text().c_str());
-        ErrorChain::remove(kErrorOk);
-        rereadFailed_ = true;
-        identityRead_ = false;
+    if (readIdentity(reread)) {
+        return true;
     }
-    resultShown_ = true;
-    return true;
+    identityRead_ = false;
+    return false;
 }
 
-void MainWindowPresenter::showRereadNote() {
-    if (rereadFailed_) {
-        showOutcome(WorkflowOutcome::of(kStrConvertedNotReread, MessageIcon::Warning));
-        rereadFailed_ = false;
-    }
-}
-
-void MainWindowPresenter::showWarnings(const std::wstring& warnings) {
-    if (!warnings.empty()) {
-        showOutcome(WorkflowOutcome::of(kStrConvertWarnings, MessageIcon::Warning, warnings));
-    }
-}
-
-void MainWindowPresenter::offerRecovery(std::filesystem::path backup) {
-    // A recovery that fails names its backup again, so the offer stands until the radio is
-    // converted or the user declines.
-    while (!backup.empty()) {
+bool MainWindowPresenter::offerRecovery(const std::filesystem::path& backup) {
+    // The offer stands until the radio is converted, the backup proves unusable or the user
+    // declines.
+    for (RecoveryEnd end = RecoveryEnd::TryAgain;
+         !backup.empty() && end == RecoveryEnd::TryAgain;) {
         if (cableGone()) {
             view_.messageBox(StringTable::text(str::kReconnectForRecovery), View::kIconWarning);
         }
         if (!ask(StringTable::text(str::kOfferRestore), View::kIconQuestion)) {
-            return;
+            return false;
         }
-        backup = recoverFromBackup(backup);
+        end = recoverFromBackup(backup);
+        if (end == RecoveryEnd::Recovered) {
+            return true;
+        }
     }
+    return false;
 }
 
-std::filesystem::path MainWindowPresenter::recoverFromBackup(const std::filesystem::path& path) {
+MainWindowPresenter::RecoveryEnd MainWindowPresenter::recoverFromBackup(
+    const std::filesystem::path& path) {
     RadioInfo& radio = manager_.radioInfo();
     ErrorChain::remove(kErrorOk);
-    WorkflowOutcome outcome =
-        WorkflowOutcome::of(kStrPersonalityRestored, MessageIcon::Information);
+    WorkflowEnd end;
     PersonalityBackup backup;
-    ConvertPlan plan;
-    std::wstring warnings;
-    bool converted = false;
-    // Worth another try unless the backup is unusable or the conversion went through.
-    bool retry = true;
+    bool identityComplete = false;
     if (!PersonalityBackup::load(path, backup)) {
-        retry = false;
         ErrorLog::write(L"The personality backup cannot be used:\n%ls", ErrorChain::text().c_str());
-        outcome = WorkflowOutcome::of(kStrPersonalityRestoreFailed, MessageIcon::Error);
-    } else if (!manager_.connect(true)) {
-        outcome = WorkflowOutcome::of(kStrConnectFailed, MessageIcon::Error);
-    } else if (!radio.readSerialNumber(RadioOpening::kSerialReadAttempts)) {
+        end.outcome = WorkflowOutcome::of(kStrPersonalityRestoreFailed, MessageIcon::Error);
+        showOutcome(end.outcome);
+        return RecoveryEnd::GaveUp;
+    }
+    if (!manager_.connect(true)) {
+        end.outcome = WorkflowOutcome::of(kStrConnectFailed, MessageIcon::Error);
+    } else if ((identityComplete = radio.readIdentity()) ||
+               radio.readSerialNumber(RadioOpening::kSerialReadAttempts)) {
         // Its serial number is all a half-written radio must still tell.
-        outcome = WorkflowOutcome::of(kStrConnectFailed, MessageIcon::Error);
-    } else if (backupBelongsTo(backup, radio, outcome) &&
-               planRecovery(configuration_, backup, plan, outcome)) {
-        RecordedRun record(conversionRecord(), RecordedRun::identityOf(backup, path));
-        converted = runConversion(true, outcome, warnings, record, [&] {
-            prepareRecovery(programCommand_, plan, backup, path, radio, view_.progressScale());
-        });
-        retry = !programCommand_.ok;
+        RecoveryWorkflow workflow(configuration_, radio, conversionRecord(), *this);
+        end = workflow.run(backup, path, {.alreadyConfirmed = true}, identityComplete,
+                           view_.progressScale());
+    } else {
+        end.outcome = WorkflowOutcome::of(kStrConnectFailed, MessageIcon::Error);
     }
     manager_.connect(false);
     // The connection's probe leaves a record of its silence; it is no fault.
     ErrorChain::remove(kErrorOk);
-    if (converted) {
-        refreshDisplay();
+    if (end.converted()) {
+        showResult();
     }
-    showOutcome(outcome);
-    showRereadNote();
-    showWarnings(warnings);
-    return retry ? path : std::filesystem::path();
+    showOutcome(end.outcome);
+    if (end.rereadFailed) {
+        showOutcome(WorkflowOutcome::of(kStrConvertedNotReread, MessageIcon::Warning));
+    }
+    if (!end.warnings.empty()) {
+        showOutcome(WorkflowOutcome::of(kStrConvertWarnings, MessageIcon::Warning, end.warnings));
+    }
+    if (end.converted()) {
+        return RecoveryEnd::Recovered;
+    }
+    // Another radio, a radio not answering or a failed run: worth another try once the right
+    // radio is connected; a radio of another codeplug version or installation is not.
+    const bool worthAgain = end.kind == WorkflowEnd::Kind::Failed ||
+                            end.outcome.stringId == kStrConnectFailed ||
+                            end.outcome.stringId == kStrRecoveryOtherRadio;
+    return worthAgain ? RecoveryEnd::TryAgain : RecoveryEnd::GaveUp;
 }
 
 void MainWindowPresenter::reportToConsole(bool success) {

@@ -63,6 +63,15 @@ std::span<const uint8_t> putShortFrame(std::span<uint8_t> out, uint8_t opcode,
     return out.first(length + 1);
 }
 
+constexpr const wchar_t* kRepliesDisagree =
+    L"Error:two replies to one request disagree after its resend; its outcome is unknown.";
+
+// The data a transaction's result says the reply carried.
+std::span<const uint8_t> dataOf(std::span<const uint8_t> replyData, int result) {
+    return replyData.first(result > 0 ? std::min(replyData.size(), static_cast<size_t>(result))
+                                      : 0);
+}
+
 std::wstring refusalText(const ReplyParser& parser, size_t replyCapacity) {
     switch (parser.outcome()) {
         case ReplyParser::Outcome::kNoRoom:
@@ -278,7 +287,7 @@ int SBEP::receiveReply(uint32_t& replyAddress, uint8_t& lastOpc, std::span<uint8
     for (;;) {
         std::ranges::fill(receiveBuffer_, 0);
         ReplyParser parser(replyData, receiveBuffer_.size());
-        const bool complete = readFrame(parser, sentAt);
+        const bool complete = readFrame(parser, wait_, sentAt);
         // After a dropped reply, silence leaves the dropped one's opcode for the record.
         if (parser.consumed() > 0 || !dropped) {
             replyAddress = parser.address();
@@ -299,6 +308,7 @@ int SBEP::receiveReply(uint32_t& replyAddress, uint8_t& lastOpc, std::span<uint8
         const auto data = replyData.first(static_cast<size_t>(parser.count()));
         if (match(parser.opcode(), parser.address(), data)) {
             unsettled_ = false;
+            lastReplyBytes_ = parser.consumed();
             return parser.count();
         }
         // Another request's reply (a late one) or one this request's test cannot take: the
@@ -309,8 +319,9 @@ int SBEP::receiveReply(uint32_t& replyAddress, uint8_t& lastOpc, std::span<uint8
 
 // One frame: silent reads end it by the wait for its beginning, then by the line time of what
 // it still lacks. False when it did not complete.
-bool SBEP::readFrame(ReplyParser& parser, Clock::time_point sentAt) {
-    const Clock::time_point beginBy = sentAt + wait_.begin;
+bool SBEP::readFrame(ReplyParser& parser, const ReplyWait& wait, Clock::time_point from,
+                     bool quietIsFine) {
+    const Clock::time_point beginBy = from + wait.begin;
     Clock::time_point restBy = Clock::time_point::max();
     Clock::time_point startBy = Clock::time_point::max();
     bool sized = false;
@@ -324,7 +335,7 @@ bool SBEP::readFrame(ReplyParser& parser, Clock::time_point sentAt) {
         }
         const Clock::time_point now = Clock::now();
         if (!parser.waiting() && startBy == Clock::time_point::max()) {
-            startBy = now + wait_.chatter;
+            startBy = now + wait.chatter;
         }
         if (parser.begun() && !sized) {
             // The length bytes, then all the frame announces, at the line's rate.
@@ -336,11 +347,14 @@ bool SBEP::readFrame(ReplyParser& parser, Clock::time_point sentAt) {
                                            : parser.waiting() ? beginBy
                                                               : std::min(beginBy, startBy);
         silentReads = got > 0 ? 0 : silentReads + 1;
-        const int allowed = parser.begun() ? kDefaultTrials : wait_.reads;
+        const int allowed = parser.begun() ? kDefaultTrials : wait.reads;
         if (parser.finished()) {
             break;
         }
         if (silentReads >= allowed || now >= deadline) {
+            if (quietIsFine && parser.consumed() == 0) {
+                return false;
+            }
             ErrorChain::add(kErrorProt, L"Error:failed to read port for %d bytes after %d trials.",
                             static_cast<int>(want), silentReads);
             return false;
@@ -391,18 +405,69 @@ void SBEP::letStragglersLand() {
     port_->setTimeouts(readMs, writeMs);
 }
 
+// After a resend whose reply passed: every reply the line still brings within the resend's whole
+// wait (the request on the line, the radio's longest time, the reply on the line, the adapter)
+// answers this request as well, since nothing else has been sent; the line is trusted again once
+// it has been quiet that long. False when a further reply disagrees, is damaged or never ends.
+bool SBEP::resendConfirmed(std::span<const uint8_t> frame, const Judge& judge, const Match& match,
+                           const Answer& taken, Agreement agreement) {
+    const std::vector<uint8_t> takenData(taken.data.begin(), taken.data.end());
+    const Clock::duration whole =
+        wait_.begin + lineTime(frame.size()) + lineTime(lastReplyBytes_) + kAdapterLatency;
+    const uint32_t readMs = std::max<uint32_t>(port_->readTimeout(), 1);
+    ReplyWait quiet = wait_;
+    quiet.begin = whole;
+    quiet.reads =
+        static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(whole).count() / readMs + 1);
+    std::vector<uint8_t> further(kMaxReplyData);
+    const Clock::time_point giveUp = Clock::now() + kResendSettleRounds * whole;
+    for (;;) {
+        std::ranges::fill(receiveBuffer_, 0);
+        ReplyParser parser(further, receiveBuffer_.size());
+        const bool complete = readFrame(parser, quiet, Clock::now(), true);
+        if (parser.consumed() == 0) {
+            return true;
+        }
+        notify(FrameDirection::kReceived, std::span(receiveBuffer_).first(parser.consumed()));
+        if (!complete) {
+            discardRestOfReply();
+            return false;
+        }
+        const auto data =
+            std::span<const uint8_t>(further).first(static_cast<size_t>(parser.count()));
+        const Answer other{parser.count(), parser.opcode(), parser.address(), data};
+        const bool agrees =
+            match(other.opcode, other.address, data) && judge(other) == Verdict::kPass &&
+            (agreement == Agreement::kVerdict || std::ranges::equal(data, takenData));
+        if (!agrees || Clock::now() >= giveUp) {
+            return false;
+        }
+    }
+}
+
 // The retry pattern: attempts until the judge passes or stops them, dropping the port-level
 // records of each failed attempt. A refusal of the last reply is kept as the root cause under
 // the record the operation adds, since nothing else would say why the reply was not taken.
 SBEP::Attempts SBEP::retry(std::span<const uint8_t> frame, uint32_t& replyAddress, uint8_t& lastOpc,
-                           std::span<uint8_t> replyData, const Judge& judge, const Match& match) {
+                           std::span<uint8_t> replyData, const Judge& judge, const Match& match,
+                           Agreement agreement) {
     int result = -1;
     for (int attempt = 0; attempt < trials_; ++attempt) {
         if (haltForStop()) {
             return {-1, false};
         }
         result = transactMatching(frame, replyAddress, lastOpc, replyData, match);
-        const Verdict verdict = judge(result, lastOpc);
+        const Answer answer{result, lastOpc, replyAddress, dataOf(replyData, result)};
+        Verdict verdict = judge(answer);
+        if (verdict == Verdict::kPass && attempt > 0 &&
+            !resendConfirmed(frame, judge, match, answer, agreement)) {
+            // Which attempt the reply answered cannot be told: the request is sent again after
+            // a quiet line, and fails when no attempt is left.
+            unsettled_ = true;
+            lastRefusal_ = kRepliesDisagree;
+            result = kReplyRefused;
+            verdict = Verdict::kRetry;
+        }
         if (verdict == Verdict::kPass) {
             return {result, true};
         }
@@ -447,8 +512,8 @@ SBEP::Match SBEP::echoes(uint32_t address, bool refusalsToo) {
 
 // The test of the requests that a radio accepts with one reply opcode.
 SBEP::Judge SBEP::acceptedBy(uint8_t replyOpcode) {
-    return [replyOpcode](int result, uint8_t opcode) {
-        return passIf(result >= 0 && opcode == replyOpcode);
+    return [replyOpcode](const Answer& answer) {
+        return passIf(answer.result >= 0 && answer.opcode == replyOpcode);
     };
 }
 
@@ -464,10 +529,11 @@ int SBEP::memRead(int n, uint32_t& address, uint8_t& lastOpc, std::span<uint8_t>
     const uint32_t asked = address;
     const Attempts run = retry(
         frame, address, lastOpc, destination,
-        [&address, asked](int result, uint8_t opcode) {
-            return passIf(result > 0 && carriesAddress(opcode) && address == asked);
+        [asked](const Answer& answer) {
+            return passIf(answer.result > 0 && carriesAddress(answer.opcode) &&
+                          answer.address == asked);
         },
-        echoes(asked, false));
+        echoes(asked, false), Agreement::kVerdictAndData);
     if (!run.passed) {
         ErrorChain::add(kErrorSbep,
                         L"Error:failed to do memRead after %d trials. Address is %d, length is %d, "
@@ -493,14 +559,14 @@ int SBEP::memWrite(std::span<const uint8_t> data, uint32_t& address, uint8_t& la
     const uint32_t asked = address;
     const Attempts run = retry(
         frame, address, lastOpc, replyData,
-        [&address, asked](int result, uint8_t opcode) {
-            if (result < 0) {
+        [asked](const Answer& answer) {
+            if (answer.result < 0) {
                 return Verdict::kRetry;
             }
-            if (opcode != kReplyMemWriteDone) {
+            if (answer.opcode != kReplyMemWriteDone) {
                 return Verdict::kStop;
             }
-            return address == asked ? Verdict::kPass : Verdict::kRetry;
+            return answer.address == asked ? Verdict::kPass : Verdict::kRetry;
         },
         echoes(asked, true));
     if (!run.passed) {
@@ -521,7 +587,7 @@ int SBEP::resetDevice(uint8_t type, uint8_t& lastOpc, std::span<uint8_t> replyDa
     const auto frame = putLongFrame(buffer, kOpReset, {type});
     uint32_t replyAddress = 0;
     const Attempts run = retry(frame, replyAddress, lastOpc, replyData,
-                               [](int result, uint8_t) { return passIf(result >= 0); });
+                               [](const Answer& answer) { return passIf(answer.result >= 0); });
     if (!run.passed) {
         ErrorChain::add(kErrorSbep,
                         L"Error:failed to reset device after %d trials. Reset type is %d, the "
@@ -580,10 +646,10 @@ int SBEP::softpotRead(uint8_t& lastOpc, std::span<uint8_t> replyData) {
     uint32_t replyAddress = 0;
     const Attempts run = retry(
         frame, replyAddress, lastOpc, replyData,
-        [](int result, uint8_t opcode) {
-            return passIf(result > 0 && opcode == kReplySoftpotReadDone);
+        [](const Answer& answer) {
+            return passIf(answer.result > 0 && answer.opcode == kReplySoftpotReadDone);
         },
-        opcodeIs(kReplySoftpotReadDone));
+        opcodeIs(kReplySoftpotReadDone), Agreement::kVerdictAndData);
     if (lastOpc != kReplySoftpotReadDone) {
         ErrorChain::add(kErrorSbep, L"Error:failed to do softport read.");
     }
@@ -597,8 +663,10 @@ int SBEP::readRadioItem(uint8_t item, uint8_t& lastOpc, std::span<uint8_t> reply
     SmallFrame buffer;
     const auto frame = putShortFrame(buffer, kOpRadioItem, {item});
     uint32_t replyAddress = 0;
-    return outcome(retry(frame, replyAddress, lastOpc, replyData,
-                         [](int result, uint8_t) { return passIf(result > 0); }));
+    return outcome(retry(
+        frame, replyAddress, lastOpc, replyData,
+        [](const Answer& answer) { return passIf(answer.result > 0); }, anyReply(),
+        Agreement::kVerdictAndData));
 }
 
 int SBEP::updateSN(std::span<const uint8_t> data, uint8_t& lastOpc, std::span<uint8_t> replyData) {
@@ -610,7 +678,7 @@ int SBEP::updateSN(std::span<const uint8_t> data, uint8_t& lastOpc, std::span<ui
         putShortFrame(buffer, kOpUpdateSerial, {kUpdateSerialHead[0], kUpdateSerialHead[1]}, data);
     uint32_t replyAddress = 0;
     const Attempts run = retry(frame, replyAddress, lastOpc, replyData,
-                               [](int result, uint8_t) { return passIf(result >= 0); });
+                               [](const Answer& answer) { return passIf(answer.result >= 0); });
     // Recorded even when a reply passed: only 0x8C says the radio took the number.
     if (lastOpc != kReplyAccepted) {
         ErrorChain::add(kErrorSbep, L"Error:failed to request to update SN.");
@@ -734,15 +802,19 @@ int SBEP::contactCommand(uint8_t sub, std::span<const uint8_t> data, uint8_t& la
     const Match match = [expected](uint8_t opcode, uint32_t, std::span<const uint8_t> data) {
         return !expected || (opcode == kReplyContactDone && !data.empty() && data[0] == *expected);
     };
-    const auto judge = [sub, replyData](int result, uint8_t opcode) {
-        if (result <= 0 || opcode != kReplyContactDone) {
+    const auto judge = [sub](const Answer& answer) {
+        if (answer.result <= 0 || answer.opcode != kReplyContactDone || answer.data.empty()) {
             return Verdict::kRetry;
         }
-        const bool done = (sub == kContactWrite && replyData[0] == kContactWriteDone) ||
-                          (sub == kContactRead && replyData[0] == kContactReadDone);
+        const uint8_t first = answer.data[0];
+        const bool done = (sub == kContactWrite && first == kContactWriteDone) ||
+                          (sub == kContactRead && first == kContactReadDone);
         return passIf(done);
     };
-    return outcome(retry(frame, replyAddress, lastOpc, replyData, judge, match));
+    // Two replies to one contact read that carry different contacts answer different requests.
+    const Agreement agreement =
+        sub == kContactRead ? Agreement::kVerdictAndData : Agreement::kVerdict;
+    return outcome(retry(frame, replyAddress, lastOpc, replyData, judge, match, agreement));
 }
 
 int SBEP::performMasterReset(uint8_t& lastOpc, std::span<uint8_t> replyData) {
@@ -751,8 +823,10 @@ int SBEP::performMasterReset(uint8_t& lastOpc, std::span<uint8_t> replyData) {
     }
     SmallFrame buffer;
     const auto frame = putShortFrame(buffer, kOpContact, {kContactMasterReset});
+    const Judge judge = [](const Answer& answer) { return passIf(answer.result > 0); };
     uint32_t replyAddress = 0;
     int result = -1;
+    // Its own loop: the last attempt's port records stay as the cause.
     for (int attempt = 0; attempt < trials_; ++attempt) {
         if (attempt > 0) {
             ErrorChain::remove(kErrorProt);
@@ -761,6 +835,13 @@ int SBEP::performMasterReset(uint8_t& lastOpc, std::span<uint8_t> replyData) {
             return kMasterResetFailed;
         }
         result = transact(frame, replyAddress, lastOpc, replyData);
+        const Answer answer{result, lastOpc, replyAddress, dataOf(replyData, result)};
+        if (result > 0 && attempt > 0 &&
+            !resendConfirmed(frame, judge, anyReply(), answer, Agreement::kVerdict)) {
+            unsettled_ = true;
+            result = -1;
+            continue;
+        }
         if (result > 0) {
             break;
         }
@@ -783,7 +864,7 @@ int SBEP::query24(uint8_t& lastOpc, std::span<uint8_t> replyData) {
     const auto frame = putShortFrame(buffer, kOpQuery24, {kQuery24Body[0], kQuery24Body[1]});
     uint32_t replyAddress = 0;
     return outcome(retry(frame, replyAddress, lastOpc, replyData,
-                         [](int result, uint8_t) { return passIf(result >= 0); }));
+                         [](const Answer& answer) { return passIf(answer.result >= 0); }));
 }
 
 int SBEP::setRadioBaudRate(uint8_t sub, uint8_t& lastOpc, std::span<uint8_t> replyData) {

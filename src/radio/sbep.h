@@ -36,6 +36,14 @@ class USBSerial;
 // reply, the line must have been quiet for that request's longest time, so a late reply lands
 // and is dropped instead of being taken for the next request's. Once a reply has begun, the rest
 // must come at the line's rate: the long waits cover only its beginning.
+//
+// A resend leaves two answers on their way, and nothing in a reply says which attempt it
+// answers: the one taken may be the first attempt's, very late, with the resend's own still to
+// come. So after a resend the line is trusted again only once it has been quiet for the whole
+// wait of the resend; a further reply in that time answers this request too, and when it
+// disagrees with the one taken (accepted against refused, or other data for a read) the request's
+// outcome is unknown: it counts as failed and is sent again after a quiet line. Without a resend
+// this costs nothing.
 class SBEP {
 public:
     // probeCableMode results.
@@ -114,7 +122,17 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
     enum class Verdict { kPass, kRetry, kStop };
-    using Judge = std::function<Verdict(int result, uint8_t lastOpc)>;
+    // One reply as an operation's success test sees it.
+    struct Answer {
+        int result;
+        uint8_t opcode;
+        uint32_t address;
+        std::span<const uint8_t> data;
+    };
+    using Judge = std::function<Verdict(const Answer& answer)>;
+    // What must agree between two replies to one request: their verdict always, and for a read
+    // the data it returns.
+    enum class Agreement { kVerdict, kVerdictAndData };
     // Whether a complete reply answers the request on the line, by what the protocol fixes (the
     // opcode the success test names, an echoed address, a contact reply's first byte). One that
     // does not is dropped and the attempt goes on listening.
@@ -154,13 +172,17 @@ private:
     void sizeReplyWait(std::span<const uint8_t> frame);
     int receiveReply(uint32_t& replyAddress, uint8_t& lastOpc, std::span<uint8_t> replyData,
                      const Match& match);
-    bool readFrame(ReplyParser& parser, Clock::time_point sentAt);
+    // One frame within `wait` from `from`; silence is recorded unless quietIsFine.
+    bool readFrame(ReplyParser& parser, const ReplyWait& wait, Clock::time_point from,
+                   bool quietIsFine = false);
+    bool resendConfirmed(std::span<const uint8_t> frame, const Judge& judge, const Match& match,
+                         const Answer& taken, Agreement agreement);
     void discardRestOfReply();
     void letStragglersLand();
     void swallowEcho(size_t n);
     Attempts retry(std::span<const uint8_t> frame, uint32_t& replyAddress, uint8_t& lastOpc,
                    std::span<uint8_t> replyData, const Judge& judge,
-                   const Match& match = anyReply());
+                   const Match& match = anyReply(), Agreement agreement = Agreement::kVerdict);
     void notify(FrameDirection direction, std::span<const uint8_t> bytes);
 
     int trials_ = sbep::kDefaultTrials;
@@ -179,6 +201,8 @@ private:
     // The last attempt ended without its reply: one may still be on its way.
     bool unsettled_ = false;
     Clock::duration stragglerQuiet_{};
+    // Raw bytes of the last reply taken: its line time is part of a resend's whole wait.
+    size_t lastReplyBytes_ = 0;
 };
 
 }  // namespace plugshift

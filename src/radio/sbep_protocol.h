@@ -206,6 +206,9 @@ inline constexpr std::chrono::milliseconds kStalledReplyMargin{300};
 // should be (a sagging battery, a busy firmware), and its late reply must land and be dropped
 // rather than be taken for the answer to the resend. It costs nothing while replies come in time.
 inline constexpr std::chrono::milliseconds kStragglerQuiet{2000};
+// After a resend, further replies are heard out for at most this many of the resend's whole
+// waits: a line that never falls quiet leaves the request's outcome unknown.
+inline constexpr int kResendSettleRounds = 4;
 
 // Bits of one byte on the line: start, eight data bits, stop.
 inline constexpr int kBitsPerByte = 10;

@@ -9,6 +9,11 @@
 #include <atomic>
 #include <fstream>
 #include <sstream>
+#ifndef _WIN32
+#include <sys/resource.h>
+
+#include <csignal>
+#endif
 
 #include "conversion/recorded_run.h"
 #include "errors/error_chain.h"
@@ -27,7 +32,9 @@ class ConversionRecordTest : public ::testing::Test {
 protected:
     void TearDown() override { ErrorChain::remove(0); }
 
-    ConversionRecord::Conversion opened(const std::string& serial, const std::string& backup = "") {
+    // An entry whose run reached the radio's flash (erased), or one that stopped before.
+    ConversionRecord::Conversion opened(const std::string& serial, const std::string& backup = "",
+                                        bool erased = true) {
         ConversionRecord::Conversion c;
         c.serial = serial;
         c.model = "RQX770HJNWA";
@@ -38,7 +45,16 @@ protected:
         c.backup = backup;
         std::string reason;
         EXPECT_TRUE(record.open(c, reason)) << reason;
+        if (erased) {
+            EXPECT_TRUE(record.markErase(c.id, reason)) << reason;
+        }
         return c;
+    }
+    std::optional<ConversionRecord::Conversion> unfinishedFor(const std::string& serial) const {
+        std::optional<ConversionRecord::Conversion> unfinished;
+        std::string reason;
+        EXPECT_TRUE(record.findUnfinished(serial, unfinished, reason)) << reason;
+        return unfinished;
     }
     ConversionRecord::History history() const {
         ConversionRecord::History h;
@@ -61,24 +77,25 @@ TEST_F(ConversionRecordTest, OpenAndCloseMakeOneConversionAndTheLastOfARadioDeci
     ASSERT_TRUE(record.close(other.id, Result::Converted, "", reason)) << reason;
 
     // The first never closed: the tool did not see it end.
-    const auto unfinished = record.unfinishedFor("752TRX4F21");
+    const auto unfinished = unfinishedFor("752TRX4F21");
     ASSERT_TRUE(unfinished);
     EXPECT_EQ(unfinished->id, first.id);
     EXPECT_EQ(unfinished->result, Result::Open);
     EXPECT_EQ(unfinished->backup, "/data/backup/a.pbk");
     EXPECT_EQ(unfinished->codeplugFile, first.codeplugFile);
-    EXPECT_FALSE(record.unfinishedFor("111AAA1A11"));
-    EXPECT_FALSE(record.unfinishedFor("999ZZZ9Z99"));
-    EXPECT_FALSE(record.unfinishedFor(""));
+    EXPECT_FALSE(unfinishedFor("111AAA1A11"));
+    EXPECT_FALSE(unfinishedFor("999ZZZ9Z99"));
+    EXPECT_FALSE(unfinishedFor(""));
 
     // A failed or stopped end is unfinished too; the conversion that finishes it ends that.
     ASSERT_TRUE(record.close(first.id, Result::Stopped, "Error:stopped.", reason));
-    EXPECT_EQ(record.unfinishedFor("752TRX4F21")->result, Result::Stopped);
-    auto finishing = RecordedRun::finishing(*record.unfinishedFor("752TRX4F21"));
+    EXPECT_EQ(unfinishedFor("752TRX4F21")->result, Result::Stopped);
+    auto finishing = RecordedRun::finishing(*unfinishedFor("752TRX4F21"));
     EXPECT_EQ(finishing.finishes, first.id);
     ASSERT_TRUE(record.open(finishing, reason));
+    ASSERT_TRUE(record.markErase(finishing.id, reason));
     ASSERT_TRUE(record.close(finishing.id, Result::Converted, "", reason));
-    EXPECT_FALSE(record.unfinishedFor("752TRX4F21"));
+    EXPECT_FALSE(unfinishedFor("752TRX4F21"));
 
     const auto h = history();
     ASSERT_EQ(h.conversions.size(), 3u);
@@ -88,11 +105,55 @@ TEST_F(ConversionRecordTest, OpenAndCloseMakeOneConversionAndTheLastOfARadioDeci
     EXPECT_EQ(h.skippedLines, 0u);
 }
 
+// Only runs that reached the flash say how the radio is: one that stopped before its first erase
+// (refused at protection mode, a failed finish) leaves the radio as the run before it did.
+TEST_F(ConversionRecordTest, RunsThatErasedNothingArePassedOver) {
+    std::string reason;
+    const auto stoppedEarly = opened("752TRX4F21", "/data/backup/a.pbk", false);
+    ASSERT_TRUE(record.close(stoppedEarly.id, Result::NotStarted, "Error:refused.", reason));
+    EXPECT_FALSE(unfinishedFor("752TRX4F21"));
+
+    const auto half = opened("752TRX4F21", "/data/backup/b.pbk");
+    ASSERT_TRUE(record.close(half.id, Result::Failed, "Error:lost.", reason));
+    auto finishing = RecordedRun::finishing(*unfinishedFor("752TRX4F21"));
+    ASSERT_TRUE(record.open(finishing, reason));
+    ASSERT_TRUE(record.close(finishing.id, Result::NotStarted, "Error:no cable.", reason));
+    const auto still = unfinishedFor("752TRX4F21");
+    ASSERT_TRUE(still);
+    EXPECT_EQ(still->id, half.id);
+    EXPECT_EQ(still->backup, "/data/backup/b.pbk");
+
+    // An entry written before erase lines were is taken as having erased.
+    appendRaw(R"({"entry":"open","id":"old-1","start":"2026-01-01T00:00:00+00:00",)"
+              R"("serial":"111AAA1A11","model":"RQX770HJNWA","backup":null})"
+              "\n");
+    ASSERT_TRUE(unfinishedFor("111AAA1A11"));
+}
+
+// The record is read from its end, a chunk at a time: entries far behind, lines across chunk
+// boundaries and a damaged overlong line all read as they should.
+TEST_F(ConversionRecordTest, ALongRecordIsReadFromItsEnd) {
+    std::string reason;
+    const auto first = opened("752TRX4F21", "/data/backup/a.pbk");
+    for (int i = 0; i < 2000; ++i) {
+        const auto other = opened("111AAA1A" + std::to_string(10 + i % 80));
+        ASSERT_TRUE(record.close(other.id, Result::Converted, "", reason));
+    }
+    appendRaw(std::string(ConversionRecord::kMaxLineBytes + 10, 'x') + "\n");
+    const auto found = unfinishedFor("752TRX4F21");
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->id, first.id);
+    EXPECT_EQ(found->result, Result::Open);
+    const auto h = history();
+    EXPECT_EQ(h.conversions.size(), 2001u);
+    EXPECT_EQ(h.skippedLines, 1u);
+}
+
 TEST_F(ConversionRecordTest, ATornLastLineIsSkippedAndTheNextEntryStartsOnItsOwnLine) {
     const auto first = opened("752TRX4F21");
     appendRaw(R"({"entry":"close","id":")" + first.id + R"(","end":"2024)");
     EXPECT_EQ(history().skippedLines, 1u);
-    ASSERT_TRUE(record.unfinishedFor("752TRX4F21"));
+    ASSERT_TRUE(unfinishedFor("752TRX4F21"));
 
     std::string reason;
     ASSERT_TRUE(
@@ -108,7 +169,7 @@ TEST_F(ConversionRecordTest, ATornLastLineIsSkippedAndTheNextEntryStartsOnItsOwn
 
 TEST_F(ConversionRecordTest, AValueCannotBreakItsLineOrForgeAnEntry) {
     const std::string forged = "x\"}\n{\"entry\":\"close\",\"id\":\"";
-    const auto c = opened("752TRX4F21", "C:\\backup\\" + forged + "é");
+    const auto c = opened("752TRX4F21", "C:\\backup\\" + forged + "é", false);
     std::ifstream in(record.file());
     std::stringstream content;
     content << in.rdbuf();
@@ -119,6 +180,30 @@ TEST_F(ConversionRecordTest, AValueCannotBreakItsLineOrForgeAnEntry) {
     EXPECT_EQ(h.conversions[0].backup, c.backup);
     EXPECT_EQ(h.conversions[0].result, Result::Open);
 }
+
+#ifndef _WIN32
+// A disk that fills up in the middle of a line: the line is cut off again, so the record never
+// holds a torn entry, and the writer hears why.
+TEST_F(ConversionRecordTest, AWriteThatFailsHalfWayLeavesNoTornLine) {
+    const auto c = opened("752TRX4F21");
+    const auto before = fs::file_size(record.file());
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tight = saved;
+    tight.rlim_cur = before + 20;
+    setrlimit(RLIMIT_FSIZE, &tight);
+    std::string reason;
+    const bool closed = record.close(c.id, Result::Converted, "", reason);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(closed);
+    EXPECT_FALSE(reason.empty());
+    EXPECT_EQ(fs::file_size(record.file()), before);
+    EXPECT_EQ(history().skippedLines, 0u);
+    EXPECT_TRUE(unfinishedFor("752TRX4F21"));
+}
+#endif
 
 TEST_F(ConversionRecordTest, AFolderThatCannotBeWrittenSaysWhy) {
     fs::create_directories(folder.path());
@@ -170,7 +255,7 @@ TEST_F(RecordedConversionTest, AStopDuringTheFlashEndsTheRunStoppedWithTheBackup
     EXPECT_EQ(h.conversions[0].backup, announced[0].string());
     EXPECT_EQ(h.conversions[0].serial, "752TRX4F21");
     EXPECT_EQ(h.conversions[0].model, "RQX770HJNWA");
-    ASSERT_TRUE(record.unfinishedFor("752TRX4F21"));
+    ASSERT_TRUE(unfinishedFor("752TRX4F21"));
 }
 
 TEST_F(RecordedConversionTest, ARecordThatCannotBeWrittenStopsTheRunBeforeAnyErase) {
@@ -206,7 +291,7 @@ TEST_F(RecordedConversionTest, AConvertedRunIsClosedConvertedWithoutABackupWhenN
     ASSERT_EQ(h.conversions.size(), 1u);
     EXPECT_EQ(h.conversions[0].result, Result::Converted);
     EXPECT_TRUE(h.conversions[0].backup.empty());
-    EXPECT_FALSE(record.unfinishedFor("752TRX4F21"));
+    EXPECT_FALSE(unfinishedFor("752TRX4F21"));
 }
 
 }  // namespace

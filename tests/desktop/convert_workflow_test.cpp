@@ -225,38 +225,43 @@ void loadDamagedInstallation(const fs::path& copy) {
     ASSERT_TRUE(test::PresenterFixture::loadInstallation(copy));
 }
 
-// A damaged codeplug file (a file category first in the chain) gives 112, a radio that fails
-// after the erase 115; both log the summary and the backup, and offer to convert again with it.
+// A damaged codeplug file is found before the radio or the record changes: 112, no backup, no
+// offer, the radio as it was.
+TEST_F(ConvertWorkflowTest, ADamagedCodeplugFileStopsBeforeTheRadioChanges) {
+    useDataFolder("damaged");
+    loadDamagedInstallation(data_ / "install");
+    SimD2xx sim;
+    const Bytes modelBefore = sim.radio().model();
+    MainWindowPresenter& presenter = open(sim);
+    cable(1);
+    view_->keepPersonality = true;
+    view_->answers = {View::kIdYes};
+    presenter.onCommand(View::kIdConvert);
+
+    ASSERT_EQ(view_->boxes.size(), 2u);
+    EXPECT_EQ(view_->boxes[1].text, text(str::kFileMissing));
+    EXPECT_EQ(view_->boxes[1].style, View::kIconError);
+    EXPECT_EQ(backupCount(), 0);
+    EXPECT_EQ(sim.radio().model(), modelBefore);
+    EXPECT_NE(withoutStamps(errLog()).find("(0x013)"), std::string::npos);
+    expectIdleAndClosed(presenter);
+    ASSERT_TRUE(loadInstallation(kSampleData));
+}
+
+// A radio that fails after the erase gives 115, says the radio may be half-written, logs the
+// summary and the backup, and offers to convert it again with the backup.
 TEST_F(ConvertWorkflowTest, AFailedConversionLogsItsCausesAndOffersTheBackup) {
-    struct Case {
-        const char* name;
-        bool damagedFile;
-        bool restore;
-        std::wstring message;
-        const char* cause;
-    };
-    const Case cases[] = {
-        {"damaged codeplug file, restore declined", true, false, text(str::kFileMissing),
-         "(0x013)"},
-        {"radio fails after the erase, restored", false, true, L"Convert failed.",
-         "Error:default block is corrupted (0x01c)."},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        useDataFolder(c.name);
-        if (c.damagedFile) {
-            loadDamagedInstallation(data_ / "install");
-        }
+    for (const bool restore : {false, true}) {
+        SCOPED_TRACE(restore ? "restored" : "restore declined");
+        useDataFolder(restore ? "restored" : "declined");
         SimD2xx::Options options;
-        if (!c.damagedFile) {
-            options.faults = {SimFault{SimFaultKind::CorruptDefaultBlock, 0, 0}};
-        }
+        options.faults = {SimFault{SimFaultKind::CorruptDefaultBlock, 0, 0}};
         SimD2xx sim(options);
         const Bytes userId = sim.radio().userPrivateId();
         MainWindowPresenter& presenter = open(sim);
         cable(1);
         view_->keepPersonality = true;
-        view_->answers = {View::kIdYes, c.restore ? View::kIdYes : View::kIdNo};
+        view_->answers = {View::kIdYes, restore ? View::kIdYes : View::kIdNo};
         // The recovery runs on a healthy radio.
         view_->whileBoxShown = [&](const FakeView::Box& box) {
             if (box.text == text(str::kOfferRestore)) {
@@ -265,11 +270,14 @@ TEST_F(ConvertWorkflowTest, AFailedConversionLogsItsCausesAndOffersTheBackup) {
         };
         presenter.onCommand(View::kIdConvert);
 
-        ASSERT_GE(view_->boxes.size(), 3u);
-        EXPECT_EQ(view_->boxes[1].text, c.message);
+        ASSERT_EQ(view_->boxes.size(), 4u);
+        EXPECT_EQ(view_->boxes[1].text, L"Convert failed.");
         EXPECT_EQ(view_->boxes[1].style, View::kIconError);
         EXPECT_EQ(view_->boxes[2].text, text(str::kOfferRestore));
         EXPECT_EQ(view_->boxes[2].style, View::kYesNo | View::kIconQuestion);
+        // Declined, the way back is said: the radio may be half-written, Convert finishes it.
+        EXPECT_EQ(view_->boxes[3].text,
+                  restore ? text(str::kPersonalityRestored) : text(kStrMayBeHalfWritten));
         ASSERT_EQ(backupCount(), 1);
         // The backup is named the moment it is saved, before the summary.
         const std::string saved = "The radio's personality is saved in [" + backupPath() + "].\n";
@@ -280,7 +288,7 @@ TEST_F(ConvertWorkflowTest, AFailedConversionLogsItsCausesAndOffersTheBackup) {
             "Update radio failed (Model:RQX770HJNWA,SN:752TRX4F21,Firmware:R02.10.05,"
             "Codeplug:R01.03.00,Restore:1), this's caused by:\nFinalize flashing data.\n"))
             << log;
-        EXPECT_NE(log.find(c.cause), std::string::npos) << log;
+        EXPECT_NE(log.find("Error:default block is corrupted (0x01c)."), std::string::npos) << log;
         // The trace of the failure is named right after the summary, then the backup again.
         std::smatch trace;
         ASSERT_TRUE(std::regex_search(
@@ -289,20 +297,16 @@ TEST_F(ConvertWorkflowTest, AFailedConversionLogsItsCausesAndOffersTheBackup) {
                 R"(\n\nSBEP trace of this failure: ([^\n]+[/\\]log[/\\]sbep-trace-\d{8}-\d{6}\.txt)\n)")))
             << log;
         EXPECT_TRUE(fs::exists(pathFromUtf8(trace[1].str())));
-        EXPECT_EQ(trace.suffix().str(),
-                  "The radio's personality was saved to [" + backupPath() + "].\n");
-        if (c.restore) {
-            ASSERT_EQ(view_->boxes.size(), 4u);
-            EXPECT_EQ(view_->boxes[3].text, text(str::kPersonalityRestored));
+        EXPECT_TRUE(trace.suffix().str().starts_with("The radio's personality was saved to [" +
+                                                     backupPath() + "].\n"))
+            << trace.suffix().str();
+        if (restore) {
             EXPECT_EQ(sim.radio().userPrivateId(), userId);
             EXPECT_EQ(modelOf(sim.radio()), kConverted);
-        } else {
-            EXPECT_EQ(view_->boxes.size(), 3u);
         }
-        EXPECT_EQ(presenter.isResultShown(), c.restore);
+        EXPECT_EQ(presenter.isResultShown(), restore);
         expectIdleAndClosed(presenter);
         EXPECT_EQ(ErrorChain::text(), L"OK");
-        ASSERT_TRUE(loadInstallation(kSampleData));
     }
 }
 
@@ -391,10 +395,10 @@ TEST_F(ConvertWorkflowTest, AContactOfNoGroupIsKeptWithoutWarnings) {
     EXPECT_EQ(ErrorChain::text(), L"OK");
 }
 
-// A radio whose last conversion failed is offered its finish instead of a new conversion: Yes
-// converts it with the recorded files and writes the backup's personality back; No leaves it.
+// A radio whose last conversion failed after programming reads as converted: the window says what
+// the record shows and asks before it writes the backup's personality back; No leaves it.
 TEST_F(ConvertWorkflowTest, AnUnfinishedConversionIsOfferedItsFinish) {
-    const std::wstring question = text(kStrFinishWithBackup);
+    const std::wstring question = text(kStrRestoreIntoConverted);
     const std::wstring questionStart = question.substr(0, question.find(L"%s"));
     for (const bool finish : {true, false}) {
         SCOPED_TRACE(finish ? "finished" : "declined");
@@ -408,7 +412,7 @@ TEST_F(ConvertWorkflowTest, AnUnfinishedConversionIsOfferedItsFinish) {
         view_->keepPersonality = true;
         view_->answers = {View::kIdYes, View::kIdNo};  // converts, then declines the recovery
         presenter.onCommand(View::kIdConvert);
-        ASSERT_EQ(view_->boxes.size(), 3u);
+        ASSERT_EQ(view_->boxes.size(), 4u);
         ASSERT_NE(sim.radio().userPrivateId(), userId);
 
         sim.faults().clear();
@@ -419,7 +423,7 @@ TEST_F(ConvertWorkflowTest, AnUnfinishedConversionIsOfferedItsFinish) {
         ASSERT_FALSE(view_->boxes.empty());
         EXPECT_TRUE(view_->boxes[0].text.starts_with(questionStart))
             << toUtf8(view_->boxes[0].text);
-        EXPECT_EQ(view_->boxes[0].style, View::kYesNo | View::kIconQuestion);
+        EXPECT_EQ(view_->boxes[0].style, View::kYesNo | View::kIconWarning);
         if (finish) {
             ASSERT_EQ(view_->boxes.size(), 2u);
             EXPECT_EQ(view_->boxes[1].text, text(str::kPersonalityRestored));
@@ -428,7 +432,9 @@ TEST_F(ConvertWorkflowTest, AnUnfinishedConversionIsOfferedItsFinish) {
             EXPECT_TRUE(holdsItsCodeplug(sim, kOldSide));
             EXPECT_EQ(shownModel(), fromUtf8(kConverted));
         } else {
-            EXPECT_EQ(view_->boxes.size(), 1u);
+            ASSERT_EQ(view_->boxes.size(), 2u);
+            EXPECT_TRUE(
+                view_->boxes[1].text.starts_with(text(kStrUnfinishedButConverted).substr(0, 40)));
         }
         expectIdleAndClosed(presenter);
     }

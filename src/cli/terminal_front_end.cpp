@@ -1,0 +1,179 @@
+#include "cli/terminal_front_end.h"
+
+#include <atomic>
+#include <ostream>
+
+#include "cli/command_runner.h"
+#include "cli/console_prompt.h"
+#include "cli/exit_codes.h"
+#include "cli/progress_bar.h"
+#include "config/configuration.h"
+#include "conversion/convert_radio.h"
+#include "errors/wide_text.h"
+#include "platform/stop_request.h"
+#include "platform/system_files.h"
+#include "radio/sbep.h"
+#include "tasks/radio_info.h"
+
+namespace plugshift {
+
+namespace {
+
+constexpr const char* kNeedsConfirmation =
+    "Not done: it must be confirmed on a terminal, or with --yes.";
+constexpr const char* kDeclined = "Not done; the radio is unchanged.";
+// What a stop (Ctrl-C, SIGTERM) writes at once; the run then ends at its request's end.
+constexpr const char* kStopNotice =
+    "\nStop requested: the radio work stops at the end of the request on the line.\n";
+
+std::string text(const WorkflowOutcome& outcome) {
+    return toUtf8(outcome.text());
+}
+
+}  // namespace
+
+int exitCodeFor(const WorkflowOutcome& outcome) {
+    switch (outcome.stringId) {
+        case kStrConnectFailed:
+            return kExitNotConnected;
+        case kStrRadioUnsupported:
+            return kExitModelNotSupported;
+        case kStrFileProblem:
+        case kStrBackupNotSaved:
+        case kStrNotRecorded:
+        case kStrRecordUnreadable:
+        case kStrRecordOtherFiles:
+        case kStrBackupUnusable:
+        case kStrPersonalityRestoreFailed:
+            return kExitFileProblem;
+        case kStrAlreadyConverted:
+        case kStrUnfinishedButConverted:
+            return kExitAlreadyConverted;
+        case kStrIncompatible:
+        case kStrRecoveryOtherRadio:
+        case kStrBackupOtherCodeplug:
+        case kStrFinishFirst:
+            return kExitRefused;
+        default:
+            return kExitRadioFailed;
+    }
+}
+
+TerminalFrontEnd::TerminalFrontEnd(CommandIo& io, RadioSession& session, Choices choices)
+    : io_(io), session_(session), choices_(choices) {}
+
+bool TerminalFrontEnd::ask(const WorkflowOutcome& question) {
+    if (!io_.prompt.interactive()) {
+        couldNotAsk_ = true;
+        return false;
+    }
+    return io_.prompt.confirm(text(question));
+}
+
+bool TerminalFrontEnd::confirm(const WorkflowOutcome& question) {
+    return choices_.yes || ask(question);
+}
+
+bool TerminalFrontEnd::confirmLoss(const WorkflowOutcome& question) {
+    return choices_.acceptLoss || ask(question);
+}
+
+void TerminalFrontEnd::showRadio(bool afterRadioWork) {
+    if (!choices_.showIdentity) {
+        return;
+    }
+    io_.out << (afterRadioWork ? "\nAfter the conversion:\n" : "Before the conversion:\n");
+    printIdentity(session_.radio(), &Configuration::instance(), io_.out);
+}
+
+bool TerminalFrontEnd::runCommand(ConvertRadio& command) {
+    RadioInfo& radio = session_.radio();
+    ProgressBar bar(io_.err, io_.redrawProgress);
+    CommandRunner runner(&bar);
+    command.window = runner.window([&command] { return command.stepText(); });
+    note_ = runner.notifier();
+    std::atomic<bool> ownStop{false};
+    std::atomic<bool>& stop = io_.stop != nullptr ? *io_.stop : ownStop;
+    catchStopRequests(stop, kStopNotice);
+    if (radio.sbep() != nullptr) {
+        radio.sbep()->setStopSignal(&stop);
+    }
+    runner.run(command);
+    releaseStopRequests();
+    if (radio.sbep() != nullptr) {
+        radio.sbep()->setStopSignal(nullptr);
+    }
+    note_ = {};
+    return stop.load();
+}
+
+void TerminalFrontEnd::backupSaved(const std::filesystem::path& backup) {
+    if (note_) {
+        note_("The radio's personality was saved to " + utf8FromPath(backup));
+    }
+}
+
+bool TerminalFrontEnd::readAgain() {
+    return session_.rereadIdentity();
+}
+
+int TerminalFrontEnd::report(const WorkflowEnd& end, const std::string& again) {
+    const std::string backup = utf8FromPath(end.backup);
+    switch (end.kind) {
+        case WorkflowEnd::Kind::Declined:
+            io_.err << (couldNotAsk_ ? kNeedsConfirmation : kDeclined) << "\n";
+            return kExitRefused;
+        case WorkflowEnd::Kind::Refused: {
+            const int code = reportFailure(io_.err, end.outcome.text(), exitCodeFor(end.outcome));
+            if (end.outcome.stringId == kStrUnfinishedButConverted && !backup.empty()) {
+                io_.err << "That conversion's backup: " << backup
+                        << "\nTo write it back on purpose: plugshift-cli restore-personality \""
+                        << backup << "\"\n";
+            } else if (end.outcome.stringId == kStrBackupUnusable) {
+                io_.err << "To finish without the personality: " << again
+                        << " --finish-without-backup\n";
+            }
+            return code;
+        }
+        case WorkflowEnd::Kind::Failed:
+            io_.err << text(end.outcome) << "\n";
+            for (const ErrorRecord& cause : end.causes) {
+                io_.err << "  " << toUtf8(cause.message) << "\n";
+            }
+            if (end.mayBeHalfWritten) {
+                io_.err << "The conversion did not end, so the radio may be half-written.\n";
+                if (!backup.empty()) {
+                    io_.err << "The radio's personality was saved to " << backup << "\n";
+                }
+                io_.err << "To finish the conversion"
+                        << (backup.empty() ? "" : " and write the personality back") << ": "
+                        << again << "\n";
+            } else if (!backup.empty()) {
+                io_.err << "The radio was not changed; its personality was saved to " << backup
+                        << "\n";
+            }
+            return exitCodeFor(end.outcome);
+        case WorkflowEnd::Kind::Converted:
+            break;
+    }
+    io_.out << text(end.outcome) << "\n";
+    if (end.rereadFailed) {
+        reportFailure(io_.err, workflowText(kStrConvertedNotReread), kExitOk);
+    }
+    if (!end.warnings.empty()) {
+        io_.err << text(
+                       WorkflowOutcome::of(kStrConvertWarnings, MessageIcon::Warning, end.warnings))
+                << "\n";
+    }
+    if (end.recordNotClosed) {
+        io_.err << text(WorkflowOutcome::of(kStrRecordNotClosed, MessageIcon::Warning,
+                                            fromUtf8(end.recordProblem)))
+                << "\n";
+    }
+    if (!backup.empty()) {
+        io_.out << "The radio's personality was saved to " << backup << "\n";
+    }
+    return kExitOk;
+}
+
+}  // namespace plugshift

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "cli/radio_session.h"
+#include "conversion/workflow_end.h"
+#include "conversion/workflow_front_end.h"
+
+namespace plugshift {
+
+// The radio workflows on a terminal: questions on the prompt (or answered by --yes), the radio's
+// identity and the progress bar on the command's streams, Ctrl-C and SIGTERM stopping the radio
+// work at the end of a request.
+class TerminalFrontEnd : public WorkflowFrontEnd {
+public:
+    struct Choices {
+        bool yes = false;          // --yes: confirm without asking
+        bool acceptLoss = false;   // an option that names the loss of the owner's data
+        bool showIdentity = true;  // print the identity before and after
+    };
+
+    TerminalFrontEnd(CommandIo& io, RadioSession& session, Choices choices);
+
+    bool confirm(const WorkflowOutcome& question) override;
+    bool confirmLoss(const WorkflowOutcome& question) override;
+    void showRadio(bool afterRadioWork) override;
+    bool runCommand(ConvertRadio& command) override;
+    void backupSaved(const std::filesystem::path& backup) override;
+    bool readAgain() override;
+
+    // A question went unasked because there was no terminal to ask on.
+    bool couldNotAsk() const { return couldNotAsk_; }
+
+    // Prints how the workflow ended and returns the exit code. `again` is the command line that
+    // finishes a conversion that did not end (this command's own options included).
+    int report(const WorkflowEnd& end, const std::string& again);
+
+private:
+    bool ask(const WorkflowOutcome& question);
+
+    CommandIo& io_;
+    RadioSession& session_;
+    Choices choices_;
+    bool couldNotAsk_ = false;
+    std::function<void(std::string)> note_;
+};
+
+// The exit code of a workflow's message.
+int exitCodeFor(const WorkflowOutcome& outcome);
+
+}  // namespace plugshift
