@@ -44,7 +44,7 @@ int runRestore(const RestoreOptions& options, CommandIo& io) {
                            .identity = options.anyRadio ? RadioSession::Identity::None
                                                         : RadioSession::Identity::FullOrSerial};
     return runOnRadio(frame, paths, io.err, [&](RadioSession& session) {
-        TerminalFrontEnd frontEnd(io, session, {.yes = options.yes, .showIdentity = false});
+        TerminalFrontEnd frontEnd(io, session, {.yes = options.yes});
         RecoveryWorkflow workflow(Configuration::instance(), session.radio(),
                                   ConversionRecord(paths.dataDir), frontEnd);
         const WorkflowEnd end = workflow.run(backup, path, {.anyRadio = options.anyRadio},

@@ -64,6 +64,8 @@ TerminalFrontEnd::TerminalFrontEnd(CommandIo& io, RadioSession& session, Choices
 
 bool TerminalFrontEnd::ask(const WorkflowOutcome& question) {
     if (!io_.prompt.interactive()) {
+        // Said all the same, so a script's log shows what was not confirmed.
+        io_.err << text(question) << "\n";
         couldNotAsk_ = true;
         return false;
     }

@@ -11,6 +11,10 @@ inline constexpr const wchar_t* kStepLoadAddressMap = L"Load address map.";
 inline constexpr const wchar_t* kStepKeepUserInfo = L"Keep user-infor";
 inline constexpr const wchar_t* kStepBeginUpdate = L"Begin to update default block.";
 inline constexpr const wchar_t* kStepUpdateDefault = L"Update default block.";
+// The tool's own names of the steps the progress line would otherwise pass in silence.
+inline constexpr const wchar_t* kStepLoadCodeplug = L"Load codeplug file.";
+inline constexpr const wchar_t* kStepEraseDefault = L"Erase default block.";
+inline constexpr const wchar_t* kStepEraseDynamic = L"Erase dynamic block.";
 inline constexpr const wchar_t* kStepFinalize = L"Finalize flashing data.";
 inline constexpr const wchar_t* kStepRestoreUserInfo = L"Restore user-infor.";
 

@@ -381,7 +381,7 @@ void ConvertRadio::loadCodeplug() {
     if (!ok || !updating()) {
         return;
     }
-    setStepText(text::kStepUpdateDefault);
+    setStepText(text::kStepLoadCodeplug);
     CodeplugImage* cpg = radio->cpg();
     const bool loaded = cpg != nullptr && loadFtf(codeplugPath_.c_str(), image_) &&
                         image_.length > 0 && cpg->parseCodeplug(image_.data.data(), image_.length);
@@ -419,6 +419,9 @@ void ConvertRadio::eraseDefaultBlock() {
         fail(kErrorFile, ConversionRecord::kNotRecorded);
         return;
     }
+    // Named on the progress line at once: the erase itself reports no units.
+    setStepText(text::kStepEraseDefault);
+    reportUnit(kStepUpdateDefaultBlock, 0, 1);
     uint32_t address = layout_->defaultBlockAddress;
     const uint64_t sectors =
         chunksOf(radio->cpg()->block(kBlockDef).capacity, FlashLayout::kSectorSize);
@@ -437,6 +440,7 @@ void ConvertRadio::programDefaultBlock() {
     if (!ok || !updating()) {
         return;
     }
+    setStepText(text::kStepUpdateDefault);
     wait(kBeforeProgramming);
     const CodeplugBlock& block = radio->cpg()->block(kBlockDef);
     // The whole capacity, zero bytes included, whatever size the codeplug filled.
@@ -462,6 +466,8 @@ void ConvertRadio::eraseDynamicBlock() {
         return;
     }
     const uint32_t address = layout_->dynamicEraseAddress;
+    setStepText(text::kStepEraseDynamic);
+    reportUnit(kStepUpdateDefaultBlock, 1, 1);
     if (sbep().eraseFlash(sbep::kEraseDynamic, address, lastOpc(), response()) < 0) {
         fail(kErrorUpdate, text::kEraseDynamic);
     }
