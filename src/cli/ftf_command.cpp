@@ -15,6 +15,7 @@
 #include "formats/flash_report.h"
 #include "formats/ftf_image.h"
 #include "formats/ftf_writer.h"
+#include "platform/system_files.h"
 
 namespace plugshift {
 
@@ -208,14 +209,14 @@ int codeplugBlocks(const std::string& addressMap, const std::string& codeplug,
     }
     out << toUtf8(formatBlockTable(cpg));
     std::error_code ignored;  // a folder that cannot be made fails the first write below
-    std::filesystem::create_directories(directory, ignored);
+    std::filesystem::create_directories(pathFromUtf8(directory), ignored);
     for (int kind = 0; kind < kBlockKindCount; ++kind) {
         if (only >= 0 && kind != only) {
             continue;
         }
         const std::string path =
-            (std::filesystem::path(directory) / (toUtf8(CodeplugImage::blockName(kind)) + ".bin"))
-                .string();
+            utf8FromPath(pathFromUtf8(directory) /
+                         pathFromUtf8(toUtf8(CodeplugImage::blockName(kind)) + ".bin"));
         if (!writeOutput(path, cpg.block(kind).data)) {
             return reportChain(err, path);
         }

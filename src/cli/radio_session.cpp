@@ -154,7 +154,8 @@ bool prepareDataFolder(const InstallPaths& paths, std::string& problem) {
     std::error_code ec;
     fs::create_directories(paths.dataDir, ec);
     if (ec) {
-        problem = "Cannot create the data folder " + paths.dataDir.string() + ": " + ec.message();
+        problem =
+            "Cannot create the data folder " + utf8FromPath(paths.dataDir) + ": " + ec.message();
         return false;
     }
     ErrorLog::setDirectory(fromUtf8(utf8FromPath(paths.dataDir)));
