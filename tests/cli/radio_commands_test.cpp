@@ -454,6 +454,29 @@ TEST_F(RadioCommandsTest, HistoryListsConversionsAndSerialUpdatesAsTextAndJson) 
     EXPECT_EQ(err.str(), "");
 }
 
+// A mistyped folder is not an empty record; a value the record holds never reaches the terminal as
+// a control sequence.
+TEST_F(RadioCommandsTest, HistorySaysAMissingFolderAndEscapesControlCharacters) {
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(showHistory(dataDir_ / "nowhere", false, out, err), kExitFileProblem);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(err.str(),
+              "The data folder " + (dataDir_ / "nowhere").string() + " does not exist.\n");
+
+    // Escapes as the record writes them, and a C1 control (U+009B) as its UTF-8 bytes.
+    std::ofstream(dataDir_ / ConversionRecord::kFileName)
+        << R"({"entry":"serial","time":"t","model":"M\u001b]0;x\u0007","serialBefore":"A\u007f",)"
+        << R"("serialAfter":"B\u001b[2J","result":"failed","error":"C1 )"
+        << "\xc2\x9b"
+        << R"(2J"})"
+        << "\n";
+    std::ostringstream text;
+    ASSERT_EQ(showHistory(dataDir_, false, text, err), kExitOk) << err.str();
+    EXPECT_THAT(text.str(), HasSubstr("  t  M\\u001b]0;x\\u0007  A\\u007f -> B\\u001b[2J  failed: "
+                                      "C1 \\u009b2J\n"));
+}
+
 // A contact that names none of the four groups is the owner's too: the conversion keeps it and
 // has nothing to warn about.
 TEST_F(RadioCommandsTest, AContactOfNoGroupIsKeptWithoutWarnings) {
