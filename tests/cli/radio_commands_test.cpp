@@ -562,6 +562,33 @@ TEST_F(RadioCommandsTest, SetSerialNeedsTheDealerPasswordThenWritesTheNumber) {
     EXPECT_EQ(radio().serial, "123ABC4D56");
 }
 
+// A refused number is followed by the form the radio's number has, so the dealer can fix it.
+TEST_F(RadioCommandsTest, SetSerialSaysTheFormAfterARefusedNumber) {
+    SetSerialOptions options;
+    options.passwordFromStdin = true;
+    options.backend.simulate = true;
+    options.install = install();
+    const std::string form =
+        "The serial number is incorrect.\nA new serial number has 10 characters, as the radio's "
+        "present one (752TRX4F21): three digits, a digit or capital letter other than O, two "
+        "capital letters other than I and O, two digits or capital letters other than I and O, "
+        "and two digits.\n";
+    for (const char* refused : {"123ABC4D5", "123abc4d56", "123AIC4D56", "123ABC4D567"}) {
+        SCOPED_TRACE(refused);
+        options.newSerial = refused;
+        const CommandResult run =
+            runCommand(options, runSetSerial, std::string(kDealerPassword) + "\n");
+        EXPECT_EQ(run.exitCode, kExitRefused);
+        EXPECT_THAT(run.err, HasSubstr(form));
+    }
+    // Identical is no question of form.
+    options.newSerial = "752TRX4F21";
+    const CommandResult same =
+        runCommand(options, runSetSerial, std::string(kDealerPassword) + "\n");
+    EXPECT_THAT(same.err, Not(HasSubstr("A new serial number has")));
+    EXPECT_EQ(radio().serial, "752TRX4F21");
+}
+
 TEST_F(RadioCommandsTest, SetSerialWithoutATerminalOrStdinAsksNothing) {
     SetSerialOptions options;
     options.newSerial = "123ABC4D56";
