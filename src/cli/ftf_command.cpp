@@ -7,6 +7,7 @@
 #include <iostream>
 #include <memory>
 
+#include "cli/own_input.h"
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
 #include "errors/wide_text.h"
@@ -163,6 +164,10 @@ int ftfVerify(const std::vector<std::string>& files, std::ostream& out, std::ost
 }
 
 int ftfUnpack(const std::string& file, const std::string& output, std::ostream& err) {
+    if (overwritesInput(file, output)) {
+        err << ownInputRefusal(output) << "\n";
+        return kExitFailed;
+    }
     FtfImage image;
     if (!loadFtf(fromUtf8(file).c_str(), image) || !writeOutput(output, image.body())) {
         return reportChain(err, file);
@@ -173,6 +178,10 @@ int ftfUnpack(const std::string& file, const std::string& output, std::ostream& 
 int ftfPack(const FtfPackOptions& options, std::ostream& out, std::ostream& err) {
     FtfFields fields;
     if (!packFields(options, fields, err)) {
+        return kExitFailed;
+    }
+    if (overwritesInput(options.body, options.output)) {
+        err << ownInputRefusal(options.output) << "\n";
         return kExitFailed;
     }
     std::vector<uint8_t> body;
