@@ -189,8 +189,12 @@ bool loadInstallation(const InstallPaths& paths, std::wstring& problem) {
     if (!configuration.createDocument() ||
         !configuration.load(fromUtf8(utf8FromPath(paths.configFile())),
                             fromUtf8(utf8FromPath(paths.setupFile())))) {
-        problem = ErrorChain::firstMessage();
-        ErrorLog::write(L"%ls", problem.c_str());
+        ErrorLog::write(L"%ls", ErrorChain::firstMessage().c_str());
+        // The root cause first, then what the configuration added about the file.
+        problem.clear();
+        for (const ErrorRecord& record : ErrorChain::records()) {
+            problem += (problem.empty() ? L"" : L"\n  ") + record.message;
+        }
         ErrorChain::remove(kErrorOk);
         return false;
     }

@@ -187,8 +187,9 @@ TEST_F(InfoCommandTest, LoadingAnInstallationThatIsNotThereFailsWithTheFile) {
     EXPECT_FALSE(loadInstallation({"/nonexistent/install", "/nonexistent/user"}, problem));
     const std::filesystem::path config =
         std::filesystem::path("/nonexistent/install") / "data" / "config.xml";
-    EXPECT_EQ(problem, L"Error:failed to open the specified file [" +
-                           fromUtf8(utf8FromPath(config)) + L"].");
+    const std::wstring file = fromUtf8(utf8FromPath(config));
+    EXPECT_EQ(problem, L"Error:failed to open the specified file [" + file +
+                           L"].\n  The initial file [" + file + L"] is invalid.");
 }
 
 }  // namespace
