@@ -55,9 +55,15 @@ std::unique_ptr<CableBackend> CableBackend::open(const BackendOptions& options,
     if (!options.simulate) {
         if (options.port.empty()) {
             backend->driver_ = SystemCables::all();
-        } else {
-            backend->driver_ = SystemCables::port(options.port);
+            return backend;
         }
+        // A mistyped port would otherwise read as a cable that is not plugged in.
+        if (const std::wstring problem = SystemCables::portProblem(options.port);
+            !problem.empty()) {
+            error = toUtf8(problem);
+            return nullptr;
+        }
+        backend->driver_ = SystemCables::port(options.port);
         return backend;
     }
 

@@ -234,7 +234,8 @@ int runOnRadio(const RadioFrame& frame, const InstallPaths& paths, std::ostream&
     const auto backend = CableBackend::open(frame.backend, paths.dataDir, problem);
     if (!backend) {
         err << problem << "\n";
-        return frame.cableFailure;
+        // A named port fails here only when it is none: no cable, as a script reads it.
+        return frame.backend.port.empty() ? frame.cableFailure : kExitNoCable;
     }
     FrameTrace trace;
     if (!frame.traceFile.empty() && !trace.open(frame.traceFile, problem)) {
