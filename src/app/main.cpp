@@ -12,6 +12,7 @@
 
 #include "app/application.h"
 #include "cli/cable_backend.h"
+#include "platform/system_files.h"
 
 namespace {
 
@@ -61,8 +62,8 @@ int main(int argc, char** argv) {
     }
     const QString dataDirectory = plugshift::Application::locateDataDirectory();
     std::string problem;
-    const auto backend =
-        plugshift::CableBackend::open(options, dataDirectory.toStdString(), problem);
+    const auto backend = plugshift::CableBackend::open(
+        options, plugshift::pathFromUtf8(dataDirectory.toStdString()), problem);
     if (!backend) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         return 1;

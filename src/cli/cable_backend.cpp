@@ -4,6 +4,8 @@
 
 #include <system_error>
 
+#include "errors/wide_text.h"
+#include "platform/system_files.h"
 #include "radio/system_cables.h"
 #include "sim/sim_cable.h"
 #include "sim/sim_faults.h"
@@ -53,9 +55,15 @@ std::unique_ptr<CableBackend> CableBackend::open(const BackendOptions& options,
     if (!options.simulate) {
         if (options.port.empty()) {
             backend->driver_ = SystemCables::all();
-        } else {
-            backend->driver_ = SystemCables::port(options.port);
+            return backend;
         }
+        // A mistyped port would otherwise read as a cable that is not plugged in.
+        if (const std::wstring problem = SystemCables::portProblem(options.port);
+            !problem.empty()) {
+            error = toUtf8(problem);
+            return nullptr;
+        }
+        backend->driver_ = SystemCables::port(options.port);
         return backend;
     }
 
@@ -78,7 +86,7 @@ std::unique_ptr<CableBackend> CableBackend::open(const BackendOptions& options,
     backend->statePath_ = simulatorStatePath(dataDir);
     std::error_code ec;
     if (std::filesystem::exists(backend->statePath_, ec) &&
-        !SimState::load(simulator->radio(), backend->statePath_.string(), error)) {
+        !SimState::load(simulator->radio(), utf8FromPath(backend->statePath_), error)) {
         return nullptr;
     }
     backend->simulator_ = simulator.get();
@@ -95,10 +103,10 @@ bool CableBackend::save(std::string& error) {
     std::error_code ec;
     std::filesystem::create_directories(statePath_.parent_path(), ec);
     if (ec) {
-        error = "Cannot create " + statePath_.parent_path().string() + ": " + ec.message();
+        error = "Cannot create " + utf8FromPath(statePath_.parent_path()) + ": " + ec.message();
         return false;
     }
-    return SimState::save(simulator_->radio(), statePath_.string(), error);
+    return SimState::save(simulator_->radio(), utf8FromPath(statePath_), error);
 }
 
 }  // namespace plugshift

@@ -34,7 +34,8 @@ public:
     // Where the simulated radio is kept.
     static std::filesystem::path simulatorStatePath(const std::filesystem::path& dataDir);
 
-    // Nothing, with `error` set, when a fault does not parse or the kept radio cannot be read.
+    // Nothing, with `error` set, when a fault does not parse or the kept radio cannot be read, or
+    // when the port named is none (it does not exist, it is no device).
     static std::unique_ptr<CableBackend> open(const BackendOptions& options,
                                               const std::filesystem::path& dataDir,
                                               std::string& error);

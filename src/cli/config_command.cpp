@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "cli/own_input.h"
 #include "cli/radio_session.h"
 #include "config/config_file_codec.h"
 #include "config/configuration.h"
@@ -29,6 +30,19 @@ struct ConfigOptions {
     std::string dataDir;
 };
 
+bool isStandardOutput(const std::string& path) {
+    return path.empty() || path == "-";
+}
+
+// Reading comes first, so an output that is the input would be lost in the write.
+bool refusesOwnInput(const ConfigOptions& o) {
+    if (isStandardOutput(o.output) || !overwritesInput(o.file, o.output)) {
+        return false;
+    }
+    std::cerr << ownInputRefusal(o.output) << "\n";
+    return true;
+}
+
 int printChainAndFail() {
     for (const ErrorRecord& record : ErrorChain::records()) {
         std::cerr << toUtf8(errorCategoryLabel(record.category)) << " " << toUtf8(record.message)
@@ -49,7 +63,7 @@ bool readInput(const std::string& path, std::string& bytes) {
 }
 
 bool writeOutput(const std::string& path, const std::string& bytes) {
-    if (path.empty() || path == "-") {
+    if (isStandardOutput(path)) {
         std::cout << bytes;
         return static_cast<bool>(std::cout);
     }
@@ -65,7 +79,7 @@ bool writeOutput(const std::string& path, const std::string& bytes) {
 int decode(const ConfigOptions& o) {
     std::string bytes;
     std::string text;
-    if (!readInput(o.file, bytes)) {
+    if (refusesOwnInput(o) || !readInput(o.file, bytes)) {
         return 1;
     }
     if (!decodeConfigBytes(bytes, text)) {
@@ -78,7 +92,7 @@ int decode(const ConfigOptions& o) {
 int encode(const ConfigOptions& o) {
     std::string text;
     std::string bytes;
-    if (!readInput(o.file, text)) {
+    if (refusesOwnInput(o) || !readInput(o.file, text)) {
         return 1;
     }
     if (!encodeConfigText(text, bytes)) {

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <memory>
 
+#include "cli/own_input.h"
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
 #include "errors/wide_text.h"
@@ -15,6 +16,7 @@
 #include "formats/flash_report.h"
 #include "formats/ftf_image.h"
 #include "formats/ftf_writer.h"
+#include "platform/system_files.h"
 
 namespace plugshift {
 
@@ -162,6 +164,10 @@ int ftfVerify(const std::vector<std::string>& files, std::ostream& out, std::ost
 }
 
 int ftfUnpack(const std::string& file, const std::string& output, std::ostream& err) {
+    if (overwritesInput(file, output)) {
+        err << ownInputRefusal(output) << "\n";
+        return kExitFailed;
+    }
     FtfImage image;
     if (!loadFtf(fromUtf8(file).c_str(), image) || !writeOutput(output, image.body())) {
         return reportChain(err, file);
@@ -172,6 +178,10 @@ int ftfUnpack(const std::string& file, const std::string& output, std::ostream& 
 int ftfPack(const FtfPackOptions& options, std::ostream& out, std::ostream& err) {
     FtfFields fields;
     if (!packFields(options, fields, err)) {
+        return kExitFailed;
+    }
+    if (overwritesInput(options.body, options.output)) {
+        err << ownInputRefusal(options.output) << "\n";
         return kExitFailed;
     }
     std::vector<uint8_t> body;
@@ -208,14 +218,14 @@ int codeplugBlocks(const std::string& addressMap, const std::string& codeplug,
     }
     out << toUtf8(formatBlockTable(cpg));
     std::error_code ignored;  // a folder that cannot be made fails the first write below
-    std::filesystem::create_directories(directory, ignored);
+    std::filesystem::create_directories(pathFromUtf8(directory), ignored);
     for (int kind = 0; kind < kBlockKindCount; ++kind) {
         if (only >= 0 && kind != only) {
             continue;
         }
         const std::string path =
-            (std::filesystem::path(directory) / (toUtf8(CodeplugImage::blockName(kind)) + ".bin"))
-                .string();
+            utf8FromPath(pathFromUtf8(directory) /
+                         pathFromUtf8(toUtf8(CodeplugImage::blockName(kind)) + ".bin"));
         if (!writeOutput(path, cpg.block(kind).data)) {
             return reportChain(err, path);
         }

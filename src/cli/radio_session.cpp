@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <optional>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -74,12 +75,30 @@ std::string jsonString(const std::string& value) {
     return out + "\"";
 }
 
+// The row of an identity value: its text, and its bytes when they are erased flash.
+Row identityRow(const char* label, const char* key, std::optional<std::wstring> text,
+                std::span<const uint8_t> bytes) {
+    std::string erased;
+    if (RadioInfo::isErased(bytes)) {
+        for (uint8_t byte : bytes) {
+            char hex[3];
+            std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned>(byte));
+            erased += hex;
+        }
+    }
+    return Row{label, key, shown(std::move(text)), erased};
+}
+
 void printRows(const std::vector<Row>& rows, std::ostream& out, bool json) {
     if (json) {
         out << "{";
         for (size_t i = 0; i < rows.size(); ++i) {
             out << (i == 0 ? "\n  " : ",\n  ") << jsonString(rows[i].key) << ": "
                 << (rows[i].value ? jsonString(toUtf8(*rows[i].value)) : "null");
+            if (!rows[i].erasedBytes.empty()) {
+                out << ",\n  " << jsonString(std::string(rows[i].key) + "Bytes") << ": "
+                    << jsonString(rows[i].erasedBytes);
+            }
         }
         out << "\n}\n";
         return;
@@ -154,7 +173,8 @@ bool prepareDataFolder(const InstallPaths& paths, std::string& problem) {
     std::error_code ec;
     fs::create_directories(paths.dataDir, ec);
     if (ec) {
-        problem = "Cannot create the data folder " + paths.dataDir.string() + ": " + ec.message();
+        problem =
+            "Cannot create the data folder " + utf8FromPath(paths.dataDir) + ": " + ec.message();
         return false;
     }
     ErrorLog::setDirectory(fromUtf8(utf8FromPath(paths.dataDir)));
@@ -169,8 +189,12 @@ bool loadInstallation(const InstallPaths& paths, std::wstring& problem) {
     if (!configuration.createDocument() ||
         !configuration.load(fromUtf8(utf8FromPath(paths.configFile())),
                             fromUtf8(utf8FromPath(paths.setupFile())))) {
-        problem = ErrorChain::firstMessage();
-        ErrorLog::write(L"%ls", problem.c_str());
+        ErrorLog::write(L"%ls", ErrorChain::firstMessage().c_str());
+        // The root cause first, then what the configuration added about the file.
+        problem.clear();
+        for (const ErrorRecord& record : ErrorChain::records()) {
+            problem += (problem.empty() ? L"" : L"\n  ") + record.message;
+        }
         ErrorChain::remove(kErrorOk);
         return false;
     }
@@ -210,7 +234,8 @@ int runOnRadio(const RadioFrame& frame, const InstallPaths& paths, std::ostream&
     const auto backend = CableBackend::open(frame.backend, paths.dataDir, problem);
     if (!backend) {
         err << problem << "\n";
-        return frame.cableFailure;
+        // A named port fails here only when it is none: no cable, as a script reads it.
+        return frame.backend.port.empty() ? frame.cableFailure : kExitNoCable;
     }
     FrameTrace trace;
     if (!frame.traceFile.empty() && !trace.open(frame.traceFile, problem)) {
@@ -283,15 +308,18 @@ void printIdentity(const RadioInfo& radio, const Configuration* configuration, s
     std::vector<Row> rows = {
         {"Radio type", "radioType", radioType(configuration, modelNumber(radio))},
         {"Region code", "regionCode", shown(RadioInfo::regionText(radio.regionCode()))},
-        {"Model", "model", shown(RadioInfo::modelText(radio.model()))},
-        {"Serial number", "serialNumber", shown(RadioInfo::serialText(radio.serialValue()))},
-        {"Firmware version", "firmwareVersion",
-         shown(RadioInfo::versionText(radio.firmwareVersion()))},
-        {"Codeplug version", "codeplugVersion",
-         shown(RadioInfo::versionText(radio.codeplugVersion()))},
-        {"Keypad version", "keypadVersion", shown(RadioInfo::versionText(radio.keypadVersion()))},
-        {"User private ID", "userPrivateId",
-         shown(RadioInfo::userPrivateIdText(radio.userPrivateId()))}};
+        identityRow("Model", "model", RadioInfo::modelText(radio.model()), radio.model()),
+        identityRow("Serial number", "serialNumber", RadioInfo::serialText(radio.serialValue()),
+                    radio.serialValue()),
+        identityRow("Firmware version", "firmwareVersion",
+                    RadioInfo::versionText(radio.firmwareVersion()), radio.firmwareVersion()),
+        identityRow("Codeplug version", "codeplugVersion",
+                    RadioInfo::versionText(radio.codeplugVersion()), radio.codeplugVersion()),
+        identityRow("Keypad version", "keypadVersion",
+                    RadioInfo::versionText(radio.keypadVersion()), radio.keypadVersion()),
+        identityRow("User private ID", "userPrivateId",
+                    RadioInfo::userPrivateIdText(radio.userPrivateId()),
+                    std::span(radio.userPrivateId()).first(RadioInfo::kUserPrivateIdNumberSize))};
     rows.insert(rows.end(), extra.begin(), extra.end());
     printRows(rows, out, json);
 }

@@ -147,10 +147,13 @@ struct IdentityRow {
     const char* label;
     const char* key;                    // its JSON name
     std::optional<std::wstring> value;  // none: N/A, or null in JSON
+    // An erased value's bytes in hex, which JSON keeps beside the null as "<key>Bytes".
+    std::string erasedBytes = {};
 };
 
-// What the main window shows of the radio, one line per value ("N/A" without a value), or as
-// one JSON object, followed by the extra rows. The radio type needs the configuration (null: N/A).
+// What the main window shows of the radio, one line per value ("N/A" without a value, or for an
+// erased one), or as one JSON object, followed by the extra rows. The radio type needs the
+// configuration (null: N/A).
 void printIdentity(const RadioInfo& radio, const Configuration* configuration, std::ostream& out,
                    bool json = false, const std::vector<IdentityRow>& extra = {});
 

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <ostream>
+#include <string>
 
 #include "cli/command_runner.h"
 #include "cli/console_prompt.h"
@@ -26,6 +27,11 @@ constexpr int kProgressScale = 100;
 constexpr const char* kPasswordPrompt = "Dealer password: ";
 constexpr const char* kNoDealerPassword =
     "The setup file holds no dealer password, so the serial number cannot be changed.";
+// The characters of a serial number that have a pattern; any after them are free.
+constexpr size_t kPatternLength = 10;
+constexpr const char* kPattern =
+    "three digits, a digit or capital letter other than O, two capital letters other than I and "
+    "O, two digits or capital letters other than I and O, and two digits";
 constexpr const char* kNoTerminal =
     "The dealer password is asked on a terminal; without one, give it on standard input with "
     "--password-stdin.";
@@ -69,6 +75,27 @@ bool logIn(const SetSerialOptions& options, CommandIo& io) {
     return true;
 }
 
+// The form a new number must have, said after a refusal: as many characters as the radio's present
+// number, the first ten after the serial-number pattern.
+std::string expectedForm(const std::wstring& present) {
+    const std::string shown = toUtf8(present);
+    if (present.empty()) {
+        return "The radio reports no serial number, so no new number can replace it.";
+    }
+    if (present.size() < kPatternLength) {
+        return "The radio's present serial number (" + shown + ") has " +
+               std::to_string(present.size()) +
+               " characters, fewer than any serial number, so no new number can replace it.";
+    }
+    std::string form = "A new serial number has " + std::to_string(present.size()) +
+                       " characters, as the radio's present one (" + shown + "): " + kPattern;
+    if (present.size() > kPatternLength) {
+        form += ", then " + std::to_string(present.size() - kPatternLength) +
+                " more letters, digits or other ASCII characters";
+    }
+    return form + ".";
+}
+
 int updateSerial(const SetSerialOptions& options, RadioSession& session, CommandIo& io) {
     RadioInfo& radio = session.radio();
     WorkflowOutcome outcome;
@@ -78,7 +105,11 @@ int updateSerial(const SetSerialOptions& options, RadioSession& session, Command
     const std::wstring present = RadioInfo::serialText(radio.serialValue()).value_or(L"");
     std::vector<uint8_t> bytes;
     if (!checkNewSerial(fromUtf8(options.newSerial), present, bytes, outcome)) {
-        return reportFailure(io.err, outcome.text(), kExitRefused);
+        std::wstring message = outcome.text();
+        if (outcome.stringId == kStrSerialIncorrect) {
+            message += L"\n" + fromUtf8(expectedForm(present));
+        }
+        return reportFailure(io.err, message, kExitRefused);
     }
 
     SerialNumberUpdate command;

@@ -254,7 +254,14 @@ bool Configuration::parseHeldText() {
 }
 
 bool Configuration::load(const std::wstring& configPath, const std::wstring& setupPath) {
-    return loadConfiguration(configPath) && loadSetup(setupPath);
+    if (!loadConfiguration(configPath)) {
+        return false;
+    }
+    if (!loadSetup(setupPath)) {
+        noteSetupFileOfThisComputer(setupPath);
+        return false;
+    }
+    return true;
 }
 
 bool Configuration::loadConfiguration(const std::wstring& path) {

@@ -72,7 +72,10 @@ public:
     bool createDocument();
     // Start-up's exit step.
     void releaseDocument();
-    // Both phases: config.xml first, then setup.dat, which decides the result.
+    // Both phases: config.xml first, then setup.dat, which decides the result. A setup file
+    // that is there but does not load gets two records on top of its own, also written to
+    // err.log: which file it is, and that it is this computer's own, which reinstalling never
+    // replaces.
     bool load(const std::wstring& configPath, const std::wstring& setupPath);
     bool readScrambledFile(const std::wstring& path);
 
@@ -134,6 +137,7 @@ private:
 
     bool loadConfiguration(const std::wstring& path);
     bool loadSetup(const std::wstring& path);
+    static void noteSetupFileOfThisComputer(const std::wstring& path);
     bool parseHeldText();
     bool readRegion(const pugi::xml_node& root);
     bool readAddressFiles(const pugi::xml_node& root, const FlashCatalog& catalog);

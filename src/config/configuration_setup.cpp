@@ -1,5 +1,7 @@
 // The setup file: second phase of the load and the operations that write setup.dat back.
+#include <filesystem>
 #include <new>
+#include <system_error>
 
 #include "config/config_scrambler.h"
 #include "config/configuration.h"
@@ -10,8 +12,32 @@
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
 #include "formats/ansi_text.h"
+#include "platform/system_files.h"
 
 namespace plugshift {
+
+namespace {
+
+// After "Please re-install the application": the setup file lives in the data folder, which
+// reinstalling leaves alone; only a missing one is copied from the installation.
+constexpr const wchar_t* kDamagedSetupFile =
+    L"The damaged file is the setup file [%ls] of this computer's data folder.";
+constexpr const wchar_t* kReinstallKeepsSetupFile =
+    L"Reinstalling the application does not replace it: move it away and start again to get a "
+    L"fresh copy from the installation.";
+
+}  // namespace
+
+void Configuration::noteSetupFileOfThisComputer(const std::wstring& path) {
+    std::error_code ec;
+    if (!std::filesystem::exists(pathFromUtf8(toUtf8(path)), ec)) {
+        return;  // a missing one is the installation's to give, which a reinstall does
+    }
+    ErrorChain::add(kErrorIni, kDamagedSetupFile, path.c_str());
+    ErrorChain::add(kErrorIni, kReinstallKeepsSetupFile);
+    ErrorLog::write(kDamagedSetupFile, path.c_str());
+    ErrorLog::write(kReinstallKeepsSetupFile);
+}
 
 bool Configuration::loadSetup(const std::wstring& path) {
     try {

@@ -259,7 +259,7 @@ WorkflowOutcome concludeFailedConversion(const ConvertRadio& command, const Radi
         // Not a damaged installation: the data folder refused the backup, and the dealer can fix
         // that.
         outcome = WorkflowOutcome::of(kStrBackupNotSaved, MessageIcon::Error,
-                                      fromUtf8(command.backupFolder().string()));
+                                      fromUtf8(utf8FromPath(command.backupFolder())));
     } else {
         const int id =
             isFileCategory(ErrorChain::firstCategory()) ? kStrFileProblem : kStrConvertFailed;

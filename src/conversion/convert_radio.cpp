@@ -9,8 +9,10 @@
 #include "conversion/personality_backup.h"
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
+#include "errors/wide_text.h"
 #include "formats/codeplug_image.h"
 #include "formats/ftf_image.h"
+#include "platform/system_files.h"
 #include "radio/sbep.h"
 #include "radio/sbep_protocol.h"
 #include "tasks/radio_info.h"
@@ -359,7 +361,7 @@ void ConvertRadio::saveBackup() {
     backup.personality = kept_;
     std::filesystem::path written;
     if (!backup.save(backupFolder_, written)) {
-        fail(kErrorFile, text::kBackupNotSaved, backupFolder_.wstring().c_str());
+        fail(kErrorFile, text::kBackupNotSaved, fromUtf8(utf8FromPath(backupFolder_)).c_str());
         backupNotSaved_ = true;
         return;
     }

@@ -49,7 +49,7 @@ std::vector<TraceName> traceFiles(const fs::path& folder) {
     std::vector<TraceName> found;
     std::error_code ec;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
-        const std::string name = entry.path().filename().string();
+        const std::string name = utf8FromPath(entry.path().filename());
         std::smatch match;
         if (std::regex_match(name, match, kName)) {
             found.push_back(

@@ -296,7 +296,7 @@ bool PersonalityBackup::decode(std::span<const uint8_t> file, const std::wstring
 
 bool PersonalityBackup::load(const std::filesystem::path& path, PersonalityBackup& out) {
     std::vector<uint8_t> bytes;
-    const std::wstring name = path.wstring();
+    const std::wstring name = fromUtf8(utf8FromPath(path));
     switch (readWholeFile(name, bytes, kMaxFileSize)) {
         case FileReadResult::kOk:
             return decode(bytes, name, out);
@@ -323,7 +323,7 @@ bool PersonalityBackup::save(const std::filesystem::path& folder,
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error) {
-        return notWritten(folder.wstring(), fromUtf8(error.message()));
+        return notWritten(fromUtf8(utf8FromPath(folder)), fromUtf8(error.message()));
     }
     // Two runs within a millisecond must not overwrite each other's backup.
     std::filesystem::path path = folder / fileName();
@@ -333,26 +333,27 @@ bool PersonalityBackup::save(const std::filesystem::path& folder,
         path = folder / name;
     }
     const std::vector<uint8_t> bytes = encode();
+    const std::wstring name = fromUtf8(utf8FromPath(path));
     std::wstring reason;
-    if (!writeWholeFile(path.wstring(), bytes, reason) || !syncFolder(folder)) {
+    if (!writeWholeFile(name, bytes, reason) || !syncFolder(folder)) {
         if (reason.empty()) {
             reason = fromUtf8(std::strerror(errno));
         }
-        return notWritten(path.wstring(), reason);
+        return notWritten(name, reason);
     }
     // What cannot be read back whole is no backup, even if the disk took it.
     std::vector<uint8_t> back;
     PersonalityBackup check;
-    if (readWholeFile(path.wstring(), back, kMaxFileSize) != FileReadResult::kOk || back != bytes ||
-        !decode(back, path.wstring(), check)) {
-        return notWritten(path.wstring(), L"it does not read back as written");
+    if (readWholeFile(name, back, kMaxFileSize) != FileReadResult::kOk || back != bytes ||
+        !decode(back, name, check)) {
+        return notWritten(name, L"it does not read back as written");
     }
     written = path;
     return true;
 }
 
 size_t PersonalityBackup::prune(const std::filesystem::path& current, size_t keep) {
-    const auto own = parseName(current.filename().string());
+    const auto own = parseName(utf8FromPath(current.filename()));
     if (!own || own->key == kUnknown) {
         return 0;
     }
@@ -362,7 +363,7 @@ size_t PersonalityBackup::prune(const std::filesystem::path& current, size_t kee
         if (!entry.is_regular_file(error) || entry.path().filename() == current.filename()) {
             continue;
         }
-        const auto name = parseName(entry.path().filename().string());
+        const auto name = parseName(utf8FromPath(entry.path().filename()));
         if (name && name->key == own->key) {
             others.emplace_back(name->stamp, name->counter, entry.path());
         }

@@ -49,6 +49,8 @@ constexpr uint8_t kParityOdd = 1;
 constexpr uint8_t kParityEven = 2;
 constexpr uint16_t kFlowNone = 0;
 constexpr const wchar_t* kUdevRule = L"/lib/udev/rules.d/60-kmv-plugshift.rules";
+constexpr const wchar_t* kNoSuchPort = L"The port %ls does not exist; is the cable plugged in?";
+constexpr const wchar_t* kNotASerialPort = L"%ls is not a serial port.";
 // Device majors of the kernel's Unix98 pseudo-terminal slaves.
 constexpr unsigned kPtySlaveMajorFirst = 136;
 constexpr unsigned kPtySlaveMajorLast = 143;
@@ -122,9 +124,16 @@ void makeRaw(termios2& line) {
     line.c_cc[VTIME] = 0;
 }
 
-// Opens the line raw and exclusive; the descriptor (and its settings in line), or -1 with errno
-// in error.
-int openLine(const std::string& path, termios2& line, int& error) {
+// The terminal this program runs in: frames written there would land on the screen, and its
+// settings would be the user's to lose. Only the controlling terminal tells its session.
+bool isOwnTerminal(int fd) {
+    pid_t session = 0;
+    return ::ioctl(fd, TIOCGSID, &session) == 0 && session == ::getsid(0);
+}
+
+// Opens the line raw and exclusive; the descriptor (its settings before in original, as set now
+// in line), or -1 with errno (or TtyD2xx::kOwnTerminal) in error.
+int openLine(const std::string& path, termios2& original, termios2& line, int& error) {
     // Non-blocking so that neither the open (carrier) nor a write to a peer that stops reading
     // can outlast the time-outs.
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -132,9 +141,16 @@ int openLine(const std::string& path, termios2& line, int& error) {
         error = errno;
         return -1;
     }
+    error = ::ioctl(fd, TCGETS2, &original) == 0 ? 0 : errno;
+    if (error == 0 && isOwnTerminal(fd)) {
+        error = TtyD2xx::kOwnTerminal;
+    }
     // Exclusive, so a second program cannot interleave its bytes with a conversion.
-    error = ::ioctl(fd, TIOCEXCL) == 0 && ::ioctl(fd, TCGETS2, &line) == 0 ? 0 : errno;
     if (error == 0) {
+        error = ::ioctl(fd, TIOCEXCL) == 0 ? 0 : errno;
+    }
+    if (error == 0) {
+        line = original;
         makeRaw(line);
         error = setLine(fd, line);
     }
@@ -300,13 +316,19 @@ private:
 // An open line. Bytes are moved by one thread at a time (the driver interface's rule), so only
 // the time-outs, which another thread may set, need to be atomic.
 struct TtyD2xx::Port {
-    Port(int descriptor, const termios2& line, std::chrono::milliseconds latency)
+    Port(int descriptor, const termios2& before, const termios2& line,
+         std::chrono::milliseconds latency)
         : fd(descriptor),
+          original(before),
           queue(descriptor),
           transmitter(isPseudoTerminal(descriptor) ? nullptr : &queue, latency) {
         adopt(line);
     }
     ~Port() {
+        // The line goes back as it was found, once the last bytes have left at their rate; a
+        // terminal or another program using the port after us expects its own settings.
+        settleLine();
+        setLine(fd, original);
         // A pseudo-terminal's slave outlives its descriptors while the master is open, and with
         // it the exclusive flag, which would lock every later open out.
         ::ioctl(fd, TIOCNXCL);
@@ -331,6 +353,7 @@ struct TtyD2xx::Port {
     }
 
     const int fd;
+    const termios2 original;
     DeviceQueue queue;
     TtyTransmitter transmitter;
     std::atomic<uint32_t> readMs{0};
@@ -497,8 +520,9 @@ FT_STATUS TtyD2xx::FT_Open(int index, FT_HANDLE* handle) {
         return FT_DEVICE_NOT_FOUND;
     }
     int error = 0;
+    termios2 original{};
     termios2 line{};
-    const int fd = openLine(path, line, error);
+    const int fd = openLine(path, original, line, error);
     if (fd < 0) {
         std::lock_guard guard(lock_);
         openProblem_ = describeOpenProblem(path, error);
@@ -513,7 +537,7 @@ FT_STATUS TtyD2xx::FT_Open(int index, FT_HANDLE* handle) {
     const auto latency = requestLowLatency(fd, !ec && parseTtyNumber(name, number)
                                                    ? serialDevices() / name / "latency_timer"
                                                    : fs::path());
-    auto port = std::make_shared<Port>(fd, line, latency);
+    auto port = std::make_shared<Port>(fd, original, line, latency);
     std::lock_guard guard(lock_);
     const uintptr_t id = nextHandle_++;
     ports_.emplace(id, std::move(port));
@@ -733,11 +757,22 @@ std::wstring TtyD2xx::lastOpenProblem() const {
     return openProblem_;
 }
 
+std::wstring TtyD2xx::namedDeviceProblem(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return errno == ENOENT || errno == ENOTDIR ? formatWide(kNoSuchPort, fromUtf8(path).c_str())
+                                                   : std::wstring();
+    }
+    return S_ISCHR(info.st_mode) ? std::wstring()
+                                 : formatWide(kNotASerialPort, fromUtf8(path).c_str());
+}
+
 uint32_t TtyD2xx::systemErrorFor(int error) {
     switch (error) {
         case EACCES:
         case EPERM:
         case EBUSY:
+        case kOwnTerminal:
             return kSystemErrorAccessDenied;
         case EIO:
         case ENODEV:
@@ -751,6 +786,15 @@ uint32_t TtyD2xx::systemErrorFor(int error) {
 std::wstring TtyD2xx::describeOpenProblem(const std::string& path, int error) {
     const std::wstring device = fromUtf8(path);
     switch (error) {
+        case ENOENT:
+            return formatWide(kNoSuchPort, device.c_str());
+        case ENOTTY:
+            return formatWide(kNotASerialPort, device.c_str());
+        case kOwnTerminal:
+            return formatWide(
+                L"%ls is the terminal this program runs in, not a programming cable; name the "
+                L"cable's port (/dev/ttyUSB0 or the like).",
+                device.c_str());
         case EACCES:
         case EPERM:
             return formatWide(

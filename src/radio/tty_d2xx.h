@@ -25,7 +25,8 @@ public:
     explicit TtyD2xx(std::filesystem::path sysfsRoot = "/sys",
                      std::filesystem::path devDir = "/dev");
     // One named serial device (a port the user names, a simulator's pseudo-terminal) shown as
-    // the only cable, described as the programming cable; sysfs is not looked at.
+    // the only cable, described as the programming cable; sysfs is not looked at. The terminal
+    // the program runs in is refused. A line opened goes back to its settings when it closes.
     static std::unique_ptr<TtyD2xx> forDevice(std::filesystem::path devicePath);
     ~TtyD2xx() override;
     TtyD2xx(const TtyD2xx&) = delete;
@@ -62,10 +63,18 @@ public:
     // The device node of cable index.
     std::string devicePath(int index) const override;
 
+    // Not an errno: the device is the terminal this program runs in, which is never opened as
+    // a cable.
+    static constexpr int kOwnTerminal = -1;
+
     // The code the enumeration's retry rule understands for an errno value.
     static uint32_t systemErrorFor(int error);
-    // The sentence lastOpenProblem gives after opening path failed with errno value error.
+    // The sentence lastOpenProblem gives after opening path failed with errno value error (or
+    // kOwnTerminal).
     static std::wstring describeOpenProblem(const std::string& path, int error);
+    // Why a device the user names cannot be a cable, found without opening it: it does not
+    // exist, or it is no character device. Empty when it may be one.
+    static std::wstring namedDeviceProblem(const std::string& path);
 
 private:
     struct Port;

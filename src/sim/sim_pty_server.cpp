@@ -3,6 +3,7 @@
 #include <asm/termbits.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 namespace plugshift {
@@ -70,7 +72,34 @@ bool SimPtyServer::open(std::string& error) {
         closeTerminal();
         return false;
     }
+    // A host's exclusive flag lives as long as the terminal, not the host: a host killed before
+    // it could clear it would lock every later one out. Our own open above is not counted.
+    hostWatch_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (hostWatch_ < 0 || ::inotify_add_watch(hostWatch_, path_.c_str(), IN_OPEN | IN_CLOSE) < 0) {
+        error = systemError("inotify");
+        closeTerminal();
+        return false;
+    }
     return true;
+}
+
+void SimPtyServer::watchHosts() {
+    alignas(inotify_event) char events[kReadChunk];
+    ssize_t got = 0;
+    while ((got = ::read(hostWatch_, events, sizeof events)) > 0) {
+        for (ssize_t at = 0; at < got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+            if ((event->mask & IN_OPEN) != 0) {
+                ++openHosts_;
+            } else if ((event->mask & IN_CLOSE) != 0 && openHosts_ > 0) {
+                --openHosts_;
+            }
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    if (openHosts_ == 0) {
+        ::ioctl(slave_, TIOCNXCL);
+    }
 }
 
 uint32_t SimPtyServer::hostBaud() const {
@@ -93,15 +122,18 @@ bool SimPtyServer::serveFor(std::chrono::milliseconds duration) {
         if (!cable_.pending().empty()) {
             wait = std::clamp(cable_.pending().front().at - now, SimTime{0}, wait);
         }
-        pollfd watch{master_, POLLIN, 0};
+        pollfd watch[] = {{master_, POLLIN, 0}, {hostWatch_, POLLIN, 0}};
         const timespec timeout{static_cast<time_t>(wait.count() / 1000000000),
                                static_cast<long>(wait.count() % 1000000000)};
-        const int ready = ::ppoll(&watch, 1, &timeout, nullptr);
+        const int ready = ::ppoll(watch, std::size(watch), &timeout, nullptr);
         if (ready < 0 && errno != EINTR) {
             closeTerminal();
             return false;
         }
-        if (ready > 0 && (watch.revents & POLLIN) != 0) {
+        if (ready > 0 && (watch[1].revents & POLLIN) != 0) {
+            watchHosts();
+        }
+        if (ready > 0 && (watch[0].revents & POLLIN) != 0) {
             const ssize_t got = ::read(master_, buffer.data(), buffer.size());
             if (got > 0) {
                 cable_.send(std::span(buffer).first(static_cast<size_t>(got)), hostBaud(),
@@ -136,6 +168,10 @@ void SimPtyServer::deliverDue() {
 }
 
 void SimPtyServer::closeTerminal() {
+    if (hostWatch_ >= 0) {
+        ::close(hostWatch_);
+        hostWatch_ = -1;
+    }
     if (slave_ >= 0) {
         ::close(slave_);
         slave_ = -1;

@@ -16,7 +16,8 @@ class SimRadio;
 // device path. The host's line rate is read from the terminal settings it made on its end (on
 // Linux the master sees the slave's termios), so a request sent at a rate the radio does not
 // listen at is garbage to it, and a baud switch must be followed on both ends. Time is real:
-// pacing, latency, device times and delays all take as long as they say.
+// pacing, latency, device times and delays all take as long as they say. Once the last host has
+// closed the terminal (or was killed), its exclusive hold goes, so the next program can open it.
 class SimPtyServer {
 public:
     SimPtyServer(SimRadio& radio, SimFaults& faults, SimCableMode mode, const SimTiming& timing);
@@ -37,6 +38,8 @@ public:
 
 private:
     void deliverDue();
+    // Follows the hosts' opens and closes of the terminal.
+    void watchHosts();
     void closeTerminal();
 
     SimRealClock clock_;
@@ -45,6 +48,9 @@ private:
     // Our own descriptor on the slave side: keeps the terminal alive (and its settings) while
     // no host has it open.
     int slave_ = -1;
+    // Open and close events of the terminal's path, and how many hosts have it open.
+    int hostWatch_ = -1;
+    int openHosts_ = 0;
     std::string path_;
 };
 

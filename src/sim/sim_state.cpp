@@ -8,6 +8,7 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/system_files.h"
 #include "sim/sim_radio.h"
 
 namespace plugshift {
@@ -207,23 +208,23 @@ bool SimState::save(const SimRadio& radio, const std::string& path, std::string&
     // Write beside and rename, so an interrupted save never leaves half a radio.
     const std::string temporary = path + ".tmp";
     {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        std::ofstream out(pathFromUtf8(temporary), std::ios::binary | std::ios::trunc);
         out << text(radio);
         if (!out.flush()) {
             error = "cannot write " + temporary + ": " + std::strerror(errno);
             return false;
         }
     }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (replaceFile(pathFromUtf8(temporary), pathFromUtf8(path)) != 0) {
         error = "cannot replace " + path + ": " + std::strerror(errno);
-        std::remove(temporary.c_str());
+        removeFile(pathFromUtf8(temporary));
         return false;
     }
     return true;
 }
 
 bool SimState::load(SimRadio& radio, const std::string& path, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(pathFromUtf8(path), std::ios::binary);
     if (!in) {
         error = "cannot read " + path + ": " + std::strerror(errno);
         return false;

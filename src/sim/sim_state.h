@@ -26,6 +26,7 @@ public:
     // `error` says which line.
     static bool parse(SimRadio& radio, std::string_view text, std::string& error);
 
+    // path is UTF-8, whatever the system's code page.
     static bool save(const SimRadio& radio, const std::string& path, std::string& error);
     static bool load(SimRadio& radio, const std::string& path, std::string& error);
 };

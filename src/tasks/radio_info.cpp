@@ -53,6 +53,7 @@ void store(std::span<uint8_t> field, std::span<const uint8_t> value) {
 
 // Model numbers, versions and serial numbers arrive as text; a C string ends at its NUL.
 constexpr uint8_t kTextEnd = 0;
+constexpr uint8_t kErasedByte = 0xFF;
 
 }  // namespace
 
@@ -248,6 +249,9 @@ std::optional<std::wstring> RadioInfo::serialText(std::span<const uint8_t> seria
         return std::nullopt;
     }
     std::wstring text;
+    if (isErased(serial)) {
+        return text;
+    }
     for (uint8_t byte : serial) {
         if (byte == kTextEnd) {
             break;
@@ -262,7 +266,7 @@ std::optional<std::wstring> RadioInfo::versionText(std::span<const uint8_t> vers
     if (version.size() < kVersionSize) {
         return std::nullopt;
     }
-    if (version[0] == kTextEnd) {
+    if (version[0] == kTextEnd || isErased(version.first(kVersionSize))) {
         return std::wstring();
     }
     std::wstring text = formatWide(L"%lc%02d.%02d.%02d", static_cast<wint_t>(version[0]),
@@ -274,18 +278,25 @@ std::optional<std::wstring> RadioInfo::versionText(std::span<const uint8_t> vers
 
 // The first eight bytes as one big-endian number; all zero means no id is set.
 std::optional<std::wstring> RadioInfo::userPrivateIdText(std::span<const uint8_t> id) {
-    constexpr size_t kNumberBytes = 8;
-    if (id.size() < kNumberBytes) {
+    if (id.size() < kUserPrivateIdNumberSize) {
         return std::nullopt;
     }
+    if (isErased(id.first(kUserPrivateIdNumberSize))) {
+        return std::wstring();
+    }
     uint64_t number = 0;
-    for (uint8_t byte : id.first(kNumberBytes)) {
+    for (uint8_t byte : id.first(kUserPrivateIdNumberSize)) {
         number = (number << 8) | byte;
     }
     if (number == 0) {
         return std::nullopt;
     }
     return formatWide(L"%llu", static_cast<unsigned long long>(number));
+}
+
+bool RadioInfo::isErased(std::span<const uint8_t> value) {
+    return !value.empty() &&
+           std::all_of(value.begin(), value.end(), [](uint8_t b) { return b == kErasedByte; });
 }
 
 // Three digits, a digit or letter (no O), two letters (no I, O), two digits or letters (no I,

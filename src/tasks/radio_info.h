@@ -31,6 +31,8 @@ public:
     static constexpr size_t kSerialSize = 11;
     static constexpr size_t kVersionSize = 4;
     static constexpr size_t kUserPrivateIdSize = 12;
+    // The id is the big-endian number in its first bytes.
+    static constexpr size_t kUserPrivateIdNumberSize = 8;
     // Region codes from here on mean that none is known.
     static constexpr uint8_t kFirstUnknownRegion = 0x80;
     static constexpr uint8_t kNoRegion = 0xFF;
@@ -77,12 +79,15 @@ public:
     bool readSerialNumber(int attempts);
 
     // The text forms: no value when the data does not qualify. An empty text is possible and
-    // shows as "N/A" like no text.
+    // shows as "N/A" like no text; an erased value (see isErased) has an empty text.
     static std::optional<std::wstring> regionText(uint8_t regionCode);
     static std::optional<std::wstring> modelText(std::span<const uint8_t> model);
     static std::optional<std::wstring> serialText(std::span<const uint8_t> serial);
     static std::optional<std::wstring> versionText(std::span<const uint8_t> version);
     static std::optional<std::wstring> userPrivateIdText(std::span<const uint8_t> id);
+    // Whether every byte is 0xFF, as erased flash reads: a radio whose conversion stopped
+    // half-way may answer so.
+    static bool isErased(std::span<const uint8_t> value);
     // Whether the first ten characters have the shape of a serial number.
     static bool isSerialFormat(std::wstring_view text);
 

@@ -78,6 +78,29 @@ TEST_F(FtfCommandTest, PackThenVerifyInfoAndUnpack) {
     EXPECT_EQ(err.str(), "");
 }
 
+// Reading comes first, so an output that is the input under any spelling would lose it.
+TEST_F(FtfCommandTest, UnpackAndPackRefuseToWriteOverTheirInput) {
+    const std::string body = write("body.txt", "S0030000FC\n");
+    FtfPackOptions o = packOptions(3, body, "region.ftf");
+    o.region = "PERU";
+    ASSERT_EQ(ftfPack(o, out, err), 0) << err.str();
+    const std::string flash = read("region.ftf");
+
+    const std::string sameFlash = (dir / "." / "region.ftf").string();
+    EXPECT_EQ(ftfUnpack(o.output, sameFlash, err), 1);
+    EXPECT_EQ(err.str(), sameFlash +
+                             ": this is the input file itself; write the output to another "
+                             "file.\n");
+    EXPECT_EQ(read("region.ftf"), flash);
+
+    err.str("");
+    FtfPackOptions over = packOptions(3, body, "body.txt");
+    over.region = "PERU";
+    EXPECT_EQ(ftfPack(over, out, err), 1);
+    EXPECT_THAT(err.str(), HasSubstr("this is the input file itself"));
+    EXPECT_EQ(read("body.txt"), "S0030000FC\n");
+}
+
 TEST_F(FtfCommandTest, PackRefusesOptionsThatDoNotFitTheType) {
     const std::string body = write("body.txt", "x");
     struct Case {

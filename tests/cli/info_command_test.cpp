@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <sstream>
 
 #include "config/configuration.h"
@@ -89,6 +90,29 @@ TEST_F(InfoCommandTest, PrintsTheSameAsJson) {
               "}\n");
 }
 
+// A radio whose conversion stopped half-way may answer with erased flash: shown as no value, its
+// bytes kept in JSON.
+TEST_F(InfoCommandTest, ErasedValuesShowAsNotAvailableAndJsonKeepsTheirBytes) {
+    TestInstallation installation;
+    SimD2xx::Options options;
+    options.radio.firmware = SimVersion{{0xFF, 0xFF, 0xFF, 0xFF}};
+    options.radio.userPrivateId = UINT64_MAX;
+    SimD2xx driver(options);
+    const Outcome text = info(driver, &installation);
+    EXPECT_EQ(text.exitCode, kInfoOk);
+    EXPECT_THAT(text.out, HasSubstr("\nFirmware version: N/A\n"));
+    EXPECT_THAT(text.out, HasSubstr("\nUser private ID:  N/A\n"));
+    EXPECT_THAT(text.out, HasSubstr("\nCodeplug version: R01.03.00\n"));
+
+    SimD2xx again(options);
+    const Outcome json = info(again, &installation, true);
+    EXPECT_THAT(json.out, HasSubstr("  \"firmwareVersion\": null,\n"
+                                    "  \"firmwareVersionBytes\": \"ffffffff\",\n"
+                                    "  \"codeplugVersion\": \"R01.03.00\",\n"));
+    EXPECT_THAT(json.out, HasSubstr("  \"userPrivateId\": null,\n"
+                                    "  \"userPrivateIdBytes\": \"ffffffffffffffff\"\n}"));
+}
+
 TEST_F(InfoCommandTest, AModelTheInstallationDoesNotKnowIsPrintedAndRefused) {
     TestInstallation installation(TestInstallation::kOtherModelOnly);
     SimD2xx driver;
@@ -163,8 +187,9 @@ TEST_F(InfoCommandTest, LoadingAnInstallationThatIsNotThereFailsWithTheFile) {
     EXPECT_FALSE(loadInstallation({"/nonexistent/install", "/nonexistent/user"}, problem));
     const std::filesystem::path config =
         std::filesystem::path("/nonexistent/install") / "data" / "config.xml";
-    EXPECT_EQ(problem, L"Error:failed to open the specified file [" +
-                           fromUtf8(utf8FromPath(config)) + L"].");
+    const std::wstring file = fromUtf8(utf8FromPath(config));
+    EXPECT_EQ(problem, L"Error:failed to open the specified file [" + file +
+                           L"].\n  The initial file [" + file + L"] is invalid.");
 }
 
 }  // namespace

@@ -56,6 +56,16 @@ TEST(InfoProgram, ReadsARadioOnKmvSimsTerminal) {
     EXPECT_EQ(sim.stop(), 0);
 }
 
+// A mistyped --port is named, not taken for a cable that is not plugged in.
+TEST(InfoProgram, APortThatIsNoSerialPortIsNamed) {
+    const Result missing = runInfo({PLUGSHIFT_CLI_PATH, "info", "--port", "/nonexistent"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.output, "The port /nonexistent does not exist; is the cable plugged in?\n");
+    const Result null = runInfo({PLUGSHIFT_CLI_PATH, "info", "--port", "/dev/null"});
+    EXPECT_EQ(null.exitCode, 3);
+    EXPECT_THAT(null.output, ::testing::HasSubstr("\n  /dev/null is not a serial port.\n"));
+}
+
 TEST(InfoProgram, PortAndSimulateExcludeEachOther) {
     const Result result = runInfo({PLUGSHIFT_CLI_PATH, "info", "--simulate", "--port", "/dev/x"});
     EXPECT_GE(result.exitCode, 100);

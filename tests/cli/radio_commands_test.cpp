@@ -463,6 +463,29 @@ TEST_F(RadioCommandsTest, HistoryListsConversionsAndSerialUpdatesAsTextAndJson) 
     EXPECT_EQ(err.str(), "");
 }
 
+// A mistyped folder is not an empty record; a value the record holds never reaches the terminal as
+// a control sequence.
+TEST_F(RadioCommandsTest, HistorySaysAMissingFolderAndEscapesControlCharacters) {
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(showHistory(dataDir_ / "nowhere", false, out, err), kExitFileProblem);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(err.str(),
+              "The data folder " + (dataDir_ / "nowhere").string() + " does not exist.\n");
+
+    // Escapes as the record writes them, and a C1 control (U+009B) as its UTF-8 bytes.
+    std::ofstream(dataDir_ / ConversionRecord::kFileName)
+        << R"({"entry":"serial","time":"t","model":"M\u001b]0;x\u0007","serialBefore":"A\u007f",)"
+        << R"("serialAfter":"B\u001b[2J","result":"failed","error":"C1 )"
+        << "\xc2\x9b"
+        << R"(2J"})"
+        << "\n";
+    std::ostringstream text;
+    ASSERT_EQ(showHistory(dataDir_, false, text, err), kExitOk) << err.str();
+    EXPECT_THAT(text.str(), HasSubstr("  t  M\\u001b]0;x\\u0007  A\\u007f -> B\\u001b[2J  failed: "
+                                      "C1 \\u009b2J\n"));
+}
+
 // A contact that names none of the four groups is the owner's too: the conversion keeps it and
 // has nothing to warn about.
 TEST_F(RadioCommandsTest, AContactOfNoGroupIsKeptWithoutWarnings) {
@@ -546,6 +569,33 @@ TEST_F(RadioCommandsTest, SetSerialNeedsTheDealerPasswordThenWritesTheNumber) {
     EXPECT_EQ(longer.exitCode, kExitRefused);
     EXPECT_THAT(longer.err, HasSubstr("The serial number is incorrect.\n"));
     EXPECT_EQ(radio().serial, "123ABC4D56");
+}
+
+// A refused number is followed by the form the radio's number has, so the dealer can fix it.
+TEST_F(RadioCommandsTest, SetSerialSaysTheFormAfterARefusedNumber) {
+    SetSerialOptions options;
+    options.passwordFromStdin = true;
+    options.backend.simulate = true;
+    options.install = install();
+    const std::string form =
+        "The serial number is incorrect.\nA new serial number has 10 characters, as the radio's "
+        "present one (752TRX4F21): three digits, a digit or capital letter other than O, two "
+        "capital letters other than I and O, two digits or capital letters other than I and O, "
+        "and two digits.\n";
+    for (const char* refused : {"123ABC4D5", "123abc4d56", "123AIC4D56", "123ABC4D567"}) {
+        SCOPED_TRACE(refused);
+        options.newSerial = refused;
+        const CommandResult run =
+            runCommand(options, runSetSerial, std::string(kDealerPassword) + "\n");
+        EXPECT_EQ(run.exitCode, kExitRefused);
+        EXPECT_THAT(run.err, HasSubstr(form));
+    }
+    // Identical is no question of form.
+    options.newSerial = "752TRX4F21";
+    const CommandResult same =
+        runCommand(options, runSetSerial, std::string(kDealerPassword) + "\n");
+    EXPECT_THAT(same.err, Not(HasSubstr("A new serial number has")));
+    EXPECT_EQ(radio().serial, "752TRX4F21");
 }
 
 TEST_F(RadioCommandsTest, SetSerialWithoutATerminalOrStdinAsksNothing) {

@@ -41,7 +41,7 @@ std::wstring replaced(std::wstring text, const std::wstring& key, const std::wst
 }
 
 class LoadTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ErrorChain::remove(0);
         install_.addFlashFile("addr.ftf", "ADDR_A01.02.00");
@@ -170,6 +170,13 @@ TEST_P(LoadFailureTest, RecordsTheCauseInOrder) {
 
 constexpr const wchar_t* kFailedConfig = L"Failed to load config file [{config}].";
 constexpr const wchar_t* kFailedSetup = L"Failed to load setup file [{setup}].";
+// After any failure of a setup file that is there: whose file it is, which a reinstall keeps.
+const std::pair<int, std::wstring> kDamagedSetup{
+    6, L"The damaged file is the setup file [{setup}] of this computer's data folder."};
+const std::pair<int, std::wstring> kReinstallKeepsIt{
+    6,
+    L"Reinstalling the application does not replace it: move it away and start again to get a "
+    L"fresh copy from the installation."};
 
 const FailureCase kFailures[] = {
     {"ConfigMissing",
@@ -279,37 +286,48 @@ const FailureCase kFailures[] = {
      nullptr,
      {{1, L"Error:failed to open the specified file [{setup}]."},
       {6, L"The setup file [{setup}] is invalid."}}},
-    {"SetupOfZeroBytes", kConfig, "", {{6, L"The setup file [{setup}] is invalid."}}},
+    {"SetupOfZeroBytes",
+     kConfig,
+     "",
+     {{6, L"The setup file [{setup}] is invalid."}, kDamagedSetup, kReinstallKeepsIt}},
     {"SetupNotXml",
      kConfig,
      "<s id=\"1\" name=\"PERU\"></t>",
-     {{6, L"The setup file [{setup}] is invalid."}}},
-    {"SetupRegionIdMissing", kConfig, R"(<s name="PERU"/>)", {{6, kFailedSetup}}},
-    {"SetupRegionIdEmpty", kConfig, R"(<s id="" name="PERU"/>)", {{6, L"The Region ID is empty."}}},
+     {{6, L"The setup file [{setup}] is invalid."}, kDamagedSetup, kReinstallKeepsIt}},
+    {"SetupRegionIdMissing",
+     kConfig,
+     R"(<s name="PERU"/>)",
+     {{6, kFailedSetup}, kDamagedSetup, kReinstallKeepsIt}},
+    {"SetupRegionIdEmpty",
+     kConfig,
+     R"(<s id="" name="PERU"/>)",
+     {{6, L"The Region ID is empty."}, kDamagedSetup, kReinstallKeepsIt}},
     {"SetupRegionNameEmpty",
      kConfig,
      R"(<s id="1" name=""/>)",
-     {{6, L"The Region name is empty."}}},
+     {{6, L"The Region name is empty."}, kDamagedSetup, kReinstallKeepsIt}},
     {"SetupRegionIdDiffers",
      kConfig,
      R"(<s id="2" name="PERU"/>)",
-     {{6, L"The setup has a different region id with config."}}},
+     {{6, L"The setup has a different region id with config."}, kDamagedSetup, kReinstallKeepsIt}},
     {"SetupRegionNameCaseDiffers",
      kConfig,
      R"(<s id="1" name="peru"/>)",
-     {{6, L"The setup has a different region name with config."}}},
+     {{6, L"The setup has a different region name with config."},
+      kDamagedSetup,
+      kReinstallKeepsIt}},
     {"SetupBothDifferReportsIdOnly",
      kConfig,
      R"(<s id="2" name="CHILE"/>)",
-     {{6, L"The setup has a different region id with config."}}},
+     {{6, L"The setup has a different region id with config."}, kDamagedSetup, kReinstallKeepsIt}},
     {"SetupPwdWithoutCd2",
      kConfig,
      R"(<s id="1" name="PERU"><pwd cd1="1234"/></s>)",
-     {{6, kFailedSetup}}},
+     {{6, kFailedSetup}, kDamagedSetup, kReinstallKeepsIt}},
     {"SetupRegWithoutId",
      kConfig,
      R"(<s id="1" name="PERU"><a><reg/></a></s>)",
-     {{6, kFailedSetup}}},
+     {{6, kFailedSetup}, kDamagedSetup, kReinstallKeepsIt}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, LoadFailureTest, ::testing::ValuesIn(kFailures),

@@ -8,9 +8,11 @@
 #include "config/safe_file_writer.h"
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
+#include "errors/wide_text.h"
 #include "failing_writer.h"
 #include "formats/ansi_text.h"
 #include "installation_fixture.h"
+#include "platform/system_files.h"
 
 namespace plugshift {
 namespace {
@@ -54,6 +56,33 @@ TEST_F(SetupFileTest, ValuesAreHeldEvenWhenTheRegionDiffers) {
     ASSERT_FALSE(start(config));
     EXPECT_EQ(config.installId(), L"ID");
     EXPECT_EQ(config.dealerCode(), L"1");
+}
+
+// "Please re-install the application" cannot help with the data folder's own file: err.log says
+// which file it is and what does help (the chain's records are in the load table). A missing one
+// is the installation's to give, so a reinstall is the right advice there.
+TEST_F(SetupFileTest, ErrLogNamesADamagedSetupFileAsThisComputersOwn) {
+    ErrorLog::setDirectory(fromUtf8(utf8FromPath(install_.setupFolder())));
+    const std::string notes[] = {
+        "] The damaged file is the setup file [" + utf8FromPath(install_.setupFile()) +
+            "] of this computer's data folder.\n",
+        "] Reinstalling the application does not replace it: move it away and start again to get a "
+        "fresh copy from the installation.\n"};
+    const fs::path log = install_.setupFolder() / "log" / "err.log";
+
+    Configuration missing;
+    EXPECT_FALSE(start(missing));
+    EXPECT_EQ(ErrorChain::records().size(), 2u) << toUtf8(ErrorChain::text());
+    EXPECT_FALSE(fs::exists(log));
+
+    install_.writeSetup("not a setup file");
+    Configuration damaged;
+    EXPECT_FALSE(start(damaged));
+    const std::string written = InstallationFixture::readBytes(log);
+    for (const std::string& note : notes) {
+        EXPECT_NE(written.find(note), std::string::npos) << written;
+    }
+    ErrorLog::reset();
 }
 
 TEST_F(SetupFileTest, WithoutDealerCodeThereAreNoCodes) {

@@ -3,12 +3,11 @@
 // Kernel termios only (see tty_d2xx.cpp); used to look at the line from the master's side.
 #include <asm/termbits.h>
 #include <fcntl.h>
-#include <linux/capability.h>
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gmock/gmock.h>
@@ -24,12 +23,14 @@
 #include "errors/wide_text.h"
 #include "fake_sysfs.h"
 #include "radio/usb_serial.h"
+#include "without_privileges.h"
 
 namespace plugshift {
 namespace {
 
 namespace fs = std::filesystem;
 using test::FakeSysfs;
+using test::WithoutPrivileges;
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
 using Clock = std::chrono::steady_clock;
@@ -186,31 +187,6 @@ TEST(TtyD2xxErrors, PermissionProblemNamesThePathAndTheFix) {
     EXPECT_LE(text.size(), ErrorChain::kMaxMessage);
 }
 
-// Root opens what file modes and exclusive ttys forbid; dropping those capabilities from this
-// thread's effective set (and restoring them after) shows the refusals an ordinary user meets.
-class WithoutPrivileges {
-public:
-    WithoutPrivileges() {
-        ok_ = ::syscall(SYS_capget, &header_, saved_) == 0;
-        __user_cap_data_struct reduced[2];
-        std::memcpy(reduced, saved_, sizeof reduced);
-        reduced[0].effective &=
-            ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_SYS_ADMIN));
-        ok_ = ok_ && ::syscall(SYS_capset, &header_, reduced) == 0;
-    }
-    ~WithoutPrivileges() {
-        if (ok_) {
-            ::syscall(SYS_capset, &header_, saved_);
-        }
-    }
-    bool ok() const { return ok_; }
-
-private:
-    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct saved_[2] = {};
-    bool ok_ = false;
-};
-
 // The two ends of a pseudo-terminal: the device under test opens the slave path, the test
 // plays the radio on the master.
 class PseudoTerminal {
@@ -291,7 +267,7 @@ protected:
 
 TEST_F(TtyD2xxOpenFailure, MissingDeviceLockedTerminalAndNonTerminal) {
     EXPECT_EQ(failToOpen("/nonexistent/ttyUSB9", TtyD2xx::systemErrorFor(ENOENT)),
-              L"Cannot open /nonexistent/ttyUSB9: No such file or directory.");
+              L"The port /nonexistent/ttyUSB9 does not exist; is the cable plugged in?");
 
     PseudoTerminal locked(/*unlock=*/false);
     EXPECT_EQ(failToOpen(locked.slave(), kSystemErrorNotFunctioning),
@@ -301,8 +277,64 @@ TEST_F(TtyD2xxOpenFailure, MissingDeviceLockedTerminalAndNonTerminal) {
     FakeSysfs scratch;
     const fs::path file = scratch.devDir() / "plain";
     std::ofstream(file) << "x";
-    EXPECT_THAT(failToOpen(file.string(), TtyD2xx::systemErrorFor(ENOTTY)),
-                HasSubstr(L"Inappropriate ioctl for device"));
+    EXPECT_EQ(failToOpen(file.string(), TtyD2xx::systemErrorFor(ENOTTY)),
+              fromUtf8(file.string()) + L" is not a serial port.");
+    EXPECT_EQ(failToOpen("/dev/null", TtyD2xx::systemErrorFor(ENOTTY)),
+              L"/dev/null is not a serial port.");
+}
+
+// What --port is told before anything is opened.
+TEST(TtyD2xxNamedDevice, AMissingPathOrOneThatIsNoDeviceIsNamed) {
+    FakeSysfs scratch;
+    const fs::path file = scratch.devDir() / "plain";
+    std::ofstream(file) << "x";
+    PseudoTerminal pty;
+    const std::pair<std::string, std::wstring> cases[] = {
+        {"/nonexistent", L"The port /nonexistent does not exist; is the cable plugged in?"},
+        {file.string() + "/ttyUSB0", L"The port " + fromUtf8(file.string()) +
+                                         L"/ttyUSB0 does not exist; is the cable plugged in?"},
+        {file.string(), fromUtf8(file.string()) + L" is not a serial port."},
+        {scratch.devDir().string(),
+         fromUtf8(scratch.devDir().string()) + L" is not a serial port."},
+        // Devices: whether they are serial lines only opening tells.
+        {"/dev/null", L""},
+        {pty.slave(), L""},
+    };
+    for (const auto& [path, problem] : cases) {
+        EXPECT_EQ(TtyD2xx::namedDeviceProblem(path), problem) << path;
+    }
+}
+
+// In a child that has the terminal as its controlling terminal, as a shell's programs have.
+TEST(TtyD2xxNamedDevice, TheProgramsOwnTerminalIsRefusedAndLeftAsItWas) {
+    PseudoTerminal pty;
+    const termios2 before = pty.slaveLine();
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // A new session takes the first terminal it opens as its controlling terminal.
+        if (::setsid() < 0 || ::open(pty.slave().c_str(), O_RDWR) < 0) {
+            ::_exit(2);
+        }
+        bool refused = true;
+        for (const std::string& path : {pty.slave(), std::string("/dev/tty")}) {
+            auto d2xx = TtyD2xx::forDevice(path);
+            FT_HANDLE handle = nullptr;
+            refused = refused && d2xx->FT_Open(0, &handle) == FT_DEVICE_NOT_OPENED &&
+                      d2xx->lastOpenProblem() ==
+                          fromUtf8(path) +
+                              L" is the terminal this program runs in, not a programming cable; "
+                              L"name the cable's port (/dev/ttyUSB0 or the like).";
+        }
+        ::_exit(refused ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const termios2 after = pty.slaveLine();
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(after.c_ospeed, before.c_ospeed);
 }
 
 TEST_F(TtyD2xxOpenFailure, PermissionDeniedGivesTheFix) {
@@ -512,6 +544,35 @@ TEST_F(TtyD2xxLine, HangUpEndsAReadAtOnce) {
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
     EXPECT_EQ(port.lastStatus(), FT_IO_ERROR);
     EXPECT_EQ(d2xx->lastSystemError(), kSystemErrorNotFunctioning);
+}
+
+// A terminal (or anything else) used after the tool finds its own settings again: echo, line
+// editing and rate, whether the port was closed or the driver just went away.
+TEST(TtyD2xxRestore, ALineGetsItsSettingsBackWhenItClosesOrTheDriverGoes) {
+    PseudoTerminal pty;
+    termios2 own = pty.slaveLine();
+    own.c_lflag |= ECHO | ICANON;
+    own.c_cflag = (own.c_cflag & ~CBAUD) | BOTHER;
+    own.c_ispeed = own.c_ospeed = 38400;
+    ASSERT_EQ(::ioctl(pty.master(), TCSETS2, &own), 0);
+    for (const bool closed : {true, false}) {
+        SCOPED_TRACE(closed ? "closed" : "driver gone");
+        auto d2xx = TtyD2xx::forDevice(pty.slave());
+        FT_HANDLE handle = nullptr;
+        ASSERT_EQ(d2xx->FT_Open(0, &handle), FT_OK);
+        ASSERT_EQ(d2xx->FT_SetBaudRate(handle, 57600), FT_OK);
+        EXPECT_EQ(pty.slaveLine().c_lflag & (ECHO | ICANON), 0u);
+        EXPECT_EQ(pty.slaveLine().c_ospeed, 57600u);
+        if (closed) {
+            ASSERT_EQ(d2xx->FT_Close(handle), FT_OK);
+        }
+        d2xx.reset();
+        const termios2 after = pty.slaveLine();
+        EXPECT_EQ(after.c_lflag, own.c_lflag);
+        EXPECT_EQ(after.c_iflag, own.c_iflag);
+        EXPECT_EQ(after.c_oflag, own.c_oflag);
+        EXPECT_EQ(after.c_ospeed, 38400u);
+    }
 }
 
 TEST_F(TtyD2xxLine, UnknownAndStaleHandlesAreRefused) {

@@ -2,14 +2,17 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -19,6 +22,7 @@
 #include "sim/sim_pty_server.h"
 #include "sim/sim_radio.h"
 #include "wire.h"
+#include "without_privileges.h"
 
 // The radio behind a pseudo-terminal, reached the way a serial port is: open the path, set the
 // rate with termios, write, poll and read.
@@ -220,6 +224,55 @@ TEST(KmvSimTest, ServesItsPrintedPathAndKeepsItsStateAcrossRuns) {
     std::filesystem::remove_all(dir);
 }
 
+// Opens the terminal as an ordinary user would; -1 with errno when refused.
+int openAsUser(const std::string& path) {
+    test::WithoutPrivileges user;
+    return user.ok() ? ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC) : -2;
+}
+
+// A tool killed while it held the terminal exclusively (as a conversion does) cannot clear the
+// hold itself: kmv-sim does once the last host has gone, so the next run can open it.
+TEST(KmvSimTest, AKilledHostsExclusiveHoldEndsWithIt) {
+    test::KmvSimProcess sim;
+    ASSERT_EQ(sim.path().rfind("/dev/pts/", 0), 0u) << sim.path();
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t host = ::fork();
+    ASSERT_GE(host, 0);
+    if (host == 0) {
+        const int fd = ::open(sim.path().c_str(), O_RDWR | O_NOCTTY);
+        const char held = fd >= 0 && ::ioctl(fd, TIOCEXCL) == 0 ? 'y' : 'n';
+        [[maybe_unused]] const ssize_t ignored = ::write(ready[1], &held, 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char held = 0;
+    ASSERT_EQ(::read(ready[0], &held, 1), 1);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    ASSERT_EQ(held, 'y');
+
+    int fd = openAsUser(sim.path());
+    if (fd == -2) {
+        ::kill(host, SIGKILL);
+        ::waitpid(host, nullptr, 0);
+        GTEST_SKIP() << "cannot drop capabilities here";
+    }
+    EXPECT_EQ(fd, -1);
+    EXPECT_EQ(errno, EBUSY);
+    ::kill(host, SIGKILL);
+    ASSERT_EQ(::waitpid(host, nullptr, 0), host);
+    for (int i = 0; i < 100 && fd < 0; ++i) {
+        std::this_thread::sleep_for(20ms);
+        fd = openAsUser(sim.path());
+    }
+    EXPECT_GE(fd, 0) << std::strerror(errno);
+    PtyHost after(sim.path());
+    ::close(fd);
+    EXPECT_TRUE(test::parseReply(after.exchange(kItem0, 1000ms)));
+    EXPECT_EQ(sim.stop(), 0);
+}
+
 // kmv-sim as a person starts it, without timing options: the line rate, the adapter's latency and
 // the radio's own times all pass, and a late reply comes past a host's wait, after its time.
 TEST(KmvSimTest, TimingIsHonestByDefaultAndLateOrCutRepliesComeAsTheFaultSays) {
@@ -260,9 +313,9 @@ TEST(KmvSimTest, ReportCountsErasesByAddressAndProgramsOverUnerasedFlash) {
     ASSERT_TRUE(test::parseReply(host.exchange(shortFrame(0x22, {8, 0, 0}))));
     ASSERT_TRUE(test::parseReply(host.exchange(shortFrame(0x72, {0x08, 0x00, 0x30, 0x00}))));
     const auto erase = [&](uint32_t address) {
-        return test::parseReply(host.exchange(longFrame(
-            0x72, {0x04, static_cast<uint8_t>(address >> 16), static_cast<uint8_t>(address >> 8),
-                   static_cast<uint8_t>(address)})));
+        return test::parseReply(host.exchange(
+            longFrame(0x72, {0x04, static_cast<uint8_t>(address >> 16),
+                             static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)})));
     };
     ASSERT_TRUE(erase(0x85000));
     ASSERT_TRUE(erase(0));  // refused: not a default-block sector

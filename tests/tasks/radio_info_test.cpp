@@ -385,6 +385,9 @@ TEST(RadioInfoTextTest, SerialText) {
         {bytesOf("123ABC4D56XY"), std::nullopt},
         {{}, L""},
         {{'1', '2', 0, '3'}, L"12"},
+        // Erased flash, as a radio whose conversion stopped half-way may answer.
+        {Bytes(11, 0xFF), L""},
+        {{'1', '2', 0xFF}, L"12\u00FF"},
     };
     for (const auto& [serial, text] : cases) {
         EXPECT_EQ(RadioInfo::serialText(serial), text) << ::testing::PrintToString(serial);
@@ -398,6 +401,8 @@ TEST(RadioInfoTextTest, VersionText) {
         {{'b', 255, 10, 9}, L"B255.10.09"},
         {{'1', 1, 2, 3}, L"101.02.03"},
         {{0, 1, 2, 3}, L""},
+        {{0xFF, 0xFF, 0xFF, 0xFF}, L""},  // erased
+        {{'R', 0xFF, 0xFF, 0xFF}, L"R255.255.255"},
         {{'r', 1, 2, 30, 99}, L"R01.02.30"},
         {{'r', 1, 2}, std::nullopt},
     };
@@ -412,7 +417,9 @@ TEST(RadioInfoTextTest, UserPrivateIdText) {
         {{0, 0, 0, 0, 0, 0, 0x30, 0x39, 0xFF, 0xFF, 0xFF, 0xFF}, L"12345"},
         {{1, 0, 0, 0, 0, 0, 0, 0}, L"72057594037927936"},
         // The whole unsigned range, not a negative number for the top bit.
-        {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, L"18446744073709551615"},
+        {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE}, L"18446744073709551614"},
+        // Erased: the number's bytes all 0xFF, whatever follows.
+        {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0}, L""},
         {{0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4}, std::nullopt},
         {{0, 0, 0, 0, 0, 0, 0x30}, std::nullopt},
     };

@@ -12,6 +12,10 @@ std::unique_ptr<D2xx> SystemCables::port(const std::string& name) {
     return TtyD2xx::forDevice(name);
 }
 
+std::wstring SystemCables::portProblem(const std::string& name) {
+    return TtyD2xx::namedDeviceProblem(name);
+}
+
 const char* SystemCables::noCableAdvice() {
     return "Check the USB connection: the cable must show up as /dev/ttyUSB* (kernel driver "
            "ftdi_sio)\n"

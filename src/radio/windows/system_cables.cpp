@@ -23,6 +23,11 @@ std::unique_ptr<D2xx> SystemCables::port(const std::string& name) {
     return ComPortD2xx::forPort(name);
 }
 
+std::wstring SystemCables::portProblem(const std::string&) {
+    // A COM port is a name, not a file: opening it is what tells.
+    return {};
+}
+
 const char* SystemCables::noCableAdvice() {
     return "Check the USB connection: the cable must show up in the Device Manager under\n"
            "Ports (COM & LPT) with the USB description \"NV PGM Cable\" (FTDI's driver\n"
