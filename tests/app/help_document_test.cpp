@@ -91,8 +91,19 @@ HelpOutline outlineOf(const QString& file) {
 
 // The language tag each shipped help declares; a new help file needs its line here.
 const QMap<QString, QString> kLanguageTags = {
+    {QStringLiteral("de.html"), QStringLiteral("de")},
     {QStringLiteral("en_us.html"), QStringLiteral("en")},
+    {QStringLiteral("fr.html"), QStringLiteral("fr")},
+    {QStringLiteral("fr_ca.html"), QStringLiteral("fr-CA")},
+    {QStringLiteral("it.html"), QStringLiteral("it")},
+    {QStringLiteral("nl.html"), QStringLiteral("nl")},
+    {QStringLiteral("pl.html"), QStringLiteral("pl")},
+    {QStringLiteral("pt.html"), QStringLiteral("pt-PT")},
+    {QStringLiteral("pt_br.html"), QStringLiteral("pt-BR")},
+    {QStringLiteral("ru.html"), QStringLiteral("ru")},
+    {QStringLiteral("sp.html"), QStringLiteral("es-ES")},
     {QStringLiteral("sp_la.html"), QStringLiteral("es-419")},
+    {QStringLiteral("tu.html"), QStringLiteral("tr")},
 };
 
 // What each system's help must say and must never say: the other system's folders, devices and
