@@ -79,6 +79,11 @@ if [[ " ${built[*]} " == *" plugshift "* ]]; then
     expect_in_package "./usr/share/applications/plugshift.desktop"
     expect_in_package ".$PREFIX/lang/en_us.html"
     expect_in_package ".$PREFIX/lang/sp_la.html"
+    [ "$(grep -c "^\.$PREFIX/lang/.*\.html\$" <<<"$contents")" -eq "$(ls "$BUILD"/lang/*.html | wc -l)" ] ||
+        fail "the package lacks help pages"
+    # The Linux help, not the Windows one.
+    help=$(dpkg-deb --fsys-tarfile "$deb" | tar -xOf - ".$PREFIX/lang/sp_la.html")
+    grep -qF /dev/ttyUSB0 <<<"$help" || fail "the packaged help is not the Linux help"
     # F1 hands the help to xdg-open.
     dpkg-deb --field "$deb" Recommends | grep -qw xdg-utils ||
         fail "the package does not recommend xdg-utils"

@@ -34,6 +34,9 @@ install() {
     done
     [ "$(ls "$target/data"/*.ftf | wc -l)" -eq "$(ls "$build/data"/*.ftf | wc -l)" ] ||
         fail "flash files missing"
+    [ "$(ls "$target/lang"/*.html | wc -l)" -eq "$(ls "$build/lang"/*.html | wc -l)" ] ||
+        fail "help pages missing"
+    grep -qF 'C:\ProgramData' "$target/lang/sp_la.html" || fail "the installed help is not the Windows help"
     for entry in "${entries[@]}"; do
         [ -f "$menu/$entry" ] || fail "no Start-menu entry $entry"
     done

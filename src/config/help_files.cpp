@@ -2,12 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <iterator>
-#include <system_error>
 
-#include "errors/wide_text.h"
 #include "platform/process_environment.h"
-#include "platform/system_files.h"
 
 namespace plugshift {
 
@@ -36,27 +32,6 @@ std::vector<std::wstring> HelpFiles::fileNames(const std::wstring& code) {
         names.push_back(name + extension);
     }
     return names;
-}
-
-bool HelpFiles::ships(const std::filesystem::path& folder, const std::wstring& code) {
-    if (code.empty()) {
-        return false;
-    }
-    for (const std::wstring& name : fileNames(code)) {
-        std::error_code error;
-        if (std::filesystem::is_regular_file(folder / pathFromUtf8(toUtf8(name)), error)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-std::vector<std::wstring> HelpFiles::offered(const std::vector<std::wstring>& codes,
-                                             const std::filesystem::path& folder) {
-    std::vector<std::wstring> shipped;
-    std::copy_if(codes.begin(), codes.end(), std::back_inserter(shipped),
-                 [&folder](const std::wstring& code) { return ships(folder, code); });
-    return shipped;
 }
 
 }  // namespace plugshift

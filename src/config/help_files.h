@@ -6,9 +6,9 @@
 
 namespace plugshift {
 
-// The installation's help documents, lang/<code>.chm or lang/<code>.html beside bin/. The
-// Language menu offers only the languages whose help is there, so a choice never leaves F1 with
-// nothing to open; every window asks here.
+// The installation's help documents, lang/<code>.chm or lang/<code>.html beside bin/, one per
+// language code; the Language menu lists the configured languages whether or not their help is
+// there, and F1 says when it is not.
 class HelpFiles {
 public:
     // The help of an empty language code.
@@ -21,13 +21,6 @@ public:
     // desktop with a viewer for it, then the HTML help, which every desktop opens. Codes compare
     // without regard to case and the files are named in lower case.
     static std::vector<std::wstring> fileNames(const std::wstring& code);
-
-    // Whether the folder holds a help file of the language.
-    static bool ships(const std::filesystem::path& folder, const std::wstring& code);
-
-    // The codes, in their order, whose help the folder holds.
-    static std::vector<std::wstring> offered(const std::vector<std::wstring>& codes,
-                                             const std::filesystem::path& folder);
 };
 
 }  // namespace plugshift

@@ -3,7 +3,6 @@
 #include <array>
 #include <cwctype>
 
-#include "config/help_files.h"
 #include "desktop/string_table.h"
 
 namespace plugshift {
@@ -51,9 +50,9 @@ const LanguageList::Language* LanguageList::find(const std::wstring& code) {
     return nullptr;
 }
 
-LanguageList::LanguageList(const std::vector<std::wstring>& configured, const std::wstring& current,
-                           const std::filesystem::path& helpFolder) {
-    for (const std::wstring& code : HelpFiles::offered(configured, helpFolder)) {
+LanguageList::LanguageList(const std::vector<std::wstring>& configured,
+                           const std::wstring& current) {
+    for (const std::wstring& code : configured) {
         const Language* language = find(code);
         items_.push_back(language == nullptr ? Item{code, 0, code}
                                              : Item{code, language->command,

@@ -7,9 +7,9 @@
 
 namespace plugshift {
 
-// The Language menu's decisions: which configured languages it offers (only those whose help
-// ships, so a choice never leaves F1 with nothing to open), which one is checked, and what a
-// choice stores. The running program keeps its language; a choice takes effect at the next start.
+// The Language menu's decisions: it lists every configured language, whether or not its help is
+// installed (F1 says so when it is not), which one is checked, and what a choice stores. The
+// running program keeps its language; a choice takes effect at the next start.
 class LanguageList {
 public:
     struct Language {
@@ -30,10 +30,14 @@ public:
     static const Language* find(const std::wstring& code);
 
     LanguageList() = default;
-    // The configured codes whose help the folder holds, in their order; current (the configured
-    // default language, may be empty) is checked.
+    // The configured codes, in their order; current (the configured default language, may be
+    // empty) is checked.
+    LanguageList(const std::vector<std::wstring>& configured, const std::wstring& current);
+    // For callers that still hand over the installation's help folder: it no longer narrows the
+    // list.
     LanguageList(const std::vector<std::wstring>& configured, const std::wstring& current,
-                 const std::filesystem::path& helpFolder);
+                 const std::filesystem::path& /*helpFolder*/)
+        : LanguageList(configured, current) {}
 
     // Empty: the Setting menu has no Language entry.
     const std::vector<Item>& items() const { return items_; }

@@ -5,6 +5,7 @@
 #include <QStringDecoder>
 #include <QTest>
 #include <QXmlStreamReader>
+#include <iterator>
 
 namespace plugshift {
 
@@ -19,6 +20,7 @@ struct HelpOutline {
     QStringList messages;          // the first column of the message table: the program's texts
     QStringList ids;
     QStringList links;  // in-page link targets, without '#'
+    QString text;       // what a reader sees, in document order
     QString error;      // empty when the document is well-formed
 };
 
@@ -36,7 +38,11 @@ HelpOutline outline(const QByteArray& bytes) {
     QString section;
     bool firstCell = false;
     while (!reader.atEnd()) {
-        if (reader.readNext() != QXmlStreamReader::StartElement) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::Characters) {
+            result.text += reader.text();
+        }
+        if (token != QXmlStreamReader::StartElement) {
             continue;
         }
         const QStringView name = reader.name();
@@ -61,8 +67,9 @@ HelpOutline outline(const QByteArray& bytes) {
             firstCell = true;
         } else if (name == u"td" && firstCell) {
             firstCell = false;
-            result.messages
-                << reader.readElementText(QXmlStreamReader::IncludeChildElements).simplified();
+            const QString message = reader.readElementText(QXmlStreamReader::IncludeChildElements);
+            result.text += message;
+            result.messages << message.simplified();
         }
     }
     if (reader.hasError()) {
@@ -84,37 +91,82 @@ HelpOutline outlineOf(const QString& file) {
 
 // The language tag each shipped help declares; a new help file needs its line here.
 const QMap<QString, QString> kLanguageTags = {
+    {QStringLiteral("de.html"), QStringLiteral("de")},
     {QStringLiteral("en_us.html"), QStringLiteral("en")},
+    {QStringLiteral("fr.html"), QStringLiteral("fr")},
+    {QStringLiteral("fr_ca.html"), QStringLiteral("fr-CA")},
+    {QStringLiteral("it.html"), QStringLiteral("it")},
+    {QStringLiteral("nl.html"), QStringLiteral("nl")},
+    {QStringLiteral("pl.html"), QStringLiteral("pl")},
+    {QStringLiteral("pt.html"), QStringLiteral("pt-PT")},
+    {QStringLiteral("pt_br.html"), QStringLiteral("pt-BR")},
+    {QStringLiteral("ru.html"), QStringLiteral("ru")},
+    {QStringLiteral("sp.html"), QStringLiteral("es-ES")},
     {QStringLiteral("sp_la.html"), QStringLiteral("es-419")},
+    {QStringLiteral("tu.html"), QStringLiteral("tr")},
+};
+
+// What each system's help must say and must never say: the other system's folders, devices and
+// programs would send a dealer looking for what is not there.
+struct PlatformWords {
+    QString folder;  // help/<folder> of the build tree
+    QStringList required;
+    QStringList foreign;
+};
+const PlatformWords kPlatforms[] = {
+    {QStringLiteral("linux"),
+     {QStringLiteral("~/.local/share/Kestrelon/KMV Plugshift PERU/"),
+      QStringLiteral("/dev/ttyUSB0"), QStringLiteral("log/err.log"), QStringLiteral("backup/")},
+     {QStringLiteral("ProgramData"), QStringLiteral("ftd2xx"), QStringLiteral("COM"),
+      QStringLiteral("Windows"), QStringLiteral("\\")}},
+    {QStringLiteral("windows"),
+     {QStringLiteral("C:\\ProgramData\\Kestrelon\\KMV Plugshift PERU\\"),
+      QStringLiteral("ftd2xx.dll"), QStringLiteral("log\\err.log"), QStringLiteral("backup\\")},
+     {QStringLiteral("/dev/"), QStringLiteral(".local/share"), QStringLiteral("~/"),
+      QStringLiteral("udev"), QStringLiteral("dialout"), QStringLiteral("usermod"),
+      QStringLiteral("xdg-open"), QStringLiteral("xdg-utils"), QStringLiteral("doctor"),
+      QStringLiteral("Linux")}},
 };
 
 const QString kHelpFolder = QStringLiteral(PLUGSHIFT_HELP_DIR);
 
 }  // namespace
 
-// Every help document the installation ships is well-formed and as complete as the English one:
-// the same sections, as many steps in each, and the same program messages explained, quoted as
-// the program shows them.
+// Every help document either system ships is well-formed and as complete as that system's English
+// one: the same sections, as many steps in each, and the same program messages explained, quoted
+// as the program shows them; and it speaks of its own system only.
 class HelpDocumentTest : public QObject {
     Q_OBJECT
 private slots:
+    // One page per language for each system, and no other.
+    void shipsAPageForEveryLanguage() {
+        for (const PlatformWords& platform : kPlatforms) {
+            QCOMPARE(
+                QDir(kHelpFolder + u'/' + platform.folder).entryList({QStringLiteral("*.html")}),
+                kLanguageTags.keys());
+        }
+    }
+
     void isCompleteAndWellFormed_data() {
+        QTest::addColumn<int>("platform");  // in kPlatforms
         QTest::addColumn<QString>("file");
-        const QStringList files = QDir(kHelpFolder).entryList({QStringLiteral("*.html")});
-        QVERIFY(files.contains(QStringLiteral("en_us.html")));
-        QVERIFY(files.contains(QStringLiteral("sp_la.html")));
-        for (const QString& file : files) {
-            QTest::newRow(qPrintable(file)) << file;
+        for (int platform = 0; platform < int(std::size(kPlatforms)); ++platform) {
+            for (const QString& file : kLanguageTags.keys()) {
+                QTest::addRow("%s/%s", qPrintable(kPlatforms[platform].folder), qPrintable(file))
+                    << platform << file;
+            }
         }
     }
     void isCompleteAndWellFormed() {
+        QFETCH(int, platform);
         QFETCH(QString, file);
-        const HelpOutline english = outlineOf(kHelpFolder + QStringLiteral("/en_us.html"));
+        const PlatformWords& words = kPlatforms[platform];
+        const QString folder = kHelpFolder + u'/' + words.folder + u'/';
+        const HelpOutline english = outlineOf(folder + QStringLiteral("en_us.html"));
         QVERIFY2(english.error.isEmpty(), qPrintable(english.error));
-        const HelpOutline help = outlineOf(kHelpFolder + u'/' + file);
+        const HelpOutline help = outlineOf(folder + file);
         QVERIFY2(help.error.isEmpty(), qPrintable(help.error));
 
-        QVERIFY2(kLanguageTags.contains(file), "no language tag known for this help");
         QCOMPARE(help.language, kLanguageTags.value(file));
         QCOMPARE(help.charset.toLower(), QStringLiteral("utf-8"));
         QCOMPARE(QSet<QString>(help.ids.begin(), help.ids.end()).size(), help.ids.size());
@@ -127,6 +179,14 @@ private slots:
         QCOMPARE(help.listItems, english.listItems);
         QVERIFY(!english.messages.isEmpty());
         QCOMPARE(help.messages, english.messages);
+
+        const QString text = help.text.simplified();
+        for (const QString& word : words.required) {
+            QVERIFY2(text.contains(word), qPrintable(QStringLiteral("lacks ") + word));
+        }
+        for (const QString& word : words.foreign) {
+            QVERIFY2(!text.contains(word), qPrintable(QStringLiteral("says ") + word));
+        }
     }
 
     // The check itself: what it must refuse.

@@ -9,7 +9,6 @@
 
 #include "app/help_opener.h"
 #include "app/language_menu.h"
-#include "config/help_files.h"
 #include "errors/error_log.h"
 
 namespace plugshift {
@@ -115,15 +114,13 @@ private slots:
     }
 
 private:
-    // The menu of the codes, each with its help in place.
+    // The menu of the codes.
     LanguageMenu* create(const QStringList& codes, const QString& current) {
-        writeHelp(helpFolder.path(), codes);
         std::vector<std::wstring> configured;
         for (const QString& code : codes) {
             configured.push_back(code.toStdWString());
         }
-        list = std::make_unique<LanguageList>(configured, current.toStdWString(),
-                                              helpFolder.path().toStdWString());
+        list = std::make_unique<LanguageList>(configured, current.toStdWString());
         return LanguageMenu::create(
             *list,
             [this](int command) {
@@ -133,14 +130,10 @@ private:
             nullptr);
     }
 
-    // A help document in folder for each item: a code (its HTML help) or a file name.
-    static void writeHelp(const QString& folder, const QStringList& items) {
+    // An empty help document in folder under each name.
+    static void writeHelp(const QString& folder, const QStringList& names) {
         QVERIFY(QDir().mkpath(folder));
-        for (const QString& item : items) {
-            const QString name =
-                item.contains(u'.')
-                    ? item
-                    : QString::fromStdWString(HelpFiles::fileNames(item.toStdWString()).back());
+        for (const QString& name : names) {
             QFile help(folder + u'/' + name);
             QVERIFY(help.open(QIODevice::WriteOnly));
         }
@@ -175,7 +168,6 @@ private:
         return entries;
     }
 
-    QTemporaryDir helpFolder;
     const QByteArray startPath = qgetenv("PATH");
     std::unique_ptr<LanguageList> list;
     QList<int> chosen;

@@ -139,19 +139,11 @@ void renderLanguageMenu(Renderer& renderer) {
         QStringLiteral("pl"),    QStringLiteral("pt"), QStringLiteral("pt_br"),
         QStringLiteral("ru"),    QStringLiteral("sp"), QStringLiteral("sp_la"),
         QStringLiteral("tu"),    QStringLiteral("xx")};
-    // Every text the menu can show, so each language's help is put in place.
-    QTemporaryDir lang;
-    for (const QString& code : codes) {
-        QFile help(lang.filePath(code.toLower() + QStringLiteral(".html")));
-        if (!help.open(QIODevice::WriteOnly)) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(help.fileName()));
-        }
-    }
     std::vector<std::wstring> configured;
     for (const QString& code : codes) {
         configured.push_back(code.toStdWString());
     }
-    const LanguageList list(configured, L"pt_br", lang.path().toStdWString());
+    const LanguageList list(configured, L"pt_br");
     LanguageMenu* menu = LanguageMenu::create(list, {}, &owner);
     menu->adjustSize();
     renderer.grab(QStringLiteral("language_menu"), *menu);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -42,14 +43,18 @@ TEST_F(SampleInstallationTest, LoadsWithBothSidesConfigured) {
     EXPECT_EQ(address, 0x820000);
 }
 
-// The region's dealers get English and Latin American Spanish, and the help of both is in the
-// build tree's lang/, so the Language menu offers them.
-TEST_F(SampleInstallationTest, OffersTheLanguagesItShipsHelpFor) {
-    const std::vector<std::wstring> both = {L"en_us", L"sp_la"};
-    EXPECT_EQ(config_.languages(), both);
-    EXPECT_EQ(
-        HelpFiles::offered(config_.languages(), pathFromUtf8(PLUGSHIFT_SAMPLE_INSTALL_DIR "/lang")),
-        both);
+// The sample lists the thirteen languages, in the menu's order, and the build tree's lang/ holds
+// the help of each, so no configured language leaves F1 with nothing to open.
+TEST_F(SampleInstallationTest, ListsEveryLanguageAndShipsItsHelp) {
+    const std::vector<std::wstring> all(Configuration::kLanguageCodes.begin(),
+                                        Configuration::kLanguageCodes.end());
+    EXPECT_EQ(config_.languages(), all);
+    for (const std::wstring& code : config_.languages()) {
+        const std::string name = toUtf8(HelpFiles::fileNames(code).back());
+        EXPECT_TRUE(std::filesystem::is_regular_file(
+            pathFromUtf8(PLUGSHIFT_SAMPLE_INSTALL_DIR "/lang/" + name)))
+            << name;
+    }
 }
 
 // A codeplug carries the model number (digits as values) and its version at the start of the

@@ -1,61 +1,63 @@
-// Which languages the Language menu offers and which it checks.
+// Which languages the Language menu lists and which it checks.
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "config/configuration.h"
 #include "desktop/language_list.h"
+#include "desktop/string_table.h"
 
 namespace plugshift {
 namespace {
 
-namespace fs = std::filesystem;
+std::vector<std::wstring> texts(const LanguageList& list) {
+    std::vector<std::wstring> result;
+    for (const LanguageList::Item& item : list.items()) {
+        result.push_back(item.text);
+    }
+    return result;
+}
 
-struct Case {
-    const char* name;
-    std::vector<std::string> shipped;  // help files in lang/
-    std::wstring current;
-    std::vector<std::wstring> items;
-    int checked;
-};
-
-// A language whose help is not there is not offered, so F1 always finds the help of a chosen
-// language; codes compare without regard to case, an unknown one is listed as it is.
-TEST(LanguageListTest, OffersOnlyLanguagesWhoseHelpShips) {
-    const Case cases[] = {
-        {"two shipped",
-         {"en_us.chm", "sp_la.html"},
-         L"sp_la",
-         {L"&English", L"Espa\u00f1ol Latino Americano(&A)"},
-         32788},
-        {"current in capitals",
-         {"en_us.html", "de.html"},
-         L"DE",
-         {L"&English", L"Deutsch(&D)"},
-         32778},
-        {"current not offered", {"en_us.html"}, L"de", {L"&English"}, 0},
-        {"unknown code", {"xx.html"}, L"", {L"xx"}, 0},
-        {"none", {}, L"de", {}, 0},
+// Every configured code is listed in its order, whether or not its help is installed (F1 says
+// when it is not); codes compare without regard to case, an unknown one is listed as it is and
+// does nothing; only a listed known current language is checked.
+TEST(LanguageListTest, ListsEveryConfiguredLanguage) {
+    const std::vector<std::wstring> configured = {L"EN_US", L"de", L"sp_la", L"xx"};
+    const std::vector<std::wstring> listed = {L"&English", L"Deutsch(&D)",
+                                              L"Espa\u00f1ol Latino Americano(&A)", L"xx"};
+    const struct {
+        const wchar_t* current;
+        int checked;
+    } cases[] = {
+        {L"sp_la", 32788}, {L"DE", 32778}, {L"en_us", 32777},
+        {L"", 0},          {L"xx", 0},     {L"ru", 0},  // known, but not configured
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const fs::path lang = fs::temp_directory_path() / "plugshift-language-list";
-        fs::remove_all(lang);
-        fs::create_directories(lang);
-        for (const std::string& name : c.shipped) {
-            std::ofstream(lang / name) << "help";
-        }
-        LanguageList list({L"EN_US", L"de", L"sp_la", L"xx"}, c.current, lang);
-        std::vector<std::wstring> texts;
-        for (const LanguageList::Item& item : list.items()) {
-            texts.push_back(item.text);
-        }
-        EXPECT_EQ(texts, c.items);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "current " << testing::PrintToString(c.current));
+        const LanguageList list(configured, c.current);
+        EXPECT_EQ(texts(list), listed);
+        EXPECT_EQ(list.items().back().command, 0);
         EXPECT_EQ(list.checkedCommand(), c.checked);
     }
+    EXPECT_TRUE(LanguageList({}, L"de").items().empty());
+}
+
+// The configuration's own thirteen codes are the thirteen languages the menu knows, each with its
+// command and text, none shown as a bare code.
+TEST(LanguageListTest, TheConfiguredDefaultsAreTheKnownLanguages) {
+    const std::vector<std::wstring> codes(Configuration::kLanguageCodes.begin(),
+                                          Configuration::kLanguageCodes.end());
+    const LanguageList list(codes, L"pt_br");
+    ASSERT_EQ(list.items().size(), LanguageList::known().size());
+    for (size_t i = 0; i < list.items().size(); ++i) {
+        const LanguageList::Item& item = list.items()[i];
+        SCOPED_TRACE(testing::PrintToString(item.code));
+        EXPECT_EQ(item.command, LanguageList::known()[i].command);
+        EXPECT_EQ(item.text, StringTable::text(LanguageList::known()[i].stringId));
+    }
+    EXPECT_EQ(list.checkedCommand(), 32785);
 }
 
 TEST(LanguageListTest, OnlyAKnownCommandIsChosen) {

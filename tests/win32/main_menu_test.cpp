@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "desktop/language_list.h"
@@ -15,8 +13,6 @@
 
 namespace plugshift {
 namespace {
-
-namespace fs = std::filesystem;
 
 std::wstring itemText(HMENU menu, int position) {
     wchar_t text[128] = {};
@@ -30,12 +26,6 @@ protected:
         if (std::getenv("DISPLAY") == nullptr) {
             GTEST_SKIP() << "no X display for Wine's windows";
         }
-        helpFolder_ = fs::temp_directory_path() /
-                      ("plugshift-menu-test-" + std::to_string(GetCurrentProcessId()));
-        fs::create_directories(helpFolder_);
-        for (const char* name : {"en_us.html", "pt_br.html"}) {
-            std::ofstream(helpFolder_ / name) << "help";
-        }
         window_ =
             CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
                             LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAIN_MENU)),
@@ -45,18 +35,16 @@ protected:
         if (window_ != nullptr) {
             DestroyWindow(window_);
         }
-        fs::remove_all(helpFolder_);
     }
 
-    fs::path helpFolder_;
     HWND window_ = nullptr;
 };
 
-// The Setting menu: the dealer login, then the languages whose help ships, the current one
-// checked and bold; all texts from the string table.
-TEST_F(MainMenuTest, SettingMenuHoldsTheLoginAndTheLanguagesWithHelp) {
+// The Setting menu: the dealer login, then every configured language, the current one checked
+// and bold; all texts from the string table.
+TEST_F(MainMenuTest, SettingMenuHoldsTheLoginAndTheLanguages) {
     ASSERT_NE(window_, nullptr);
-    const LanguageList languages({L"EN_US", L"de", L"pt_br"}, L"pt_br", helpFolder_);
+    const LanguageList languages({L"EN_US", L"de", L"pt_br"}, L"pt_br");
     MainMenu menu;
     menu.build(window_, languages);
 
@@ -70,10 +58,11 @@ TEST_F(MainMenuTest, SettingMenuHoldsTheLoginAndTheLanguagesWithHelp) {
     EXPECT_EQ(itemText(setting, 1), StringTable::text(str::kMenuLanguage));
     HMENU list = GetSubMenu(setting, 1);
     ASSERT_NE(list, nullptr);
-    ASSERT_EQ(GetMenuItemCount(list), 2);  // no help in German: not offered
+    ASSERT_EQ(GetMenuItemCount(list), 3);
     EXPECT_EQ(itemText(list, 0), L"&English");
-    EXPECT_EQ(itemText(list, 1), L"Portugu\u00eas (&Brasil)");
-    const UINT brazil = GetMenuItemID(list, 1);
+    EXPECT_EQ(itemText(list, 1), L"Deutsch(&D)");
+    EXPECT_EQ(itemText(list, 2), L"Portugu\u00eas (&Brasil)");
+    const UINT brazil = GetMenuItemID(list, 2);
     EXPECT_NE(GetMenuState(list, brazil, MF_BYCOMMAND) & MF_CHECKED, 0u);
     EXPECT_EQ(GetMenuDefaultItem(list, FALSE, 0), brazil);
     EXPECT_EQ(GetMenuState(list, GetMenuItemID(list, 0), MF_BYCOMMAND) & MF_CHECKED, 0u);
