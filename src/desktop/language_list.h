@@ -33,11 +33,6 @@ public:
     // The configured codes, in their order; current (the configured default language, may be
     // empty) is checked.
     LanguageList(const std::vector<std::wstring>& configured, const std::wstring& current);
-    // For callers that still hand over the installation's help folder: it no longer narrows the
-    // list.
-    LanguageList(const std::vector<std::wstring>& configured, const std::wstring& current,
-                 const std::filesystem::path& /*helpFolder*/)
-        : LanguageList(configured, current) {}
 
     // Empty: the Setting menu has no Language entry.
     const std::vector<Item>& items() const { return items_; }

@@ -4,7 +4,6 @@
 #include <cwchar>
 
 #include "config/configuration.h"
-#include "config/help_files.h"
 #include "conversion/convert_decisions.h"
 #include "conversion/convert_workflow.h"
 #include "conversion/serial_decisions.h"
@@ -65,8 +64,7 @@ MainWindowPresenter::MainWindowPresenter(MainWindowView& view, RadioManager& man
       task_(task),
       configuration_(configuration),
       target_(view.messageTarget()),
-      languages_(configuredLanguages(configuration), configuration.defaultLanguage(),
-                 HelpFiles::installedFolder()),
+      languages_(configuredLanguages(configuration), configuration.defaultLanguage()),
       // A freshly built window's controls are all enabled.
       enabled_(std::begin(kWorkflowControls), std::end(kWorkflowControls)) {
     if (const std::filesystem::path data = ConversionRecord::dataFolderOfLog(); !data.empty()) {

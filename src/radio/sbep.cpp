@@ -412,9 +412,13 @@ void SBEP::letStragglersLand() {
 bool SBEP::resendConfirmed(std::span<const uint8_t> frame, const Judge& judge, const Match& match,
                            const Answer& taken, Agreement agreement) {
     const std::vector<uint8_t> takenData(taken.data.begin(), taken.data.end());
-    const Clock::duration whole =
-        wait_.begin + lineTime(frame.size()) + lineTime(lastReplyBytes_) + kAdapterLatency;
+    // The wait one attempt gives its reply to begin: its silent reads, or the radio's longest
+    // time; not the long count of a reset's many attempts.
     const uint32_t readMs = std::max<uint32_t>(port_->readTimeout(), 1);
+    const Clock::duration replyWait =
+        std::max<Clock::duration>(std::chrono::milliseconds(readMs) * wait_.reads, wait_.chatter);
+    const Clock::duration whole = replyWait + lineTime(frame.size()) + lineTime(lastReplyBytes_) +
+                                  kAdapterLatency + kHostMargin;
     ReplyWait quiet = wait_;
     quiet.begin = whole;
     quiet.reads =

@@ -89,7 +89,8 @@ enum class Outcome {
 enum class Setup {
     kNone,
     kFutureBackups,
-    // The tool is killed once the dynamic block is erased; convert is run again.
+    // The tool is killed once the dynamic block is erased; convert is run again, which finds the
+    // radio converted and leaves the personality to a restore asked for on purpose.
     kKillAfterDynErase,
 };
 
@@ -108,6 +109,23 @@ const FaultCase kCases[] = {
     {"refused write after a late one",
      {"delay:0x72/1@0x88000#1:1000", "refuse:0x72/1@0x89000:1"},
      Outcome::kConverted},
+    // Later than the wait and the quiet before the resend together: the late reply answers the
+    // resend, and only hearing the line out after it keeps the next acknowledgements in step.
+    {"very late reply at a 4 KiB write, then a refusal",
+     {"delay:0x72/1@0x88000#1:3000", "refuse:0x72/1@0x8A000:1"},
+     Outcome::kConverted},
+    {"very late reply at a sector erase, then a failed erase",
+     {"delay:0x72/4@0x84000#1:3000", "fail-erase:0x86000:1"},
+     Outcome::kConverted},
+    // The late reply lands in the resend's wait and is taken for it; the resend's own reply,
+    // which the radio sends after it, must not be taken for the next contact.
+    {"very late reply at a contact read, then a refused contact write",
+     {"delay:0x9B/0x30#3:2700", "delay:0x9B/0x30#4:30", "refuse:0x9B/0x31:1"},
+     Outcome::kConverted},
+    // Later still, it misses the resend's wait too: the read fails before anything is erased.
+    {"contact read answered after both attempts",
+     {"delay:0x9B/0x30#3:3000", "delay:0x9B/0x30#4:30"},
+     Outcome::kConvertedOrFailedUntouched},
     // The damaged reply names flash type 7; with the resend's reply lost no complete reply
     // told the type.
     {"FLASH test-mode reply damaged then lost",
@@ -265,6 +283,12 @@ public:
         first_ = convert(sim.path(), case_.setup == Setup::kKillAfterDynErase);
         if (case_.setup == Setup::kKillAfterDynErase) {
             again_ = convert(sim.path(), false);
+            const std::vector<std::string> written = backupNames(backupFolder());
+            if (!written.empty()) {
+                restored_ = runCli(
+                    {"restore-personality", "--yes", (backupFolder() / written.back()).string()},
+                    sim.path(), false);
+            }
         }
         simExit_ = sim.stop();
         SimRadio radio(radioConfig());
@@ -310,9 +334,14 @@ private:
     // One `convert --yes --keep-personality` on the terminal, killed at its deadline; with
     // killAfterDynErase killed as soon as kmv-sim reports the dynamic block erased.
     CliRun convert(const std::string& port, bool killAfterDynErase) {
-        test::ChildProcess cli({PLUGSHIFT_CLI_PATH, "convert", "--yes", "--keep-personality",
-                                "--port", port, "--install-dir", kSampleInstall, "--data-dir",
-                                (folder_ / "data").string()});
+        return runCli({"convert", "--yes", "--keep-personality"}, port, killAfterDynErase);
+    }
+    CliRun runCli(std::vector<std::string> command, const std::string& port,
+                  bool killAfterDynErase) {
+        command.insert(command.begin(), PLUGSHIFT_CLI_PATH);
+        command.insert(command.end(), {"--port", port, "--install-dir", kSampleInstall,
+                                       "--data-dir", (folder_ / "data").string()});
+        test::ChildProcess cli(command);
         std::atomic<bool> ended = false;
         std::thread killer;
         if (killAfterDynErase) {
@@ -350,6 +379,7 @@ private:
     std::vector<std::string> preexisting_;
     CliRun first_;
     std::optional<CliRun> again_;
+    std::optional<CliRun> restored_;
     bool killed_ = false;
     int simExit_ = -1;
     std::optional<RadioState> after_;
@@ -396,8 +426,15 @@ void CaseRun::check(const Bytes& converted) const {
     if (again_) {
         EXPECT_TRUE(killed_) << "the tool was not killed after the DYN erase:\n" << first_.output;
         checkRun(*again_, "convert after the kill");
+        // The radio reads converted: the record's unfinished run is said, never silently
+        // finished over what the owner may have changed since.
+        EXPECT_EQ(again_->exitCode, kExitAlreadyConverted) << again_->output;
+        EXPECT_THAT(again_->output, ::testing::HasSubstr("reads as converted"));
+        EXPECT_THAT(again_->output, ::testing::HasSubstr("restore-personality"));
+        ASSERT_TRUE(restored_) << "no backup to restore";
+        checkRun(*restored_, "restore-personality after the kill");
     }
-    const CliRun& last = again_ ? *again_ : first_;
+    const CliRun& last = restored_ ? *restored_ : first_;
 
     for (const auto& [address, count] : report_.sectorErases) {
         EXPECT_TRUE(address >= kDefaultBlock && address < kDefaultBlockEnd &&

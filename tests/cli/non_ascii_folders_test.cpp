@@ -85,7 +85,8 @@ TEST_P(NonAsciiFoldersTest, ConvertKeepingThePersonalityRestoreAndHistory) {
     ASSERT_EQ(backups.size(), 1u);
     const fs::path copy = data_ / pathFromUtf8("copia ñ.pbk");
     fs::copy_file(backups[0], copy);
-    const ProgramRun restore = cli({"restore-personality", "--simulate", utf8FromPath(copy)});
+    const ProgramRun restore =
+        cli({"restore-personality", "--yes", "--simulate", utf8FromPath(copy)});
     ASSERT_EQ(restore.exitCode, 0) << restore.output;
     EXPECT_THAT(restore.output, HasSubstr("personality (user information and contacts) is "
                                           "restored"));
