@@ -39,18 +39,19 @@ enum WorkflowString : int {
     kStrFinishWithBackup = 187,     // %s: when the unfinished conversion started
     kStrFinishWithoutBackup = 188,  // %s: when the unfinished conversion started
     kStrConvertedNotReread = 189,
-    kStrRecordUnreadable = 190,        // %s: the record file and why it cannot be read
-    kStrUnfinishedButConverted = 191,  // %s: when the unfinished conversion started
-    kStrRecordOtherFiles = 192,        // %s: the files the record names
-    kStrFinishBackupLost = 193,        // %s: the backup that cannot be read
-    kStrBackupUnusable = 194,          // %s: the backup that cannot be read
-    kStrStoppedUnchanged = 195,
-    kStrMayBeHalfWritten = 196,
-    kStrRecordNotClosed = 197,       // %s: why the record could not be written
-    kStrRestoreConfirm = 198,        // %s: the backup
-    kStrBackupOtherCodeplug = 199,   // %s: the backup's codeplug version
-    kStrRestoreIntoConverted = 201,  // %s: when the unfinished conversion started
-    kStrFinishFirst = 200,           // %s: when the unfinished conversion started
+    // 190 is the window's own (reconnect before a recovery).
+    kStrRecordUnreadable = 191,        // %s: the record file and why it cannot be read
+    kStrUnfinishedButConverted = 192,  // %s: when the unfinished conversion started
+    kStrRecordOtherFiles = 193,        // %s: the files the record names
+    kStrFinishBackupLost = 194,        // %s: the backup that cannot be read
+    kStrBackupUnusable = 195,          // %s: the backup that cannot be read
+    kStrStoppedUnchanged = 196,
+    kStrMayBeHalfWritten = 197,
+    kStrRecordNotClosed = 198,       // %s: why the record could not be written
+    kStrRestoreConfirm = 199,        // %s: the backup
+    kStrBackupOtherCodeplug = 200,   // %s: the backup's codeplug version
+    kStrFinishFirst = 201,           // %s: when the unfinished conversion started
+    kStrRestoreIntoConverted = 202,  // %s: when the unfinished conversion started
 };
 
 // The icon of a message, as the message box's style bits encode it.

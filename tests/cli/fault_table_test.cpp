@@ -92,6 +92,11 @@ enum class Setup {
     // The tool is killed once the dynamic block is erased; convert is run again, which finds the
     // radio converted and leaves the personality to a restore asked for on purpose.
     kKillAfterDynErase,
+    // The terminal hangs up once the first sector is erased: the run stops at the end of its
+    // request, says the way back, and convert finishes the radio from its backup.
+    kHangUpDuringFlash,
+    // The output's reader goes away during the flash (`convert | head`): the work goes on.
+    kPipeClosedDuringFlash,
 };
 
 struct FaultCase {
@@ -138,6 +143,14 @@ const FaultCase kCases[] = {
      {},
      Outcome::kConverted,
      Setup::kKillAfterDynErase},
+    {"terminal hung up during the flash, then convert again",
+     {},
+     Outcome::kConverted,
+     Setup::kHangUpDuringFlash},
+    {"output's reader gone during the flash",
+     {},
+     Outcome::kConverted,
+     Setup::kPipeClosedDuringFlash},
 };
 
 struct CliRun {
@@ -280,14 +293,17 @@ public:
         if (sim.path().empty()) {
             return;
         }
-        first_ = convert(sim.path(), case_.setup == Setup::kKillAfterDynErase);
+        first_ = convert(sim.path(), signalFor(case_.setup));
+        if (case_.setup == Setup::kHangUpDuringFlash) {
+            again_ = convert(sim.path(), {});
+        }
         if (case_.setup == Setup::kKillAfterDynErase) {
-            again_ = convert(sim.path(), false);
+            again_ = convert(sim.path(), {});
             const std::vector<std::string> written = backupNames(backupFolder());
             if (!written.empty()) {
                 restored_ = runCli(
                     {"restore-personality", "--yes", (backupFolder() / written.back()).string()},
-                    sim.path(), false);
+                    sim.path(), {});
             }
         }
         simExit_ = sim.stop();
@@ -331,24 +347,42 @@ private:
         }
     }
 
-    // One `convert --yes --keep-personality` on the terminal, killed at its deadline; with
-    // killAfterDynErase killed as soon as kmv-sim reports the dynamic block erased.
-    CliRun convert(const std::string& port, bool killAfterDynErase) {
-        return runCli({"convert", "--yes", "--keep-personality"}, port, killAfterDynErase);
+    // A signal sent to the tool once kmv-sim reports a dynamic-block erase, or a sector erase.
+    struct Signal {
+        int number = 0;
+        bool afterDynamicErase = false;
+    };
+    static Signal signalFor(Setup setup) {
+        switch (setup) {
+            case Setup::kKillAfterDynErase:
+                return {SIGKILL, true};
+            case Setup::kHangUpDuringFlash:
+                return {SIGHUP, false};
+            case Setup::kPipeClosedDuringFlash:
+                return {SIGPIPE, false};
+            default:
+                return {};
+        }
     }
-    CliRun runCli(std::vector<std::string> command, const std::string& port,
-                  bool killAfterDynErase) {
+
+    // One `convert --yes --keep-personality` on the terminal, killed at its deadline.
+    CliRun convert(const std::string& port, Signal signal) {
+        return runCli({"convert", "--yes", "--keep-personality"}, port, signal);
+    }
+    CliRun runCli(std::vector<std::string> command, const std::string& port, Signal signal) {
         command.insert(command.begin(), PLUGSHIFT_CLI_PATH);
         command.insert(command.end(), {"--port", port, "--install-dir", kSampleInstall,
                                        "--data-dir", (folder_ / "data").string()});
         test::ChildProcess cli(command);
         std::atomic<bool> ended = false;
         std::thread killer;
-        if (killAfterDynErase) {
+        if (signal.number != 0) {
             killer = std::thread([&] {
                 while (!ended) {
-                    if (!readReport(reportPath()).dynamicErases.empty()) {
-                        cli.signal(SIGKILL);
+                    const Report report = readReport(reportPath());
+                    if (!(signal.afterDynamicErase ? report.dynamicErases.empty()
+                                                   : report.sectorErases.empty())) {
+                        cli.signal(signal.number);
                         killed_ = true;
                         return;
                     }
@@ -423,7 +457,17 @@ void CaseRun::check(const Bytes& converted) const {
     ASSERT_TRUE(report_.read) << "kmv-sim wrote no report";
 
     checkRun(first_, "convert");
-    if (again_) {
+    if (case_.setup == Setup::kHangUpDuringFlash || case_.setup == Setup::kPipeClosedDuringFlash) {
+        EXPECT_TRUE(killed_) << "no signal was sent during the flash:\n" << first_.output;
+    }
+    if (case_.setup == Setup::kHangUpDuringFlash) {
+        EXPECT_NE(first_.exitCode, kExitOk) << first_.output;
+        EXPECT_THAT(first_.output, ::testing::HasSubstr("stopped at the user's request"));
+        EXPECT_THAT(first_.output, ::testing::HasSubstr("plugshift-cli convert --yes --port "));
+        ASSERT_TRUE(again_);
+        checkRun(*again_, "convert after the hang-up");
+    }
+    if (case_.setup == Setup::kKillAfterDynErase) {
         EXPECT_TRUE(killed_) << "the tool was not killed after the DYN erase:\n" << first_.output;
         checkRun(*again_, "convert after the kill");
         // The radio reads converted: the record's unfinished run is said, never silently
@@ -434,7 +478,7 @@ void CaseRun::check(const Bytes& converted) const {
         ASSERT_TRUE(restored_) << "no backup to restore";
         checkRun(*restored_, "restore-personality after the kill");
     }
-    const CliRun& last = restored_ ? *restored_ : first_;
+    const CliRun& last = restored_ ? *restored_ : again_ ? *again_ : first_;
 
     for (const auto& [address, count] : report_.sectorErases) {
         EXPECT_TRUE(address >= kDefaultBlock && address < kDefaultBlockEnd &&

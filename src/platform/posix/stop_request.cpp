@@ -14,7 +14,12 @@ std::atomic<bool>* caught = nullptr;
 const char* caughtNotice = nullptr;
 size_t caughtNoticeLength = 0;
 
-constexpr int kSignals[] = {SIGINT, SIGTERM};
+// Ctrl-C, a kill, and a terminal or SSH session that went away: each stops the radio work at the
+// end of its request, so the record closes and the way back is said.
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// What SIGPIPE did before: while the radio works, output to a reader that went away (`| head`)
+// must not end the program half-way through the flash.
+struct sigaction pipeBefore {};
 
 void onStopRequest(int) {
     // Only what is safe in a signal handler: a lock-free store and write(2).
@@ -41,6 +46,10 @@ void catchStopRequests(std::atomic<bool>& stop, const char* notice) {
     for (int signal : kSignals) {
         ::sigaction(signal, &action, nullptr);
     }
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGPIPE, &ignore, &pipeBefore);
 }
 
 void releaseStopRequests() {
@@ -50,6 +59,7 @@ void releaseStopRequests() {
     for (int signal : kSignals) {
         ::sigaction(signal, &action, nullptr);
     }
+    ::sigaction(SIGPIPE, &pipeBefore, nullptr);
     caught = nullptr;
     caughtNotice = nullptr;
 }
