@@ -434,6 +434,128 @@ TEST_F(RadioCommandsTest, AnUnfinishedConversionIsSaidAndConvertYesFinishesIt) {
     }
 }
 
+// The ways a conversion that did not end is taken up again, each ending with the radio right or
+// untouched and never with an owner's data lost or replaced by an older copy.
+class FinishStoriesTest : public RadioCommandsTest {
+protected:
+    // Leaves the simulated radio with its first `count` contacts, as an owner who changed them.
+    void keepContacts(int count) {
+        SimRadio radio;
+        std::string error;
+        const std::string state = CableBackend::simulatorStatePath(dataDir_).string();
+        ASSERT_TRUE(SimState::load(radio, state, error)) << error;
+        std::vector<std::vector<uint8_t>> contacts;
+        for (int i = 0; i < count; ++i) {
+            contacts.push_back(radio.contact(i));
+        }
+        ASSERT_TRUE(radio.setContacts(contacts));
+        ASSERT_TRUE(SimState::save(radio, state, error)) << error;
+    }
+    CommandResult convertWith(std::vector<std::string> faults, bool keep) {
+        ConvertOptions options = convertOptions();
+        options.backend.simFaults = std::move(faults);
+        options.keepPersonality = keep;
+        return convert(options);
+    }
+    void rewriteRecord(const std::string& from, const std::string& to) {
+        std::ifstream in(dataDir_ / ConversionRecord::kFileName);
+        std::stringstream text;
+        text << in.rdbuf();
+        in.close();
+        std::string content = text.str();
+        for (size_t at = 0; (at = content.find(from, at)) != std::string::npos; at += to.size()) {
+            content.replace(at, from.size(), to);
+        }
+        std::ofstream(dataDir_ / ConversionRecord::kFileName, std::ios::trunc) << content;
+    }
+};
+
+// Protection mode refused: nothing erased. The owner then keeps 9 of the 12 contacts; the next
+// conversion is a conversion of today's radio, with a new backup of today's personality.
+TEST_F(FinishStoriesTest, ARunThatErasedNothingIsFollowedByAPlainConversionOfTodaysRadio) {
+    const CommandResult failed = convertWith({"refuse:0x72/8"}, true);
+    ASSERT_EQ(failed.exitCode, kExitRadioFailed) << failed.err;
+    EXPECT_THAT(failed.err, Not(HasSubstr("half-written")));
+    EXPECT_EQ(info().exitCode, kExitOk);
+    keepContacts(9);
+
+    const CommandResult run = convertWith({}, true);
+    ASSERT_EQ(run.exitCode, kExitOk) << run.err;
+    EXPECT_THAT(run.out, HasSubstr("Convert successful."));
+    EXPECT_EQ(radio().model, "RQX770HJNWE");
+    EXPECT_EQ(radio().contacts, 9);
+    EXPECT_EQ(backups().size(), 2u);
+}
+
+// A half-written radio whose run kept nothing is finished with today's choice: asked to keep the
+// personality, it reads what the radio still holds (its dynamic block is erased last).
+TEST_F(FinishStoriesTest, AFinishWithoutABackupKeepsThePersonalityWhenAskedToday) {
+    ASSERT_EQ(convertWith({"fail-erase:0x86000"}, false).exitCode, kExitRadioFailed);
+    EXPECT_EQ(info().exitCode, kInfoUnfinishedConversion);
+    EXPECT_TRUE(backups().empty());
+
+    const CommandResult run = convertWith({}, true);
+    ASSERT_EQ(run.exitCode, kExitOk) << run.err;
+    EXPECT_EQ(radio().model, "RQX770HJNWE");
+    EXPECT_EQ(radio().userId, kFresh.userId);
+    EXPECT_EQ(radio().contacts, kFresh.contacts);
+    EXPECT_EQ(backups().size(), 1u);
+}
+
+// A record is data: one naming files the installation does not give for the radio is refused
+// and the radio is left as it is.
+TEST_F(FinishStoriesTest, ARecordNamingOtherFilesIsRefused) {
+    ASSERT_EQ(convertWith({"fail-erase:0x86000"}, true).exitCode, kExitRadioFailed);
+    rewriteRecord("RQX770HJNWE_DEF_R01.03.00.ftf", "RQX770HJNWE_DEF_R01.02.00.ftf");
+    const std::string modelBefore = radio().model;
+
+    const CommandResult run = convertWith({}, true);
+    EXPECT_EQ(run.exitCode, kExitFileProblem) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("names files that are not this installation's"));
+    EXPECT_EQ(radio().model, modelBefore);
+    EXPECT_EQ(info().exitCode, kInfoUnfinishedConversion);
+}
+
+// A finish that fails before it erases leaves the conversion unfinished, with the first run's
+// backup still the one to write back; the next finish brings the owner's data back.
+TEST_F(FinishStoriesTest, AFailedFinishLeavesItUnfinishedForTheNext) {
+    ASSERT_EQ(convertWith({"fail-erase:0x86000"}, true).exitCode, kExitRadioFailed);
+    ASSERT_EQ(backups().size(), 1u);
+
+    const CommandResult refused = convertWith({"refuse:0x72/8"}, true);
+    EXPECT_EQ(refused.exitCode, kExitRadioFailed) << refused.err;
+    const CommandResult said = info();
+    EXPECT_EQ(said.exitCode, kInfoUnfinishedConversion) << said.err;
+    EXPECT_THAT(said.err, HasSubstr(backups().front().string()));
+
+    const CommandResult finished = convertWith({}, true);
+    ASSERT_EQ(finished.exitCode, kExitOk) << finished.err;
+    EXPECT_THAT(finished.out, HasSubstr(toUtf8(workflowText(kStrPersonalityRestored))));
+    EXPECT_EQ(radio().model, "RQX770HJNWE");
+    EXPECT_EQ(radio().userId, kFresh.userId);
+    EXPECT_EQ(radio().contacts, kFresh.contacts);
+    EXPECT_EQ(backups().size(), 1u);  // written back, never replaced
+}
+
+// A backup of the unfinished run that is gone: exit 7 with what finishing without it loses; the
+// option that names the loss finishes it.
+TEST_F(FinishStoriesTest, ALostBackupIsGivenUpOnlyOnPurpose) {
+    ASSERT_EQ(convertWith({"fail-erase:0x86000"}, true).exitCode, kExitRadioFailed);
+    fs::remove(backups().at(0));
+
+    const CommandResult refused = convertWith({}, true);
+    EXPECT_EQ(refused.exitCode, kExitFileProblem) << refused.err;
+    EXPECT_THAT(refused.err, HasSubstr("user information and contacts saved in it"));
+    EXPECT_THAT(refused.err, HasSubstr("--finish-without-backup"));
+    EXPECT_THAT(errLog(), HasSubstr("cannot be used"));
+
+    ConvertOptions options = convertOptions();
+    options.withoutBackup = true;
+    const CommandResult finished = convert(options);
+    ASSERT_EQ(finished.exitCode, kExitOk) << finished.err;
+    EXPECT_EQ(radio().model, "RQX770HJNWE");
+}
+
 // The dealer's books: every conversion and serial-number update of the data folder.
 TEST_F(RadioCommandsTest, HistoryListsConversionsAndSerialUpdatesAsTextAndJson) {
     ASSERT_EQ(convert(convertOptions()).exitCode, kExitOk);
