@@ -9,6 +9,7 @@
 #include "cli/command_runner.h"
 #include "cli/console_prompt.h"
 #include "cli/exit_codes.h"
+#include "cli/terminal_front_end.h"
 #include "config/configuration.h"
 #include "conversion/convert_decisions.h"
 #include "conversion/serial_decisions.h"
@@ -99,6 +100,9 @@ std::string expectedForm(const std::wstring& present) {
 int updateSerial(const SetSerialOptions& options, RadioSession& session, CommandIo& io) {
     RadioInfo& radio = session.radio();
     WorkflowOutcome outcome;
+    if (!checkSerialUpdateMayStart(radio, outcome)) {
+        return reportFailure(io.err, outcome.text(), exitCodeFor(outcome));
+    }
     if (!checkModelConfigured(Configuration::instance(), modelNumber(radio), outcome)) {
         return reportFailure(io.err, outcome.text(), kExitModelNotSupported);
     }

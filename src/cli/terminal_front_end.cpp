@@ -45,6 +45,7 @@ int exitCodeFor(const WorkflowOutcome& outcome) {
         case kStrRecordOtherFiles:
         case kStrBackupUnusable:
         case kStrPersonalityRestoreFailed:
+        case kStrSerialNotRecorded:
             return kExitFileProblem;
         case kStrAlreadyConverted:
         case kStrUnfinishedButConverted:

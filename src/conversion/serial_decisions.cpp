@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "conversion/conversion_record.h"
+#include "conversion/convert_workflow.h"
 #include "conversion/failure_trace.h"
 #include "conversion/log_folder.h"
 #include "conversion/serial_audit.h"
@@ -58,7 +59,43 @@ void record(const SerialAudit::Entry& entry, const std::string& error) {
     }
 }
 
+// Opens the file for appending, creating it when missing, and writes nothing.
+bool takesLines(const std::filesystem::path& file, std::string& reason) {
+    std::error_code ec;
+    std::filesystem::create_directories(file.parent_path(), ec);
+    return LogFolder::appendDurably(file, {}, reason);
+}
+
 }  // namespace
+
+bool checkSerialUpdateMayStart(const RadioInfo& radio, WorkflowOutcome& outcome) {
+    const ConversionRecord book(ConversionRecord::dataFolderOfLog());
+    if (!book.folder().empty()) {
+        std::optional<ConversionRecord::Conversion> unfinished;
+        if (!ConvertWorkflow::lookUpUnfinished(book, radio, unfinished, outcome)) {
+            return false;
+        }
+        if (unfinished) {
+            outcome = WorkflowOutcome::of(kStrFinishFirst, MessageIcon::Warning,
+                                          fromUtf8(LogFolder::shownTime(unfinished->start)));
+            return false;
+        }
+    }
+    const std::filesystem::path logFolder = LogFolder::current();
+    std::string reason;
+    for (const std::filesystem::path& file :
+         {logFolder.empty() ? std::filesystem::path() : logFolder / SerialAudit::kFileName,
+          book.folder().empty() ? std::filesystem::path() : book.file()}) {
+        if (!file.empty() && !takesLines(file, reason)) {
+            ErrorLog::write(L"The serial-number update cannot be recorded in [%ls]: %ls",
+                            fromUtf8(utf8FromPath(file)).c_str(), fromUtf8(reason).c_str());
+            outcome = WorkflowOutcome::of(kStrSerialNotRecorded, MessageIcon::Error,
+                                          fromUtf8(utf8FromPath(file.parent_path())));
+            return false;
+        }
+    }
+    return true;
+}
 
 bool checkNewSerial(std::wstring_view entered, std::wstring_view present,
                     std::vector<uint8_t>& bytes, WorkflowOutcome& outcome) {

@@ -8,6 +8,7 @@
 
 namespace plugshift {
 
+class RadioInfo;
 class SerialNumberUpdate;
 
 // The checks of the Update serial number workflow on the number the dealer entered, against the
@@ -17,6 +18,12 @@ class SerialNumberUpdate;
 // stored in one byte and fails like a wrong format.
 bool checkNewSerial(std::wstring_view entered, std::wstring_view present,
                     std::vector<uint8_t>& bytes, WorkflowOutcome& outcome);
+
+// Before the serial number changes: the radio's last conversion must have ended (otherwise
+// string 201 with its start: a new number would part the radio from its record and backup; 191
+// when the record cannot be read), and the serial-number audit and the record must take a line
+// (otherwise 203 naming the folder), so no change goes unrecorded.
+bool checkSerialUpdateMayStart(const RadioInfo& radio, WorkflowOutcome& outcome);
 
 // After the serial-number command has run; both front ends call it with the command's result and
 // go on with what it returns (the same result). An update that reached the radio (its port was

@@ -118,6 +118,10 @@ constexpr std::array kTexts = {
           L"contacts) was saved before that conversion; writing it back replaces whatever has "
           L"been changed in the radio since.\n\nDo you want to write the saved personality back "
           L"now?"},
+    Entry{kStrSerialNotRecorded,
+          L"The serial-number update could not be recorded in the folder %s, so the radio was "
+          L"not changed.\nPlease make sure that this folder can be written to and that the disk "
+          L"is not full, then try again."},
     Entry{kStrFinishFirst,
           L"The last conversion of this radio (started %s) did not end. Please finish it first "
           L"(Convert); the serial number was not changed."},

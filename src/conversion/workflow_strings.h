@@ -52,6 +52,7 @@ enum WorkflowString : int {
     kStrBackupOtherCodeplug = 200,   // %s: the backup's codeplug version
     kStrFinishFirst = 201,           // %s: when the unfinished conversion started
     kStrRestoreIntoConverted = 202,  // %s: when the unfinished conversion started
+    kStrSerialNotRecorded = 203,     // %s: the folder
 };
 
 // The icon of a message, as the message box's style bits encode it.

@@ -415,7 +415,7 @@ void MainWindowPresenter::updateSerialNumber() {
         outcome = opening.outcome;
     }
     const bool checked =
-        opening.opened() &&
+        opening.opened() && checkSerialUpdateMayStart(radio, outcome) &&
         checkModelConfigured(configuration_, RadioDisplay::modelNumber(radio), outcome) &&
         checkNewSerial(view_.newSerialText(),
                        RadioInfo::serialText(radio.serialValue()).value_or(std::wstring()), serial,

@@ -556,6 +556,22 @@ TEST_F(FinishStoriesTest, ALostBackupIsGivenUpOnlyOnPurpose) {
     EXPECT_EQ(radio().model, "RQX770HJNWE");
 }
 
+// A new serial number would part a half-written radio from its record and backup: refused, with
+// the way back named, and the radio keeps its number.
+TEST_F(FinishStoriesTest, ASerialNumberUpdateWaitsForTheConversionToBeFinished) {
+    ASSERT_EQ(convertWith({"fail-erase:0x86000"}, true).exitCode, kExitRadioFailed);
+    SetSerialOptions serial;
+    serial.newSerial = "123ABC4D56";
+    serial.passwordFromStdin = true;
+    serial.backend.simulate = true;
+    serial.install = install();
+    const CommandResult refused =
+        runCommand(serial, runSetSerial, std::string(kDealerPassword) + "\n");
+    EXPECT_EQ(refused.exitCode, kExitRefused) << refused.err;
+    EXPECT_THAT(refused.err, HasSubstr("Please finish it first"));
+    EXPECT_EQ(radio().serial, kFresh.serial);
+}
+
 // The dealer's books: every conversion and serial-number update of the data folder.
 TEST_F(RadioCommandsTest, HistoryListsConversionsAndSerialUpdatesAsTextAndJson) {
     ASSERT_EQ(convert(convertOptions()).exitCode, kExitOk);
