@@ -112,14 +112,29 @@ struct RunLength {
     uint64_t hostBytes = 0;
 };
 
-// Radios of the new layout, which the sample's new files convert.
+// Radios of the new layout, which the sample's new files convert; flash type 0 has room only for
+// the old layout's shorter default block below its dynamic block.
+bool oldLayout(int flashType) {
+    return flashType == 0;
+}
+
 SimD2xx::Options radioOptions(int flashType, uint64_t seed) {
     SimD2xx::Options options = SimRig::defaultOptions();
     options.radio.flashType = flashType;
-    options.radio.codeplug = SimVersion{{'R', 1, 2, 0}};
+    options.radio.codeplug =
+        oldLayout(flashType) ? SimVersion{{'R', 1, 3, 0}} : SimVersion{{'R', 1, 2, 0}};
     options.radio.contacts = 0;
     options.seed = seed;
     return options;
+}
+
+ConversionSetup setupFor(int flashType) {
+    ConversionSetup setup;
+    if (oldLayout(flashType)) {
+        setup.addressFile = sampleFile(kOldAddressMap);
+        setup.codeplugFile = sampleFile(kOldCodeplug);
+    }
+    return setup;
 }
 
 class CleanRuns {
@@ -133,7 +148,7 @@ public:
             options.radio.contacts = contacts;
             SimRig rig(options);
             const uint64_t before = rig.hostBytes();
-            Conversion conversion(rig, folder_ / "clean");
+            Conversion conversion(rig, folder_ / "clean", setupFor(flashType));
             EXPECT_TRUE(conversion.run()) << toUtf8(ErrorChain::text());
             ErrorChain::remove(0);
             it->second.replies = static_cast<uint32_t>(rig.requests.size());
@@ -303,8 +318,8 @@ PersonalityState seedPersonality(SimRig& rig, uint64_t seed, int contacts) {
 }
 
 // A copy of the codeplug file with its last byte changed: the digest no longer matches.
-std::wstring damagedCodeplug(const std::filesystem::path& folder) {
-    std::ifstream in(toUtf8(sampleFile(kNewCodeplug)), std::ios::binary);
+std::wstring damagedCodeplug(const std::filesystem::path& folder, int flashType) {
+    std::ifstream in(toUtf8(setupFor(flashType).codeplugFile), std::ios::binary);
     Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     bytes.back() ^= 0x01;
     const auto copy = folder / "damaged-codeplug.ftf";
@@ -395,7 +410,8 @@ protected:
     void printSummary(const SoakSettings& settings, Clock::duration elapsed) const;
 
     TempFolder folder;
-    Bytes defaultBlock = expectedDefaultBlock({});
+    Bytes newLayoutBlock = expectedDefaultBlock(setupFor(1));
+    Bytes oldLayoutBlock = expectedDefaultBlock(setupFor(0));
     Tally tally;
 };
 
@@ -403,9 +419,13 @@ protected:
 // reset stays in its test mode; only a restart of the radio brings it back.
 void ConversionSoak::expectConverted(SimRig& rig, int flashType, bool resetsRefused) {
     const auto def = rig.sim().flash().block(SimBlock::Def);
-    EXPECT_TRUE(Bytes(def.begin(), def.end()) == defaultBlock) << "the default block differs";
+    const Bytes& expected = oldLayout(flashType) ? oldLayoutBlock : newLayoutBlock;
+    ASSERT_LE(expected.size(), def.size());
+    EXPECT_TRUE(Bytes(def.begin(), def.begin() + static_cast<std::ptrdiff_t>(expected.size())) ==
+                expected)
+        << "the default block differs";
     EXPECT_EQ(RadioInfo::modelText(rig.sim().model()), fromUtf8(kTargetModel));
-    EXPECT_EQ(rig.sim().codeplugVersion().text(), "R01.02.00");
+    EXPECT_EQ(rig.sim().codeplugVersion().text(), oldLayout(flashType) ? "R01.03.00" : "R01.02.00");
     EXPECT_EQ(rig.sim().protectionMode(), SimRadio::lockMode(flashType));
     if (rig.sim().mode() != SimRadio::Mode::Normal) {
         EXPECT_TRUE(resetsRefused) << "left in a test mode";
@@ -487,7 +507,7 @@ void ConversionSoak::recover(const RunPlan& plan, SimRig& rig, const std::filesy
         EXPECT_TRUE(personalityOf(rig).contacts == before.contacts)
             << "contacts changed without a backup";
         ++tally.untouched;
-        Conversion again(rig, folder.path() / "again");
+        Conversion again(rig, folder.path() / "again", setupFor(plan.flashType));
         converted = again.run();
     } else {
         ASSERT_TRUE(rig.radio.readIdentity()) << toUtf8(ErrorChain::text());
@@ -528,10 +548,10 @@ void ConversionSoak::runOne(const RunPlan& plan) {
     }
     const auto runFolder = folder.path() / ("run-" + std::to_string(plan.seed));
     std::filesystem::create_directories(runFolder);
-    ConversionSetup setup;
+    ConversionSetup setup = setupFor(plan.flashType);
     std::filesystem::path backups = runFolder / "backup";
     if (plan.fileFault == FileFault::kCodeplug) {
-        setup.codeplugFile = damagedCodeplug(runFolder);
+        setup.codeplugFile = damagedCodeplug(runFolder, plan.flashType);
     } else if (plan.fileFault == FileFault::kBackupFolder) {
         backups = blockedFolder(runFolder);
     }

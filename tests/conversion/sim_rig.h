@@ -36,6 +36,9 @@ using Bytes = std::vector<uint8_t>;
 std::wstring sampleFile(const char* name);
 inline constexpr const char* kNewAddressMap = "KMVADDR_A01.02.00.ftf";
 inline constexpr const char* kNewCodeplug = "RQX770HJNWE_DEF_R01.02.00.ftf";
+// The old layout's default block (0xC000 bytes) is the one that fits flash type 0.
+inline constexpr const char* kOldAddressMap = "KMVADDR_A01.03.00.ftf";
+inline constexpr const char* kOldCodeplug = "RQX770HJNWE_DEF_R01.03.00.ftf";
 inline constexpr const char* kTargetModel = "RQX770HJNWE";
 
 // The sample configuration's DYN block kept between codeplugs of the same first number.
