@@ -1,5 +1,8 @@
 #include "conversion/recorded_run.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "conversion/convert_radio.h"
 #include "conversion/personality_backup.h"
 #include "errors/error_category.h"
@@ -15,6 +18,14 @@ namespace {
 
 std::string shown(const std::optional<std::wstring>& value) {
     return toUtf8(value.value_or(L""));
+}
+
+// A record outlives the folder the tool was started from: its paths name files on their own.
+std::string absoluteText(const std::wstring& path) {
+    std::error_code ec;
+    const std::filesystem::path absolute =
+        std::filesystem::absolute(pathFromUtf8(toUtf8(path)), ec);
+    return ec ? toUtf8(path) : utf8FromPath(absolute.lexically_normal());
 }
 
 }  // namespace
@@ -83,8 +94,8 @@ bool RecordedRun::openEntry(const ConvertRadio& command,
             onBackup(backup);
         }
     }
-    entry_.codeplugFile = toUtf8(command.codeplugPath());
-    entry_.addressFile = toUtf8(command.addressPath());
+    entry_.codeplugFile = absoluteText(command.codeplugPath());
+    entry_.addressFile = absoluteText(command.addressPath());
     entry_.backup = utf8FromPath(backup);
     if (!record_.open(entry_, reason_)) {
         ErrorChain::add(kErrorFile, L"Error:failed to write the conversion record [%ls]: %ls.",

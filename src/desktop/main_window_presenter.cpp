@@ -105,7 +105,7 @@ void MainWindowPresenter::setTexts() {
     }
     view_.setControlText(View::kIdRadioInfoGroup, StringTable::text(str::kRadioInformation));
     view_.setControlText(View::kIdSerialGroup, StringTable::text(str::kLabelSerialNumber));
-    view_.setControlText(View::kIdSerialGroupLabel, withColon(str::kLabelSerialNumber));
+    view_.setControlText(View::kIdSerialGroupLabel, StringTable::text(str::kLabelSerialNumber));
     view_.setControlText(View::kIdTimeLabel, StringTable::text(str::kTimeLabelEmpty));
 }
 
@@ -246,8 +246,10 @@ void MainWindowPresenter::applyEnablingRules() {
         }
     } else {
         const int radioType = View::kValueIds[View::RadioType];
-        view_.selectText(radioType, false);
+        // Focus first: a dialog's focus move selects an edit's whole text, and the caret is to
+        // stand at the start with nothing selected.
         view_.setFocus(radioType);
+        view_.selectText(radioType, false);
     }
     view_.showCableState(cableConnected_);
     view_.showControl(View::kIdTimeLabel, resultShown_);
@@ -266,6 +268,8 @@ void MainWindowPresenter::refreshDisplay() {
 void MainWindowPresenter::showResult() {
     resultShown_ = true;
     refreshDisplay();
+    // A number typed for the radio read before is not this radio's.
+    view_.setControlText(View::kIdNewSerial, L"");
     view_.showControl(View::kIdTimeLabel, true);
     view_.setControlText(View::kIdTimeLabel, resultTime());
 }

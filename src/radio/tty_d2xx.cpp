@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -145,9 +146,14 @@ int openLine(const std::string& path, termios2& original, termios2& line, int& e
     if (error == 0 && isOwnTerminal(fd)) {
         error = TtyD2xx::kOwnTerminal;
     }
-    // Exclusive, so a second program cannot interleave its bytes with a conversion.
+    // Exclusive, so a second program cannot interleave its bytes with a conversion. The
+    // terminal's own flag does not hold root back; the advisory lock holds every program that
+    // asks for it, this tool's second copy among them.
     if (error == 0) {
         error = ::ioctl(fd, TIOCEXCL) == 0 ? 0 : errno;
+    }
+    if (error == 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        error = errno == EWOULDBLOCK ? EBUSY : errno;
     }
     if (error == 0) {
         line = original;

@@ -283,6 +283,21 @@ TEST_F(TtyD2xxOpenFailure, MissingDeviceLockedTerminalAndNonTerminal) {
               L"/dev/null is not a serial port.");
 }
 
+// A port in use by a conversion stays its own, for root too (whom the terminal's exclusive flag
+// does not stop); once it is closed the next program gets it.
+TEST(TtyD2xxExclusive, ASecondOpenOfAPortInUseFailsUntilItIsClosed) {
+    PseudoTerminal pty;
+    auto first = TtyD2xx::forDevice(pty.slave());
+    FT_HANDLE firstHandle = nullptr;
+    ASSERT_EQ(first->FT_Open(0, &firstHandle), FT_OK);
+    auto second = TtyD2xx::forDevice(pty.slave());
+    FT_HANDLE secondHandle = nullptr;
+    EXPECT_EQ(second->FT_Open(0, &secondHandle), FT_DEVICE_NOT_OPENED);
+    EXPECT_EQ(first->FT_Close(firstHandle), FT_OK);
+    EXPECT_EQ(second->FT_Open(0, &secondHandle), FT_OK);
+    EXPECT_EQ(second->FT_Close(secondHandle), FT_OK);
+}
+
 // What --port is told before anything is opened.
 TEST(TtyD2xxNamedDevice, AMissingPathOrOneThatIsNoDeviceIsNamed) {
     FakeSysfs scratch;
