@@ -139,6 +139,10 @@ int TerminalFrontEnd::report(const WorkflowEnd& end, const std::string& again) {
             return code;
         }
         case WorkflowEnd::Kind::Failed:
+            if (end.radioSilent) {
+                io_.err
+                    << "The radio stopped answering. Check the cable and the radio's battery.\n";
+            }
             io_.err << text(end.outcome) << "\n";
             for (const ErrorRecord& cause : end.causes) {
                 io_.err << "  " << toUtf8(cause.message) << "\n";

@@ -1,5 +1,6 @@
 #include "conversion/convert_workflow.h"
 
+#include <algorithm>
 #include <system_error>
 
 #include "config/configuration.h"
@@ -18,6 +19,9 @@
 namespace plugshift {
 
 namespace {
+
+// How the engine's records end when the last attempt heard nothing: no reply opcode at all.
+constexpr const wchar_t* kNoReplyAtAll = L"the status is -1, the last OPC is 0.";
 
 WorkflowEnd refused(WorkflowOutcome outcome) {
     WorkflowEnd end;
@@ -240,6 +244,9 @@ WorkflowEnd ConvertWorkflow::execute(ConvertRadio& command, RecordedRun& record,
     if (!command.ok) {
         end.kind = WorkflowEnd::Kind::Failed;
         end.causes = ErrorChain::records();
+        end.radioSilent = std::ranges::any_of(end.causes, [](const ErrorRecord& cause) {
+            return cause.message.find(kNoReplyAtAll) != std::wstring::npos;
+        });
         end.mayBeHalfWritten = record.opened() && record.entry().eraseBegan;
         end.outcome =
             concludeFailedConversion(command, RadioSummary::of(radio), restore, radio.frameRing());

@@ -29,6 +29,8 @@ struct WorkflowEnd {
     // Converted, but the record still shows the conversion as not ended (why in recordProblem).
     bool recordNotClosed = false;
     std::string recordProblem;
+    // The radio work failed because the radio went silent (no reply at all to its last request).
+    bool radioSilent = false;
     // A failed run that reached the radio's flash: it may be half-written, and converting it
     // again finishes it.
     bool mayBeHalfWritten = false;

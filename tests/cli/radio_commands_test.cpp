@@ -572,6 +572,32 @@ TEST_F(FinishStoriesTest, ASerialNumberUpdateWaitsForTheConversionToBeFinished) 
     EXPECT_EQ(radio().serial, kFresh.serial);
 }
 
+// A radio that goes silent half-way is said first, then the way back with this run's options.
+TEST_F(FinishStoriesTest, ARadioThatStopsAnsweringIsSaidWithTheWayBack) {
+    const CommandResult run = convertWith({"drop:0x72/1@0x88000"}, true);
+    EXPECT_EQ(run.exitCode, kExitRadioFailed);
+    EXPECT_THAT(run.err, HasSubstr("The radio stopped answering."));
+    EXPECT_LT(run.err.find("The radio stopped answering."), run.err.find("Convert failed."));
+    EXPECT_THAT(run.err, HasSubstr("plugshift-cli convert --yes --simulate --data-dir "));
+    EXPECT_THAT(run.err, HasSubstr(" --install-dir "));
+}
+
+// Stopped before the first erase: said as a stop that left the radio unchanged.
+TEST_F(FinishStoriesTest, AStopBeforeTheEraseSaysTheRadioIsUnchanged) {
+    std::atomic<bool> stop{true};
+    ConvertOptions options = convertOptions();
+    std::istringstream in;
+    std::ostringstream out;
+    std::ostringstream err;
+    ConsolePrompt prompt(in, err, false);
+    CommandIo io{in, out, err, prompt, false, &stop};
+    EXPECT_NE(runConvert(options, io), kExitOk);
+    EXPECT_THAT(err.str(), HasSubstr("stopped at your request before anything in the radio was "
+                                     "erased; the radio is unchanged"));
+    EXPECT_THAT(err.str(), Not(HasSubstr("half-written")));
+    EXPECT_EQ(radio().model, kFresh.model);
+}
+
 // The dealer's books: every conversion and serial-number update of the data folder.
 TEST_F(RadioCommandsTest, HistoryListsConversionsAndSerialUpdatesAsTextAndJson) {
     ASSERT_EQ(convert(convertOptions()).exitCode, kExitOk);
