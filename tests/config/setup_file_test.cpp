@@ -63,11 +63,12 @@ TEST_F(SetupFileTest, ValuesAreHeldEvenWhenTheRegionDiffers) {
 // is the installation's to give, so a reinstall is the right advice there.
 TEST_F(SetupFileTest, ErrLogNamesADamagedSetupFileAsThisComputersOwn) {
     ErrorLog::setDirectory(fromUtf8(utf8FromPath(install_.setupFolder())));
+    // Without the line ends, which Windows writes as CR LF.
     const std::string notes[] = {
         "] The damaged file is the setup file [" + utf8FromPath(install_.setupFile()) +
-            "] of this computer's data folder.\n",
+            "] of this computer's data folder.",
         "] Reinstalling the application does not replace it: move it away and start again to get a "
-        "fresh copy from the installation.\n"};
+        "fresh copy from the installation."};
     const fs::path log = install_.setupFolder() / "log" / "err.log";
 
     Configuration missing;
