@@ -61,7 +61,9 @@ constexpr std::array<uint16_t, 4> kStatusBits = {0x0002, simwire::kStatusFactory
 // inside that.
 constexpr uint32_t kRandomReplies = 60;
 constexpr uint32_t kRandomHostBytes = 80000;
-constexpr uint32_t kRandomDelayMs = 1500;
+// Up to past a host's wait and its quiet before a resend together, where a late reply lands in
+// the resend's wait.
+constexpr uint32_t kRandomDelayMs = 4000;
 constexpr uint32_t kRandomTimes = 3;
 // A damaged byte falls in the frame's head or first data bytes, where the host looks.
 constexpr uint32_t kRandomDamageIndex = 8;
