@@ -204,7 +204,7 @@ void MainWindow::buildControls() {
                           u.y(kButtonHeight));
     const int checkTop = buttonsTop + u.y(kButtonHeight + kRowGap);
     restore_ = new QCheckBox(this);
-    restore_->setObjectName(controlName(kIdRestore));
+    restore_->setObjectName(controlName(kIdKeepPersonality));
     // From the left margin: its text is the longest line of the window.
     restore_->setGeometry(margin, checkTop, groupRight - margin, u.y(kCheckBoxHeight));
 

@@ -28,8 +28,8 @@ namespace {
 using View = MainWindowView;
 
 // The workflow controls, in the order the enabling rules visit them.
-constexpr int kWorkflowControls[] = {View::kIdGetRadioInfo, View::kIdRestore, View::kIdConvert,
-                                     View::kIdNewSerial, View::kIdUpdateSerial};
+constexpr int kWorkflowControls[] = {View::kIdGetRadioInfo, View::kIdKeepPersonality,
+                                     View::kIdConvert, View::kIdNewSerial, View::kIdUpdateSerial};
 
 std::vector<std::wstring> configuredLanguages(Configuration& configuration) {
     std::vector<std::wstring> codes;
@@ -90,7 +90,7 @@ void MainWindowPresenter::start() {
 
 void MainWindowPresenter::setTexts() {
     view_.setControlText(View::kIdGetRadioInfo, StringTable::text(str::kButtonGetRadioInfo));
-    view_.setControlText(View::kIdRestore, StringTable::text(str::kCheckRestore));
+    view_.setControlText(View::kIdKeepPersonality, StringTable::text(str::kCheckRestore));
     view_.setControlText(View::kIdConvert, StringTable::text(str::kButtonConvert));
     view_.setControlText(View::kIdUpdateSerial, StringTable::text(str::kButtonUpdateSerial));
     static constexpr std::array<int, View::FieldCount> kCaptionTexts = {

@@ -33,7 +33,7 @@ void MainWindowPresenter::setTestMode(bool on) {
 void MainWindowPresenter::convert() {
     const bool keepPersonality = view_.isKeepPersonalityChecked();
     const RadioOpening::Result opening =
-        openWorkflow(Operation::Converting, {View::kIdConvert, View::kIdRestore},
+        openWorkflow(Operation::Converting, {View::kIdConvert, View::kIdKeepPersonality},
                      RadioOpening::Probe::Convert, RadioOpening::Identity::FullOrSerial);
     if (opening.opened()) {
         runConvertWorkflow(keepPersonality, opening.identityComplete);

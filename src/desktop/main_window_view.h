@@ -34,7 +34,7 @@ public:
 
     // Controls.
     static constexpr int kIdGetRadioInfo = 1058;
-    static constexpr int kIdRestore = 1036;
+    static constexpr int kIdKeepPersonality = 1036;
     static constexpr int kIdConvert = 1039;
     static constexpr int kIdNewSerial = 1042;
     static constexpr int kIdUpdateSerial = 1044;

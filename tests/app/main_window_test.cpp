@@ -391,7 +391,7 @@ private slots:
             << MainWindow::kIdGetRadioInfo << MainWindow::kIdGetRadioInfo;
         QTest::newRow("convert") << MainWindow::kIdConvert << MainWindow::kIdConvert;
         QTest::newRow("convert from the check box")
-            << MainWindow::kIdConvert << MainWindow::kIdRestore;
+            << MainWindow::kIdConvert << MainWindow::kIdKeepPersonality;
         QTest::newRow("update serial number")
             << MainWindow::kIdUpdateSerial << MainWindow::kIdNewSerial;
     }

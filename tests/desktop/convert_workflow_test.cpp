@@ -151,7 +151,7 @@ TEST_F(ConvertWorkflowTest, ConvertsWithAndWithoutThePersonality) {
         EXPECT_EQ(sim.radio().userPrivateId() == userId, keep);
         EXPECT_EQ(backupCount(), keep ? 1 : 0);
         EXPECT_TRUE(presenter.isResultShown());
-        EXPECT_TRUE(view_->enabled[View::kIdRestore]);
+        EXPECT_TRUE(view_->enabled[View::kIdKeepPersonality]);
         expectIdleAndClosed(presenter);
         // Only the backup, named the moment it was saved.
         EXPECT_EQ(withoutStamps(errLog()),

@@ -8,6 +8,7 @@
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
+#include "platform/process_environment.h"
 #include "platform/system_files.h"
 #include "tasks/messages.h"
 
@@ -15,8 +16,10 @@ namespace plugshift::test {
 
 namespace fs = std::filesystem;
 
+// Per process: ctest runs the cases of one suite side by side, each in a program of its own.
 fs::path freshFolder(const std::string& name) {
-    const fs::path folder = fs::temp_directory_path() / ("plugshift-desktop-" + name);
+    const fs::path folder = fs::temp_directory_path() /
+                            ("plugshift-desktop-" + std::to_string(processId()) + "-" + name);
     fs::remove_all(folder);
     fs::create_directories(folder);
     return folder;
@@ -54,6 +57,8 @@ void PresenterFixture::TearDown() {
     presenter_.reset();
     ErrorChain::remove(kErrorOk);
     ErrorLog::reset();
+    std::error_code ignored;
+    fs::remove_all(data_, ignored);
 }
 
 MainWindowPresenter& PresenterFixture::open(D2xx& driver) {

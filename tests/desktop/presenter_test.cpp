@@ -63,7 +63,7 @@ TEST_F(PresenterTest, EnablingRulesFollowTheCableAndTheLogin) {
         cable(c.cables);
         EXPECT_EQ(presenter.isCableConnected(), c.cables > 0);
         EXPECT_EQ(view_->cableShownConnected, c.cables > 0);
-        for (int id : {View::kIdGetRadioInfo, View::kIdConvert, View::kIdRestore}) {
+        for (int id : {View::kIdGetRadioInfo, View::kIdConvert, View::kIdKeepPersonality}) {
             EXPECT_EQ(view_->enabled[id], c.workflows) << id;
         }
         for (int id : {View::kIdNewSerial, View::kIdUpdateSerial}) {

@@ -38,7 +38,7 @@ struct TemplateCase {
 // Every id the code looks a control up by is in its template.
 TEST_F(DialogTemplatesTest, EachTemplateHoldsTheControlsTheCodeAsksFor) {
     std::vector<int> mainControls = {
-        MainWindowView::kIdGetRadioInfo, MainWindowView::kIdRestore,
+        MainWindowView::kIdGetRadioInfo, MainWindowView::kIdKeepPersonality,
         MainWindowView::kIdConvert,      MainWindowView::kIdNewSerial,
         MainWindowView::kIdUpdateSerial, MainWindowView::kIdRadioInfoGroup,
         MainWindowView::kIdSerialGroup,  MainWindowView::kIdSerialGroupLabel,
