@@ -28,6 +28,7 @@ constexpr const char* kClose = "close";
 constexpr const char* kSerial = "serial";
 constexpr const char* kErase = "erase";
 constexpr const char* kEraseNoted = "noted";
+constexpr const char* kProgrammed = "programmed";
 constexpr size_t kReadChunk = 64 * 1024;
 
 constexpr const char* kResultNames[] = {"open",    "converted",   "failed",
@@ -235,12 +236,24 @@ bool ConversionRecord::open(Conversion& conversion, std::string& reason) const {
     return append(line.encode(), reason);
 }
 
-bool ConversionRecord::markErase(const std::string& id, std::string& reason) const {
+namespace {
+
+std::string stepLine(const char* entry, const std::string& id) {
     RecordLine line;
-    line.add("entry", kErase);
+    line.add("entry", entry);
     line.add("id", id);
     line.add("time", now());
-    return append(line.encode(), reason);
+    return line.encode();
+}
+
+}  // namespace
+
+bool ConversionRecord::markErase(const std::string& id, std::string& reason) const {
+    return append(stepLine(kErase, id), reason);
+}
+
+bool ConversionRecord::markProgrammed(const std::string& id, std::string& reason) const {
+    return append(stepLine(kProgrammed, id), reason);
 }
 
 bool ConversionRecord::close(const std::string& id, Result result, const std::string& error,
@@ -284,6 +297,8 @@ bool ConversionRecord::read(History& history, std::string& reason) const {
             applyClose(*line, history.conversions[known->second]);
         } else if (entry == kErase && known != byId.end()) {
             history.conversions[known->second].eraseBegan = true;
+        } else if (entry == kProgrammed && known != byId.end()) {
+            history.conversions[known->second].programmed = true;
         } else if (entry == kSerial) {
             history.serialUpdates.push_back(
                 SerialUpdate{line->value("time"), line->value("model"), line->value("serialBefore"),
@@ -307,6 +322,7 @@ bool ConversionRecord::findUnfinished(const std::string& serial,
     // Read backwards, a run's close and erase lines come before its open entry.
     std::map<std::string, RecordLine> closes;
     std::map<std::string, bool> erased;
+    std::map<std::string, bool> programmed;
     const auto take = [&](std::string_view text) {
         const std::optional<RecordLine> line = RecordLine::decode(text);
         if (!line) {
@@ -318,9 +334,12 @@ bool ConversionRecord::findUnfinished(const std::string& serial,
             closes.emplace(id, *line);
         } else if (entry == kErase) {
             erased[id] = true;
+        } else if (entry == kProgrammed) {
+            programmed[id] = true;
         } else if (entry == kOpen && line->value("serial") == serial) {
             Conversion c = conversionOf(*line);
             c.eraseBegan = erased.count(id) != 0;
+            c.programmed = programmed.count(id) != 0;
             if (const auto close = closes.find(id); close != closes.end()) {
                 applyClose(close->second, c);
             }

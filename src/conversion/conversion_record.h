@@ -19,6 +19,7 @@ namespace plugshift {
 //    "backup":"..." or null,"finishes":"<id of the conversion it finishes>" or null,
 //    "erase":"noted"}
 //   {"entry":"erase","id":"...","time":"<ISO time>"}
+//   {"entry":"programmed","id":"...","time":"<ISO time>"}
 //   {"entry":"close","id":"...","end":"<ISO time>","result":"converted|failed|stopped|
 //    interrupted","error":"..." or null}
 //   {"entry":"serial","time":"<ISO time>","model":"...","serialBefore":"...",
@@ -56,12 +57,18 @@ public:
         Result result = Result::Open;
         std::string end;
         std::string error;
-        // The open entry promises an erase line, and whether it came.
+        // The open entry promises an erase line, and whether it came; and whether the whole
+        // default block was programmed after it.
         bool eraseNoted = false;
         bool eraseBegan = false;
+        bool programmed = false;
 
         // The run asked the radio to erase (or is too old to say it did not).
         bool touchedFlash() const { return !eraseNoted || eraseBegan; }
+        // The radio holds the whole new default block (or the entry is too old to say): one that
+        // reads as converted then is, where a run cut in the middle of programming leaves a
+        // radio that reports the new model from its first chunk alone.
+        bool defaultBlockWritten() const { return !eraseNoted || programmed; }
         // Touched the flash and did not convert (open: the tool never saw it end; failed,
         // stopped or interrupted): the radio may be half-written.
         bool unfinished() const {
@@ -98,6 +105,8 @@ public:
     bool open(Conversion& conversion, std::string& reason) const;
     // Notes that the run with this id is about to send its first erase.
     bool markErase(const std::string& id, std::string& reason) const;
+    // Notes that the run with this id has programmed the whole default block.
+    bool markProgrammed(const std::string& id, std::string& reason) const;
     bool close(const std::string& id, Result result, const std::string& error,
                std::string& reason) const;
     bool addSerialUpdate(SerialUpdate update, std::string& reason) const;

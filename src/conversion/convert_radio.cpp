@@ -142,6 +142,9 @@ bool ConvertRadio::run() {
     enterUpdateProtection();
     eraseDefaultBlock();
     programDefaultBlock();
+    if (ok && updating() && defaultBlockProgrammed_) {
+        defaultBlockProgrammed_();
+    }
     eraseDynamicBlock();
     finishStep(kStepUpdateDefaultBlock);
     finalize();

@@ -71,6 +71,10 @@ public:
     void setEraseStarting(std::function<bool()> eraseStarting) {
         eraseStarting_ = std::move(eraseStarting);
     }
+    // Called on the worker thread once the whole default block is programmed.
+    void setDefaultBlockProgrammed(std::function<void()> programmed) {
+        defaultBlockProgrammed_ = std::move(programmed);
+    }
 
     bool run() override;
 
@@ -126,6 +130,7 @@ private:
     std::filesystem::path fromBackupPath_;
     std::function<bool()> beforeErase_;
     std::function<bool()> eraseStarting_;
+    std::function<void()> defaultBlockProgrammed_;
     // The address map first, then the codeplug.
     FtfImage image_;
 };

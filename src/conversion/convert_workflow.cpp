@@ -126,9 +126,11 @@ bool ConvertWorkflow::planFinish(const ConversionRecord::Conversion& unfinished,
     if (!findToolVersions(config_, tool, outcome)) {
         return false;
     }
-    // What the radio says of itself, while it still tells a model the installation converts.
+    // What the radio says of itself, while it still tells a model the installation converts
+    // (a default block cut short may already report the new model from its first chunk).
     const std::wstring reported = RadioInfo::modelText(radio_.model()).value_or(L"");
-    if (identityComplete && config_.hasModel(reported)) {
+    if (identityComplete && config_.hasModel(reported) &&
+        !Configuration::isSupportedModel(reported)) {
         return planConversion(config_, tool, reported, radio_.codeplugVersion(), keepPersonality,
                               plan, outcome);
     }
@@ -144,7 +146,8 @@ WorkflowEnd ConvertWorkflow::finish(const ConversionRecord::Conversion& unfinish
                                     uint32_t progressEnd) {
     const std::wstring started = fromUtf8(LogFolder::shownTime(unfinished.start));
     const std::wstring reported = RadioInfo::modelText(radio_.model()).value_or(L"");
-    if (identityComplete && Configuration::isSupportedModel(reported)) {
+    if (identityComplete && Configuration::isSupportedModel(reported) &&
+        unfinished.defaultBlockWritten()) {
         return restoreIntoConverted(unfinished, started, progressEnd);
     }
     ConvertPlan plan;

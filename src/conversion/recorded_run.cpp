@@ -71,6 +71,14 @@ void RecordedRun::attach(ConvertRadio& command,
     command.setBeforeErase(
         [this, &command, onBackup = std::move(onBackup)] { return openEntry(command, onBackup); });
     command.setEraseStarting([this] { return markErase(); });
+    command.setDefaultBlockProgrammed([this] {
+        // Only a later finish reads it; the conversion goes on without it.
+        if (!record_.markProgrammed(entry_.id, reason_)) {
+            ErrorLog::write(L"The conversion record [%ls] could not be written: %ls",
+                            fromUtf8(utf8FromPath(record_.file())).c_str(),
+                            fromUtf8(reason_).c_str());
+        }
+    });
 }
 
 bool RecordedRun::markErase() {

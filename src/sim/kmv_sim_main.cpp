@@ -1,7 +1,8 @@
 // kmv-sim: a simulated KMV radio on a pseudo-terminal. Prints the terminal's path on the first
 // line of standard output and serves until SIGINT or SIGTERM; SIGUSR1 saves the state at once.
-// The report (--report) is rewritten after every erase request and at exit, so a test can watch
-// a conversion's progress and check where it erased and whether it programmed unerased flash.
+// The report (--report) is rewritten after every erase and program request and at exit, so a test
+// can watch a conversion's progress and check where it erased and whether it programmed unerased
+// flash.
 
 #include <unistd.h>
 
@@ -122,10 +123,12 @@ void writeReport(const SimFlashActivity& activity, const SimFlash& flash, const 
     }
 }
 
-bool isErase(const SimRequest& request) {
+// Erases and programs: what a watcher of the report waits for.
+bool changesFlash(const SimRequest& request) {
     return request.opcode == simwire::kOpFlash && !request.body.empty() &&
            (request.body[0] == simwire::kFlashEraseSector ||
-            request.body[0] == simwire::kFlashEraseDynamic);
+            request.body[0] == simwire::kFlashEraseDynamic ||
+            request.body[0] == simwire::kFlashProgram);
 }
 
 bool saveState(const SimRadio& radio, const std::string& path) {
@@ -234,9 +237,10 @@ int main(int argc, char** argv) {
     std::string linkPath;
     app.add_option("--state", statePath,
                    "load the radio from FILE when it exists; save it there at exit and on SIGUSR1");
-    app.add_option("--report", reportPath,
-                   "write the flash requests the radio was sent (erases by address, programs, "
-                   "programs over unerased flash) to FILE after every erase and at exit");
+    app.add_option(
+        "--report", reportPath,
+        "write the flash requests the radio was sent (erases by address, programs, "
+        "programs over unerased flash) to FILE after every erase and program and at exit");
     app.add_option("--link", linkPath, "also make a symbolic link to the terminal at this path");
     bool tracing = false;
     app.add_flag("--trace", tracing, "print every request and the radio's answer on stderr");
@@ -288,7 +292,7 @@ int main(int argc, char** argv) {
             if (tracing) {
                 trace(request, reply, refusal);
             }
-            if (!reportPath.empty() && isErase(request)) {
+            if (!reportPath.empty() && changesFlash(request)) {
                 writeReport(responder.flashActivity(), radio.flash(), reportPath);
             }
         });

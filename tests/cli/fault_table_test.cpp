@@ -92,8 +92,9 @@ enum class Setup {
     // The tool is killed once the dynamic block is erased; convert is run again, which finds the
     // radio converted and leaves the personality to a restore asked for on purpose.
     kKillAfterDynErase,
-    // The terminal hangs up once the first sector is erased: the run stops at the end of its
-    // request, says the way back, and convert finishes the radio from its backup.
+    // The terminal hangs up once the default block is being programmed (the radio already reports
+    // the new model from its first chunk): the run stops at the end of its request, says the way
+    // back, and convert finishes the radio from its backup.
     kHangUpDuringFlash,
     // The output's reader goes away during the flash (`convert | head`): the work goes on.
     kPipeClosedDuringFlash,
@@ -347,19 +348,31 @@ private:
         }
     }
 
-    // A signal sent to the tool once kmv-sim reports a dynamic-block erase, or a sector erase.
+    // A signal sent to the tool once kmv-sim reports the radio's flash at a point of the run.
+    enum class Point { kSectorErased, kProgrammed, kDynamicErased };
     struct Signal {
         int number = 0;
-        bool afterDynamicErase = false;
+        Point after = Point::kSectorErased;
     };
+    static bool reached(const Report& report, Point point) {
+        switch (point) {
+            case Point::kSectorErased:
+                return !report.sectorErases.empty();
+            case Point::kProgrammed:
+                return report.programs > 0;
+            case Point::kDynamicErased:
+                return !report.dynamicErases.empty();
+        }
+        return false;
+    }
     static Signal signalFor(Setup setup) {
         switch (setup) {
             case Setup::kKillAfterDynErase:
-                return {SIGKILL, true};
+                return {SIGKILL, Point::kDynamicErased};
             case Setup::kHangUpDuringFlash:
-                return {SIGHUP, false};
+                return {SIGHUP, Point::kProgrammed};
             case Setup::kPipeClosedDuringFlash:
-                return {SIGPIPE, false};
+                return {SIGPIPE, Point::kSectorErased};
             default:
                 return {};
         }
@@ -379,9 +392,7 @@ private:
         if (signal.number != 0) {
             killer = std::thread([&] {
                 while (!ended) {
-                    const Report report = readReport(reportPath());
-                    if (!(signal.afterDynamicErase ? report.dynamicErases.empty()
-                                                   : report.sectorErases.empty())) {
+                    if (reached(readReport(reportPath()), signal.after)) {
                         cli.signal(signal.number);
                         killed_ = true;
                         return;

@@ -122,6 +122,11 @@ TEST_F(ConversionRecordTest, RunsThatErasedNothingArePassedOver) {
     ASSERT_TRUE(still);
     EXPECT_EQ(still->id, half.id);
     EXPECT_EQ(still->backup, "/data/backup/b.pbk");
+    // Cut in the middle of programming: the new model may show, the block is not whole.
+    EXPECT_FALSE(still->defaultBlockWritten());
+    ASSERT_TRUE(record.markProgrammed(half.id, reason));
+    EXPECT_TRUE(unfinishedFor("752TRX4F21")->defaultBlockWritten());
+    EXPECT_TRUE(history().conversions.at(1).programmed);
 
     // An entry written before erase lines were is taken as having erased.
     appendRaw(R"({"entry":"open","id":"old-1","start":"2026-01-01T00:00:00+00:00",)"
