@@ -34,8 +34,6 @@ namespace {
 
 // The shipped files sit in the folder "data" of their folders.
 constexpr const char* kFilesFolder = "data";
-constexpr const char* kCompanyFolder = "Kestrelon";
-constexpr const char* kProductFolder = "KMV Plugshift PERU";
 
 constexpr const wchar_t* kNoCable = L"No programming cable found.";
 using Row = IdentityRow;
@@ -135,7 +133,7 @@ fs::path InstallPaths::defaultInstallDir() {
 }
 
 fs::path InstallPaths::defaultDataDir() {
-    return dataFolderRoot() / kCompanyFolder / kProductFolder;
+    return productDataFolder(dataFolderRoot());
 }
 
 fs::path InstallPaths::configFile() const {

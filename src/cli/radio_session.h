@@ -51,7 +51,7 @@ struct InstallPaths {
     static void addOptions(CLI::App& command, InstallOptions& options);
     static InstallPaths resolve(const InstallOptions& options);
     static std::filesystem::path defaultInstallDir();
-    // dataFolderRoot() + "/Kestrelon/KMV Plugshift PERU", where the window keeps setup.dat and
+    // productDataFolder(dataFolderRoot()), where the window keeps setup.dat and
     // err.log.
     static std::filesystem::path defaultDataDir();
 

@@ -26,5 +26,10 @@ std::filesystem::path executableFolder();
 // which the window and the command line of every user of the machine share. Empty when the
 // system does not say (on Windows with the reason as the thread's last error).
 std::filesystem::path dataFolderRoot();
+// The product's data folder below such a root (setup.dat, err.log, the backups, the conversion
+// record), the one name every program of the product uses.
+inline std::filesystem::path productDataFolder(const std::filesystem::path& root) {
+    return root / "Kestrelon" / "KMV Plugshift PERU";
+}
 
 }  // namespace plugshift

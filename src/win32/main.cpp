@@ -46,8 +46,7 @@ std::unique_ptr<CableBackend> openBackend() {
     std::string problem;
     std::unique_ptr<CableBackend> backend;
     if (understood) {
-        backend = CableBackend::open(
-            options, dataFolderRoot() / L"Kestrelon" / L"KMV Plugshift PERU", problem);
+        backend = CableBackend::open(options, productDataFolder(dataFolderRoot()), problem);
     }
     if (!backend) {
         const std::wstring text =

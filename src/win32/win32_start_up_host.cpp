@@ -19,9 +19,6 @@ namespace plugshift {
 
 namespace {
 
-constexpr const wchar_t* kCompanyFolder = L"Kestrelon";
-constexpr const wchar_t* kProductFolder = L"KMV Plugshift PERU";
-
 std::wstring systemMessage(DWORD code) {
     wchar_t* text = nullptr;
     const DWORD length = FormatMessageW(
@@ -53,7 +50,7 @@ std::optional<std::filesystem::path> Win32StartUpHost::dataFolder(std::wstring& 
         reason = systemMessage(GetLastError());
         return std::nullopt;
     }
-    return root / kCompanyFolder / kProductFolder;
+    return productDataFolder(root);
 }
 
 std::filesystem::path Win32StartUpHost::installationFolder() {

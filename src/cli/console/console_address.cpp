@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "platform/process_environment.h"
+
 namespace plugshift {
 
 namespace {
@@ -34,7 +36,7 @@ std::filesystem::path ConsoleAddress::defaultPath() {
         }
         data = home / ".local" / "share";
     }
-    return data / kDataFolder / name;
+    return productDataFolder(data) / name;
 }
 
 }  // namespace plugshift

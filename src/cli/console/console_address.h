@@ -14,7 +14,6 @@ public:
     static constexpr const char* kInstanceName =
         "B5562DD0-F56D-4608-8F97-8118EFEC84BFQUILLO_PLUGSHIFT_PERU";
     static constexpr const char* kSuffix = ".console";
-    static constexpr const char* kDataFolder = "Kestrelon/KMV Plugshift PERU";
 
     // The socket's file name for an instance name.
     static std::string socketName(const std::string& instanceName);
