@@ -11,6 +11,8 @@ else()
 endif()
 set(PLUGSHIFT_HELP_DIR ${CMAKE_BINARY_DIR}/help)
 set(help_selector ${PROJECT_SOURCE_DIR}/cmake/select_help_platform.cmake)
+# The style sheet every language's page shares.
+set(help_style ${PROJECT_SOURCE_DIR}/src/app/help/help.css)
 set(PLUGSHIFT_HELP_FILES)
 set(help_outputs)
 foreach(help IN LISTS PLUGSHIFT_HELP_SOURCES)
@@ -19,8 +21,8 @@ foreach(help IN LISTS PLUGSHIFT_HELP_SOURCES)
         set(document ${PLUGSHIFT_HELP_DIR}/${platform}/${name})
         add_custom_command(OUTPUT ${document}
             COMMAND ${CMAKE_COMMAND} -DPLATFORM=${platform} -DINPUT=${help} -DOUTPUT=${document}
-                -P ${help_selector}
-            DEPENDS ${help} ${help_selector}
+                -DSTYLE=${help_style} -P ${help_selector}
+            DEPENDS ${help} ${help_selector} ${help_style}
             VERBATIM)
         list(APPEND help_outputs ${document})
     endforeach()

@@ -1,10 +1,13 @@
 # Writes the help document of one system from its source, which holds the text of every system:
-#   cmake -DPLATFORM=linux|windows -DINPUT=SOURCE -DOUTPUT=FILE -P select_help_platform.cmake
+#   cmake -DPLATFORM=linux|windows -DINPUT=SOURCE -DOUTPUT=FILE [-DSTYLE=CSS] \
+#         -P select_help_platform.cmake
 # A system's text stands between <!--linux--> and <!--/linux--> (or <!--windows--> and
 # <!--/windows-->), inside a line or around whole lines; PLATFORM's text is kept without its
 # markers, the other system's is dropped with them. The markers are HTML comments, so the source
 # itself stays a readable document. A marker left open, closed twice, nested or misspelt stops
-# the build: help that tells a dealer about the wrong system is worse than none.
+# the build: help that tells a dealer about the wrong system is worse than none. <!--style-->
+# becomes the style sheet STYLE, which every language's page shares, written into the page so
+# that each document opens on its own.
 
 cmake_minimum_required(VERSION 3.25)
 set(platforms linux windows)
@@ -16,6 +19,15 @@ if(NOT INPUT OR NOT OUTPUT)
 endif()
 
 file(READ "${INPUT}" text)
+
+string(FIND "${text}" "<!--style-->" style_at)
+if(NOT style_at EQUAL -1)
+    if(NOT STYLE)
+        message(FATAL_ERROR "${INPUT}: <!--style--> needs STYLE")
+    endif()
+    file(READ "${STYLE}" style)
+    string(REPLACE "<!--style-->" "<style>\n${style}</style>" text "${text}")
+endif()
 
 # A marker alone on its line takes its line break with it, so a dropped block leaves no gap.
 string(REGEX REPLACE "(^|\n)(<!--/?(linux|windows)-->)\n" "\\1\\2" text "${text}")

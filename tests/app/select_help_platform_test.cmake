@@ -11,7 +11,7 @@ function(select name source platform)
     file(REMOVE ${WORK}/${name}.out)
     execute_process(
         COMMAND ${CMAKE_COMMAND} -DPLATFORM=${platform} -DINPUT=${WORK}/${name}.in
-            -DOUTPUT=${WORK}/${name}.out -P ${SELECTOR}
+            -DOUTPUT=${WORK}/${name}.out -DSTYLE=${WORK}/style.css -P ${SELECTOR}
         RESULT_VARIABLE code OUTPUT_QUIET ERROR_VARIABLE error)
     set(output "")
     if(EXISTS ${WORK}/${name}.out)
@@ -40,6 +40,11 @@ function(expect_refused name source)
         set(failures ${failures} PARENT_SCOPE)
     endif()
 endfunction()
+
+# The shared style sheet is written into each page, which then opens on its own.
+file(WRITE ${WORK}/style.css "h1 { font-size: 1.6em; }\n")
+expect_document(style "<head>\n<!--style-->\n</head>\n" windows
+    "<head>\n<style>\nh1 { font-size: 1.6em; }\n</style>\n</head>\n")
 
 set(inline "<p>open it <!--linux-->with xdg-open<!--/linux--><!--windows-->with the browser<!--/windows-->.</p>\n")
 expect_document(inline "${inline}" linux "<p>open it with xdg-open.</p>\n")
