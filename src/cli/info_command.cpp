@@ -112,7 +112,7 @@ int describeRadio(RadioSession& session, const Configuration* configuration,
         return kInfoNoConfiguration;
     }
     WorkflowOutcome outcome;
-    if (!checkModelConfigured(*configuration, modelNumber(session.radio()), outcome)) {
+    if (!checkModelConfigured(*configuration, session.radio().modelNumber(), outcome)) {
         return reportFailure(output.err, outcome.text(), kInfoModelNotSupported);
     }
     return kInfoOk;

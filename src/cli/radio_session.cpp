@@ -297,14 +297,10 @@ void RadioSession::disconnect() {
     manager_.connect(false);
 }
 
-std::wstring modelNumber(const RadioInfo& radio) {
-    return RadioInfo::modelText(radio.model()).value_or(L"");
-}
-
 void printIdentity(const RadioInfo& radio, const Configuration* configuration, std::ostream& out,
                    bool json, const std::vector<IdentityRow>& extra) {
     std::vector<Row> rows = {
-        {"Radio type", "radioType", radioType(configuration, modelNumber(radio))},
+        {"Radio type", "radioType", radioType(configuration, radio.modelNumber())},
         {"Region code", "regionCode", shown(RadioInfo::regionText(radio.regionCode()))},
         identityRow("Model", "model", RadioInfo::modelText(radio.model()), radio.model()),
         identityRow("Serial number", "serialNumber", RadioInfo::serialText(radio.serialValue()),

@@ -139,9 +139,6 @@ struct RadioFrame {
 int runOnRadio(const RadioFrame& frame, const InstallPaths& paths, std::ostream& err,
                const std::function<int(RadioSession&)>& work);
 
-// The model number as it is looked up in the configuration; empty when it has no text.
-std::wstring modelNumber(const RadioInfo& radio);
-
 // A value a command shows after the identity's.
 struct IdentityRow {
     const char* label;

@@ -6,16 +6,11 @@
 #include <ostream>
 #include <string>
 
-#include "cli/command_runner.h"
 #include "cli/console_prompt.h"
 #include "cli/exit_codes.h"
 #include "cli/terminal_front_end.h"
 #include "config/configuration.h"
-#include "conversion/convert_decisions.h"
-#include "conversion/serial_decisions.h"
-#include "conversion/serial_number_update.h"
-#include "errors/error_category.h"
-#include "errors/error_chain.h"
+#include "conversion/serial_update_workflow.h"
 #include "errors/wide_text.h"
 #include "tasks/radio_info.h"
 
@@ -98,41 +93,19 @@ std::string expectedForm(const std::wstring& present) {
 }
 
 int updateSerial(const SetSerialOptions& options, RadioSession& session, CommandIo& io) {
-    RadioInfo& radio = session.radio();
-    WorkflowOutcome outcome;
-    if (!checkSerialUpdateMayStart(radio, outcome)) {
-        return reportFailure(io.err, outcome.text(), exitCodeFor(outcome));
-    }
-    if (!checkModelConfigured(Configuration::instance(), modelNumber(radio), outcome)) {
-        return reportFailure(io.err, outcome.text(), kExitModelNotSupported);
-    }
-    const std::wstring present = RadioInfo::serialText(radio.serialValue()).value_or(L"");
-    std::vector<uint8_t> bytes;
-    if (!checkNewSerial(fromUtf8(options.newSerial), present, bytes, outcome)) {
-        std::wstring message = outcome.text();
-        if (outcome.stringId == kStrSerialIncorrect) {
+    TerminalFrontEnd frontEnd(io, session, {});
+    SerialUpdateWorkflow workflow(Configuration::instance(), session.radio(), frontEnd);
+    const std::wstring present = session.radio().serialNumberText();
+    const WorkflowEnd end = workflow.run(fromUtf8(options.newSerial), kProgressScale);
+    if (!end.converted() || end.rereadFailed) {
+        std::wstring message = end.outcome.text();
+        if (end.outcome.stringId == kStrSerialIncorrect) {
             message += L"\n" + fromUtf8(expectedForm(present));
         }
-        return reportFailure(io.err, message, kExitRefused);
+        return reportFailure(io.err, message, exitCodeFor(end.outcome));
     }
-
-    SerialNumberUpdate command;
-    command.radio = &radio;
-    command.progressEnd = kProgressScale;
-    command.progressSpan = 0;
-    command.setNewSerial(std::string(bytes.begin(), bytes.end()));
-    io.err << "Writing the serial number " << options.newSerial << " into the radio...\n";
-    CommandRunner runner(nullptr);
-    command.window = runner.window();
-    ErrorChain::remove(kErrorOk);
-    if (!concludeSerialUpdate(command, runner.run(command))) {
-        return reportFailure(io.err, workflowText(kStrSerialFailed), kExitRadioFailed);
-    }
-    if (!session.rereadIdentity()) {
-        return reportFailure(io.err, workflowText(kStrConnectFailed), kExitNotConnected);
-    }
-    printIdentity(radio, &Configuration::instance(), io.out);
-    io.out << toUtf8(workflowText(kStrSerialUpdated)) << "\n";
+    printIdentity(session.radio(), &Configuration::instance(), io.out);
+    io.out << toUtf8(end.outcome.text()) << "\n";
     return kExitOk;
 }
 

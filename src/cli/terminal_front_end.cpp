@@ -9,6 +9,7 @@
 #include "cli/progress_bar.h"
 #include "config/configuration.h"
 #include "conversion/convert_radio.h"
+#include "conversion/serial_number_update.h"
 #include "errors/wide_text.h"
 #include "platform/stop_request.h"
 #include "platform/system_files.h"
@@ -54,6 +55,8 @@ int exitCodeFor(const WorkflowOutcome& outcome) {
         case kStrRecoveryOtherRadio:
         case kStrBackupOtherCodeplug:
         case kStrFinishFirst:
+        case kStrSerialIncorrect:
+        case kStrSerialIdentical:
             return kExitRefused;
         default:
             return kExitRadioFailed;
@@ -108,6 +111,13 @@ bool TerminalFrontEnd::runCommand(ConvertRadio& command) {
     }
     note_ = {};
     return stop.load();
+}
+
+void TerminalFrontEnd::runSerialUpdate(SerialNumberUpdate& command) {
+    io_.err << "Writing the new serial number into the radio...\n";
+    CommandRunner runner(nullptr);
+    command.window = runner.window();
+    runner.run(command);
 }
 
 void TerminalFrontEnd::backupSaved(const std::filesystem::path& backup) {

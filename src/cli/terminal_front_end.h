@@ -26,6 +26,7 @@ public:
     bool confirmLoss(const WorkflowOutcome& question) override;
     void showRadio(bool afterRadioWork) override;
     bool runCommand(ConvertRadio& command) override;
+    void runSerialUpdate(SerialNumberUpdate& command) override;
     void backupSaved(const std::filesystem::path& backup) override;
     bool readAgain() override;
 

@@ -188,8 +188,7 @@ bool planConversionFrom(Configuration& config, const ToolVersions& tool,
 }
 
 RadioSummary RadioSummary::of(const RadioInfo& radio) {
-    return RadioSummary{RadioInfo::modelText(radio.model()).value_or(L""),
-                        RadioInfo::serialText(radio.serialValue()).value_or(L""),
+    return RadioSummary{radio.modelNumber(), radio.serialNumberText(),
                         RadioInfo::versionText(radio.firmwareVersion()).value_or(L""),
                         RadioInfo::versionText(radio.codeplugVersion()).value_or(L"")};
 }

@@ -66,7 +66,7 @@ ConvertWorkflow::ConvertWorkflow(Configuration& config, RadioInfo& radio, Conver
 bool ConvertWorkflow::lookUpUnfinished(const ConversionRecord& record, const RadioInfo& radio,
                                        std::optional<ConversionRecord::Conversion>& unfinished,
                                        WorkflowOutcome& outcome) {
-    const std::string serial = toUtf8(RadioInfo::serialText(radio.serialValue()).value_or(L""));
+    const std::string serial = toUtf8(radio.serialNumberText());
     std::string reason;
     if (record.findUnfinished(serial, unfinished, reason)) {
         return true;
@@ -97,7 +97,7 @@ WorkflowEnd ConvertWorkflow::run(const Options& options, bool identityComplete,
 
 WorkflowEnd ConvertWorkflow::convert(const Options& options, uint32_t progressEnd) {
     frontEnd_.showRadio(false);
-    const std::wstring model = RadioInfo::modelText(radio_.model()).value_or(L"");
+    const std::wstring model = radio_.modelNumber();
     WorkflowOutcome outcome;
     ToolVersions tool;
     if (!checkModelConfigured(config_, model, outcome) ||
@@ -128,7 +128,7 @@ bool ConvertWorkflow::planFinish(const ConversionRecord::Conversion& unfinished,
     }
     // What the radio says of itself, while it still tells a model the installation converts
     // (a default block cut short may already report the new model from its first chunk).
-    const std::wstring reported = RadioInfo::modelText(radio_.model()).value_or(L"");
+    const std::wstring reported = radio_.modelNumber();
     if (identityComplete && config_.hasModel(reported) &&
         !Configuration::isSupportedModel(reported)) {
         return planConversion(config_, tool, reported, radio_.codeplugVersion(), keepPersonality,
@@ -145,7 +145,7 @@ WorkflowEnd ConvertWorkflow::finish(const ConversionRecord::Conversion& unfinish
                                     const Options& options, bool identityComplete,
                                     uint32_t progressEnd) {
     const std::wstring started = fromUtf8(LogFolder::shownTime(unfinished.start));
-    const std::wstring reported = RadioInfo::modelText(radio_.model()).value_or(L"");
+    const std::wstring reported = radio_.modelNumber();
     if (identityComplete && Configuration::isSupportedModel(reported) &&
         unfinished.defaultBlockWritten()) {
         return restoreIntoConverted(unfinished, started, progressEnd);

@@ -120,9 +120,8 @@ bool concludeSerialUpdate(const SerialNumberUpdate& command, bool succeeded) {
     if (radio == nullptr || !radio->isConnected()) {
         return succeeded;  // nothing was sent
     }
-    const SerialAudit::Entry entry{
-        std::chrono::system_clock::now(), RadioInfo::modelText(radio->model()).value_or(L""),
-        RadioInfo::serialText(radio->serialValue()).value_or(L""), newSerialOf(command), succeeded};
+    const SerialAudit::Entry entry{std::chrono::system_clock::now(), radio->modelNumber(),
+                                   radio->serialNumberText(), newSerialOf(command), succeeded};
     audit(entry);
     record(entry, succeeded ? std::string() : toUtf8(ErrorChain::firstMessage()));
     if (!succeeded) {

@@ -7,6 +7,7 @@
 namespace plugshift {
 
 class ConvertRadio;
+class SerialNumberUpdate;
 
 // What a front end does for the radio workflows (the window, the command line, a console's test
 // station): it asks, shows and runs; the workflows decide. Each front end answers in its own way
@@ -26,6 +27,8 @@ public:
     // Runs the prepared command to its end, its progress shown; true when the user asked it to
     // stop on the way.
     virtual bool runCommand(ConvertRadio& command) = 0;
+    // Runs the serial-number command to its end: a few requests, not stopped half-way.
+    virtual void runSerialUpdate(SerialNumberUpdate& command) = 0;
     // Said on the command's thread the moment the owner's personality is saved.
     virtual void backupSaved(const std::filesystem::path& backup) = 0;
     // Reads the radio's identity again after it was converted; false when it does not answer.

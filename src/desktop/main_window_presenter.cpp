@@ -6,7 +6,7 @@
 #include "config/configuration.h"
 #include "conversion/convert_decisions.h"
 #include "conversion/convert_workflow.h"
-#include "conversion/serial_decisions.h"
+#include "conversion/serial_update_workflow.h"
 #include "conversion/workflow_outcome.h"
 #include "desktop/dealer_login.h"
 #include "desktop/help_location.h"
@@ -262,7 +262,7 @@ void MainWindowPresenter::refreshDisplay() {
         view_.setControlText(View::kValueIds[field], shown_[field]);
         view_.selectText(View::kValueIds[field], false);
     }
-    view_.showModelPicture(identityRead_ ? RadioDisplay::modelNumber(radio) : std::wstring());
+    view_.showModelPicture(identityRead_ ? radio.modelNumber() : std::wstring());
 }
 
 void MainWindowPresenter::showResult() {
@@ -397,9 +397,9 @@ void MainWindowPresenter::getRadioInformation() {
     } else if (!opening.identityComplete && outcome.stringId == kStrInfoDone) {
         outcome = WorkflowOutcome::of(kStrConnectFailed, MessageIcon::Error);
     }
-    const bool read = opening.identityComplete && outcome.stringId == kStrInfoDone &&
-                      checkModelConfigured(
-                          configuration_, RadioDisplay::modelNumber(manager_.radioInfo()), outcome);
+    const bool read =
+        opening.identityComplete && outcome.stringId == kStrInfoDone &&
+        checkModelConfigured(configuration_, manager_.radioInfo().modelNumber(), outcome);
     if (read) {
         showResult();
     }
@@ -409,34 +409,17 @@ void MainWindowPresenter::getRadioInformation() {
 }
 
 void MainWindowPresenter::updateSerialNumber() {
-    WorkflowOutcome outcome = WorkflowOutcome::of(kStrSerialUpdated, MessageIcon::Information);
-    RadioInfo& radio = manager_.radioInfo();
-    std::vector<uint8_t> serial;
     const RadioOpening::Result opening =
         openWorkflow(Operation::UpdatingSerial, {View::kIdUpdateSerial, View::kIdNewSerial},
                      RadioOpening::Probe::None, RadioOpening::Identity::Full);
-    if (!opening.opened()) {
-        outcome = opening.outcome;
-    }
-    const bool checked =
-        opening.opened() && checkSerialUpdateMayStart(radio, outcome) &&
-        checkModelConfigured(configuration_, RadioDisplay::modelNumber(radio), outcome) &&
-        checkNewSerial(view_.newSerialText(),
-                       RadioInfo::serialText(radio.serialValue()).value_or(std::wstring()), serial,
-                       outcome);
-    if (checked) {
-        serialCommand_.radio = &radio;
-        serialCommand_.window = target_;
-        serialCommand_.progressEnd = view_.progressScale();
-        serialCommand_.progressSpan = 0;
-        serialCommand_.setNewSerial(
-            std::string_view(reinterpret_cast<const char*>(serial.data()), serial.size()));
-        view_.runCommand(task_, serialCommand_);
-        if (!concludeSerialUpdate(serialCommand_, serialCommand_.ok)) {
-            outcome = WorkflowOutcome::of(kStrSerialFailed, MessageIcon::Error);
-        } else if (readIdentity(outcome)) {
+    WorkflowOutcome outcome = opening.outcome;
+    if (opening.opened()) {
+        SerialUpdateWorkflow workflow(configuration_, manager_.radioInfo(), *this);
+        const WorkflowEnd end = workflow.run(view_.newSerialText(), view_.progressScale());
+        if (end.converted() && !end.rereadFailed) {
             showResult();
         }
+        outcome = end.outcome;
     }
     manager_.connect(false);
     refreshDisplay();

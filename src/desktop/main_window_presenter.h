@@ -10,7 +10,6 @@
 
 #include "conversion/conversion_record.h"
 #include "conversion/radio_opening.h"
-#include "conversion/serial_number_update.h"
 #include "conversion/workflow_end.h"
 #include "conversion/workflow_front_end.h"
 #include "desktop/language_list.h"
@@ -142,6 +141,7 @@ private:
     bool confirmLoss(const WorkflowOutcome& question) override;
     void showRadio(bool afterRadioWork) override;
     bool runCommand(ConvertRadio& command) override;
+    void runSerialUpdate(SerialNumberUpdate& command) override;
     void backupSaved(const std::filesystem::path& backup) override;
     bool readAgain() override;
     // After a failed conversion that saved a backup: offers to convert the radio again with the
@@ -161,7 +161,6 @@ private:
     Task& task_;
     Configuration& configuration_;
     std::shared_ptr<MessageTarget> target_;
-    SerialNumberUpdate serialCommand_;
     std::filesystem::path backupFolder_;
     ConsoleLink* console_ = nullptr;
     int64_t consoleWindow_ = 0;

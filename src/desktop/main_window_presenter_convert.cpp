@@ -6,6 +6,7 @@
 #include "conversion/convert_workflow.h"
 #include "conversion/personality_backup.h"
 #include "conversion/recovery_workflow.h"
+#include "conversion/serial_number_update.h"
 #include "conversion/workflow_outcome.h"
 #include "desktop/console_link.h"
 #include "desktop/console_message.h"
@@ -110,6 +111,11 @@ bool MainWindowPresenter::runCommand(ConvertRadio& command) {
     command.window = target_;
     view_.runCommand(task_, command);
     return false;  // the window's conversion runs to its end
+}
+
+void MainWindowPresenter::runSerialUpdate(SerialNumberUpdate& command) {
+    command.window = target_;
+    view_.runCommand(task_, command);
 }
 
 void MainWindowPresenter::backupSaved(const std::filesystem::path&) {

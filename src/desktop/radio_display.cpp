@@ -20,7 +20,7 @@ RadioDisplay::Texts RadioDisplay::texts(const RadioInfo& radio,
                                         const Configuration& configuration) {
     Texts texts = unknown();
     ModelEntry entry;
-    if (configuration.getModel(modelNumber(radio), entry)) {
+    if (configuration.getModel(radio.modelNumber(), entry)) {
         texts[MainWindowView::RadioType] = StringTable::format(str::kSeries, entry.type);
     }
     texts[MainWindowView::RegionCode] = shown(RadioInfo::regionText(radio.regionCode()));
@@ -38,10 +38,6 @@ RadioDisplay::Texts RadioDisplay::unknown() {
     Texts texts;
     texts.fill(StringTable::text(str::kNotAvailable));
     return texts;
-}
-
-std::wstring RadioDisplay::modelNumber(const RadioInfo& radio) {
-    return RadioInfo::modelText(radio.model()).value_or(std::wstring());
 }
 
 }  // namespace plugshift

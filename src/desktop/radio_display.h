@@ -20,8 +20,6 @@ public:
     static Texts texts(const RadioInfo& radio, const Configuration& configuration);
     // Every value "N/A": nothing has been read yet.
     static Texts unknown();
-    // The model number as the configuration knows it; empty when it has no text.
-    static std::wstring modelNumber(const RadioInfo& radio);
 };
 
 }  // namespace plugshift

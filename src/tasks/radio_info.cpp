@@ -72,6 +72,14 @@ RadioInfo::~RadioInfo() {
     disconnect();
 }
 
+std::wstring RadioInfo::modelNumber() const {
+    return modelText(model_).value_or(std::wstring());
+}
+
+std::wstring RadioInfo::serialNumberText() const {
+    return serialText(serialValue()).value_or(std::wstring());
+}
+
 std::span<const uint8_t> RadioInfo::serialValue() const {
     return std::span(serialNumber_).first(static_cast<size_t>(serialLength_));
 }

@@ -97,6 +97,9 @@ public:
     int serialLength() const { return serialLength_; }
     // The valid bytes of the serial number.
     std::span<const uint8_t> serialValue() const;
+    // The model and serial number as text; empty when the radio gave none that qualifies.
+    std::wstring modelNumber() const;
+    std::wstring serialNumberText() const;
     const Version& firmwareVersion() const { return firmwareVersion_; }
     const Version& codeplugVersion() const { return codeplugVersion_; }
     const Version& keypadVersion() const { return keypadVersion_; }

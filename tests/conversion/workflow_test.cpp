@@ -1,0 +1,296 @@
+// The radio workflows every front end shares, against a scripted front end and the simulated
+// radio on the sample installation: what is asked, what is refused before the radio changes,
+// what reaches the radio and the record, and how each ends.
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "config/configuration.h"
+#include "conversion/conversion_record.h"
+#include "conversion/convert_radio.h"
+#include "conversion/convert_workflow.h"
+#include "conversion/personality_backup.h"
+#include "conversion/recovery_workflow.h"
+#include "conversion/serial_audit.h"
+#include "conversion/serial_number_update.h"
+#include "conversion/serial_update_workflow.h"
+#include "conversion/workflow_front_end.h"
+#include "log_capture.h"
+#include "radio/sbep_protocol.h"
+#include "sim_rig.h"
+
+namespace plugshift::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint8_t kFlashOpcode = 0x72;
+constexpr uint32_t kProgressEnd = 100;
+constexpr const char* kNewSerial = "123ABC4D56";
+
+// Answers questions from a script (no answer left: no) and runs commands on the test's thread.
+class ScriptedFrontEnd : public WorkflowFrontEnd {
+public:
+    explicit ScriptedFrontEnd(RadioInfo& radio) : radio_(radio) {}
+
+    bool confirm(const WorkflowOutcome& question) override { return answer(question); }
+    bool confirmLoss(const WorkflowOutcome& question) override {
+        lossQuestions.push_back(question.stringId);
+        return answer(question);
+    }
+    void showRadio(bool) override {}
+    bool runCommand(ConvertRadio& command) override {
+        ++runs;
+        command.run();
+        return false;
+    }
+    void runSerialUpdate(SerialNumberUpdate& command) override {
+        ++runs;
+        command.run();
+    }
+    void backupSaved(const fs::path& backup) override { saved.push_back(backup); }
+    bool readAgain() override {
+        ++rereads;
+        return radio_.readIdentity();
+    }
+
+    std::deque<bool> answers;
+    std::vector<int> asked;
+    std::vector<int> lossQuestions;
+    std::vector<fs::path> saved;
+    int runs = 0;
+    int rereads = 0;
+
+private:
+    bool answer(const WorkflowOutcome& question) {
+        asked.push_back(question.stringId);
+        if (answers.empty()) {
+            return false;
+        }
+        const bool yes = answers.front();
+        answers.pop_front();
+        return yes;
+    }
+
+    RadioInfo& radio_;
+};
+
+std::string serialOf(SimRig& rig) {
+    const Bytes serial = rig.sim().serial();
+    return std::string(serial.begin(), serial.end());
+}
+
+size_t linesIn(const fs::path& file) {
+    std::ifstream in(file);
+    return static_cast<size_t>(std::count(std::istreambuf_iterator<char>(in), {}, '\n'));
+}
+
+// The sample installation, err.log in a folder of its own whose data folder keeps the record.
+class WorkflowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Configuration& config = Configuration::instance();
+        config.reset();
+        ASSERT_TRUE(config.createDocument());
+        ASSERT_TRUE(config.load(sampleFile("config.xml"),
+                                fromUtf8(PLUGSHIFT_SAMPLE_DATA_DIR "/data/setup.dat")))
+            << toUtf8(ErrorChain::text());
+        ErrorChain::remove(0);
+    }
+    void TearDown() override { Configuration::instance().reset(); }
+
+    ConversionRecord record() const { return ConversionRecord(log_.folder()); }
+    fs::path auditFile() const { return log_.folder() / "log" / SerialAudit::kFileName; }
+    fs::path backupFolder() const { return log_.folder() / "backup"; }
+
+    WorkflowEnd convert(SimRig& rig, ScriptedFrontEnd& frontEnd, bool keep) {
+        ConvertWorkflow workflow(Configuration::instance(), rig.radio, record(), backupFolder(),
+                                 frontEnd);
+        return workflow.run({.keepPersonality = keep}, true, kProgressEnd);
+    }
+
+    LogCapture log_;
+};
+
+using SerialUpdateWorkflowTest = WorkflowTest;
+
+TEST_F(SerialUpdateWorkflowTest, WritesAuditsAndReadsTheRadioAgain) {
+    SimRig rig;
+    ScriptedFrontEnd frontEnd(rig.radio);
+    SerialUpdateWorkflow workflow(Configuration::instance(), rig.radio, frontEnd);
+    const WorkflowEnd end = workflow.run(fromUtf8(kNewSerial), kProgressEnd);
+    ASSERT_TRUE(end.converted()) << toUtf8(end.outcome.text());
+    EXPECT_EQ(end.outcome.stringId, kStrSerialUpdated);
+    EXPECT_EQ(serialOf(rig).substr(0, 10), kNewSerial);
+    EXPECT_EQ(toUtf8(rig.radio.serialNumberText()), kNewSerial);
+    EXPECT_EQ(frontEnd.rereads, 1);
+    EXPECT_TRUE(frontEnd.asked.empty());
+    EXPECT_EQ(linesIn(auditFile()), 1u);
+    ConversionRecord::History history;
+    std::string reason;
+    ASSERT_TRUE(record().read(history, reason)) << reason;
+    ASSERT_EQ(history.serialUpdates.size(), 1u);
+    EXPECT_TRUE(history.serialUpdates[0].updated);
+    EXPECT_EQ(history.serialUpdates[0].serialBefore, "752TRX4F21");
+}
+
+// Each refusal comes before anything is sent to the radio or written to the audit.
+TEST_F(SerialUpdateWorkflowTest, RefusesBeforeTheRadioChanges) {
+    struct Case {
+        const char* name;
+        const char* newSerial;
+        std::function<void(SimD2xx::Options&, const ConversionRecord&)> arrange;
+        int stringId;
+    };
+    const auto noChange = [](SimD2xx::Options&, const ConversionRecord&) {};
+    const Case cases[] = {
+        {"a number of another form", "123AB45C6", noChange, kStrSerialIncorrect},
+        {"the radio's own number", "752TRX4F21", noChange, kStrSerialIdentical},
+        {"a model the installation does not know", kNewSerial,
+         [](SimD2xx::Options& options, const ConversionRecord&) {
+             options.radio.model = "ZZZ999ZZZZZ";
+         },
+         kStrRadioUnsupported},
+        {"a conversion of the radio that did not end", kNewSerial,
+         [](SimD2xx::Options&, const ConversionRecord& book) {
+             ConversionRecord::Conversion open;
+             open.serial = "752TRX4F21";
+             open.eraseNoted = true;
+             std::string reason;
+             ASSERT_TRUE(book.open(open, reason)) << reason;
+             ASSERT_TRUE(book.markErase(open.id, reason)) << reason;
+         },
+         kStrFinishFirst},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(log_.folder() / ConversionRecord::kFileName);
+        SimD2xx::Options options = SimRig::defaultOptions();
+        c.arrange(options, record());
+        SimRig rig(options);
+        rig.requests.clear();
+        ScriptedFrontEnd frontEnd(rig.radio);
+        SerialUpdateWorkflow workflow(Configuration::instance(), rig.radio, frontEnd);
+        const WorkflowEnd end = workflow.run(fromUtf8(c.newSerial), kProgressEnd);
+        EXPECT_EQ(end.kind, WorkflowEnd::Kind::Refused);
+        EXPECT_EQ(end.outcome.stringId, c.stringId);
+        EXPECT_EQ(frontEnd.runs, 0);
+        EXPECT_TRUE(rig.requests.empty());
+        EXPECT_EQ(serialOf(rig).substr(0, 10), "752TRX4F21");
+        EXPECT_EQ(linesIn(auditFile()), 0u);
+    }
+}
+
+TEST_F(SerialUpdateWorkflowTest, AFailedWriteIsAuditedAndItsCausesKept) {
+    SimRig rig;
+    rig.faults().add({SimFaultKind::RefuseOpcode, sbep::kOpUpdateSerial, 0});
+    ScriptedFrontEnd frontEnd(rig.radio);
+    SerialUpdateWorkflow workflow(Configuration::instance(), rig.radio, frontEnd);
+    const WorkflowEnd end = workflow.run(fromUtf8(kNewSerial), kProgressEnd);
+    EXPECT_EQ(end.kind, WorkflowEnd::Kind::Failed);
+    EXPECT_EQ(end.outcome.stringId, kStrSerialFailed);
+    EXPECT_FALSE(end.causes.empty());
+    EXPECT_EQ(frontEnd.rereads, 0);
+    EXPECT_EQ(linesIn(auditFile()), 1u);
+}
+
+using ConvertWorkflowSharedTest = WorkflowTest;
+
+TEST_F(ConvertWorkflowSharedTest, DecliningSendsNothingThatChangesTheRadio) {
+    SimRig rig;
+    rig.requests.clear();
+    ScriptedFrontEnd frontEnd(rig.radio);
+    const WorkflowEnd end = convert(rig, frontEnd, true);
+    EXPECT_EQ(end.kind, WorkflowEnd::Kind::Declined);
+    EXPECT_EQ(frontEnd.asked, std::vector<int>{kStrConvertConfirm});
+    EXPECT_EQ(rig.count(kFlashOpcode), 0u);
+    EXPECT_EQ(frontEnd.runs, 0);
+}
+
+// A run cut after its erase leaves the conversion unfinished; the next run finishes it with that
+// run's backup and saves none over it.
+TEST_F(ConvertWorkflowSharedTest, AFailedRunIsFinishedWithItsOwnBackup) {
+    SimRig rig;
+    const std::vector<Bytes> contacts = rig.contacts();
+    rig.faults().add({SimFaultKind::FailErase, 0x84000, 0});
+    ScriptedFrontEnd first(rig.radio);
+    first.answers = {true};
+    const WorkflowEnd failed = convert(rig, first, true);
+    ASSERT_EQ(failed.kind, WorkflowEnd::Kind::Failed);
+    EXPECT_TRUE(failed.mayBeHalfWritten);
+    ASSERT_EQ(first.saved.size(), 1u);
+
+    rig.faults().clear();
+    ASSERT_TRUE(rig.radio.readIdentity());
+    ScriptedFrontEnd second(rig.radio);
+    second.answers = {true};
+    // Today's choice not to keep does not drop the personality the unfinished run saved.
+    const WorkflowEnd finished = convert(rig, second, false);
+    ASSERT_TRUE(finished.converted()) << toUtf8(finished.outcome.text());
+    EXPECT_EQ(second.asked.size(), 1u);
+    EXPECT_TRUE(second.saved.empty());
+    EXPECT_EQ(finished.backup, first.saved[0]);
+    EXPECT_EQ(inRestoreOrder(rig.contacts()), inRestoreOrder(contacts));
+    EXPECT_EQ(second.rereads, 1);
+    std::optional<ConversionRecord::Conversion> unfinished;
+    std::string reason;
+    ASSERT_TRUE(record().findUnfinished("752TRX4F21", unfinished, reason)) << reason;
+    EXPECT_FALSE(unfinished);
+}
+
+using RecoveryWorkflowSharedTest = WorkflowTest;
+
+TEST_F(RecoveryWorkflowSharedTest, AsksAndRefusesABackupOfAnotherRadioOrCodeplug) {
+    SimRig source;
+    ScriptedFrontEnd converting(source.radio);
+    converting.answers = {true};
+    ASSERT_TRUE(convert(source, converting, true).converted());
+    ASSERT_EQ(converting.saved.size(), 1u);
+    PersonalityBackup backup;
+    ASSERT_TRUE(PersonalityBackup::load(converting.saved[0], backup));
+
+    struct Case {
+        const char* name;
+        std::function<void(SimD2xx::Options&)> arrange;
+        bool answer;
+        WorkflowEnd::Kind kind;
+        int stringId;
+    };
+    const Case cases[] = {
+        {"another radio", [](SimD2xx::Options& o) { o.radio.serial = "752TRX4F22"; }, true,
+         WorkflowEnd::Kind::Refused, kStrRecoveryOtherRadio},
+        {"another codeplug version",
+         [](SimD2xx::Options& o) {
+             o.radio.codeplug = SimVersion{{'R', 1, 2, 0}};
+         },
+         true, WorkflowEnd::Kind::Refused, kStrBackupOtherCodeplug},
+        {"the question declined", [](SimD2xx::Options&) {}, false, WorkflowEnd::Kind::Declined,
+         kStrNone},
+        {"the question accepted", [](SimD2xx::Options&) {}, true, WorkflowEnd::Kind::Converted,
+         kStrPersonalityRestored},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimD2xx::Options options = SimRig::defaultOptions();
+        c.arrange(options);
+        SimRig rig(options);
+        rig.requests.clear();
+        ScriptedFrontEnd frontEnd(rig.radio);
+        frontEnd.answers = {c.answer};
+        RecoveryWorkflow workflow(Configuration::instance(), rig.radio, record(), frontEnd);
+        const WorkflowEnd end = workflow.run(backup, converting.saved[0], {}, true, kProgressEnd);
+        EXPECT_EQ(end.kind, c.kind) << toUtf8(end.outcome.text());
+        EXPECT_EQ(end.outcome.stringId, c.stringId);
+        EXPECT_EQ(rig.count(kFlashOpcode) > 0, c.kind == WorkflowEnd::Kind::Converted);
+    }
+}
+
+}  // namespace
+}  // namespace plugshift::test
