@@ -15,7 +15,7 @@
 #include "app/qt_strings.h"
 #include "app/single_instance.h"
 #include "app/splash_screen.h"
-#include "cli/console/console_address.h"
+#include "desktop/console_address.h"
 #include "config/configuration.h"
 #include "errors/error_log.h"
 #include "errors/wide_text.h"

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "app/application.h"
-#include "cli/cable_backend.h"
+#include "cable/cable_backend.h"
 #include "platform/system_files.h"
 
 namespace {
@@ -51,14 +51,8 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     plugshift::BackendOptions options;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--simulate") == 0 && options.port.empty()) {
-            options.simulate = true;
-        } else if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc && !options.simulate) {
-            options.port = argv[++i];
-        } else {
-            return usage(argv[0]);
-        }
+    if (!plugshift::BackendOptions::parseWindowArguments({argv + 1, argv + argc}, options)) {
+        return usage(argv[0]);
     }
     const QString dataDirectory = plugshift::Application::locateDataDirectory();
     std::string problem;

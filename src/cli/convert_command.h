@@ -3,7 +3,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "cli/cable_backend.h"
+#include "cable/cable_backend.h"
 #include "cli/radio_session.h"
 
 namespace CLI {

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "cli/cable_backend.h"
+#include "cable/cable_backend.h"
 #include "cli/convert_command.h"
 #include "cli/exit_codes.h"
 #include "cli/radio_session.h"

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "cli/cable_backend.h"
+#include "cable/cable_backend.h"
 #include "cli/console_prompt.h"
 #include "cli/exit_codes.h"
 #include "cli/frame_trace.h"
@@ -24,6 +24,7 @@
 #include "platform/process_environment.h"
 #include "platform/system_files.h"
 #include "radio/sbep.h"
+#include "sim/sim_faults.h"
 #include "tasks/radio_info.h"
 
 namespace plugshift {
@@ -31,6 +32,34 @@ namespace plugshift {
 namespace fs = std::filesystem;
 
 namespace {
+
+// --port, --simulate, --sim-fault and --sim-cable.
+void addBackendOptions(CLI::App& command, BackendOptions& options) {
+    CLI::Option* port = command.add_option(
+        BackendOptions::kPort, options.port,
+        "the serial port of the cable (a /dev/ttyUSB*, kmv-sim's terminal, or COMn on Windows), "
+        "used as the only cable");
+    CLI::Option* simulate = command.add_flag(
+        BackendOptions::kSimulate, options.simulate,
+        "use the in-process simulated radio, kept in the data folder between commands");
+    port->excludes(simulate);
+    command
+        .add_option("--sim-fault", options.simFaults,
+                    "with --simulate: a fault to inject, as kmv-sim --fault takes it (repeatable; "
+                    "kmv-sim --list-faults lists them)")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                return SimFaults::parse(text) ? std::string()
+                                              : "not a fault; kmv-sim --list-faults lists them";
+            },
+            "FAULT"))
+        ->needs(simulate);
+    command
+        .add_option("--sim-cable", options.simCable,
+                    "with --simulate: the cable's mode (digital, echo, unsupported)")
+        ->check(CLI::IsMember({"digital", "echo", "unsupported"}))
+        ->needs(simulate);
+}
 
 // The shipped files sit in the folder "data" of their folders.
 constexpr const char* kFilesFolder = "data";
@@ -150,7 +179,7 @@ fs::path InstallPaths::backupFolder() const {
 
 void addRadioOptions(CLI::App& command, BackendOptions& backend, InstallOptions& install,
                      std::string* traceFile) {
-    CableBackend::addOptions(command, backend);
+    addBackendOptions(command, backend);
     InstallPaths::addOptions(command, install);
     if (traceFile != nullptr) {
         command.add_option("--trace", *traceFile,

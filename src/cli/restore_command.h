@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "cli/cable_backend.h"
+#include "cable/cable_backend.h"
 #include "cli/radio_session.h"
 
 namespace CLI {

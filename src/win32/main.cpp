@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/cable_backend.h"
+#include "cable/cable_backend.h"
 #include "config/configuration.h"
 #include "desktop/start_up.h"
 #include "desktop/string_table.h"
@@ -30,19 +30,13 @@ constexpr const wchar_t* kUsage = L"plugshift [--simulate | --port COMn]";
 std::unique_ptr<CableBackend> openBackend() {
     int count = 0;
     LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::wstring> words(arguments + 1, arguments + count);
+    std::vector<std::string> words;
+    for (int i = 1; i < count; ++i) {
+        words.push_back(utf8FromPath(std::filesystem::path(arguments[i])));
+    }
     LocalFree(arguments);
     BackendOptions options;
-    bool understood = true;
-    for (size_t i = 0; i < words.size(); ++i) {
-        if (words[i] == L"--simulate" && options.port.empty()) {
-            options.simulate = true;
-        } else if (words[i] == L"--port" && i + 1 < words.size() && !options.simulate) {
-            options.port = utf8FromPath(std::filesystem::path(words[++i]));
-        } else {
-            understood = false;
-        }
-    }
+    const bool understood = BackendOptions::parseWindowArguments(words, options);
     std::string problem;
     std::unique_ptr<CableBackend> backend;
     if (understood) {

@@ -25,7 +25,7 @@
 #include "app/qt_message_target.h"
 #include "app/qt_strings.h"
 #include "app/task_dialog.h"
-#include "cli/console/console_address.h"
+#include "desktop/console_address.h"
 #include "config/configuration.h"
 #include "desktop/console_link.h"
 #include "desktop/console_message.h"

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "cli/console/console_address.h"
+#include "desktop/console_address.h"
 
 namespace plugshift {
 namespace {

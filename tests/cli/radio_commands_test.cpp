@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/cable_backend.h"
+#include "cable/cable_backend.h"
 #include "cli/console_prompt.h"
 #include "cli/convert_command.h"
 #include "cli/exit_codes.h"

@@ -8,7 +8,7 @@
 #include <iostream>
 #include <memory>
 
-#include "cli/console/console_address.h"
+#include "desktop/console_address.h"
 #include "cli/console/console_client.h"
 
 namespace plugshift {

@@ -1,4 +1,4 @@
-#include "cli/console/console_address.h"
+#include "desktop/console_address.h"
 
 #include <cstdlib>
 

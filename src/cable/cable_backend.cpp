@@ -1,6 +1,4 @@
-#include "cli/cable_backend.h"
-
-#include <CLI/CLI.hpp>
+#include "cable/cable_backend.h"
 
 #include <system_error>
 
@@ -17,31 +15,20 @@ namespace {
 constexpr const char* kStateFile = "simulator/radio.state";
 }  // namespace
 
-void CableBackend::addOptions(CLI::App& command, BackendOptions& options) {
-    CLI::Option* port = command.add_option(
-        "--port", options.port,
-        "the serial port of the cable (a /dev/ttyUSB*, kmv-sim's terminal, or COMn on Windows), "
-        "used as the only cable");
-    CLI::Option* simulate = command.add_flag(
-        "--simulate", options.simulate,
-        "use the in-process simulated radio, kept in the data folder between commands");
-    port->excludes(simulate);
-    command
-        .add_option("--sim-fault", options.simFaults,
-                    "with --simulate: a fault to inject, as kmv-sim --fault takes it (repeatable; "
-                    "kmv-sim --list-faults lists them)")
-        ->check(CLI::Validator(
-            [](std::string& text) {
-                return SimFaults::parse(text) ? std::string()
-                                              : "not a fault; kmv-sim --list-faults lists them";
-            },
-            "FAULT"))
-        ->needs(simulate);
-    command
-        .add_option("--sim-cable", options.simCable,
-                    "with --simulate: the cable's mode (digital, echo, unsupported)")
-        ->check(CLI::IsMember({"digital", "echo", "unsupported"}))
-        ->needs(simulate);
+bool BackendOptions::parseWindowArguments(const std::vector<std::string>& words,
+                                          BackendOptions& options) {
+    options = {};
+    for (size_t i = 0; i < words.size(); ++i) {
+        if (words[i] == kSimulate && options.port.empty()) {
+            options.simulate = true;
+        } else if (words[i] == kPort && i + 1 < words.size() && options.port.empty() &&
+                   !options.simulate) {
+            options.port = words[++i];
+        } else {
+            return false;
+        }
+    }
+    return true;
 }
 
 std::filesystem::path CableBackend::simulatorStatePath(const std::filesystem::path& dataDir) {

@@ -7,20 +7,24 @@
 
 #include "sim/sim_d2xx.h"
 
-namespace CLI {
-class App;
-}
-
 namespace plugshift {
 
 class D2xx;
 
-// Which cable driver a radio command talks through.
+// Which cable driver a radio command or a window talks through.
 struct BackendOptions {
+    static constexpr const char* kPort = "--port";
+    static constexpr const char* kSimulate = "--simulate";
+
     std::string port;  // one serial device used as the only cable
     bool simulate = false;
     std::vector<std::string> simFaults;  // kmv-sim's fault syntax
     std::string simCable = "digital";    // digital, echo or unsupported
+
+    // A window's arguments (after the program's name, as UTF-8): --simulate or --port DEVICE,
+    // at most one of them; false for anything else.
+    static bool parseWindowArguments(const std::vector<std::string>& words,
+                                     BackendOptions& options);
 };
 
 // The cable driver of one radio command: the serial device named with --port, the simulated
@@ -29,8 +33,6 @@ struct BackendOptions {
 // from there when the command starts and written back by save().
 class CableBackend {
 public:
-    // Adds --port, --simulate, --sim-fault and --sim-cable to a command.
-    static void addOptions(CLI::App& command, BackendOptions& options);
     // Where the simulated radio is kept.
     static std::filesystem::path simulatorStatePath(const std::filesystem::path& dataDir);
 
