@@ -13,7 +13,7 @@
 #include "config/config_file_codec.h"
 #include "config/configuration.h"
 #include "config/configuration_summary.h"
-#include "config/safe_file_writer.h"
+#include "platform/safe_file_writer.h"
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
 #include "errors/wide_text.h"

@@ -14,6 +14,7 @@
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
 #include "formats/file_bytes.h"
+#include "platform/process_environment.h"
 #include "platform/system_files.h"
 
 namespace plugshift {
@@ -121,7 +122,7 @@ int check(const ConfigOptions& o) {
 
 void addConfigCommand(CLI::App& app, int& exitCode) {
     auto options = std::make_shared<ConfigOptions>();
-    options->installDir = utf8FromPath(InstallPaths::defaultInstallDir());
+    options->installDir = utf8FromPath(installationFolder());
     options->dataDir = utf8FromPath(InstallPaths::defaultDataDir());
     auto* config = app.add_subcommand("config", "Read, write and check the installation's files");
     config->require_subcommand(1);

@@ -152,13 +152,8 @@ void InstallPaths::addOptions(CLI::App& command, InstallOptions& options) {
 
 InstallPaths InstallPaths::resolve(const InstallOptions& options) {
     return InstallPaths{
-        options.installDir.empty() ? defaultInstallDir() : pathFromUtf8(options.installDir),
+        options.installDir.empty() ? installationFolder() : pathFromUtf8(options.installDir),
         options.dataDir.empty() ? defaultDataDir() : pathFromUtf8(options.dataDir)};
-}
-
-fs::path InstallPaths::defaultInstallDir() {
-    const fs::path program = executableFolder();
-    return program.empty() ? fs::path("..") : program / "..";
 }
 
 fs::path InstallPaths::defaultDataDir() {

@@ -50,7 +50,6 @@ struct InstallPaths {
     // Adds --install-dir and --data-dir to a command.
     static void addOptions(CLI::App& command, InstallOptions& options);
     static InstallPaths resolve(const InstallOptions& options);
-    static std::filesystem::path defaultInstallDir();
     // productDataFolder(dataFolderRoot()), where the window keeps setup.dat and
     // err.log.
     static std::filesystem::path defaultDataDir();

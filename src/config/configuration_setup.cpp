@@ -5,7 +5,7 @@
 
 #include "config/config_scrambler.h"
 #include "config/configuration.h"
-#include "config/safe_file_writer.h"
+#include "platform/safe_file_writer.h"
 #include "config/xml_dom.h"
 #include "errors/error_category.h"
 #include "errors/error_chain.h"

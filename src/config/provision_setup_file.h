@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "config/safe_file_writer.h"
+#include "platform/safe_file_writer.h"
 
 namespace plugshift {
 

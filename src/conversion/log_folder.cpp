@@ -8,6 +8,7 @@
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
 #include "platform/process_environment.h"
+#include "platform/safe_file_writer.h"
 #include "platform/system_files.h"
 #include "platform/system_time.h"
 
@@ -23,53 +24,6 @@ constexpr unsigned kFileMode = 0644;  // as err.log beside it
 
 std::string systemReason() {
     return std::error_code(errno, std::generic_category()).message();
-}
-
-bool writeAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t n = writeFile(fd, text.data(), text.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        text.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
-// Gives the written temporary file its final name, never replacing a file of that name.
-bool renameToFreeName(const fs::path& temporary, const fs::path& folder,
-                      const std::function<std::string(int)>& nameFor, fs::path& created,
-                      std::string& reason) {
-    for (int attempt = 1; attempt <= kMaxNameAttempts; ++attempt) {
-        const fs::path candidate = folder / pathFromUtf8(nameFor(attempt));
-        if (renameIfFree(temporary, candidate) == 0) {
-            created = candidate;
-            return true;
-        }
-        if (errno != EEXIST) {
-            reason = systemReason();
-            return false;
-        }
-    }
-    reason = "no free file name";
-    return false;
-}
-
-// A fresh file beside the final ones that nobody else names: the process and a counter.
-int createTemporary(const fs::path& folder, fs::path& temporary) {
-    for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
-        temporary =
-            folder / (".partial-" + std::to_string(processId()) + "-" + std::to_string(attempt));
-        const int fd = openFile(temporary, FileOpenMode::kCreateNew);
-        if (fd >= 0 || errno != EEXIST) {
-            return fd;
-        }
-    }
-    errno = EEXIST;
-    return -1;
 }
 
 }  // namespace
@@ -88,7 +42,7 @@ bool LogFolder::appendDurably(const fs::path& file, std::string_view text, std::
         reason = systemReason();
         return false;
     }
-    bool ok = writeAll(fd, text) && syncFile(fd) == 0;
+    bool ok = writeFully(fd, text) && syncFile(fd) == 0;
     if (!ok) {
         reason = systemReason();
     }
@@ -112,29 +66,19 @@ bool LogFolder::appendDurably(const fs::path& file, std::string_view text, std::
 bool LogFolder::createDurably(const fs::path& folder,
                               const std::function<std::string(int attempt)>& nameFor,
                               std::string_view content, fs::path& created, std::string& reason) {
-    fs::path temporary;
-    const int fd = createTemporary(folder, temporary);
-    if (fd < 0) {
-        reason = systemReason();
-        return false;
+    for (int attempt = 1; attempt <= kMaxNameAttempts; ++attempt) {
+        const fs::path candidate = folder / pathFromUtf8(nameFor(attempt));
+        if (SafeFileWriter::standard().create(utf8FromPath(candidate), content, kFileMode)) {
+            created = candidate;
+            return true;
+        }
+        if (errno != EEXIST) {
+            reason = systemReason();
+            return false;
+        }
     }
-    setFileMode(fd, kFileMode);
-    bool ok = writeAll(fd, content) && syncFile(fd) == 0;
-    if (!ok) {
-        reason = systemReason();
-    }
-    if (closeFile(fd) != 0 && ok) {
-        reason = systemReason();
-        ok = false;
-    }
-    ok = ok && renameToFreeName(temporary, folder, nameFor, created, reason);
-    if (!ok) {
-        removeFile(temporary);
-    }
-    if (ok) {
-        syncFolder(folder);
-    }
-    return ok;
+    reason = "no free file name";
+    return false;
 }
 
 std::string LogFolder::isoTime(Clock::time_point time) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "errors/wide_text.h"
+#include "platform/safe_file_writer.h"
 #include "platform/system_files.h"
 
 namespace plugshift {
@@ -101,33 +102,9 @@ FileReadResult readFileHead(const std::wstring& path, size_t limit, std::vector<
 
 bool writeWholeFile(const std::wstring& path, std::span<const uint8_t> bytes,
                     std::wstring& reason) {
-    const std::filesystem::path target = nativePath(path);
-    std::filesystem::path temporary = target;
-    temporary += ".partial";
-    removeFile(temporary);  // a leftover of a crashed run
-    FileDescriptor fd(openFile(temporary, FileOpenMode::kCreateNew));
-    if (fd.get() < 0) {
+    const std::string_view content(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (!SafeFileWriter::standard().replace(toUtf8(path), content)) {
         reason = systemReason();
-        return false;
-    }
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = writeFile(fd.get(), bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            reason = systemReason();
-            closeFile(fd.release());
-            removeFile(temporary);
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (syncFile(fd.get()) != 0 || closeFile(fd.release()) != 0 ||
-        replaceFile(temporary, target) != 0) {
-        reason = systemReason();
-        removeFile(temporary);
         return false;
     }
     return true;

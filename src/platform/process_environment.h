@@ -21,6 +21,12 @@ bool isTerminal(StandardStream stream);
 bool prepareTerminalOutput(StandardStream stream);
 // The folder of the running program; empty when the system cannot say.
 std::filesystem::path executableFolder();
+// The installation the running program belongs to (config.xml, lang/, skel/): the folder above
+// the program's bin/, or ".." from the working folder when the system cannot say where it runs.
+inline std::filesystem::path installationFolder() {
+    const std::filesystem::path program = executableFolder();
+    return program.empty() ? std::filesystem::path("..") : program / "..";
+}
 // The folder below which the product's data folder lives: each user's $XDG_DATA_HOME (or
 // ~/.local/share) on Linux; on Windows the common application data folder (C:\ProgramData),
 // which the window and the command line of every user of the machine share. Empty when the

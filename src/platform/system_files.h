@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -24,6 +25,20 @@ enum class FileOpenMode {
 int openFile(const std::filesystem::path& path, FileOpenMode mode);
 ssize_t readFile(int fd, void* buffer, size_t length);
 ssize_t writeFile(int fd, const void* data, size_t length);
+// Writes all of bytes, going on after interrupted and partial writes; false with errno set.
+inline bool writeFully(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = writeFile(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
 int closeFile(int fd);
 // Puts the file's data on the disk before returning.
 int syncFile(int fd);

@@ -54,7 +54,7 @@ std::optional<std::filesystem::path> Win32StartUpHost::dataFolder(std::wstring& 
 }
 
 std::filesystem::path Win32StartUpHost::installationFolder() {
-    return executableFolder() / "..";
+    return plugshift::installationFolder();
 }
 
 bool Win32StartUpHost::startComponents() {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "config/provision_setup_file.h"
-#include "config/safe_file_writer.h"
+#include "platform/safe_file_writer.h"
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
 #include "failing_writer.h"

@@ -5,7 +5,7 @@
 
 #include "config/config_scrambler.h"
 #include "config/configuration.h"
-#include "config/safe_file_writer.h"
+#include "platform/safe_file_writer.h"
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
 #include "errors/wide_text.h"

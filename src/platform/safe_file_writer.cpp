@@ -1,4 +1,4 @@
-#include "config/safe_file_writer.h"
+#include "platform/safe_file_writer.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -27,14 +27,16 @@ SafeFileWriter& SafeFileWriter::standard() {
 }
 
 bool SafeFileWriter::replace(const std::string& path, std::string_view bytes) {
-    return publish(path, bytes, true);
+    return publish(path, bytes, true, std::nullopt);
 }
 
-bool SafeFileWriter::create(const std::string& path, std::string_view bytes) {
-    return publish(path, bytes, false);
+bool SafeFileWriter::create(const std::string& path, std::string_view bytes,
+                            std::optional<unsigned> mode) {
+    return publish(path, bytes, false, mode);
 }
 
-bool SafeFileWriter::publish(const std::string& path, std::string_view bytes, bool overwrite) {
+bool SafeFileWriter::publish(const std::string& path, std::string_view bytes, bool overwrite,
+                             std::optional<unsigned> mode) {
     if (path.empty()) {
         return false;
     }
@@ -44,8 +46,11 @@ bool SafeFileWriter::publish(const std::string& path, std::string_view bytes, bo
         return false;
     }
     // Keep the permissions of the file being replaced (the data folder may be shared).
-    if (unsigned mode = 0; fileMode(pathFromUtf8(path), mode)) {
-        setFileMode(fd, mode);
+    if (unsigned kept = 0; !mode && fileMode(pathFromUtf8(path), kept)) {
+        mode = kept;
+    }
+    if (mode) {
+        setFileMode(fd, *mode);
     }
     bool ok = writeAll(fd, bytes) && syncFile(fd) == 0;
     ok = closeFile(fd) == 0 && ok;

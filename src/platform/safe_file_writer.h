@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,8 +19,9 @@ public:
     bool replace(const std::string& path, std::string_view bytes);
     // The same care for a file that must not exist yet: the finished file takes the name only
     // while it is free, so a file that appeared meanwhile is never overwritten (false with errno
-    // EEXIST).
-    bool create(const std::string& path, std::string_view bytes);
+    // EEXIST). A mode, when given, replaces the one the umask leaves.
+    bool create(const std::string& path, std::string_view bytes,
+                std::optional<unsigned> mode = std::nullopt);
 
     // The writer the configuration uses unless a test gives it another.
     static SafeFileWriter& standard();
@@ -33,7 +35,8 @@ protected:
 
 private:
     // Writes the bytes beside `path`, then gives them its name with replace or create's step.
-    bool publish(const std::string& path, std::string_view bytes, bool overwrite);
+    bool publish(const std::string& path, std::string_view bytes, bool overwrite,
+                 std::optional<unsigned> mode);
     int createTemporary(const std::string& path, std::string& temporaryPath);
     bool writeAll(int fd, std::string_view bytes);
 };
