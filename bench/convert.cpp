@@ -48,7 +48,7 @@ constexpr int kBitsPerByte = 10;  // 8N1
 constexpr auto kFixedWaits = 1500ms;
 constexpr std::chrono::milliseconds kServeSlice{100};
 // The DYN range the sample configuration keeps.
-constexpr BlockSpec kKeptDyn{0, 0x820000, 0x800};
+constexpr BlockToKeep kKeptDyn{0, 0x820000, 0x800};
 
 enum class CablePath { InProcess, Tty };
 

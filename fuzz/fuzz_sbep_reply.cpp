@@ -208,7 +208,7 @@ int operate(SBEP& engine, uint8_t which, std::span<uint8_t> reply) {
         case 15:
             return engine.performMasterReset(lastOpc, reply);
         case 16:
-            return engine.query24(lastOpc, reply);
+            return engine.queryFlashMode(lastOpc, reply);
         case 17:
             return engine.setRadioBaudRate(0, lastOpc, reply);
         default:

@@ -40,6 +40,11 @@ std::optional<CodeplugVersion> CodeplugVersion::parse(std::wstring_view text) {
     return version;
 }
 
+std::array<uint8_t, 4> CodeplugVersion::bytes() const {
+    return {static_cast<uint8_t>(letter), static_cast<uint8_t>(first), static_cast<uint8_t>(middle),
+            static_cast<uint8_t>(last)};
+}
+
 std::wstring CodeplugVersion::radioText(std::span<const uint8_t, 4> bytes) {
     return formatWide(L"%lc%02d.%02d.%02d", static_cast<wint_t>(bytes[0]), bytes[1], bytes[2],
                       bytes[3]);

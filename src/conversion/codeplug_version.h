@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -27,6 +28,8 @@ struct CodeplugVersion {
     static std::wstring radioText(std::span<const uint8_t, 4> bytes);
 
     bool isNew() const { return middle % 2 == 0; }
+    // As the radio stores it: the letter and the three numbers, a byte each.
+    std::array<uint8_t, 4> bytes() const;
 };
 
 }  // namespace plugshift

@@ -95,15 +95,15 @@ bool lookUpAddressFiles(Configuration& config, ConvertPlan& plan) {
 
 // One spec per kind with range rules, in the order the configuration gives the kinds; a kind no
 // rule matches is kept with address and length 0.
-std::vector<BlockSpec> blocksToKeep(Configuration& config, int source, int target) {
-    std::vector<BlockSpec> blocks;
+std::vector<BlockToKeep> blocksToKeep(Configuration& config, int source, int target) {
+    std::vector<BlockToKeep> blocks;
     int32_t kind = 0;
     while (config.nextRangeKind(kind)) {
         int32_t address = 0;
         int32_t length = 0;
         config.findRange(kind, source, target, address, length);
         blocks.push_back(
-            BlockSpec{kind, static_cast<uint32_t>(address), static_cast<uint32_t>(length)});
+            BlockToKeep{kind, static_cast<uint32_t>(address), static_cast<uint32_t>(length)});
     }
     return blocks;
 }
@@ -150,6 +150,7 @@ bool planConversionFrom(Configuration& config, const ToolVersions& tool,
                         const std::wstring& radioModel, const std::wstring& radioVersion,
                         bool keepPersonality, ConvertPlan& plan, WorkflowOutcome& outcome) {
     plan = {};
+    plan.radioModel = radioModel;
     plan.radioVersion = radioVersion;
     const std::optional<CodeplugVersion> radio = CodeplugVersion::parse(plan.radioVersion);
     if (!radio) {
@@ -208,6 +209,15 @@ void prepareConversion(ConvertRadio& command, const ConvertPlan& plan, bool keep
     command.progressEnd = progressEnd;
     command.progressPos = 0;
     command.setBackupFolder(backupFolder);
+    // A half-written radio no longer tells its model and codeplug version: its backup carries
+    // the ones the plan is for, so that it can be written back.
+    const auto model = RadioInfo::modelFromText(plan.radioModel);
+    const auto version = CodeplugVersion::parse(plan.radioVersion);
+    if (model && version &&
+        (radio.modelNumber() != plan.radioModel ||
+         CodeplugVersion::radioText(radio.codeplugVersion()) != plan.radioVersion)) {
+        command.setBackupIdentity(*model, version->bytes());
+    }
 }
 
 bool backupBelongsTo(const PersonalityBackup& backup, const RadioInfo& radio,

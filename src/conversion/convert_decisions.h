@@ -40,12 +40,13 @@ enum class ConvertSide { New, Old };
 // What the conversion command is given.
 struct ConvertPlan {
     ConvertSide side = ConvertSide::New;
+    std::wstring radioModel;    // the model the plan is for
     std::wstring radioVersion;  // the radio's codeplug version as compared
     std::wstring toolVersion;   // the tool's version of the selected side
     std::wstring codeplugPath;
     std::wstring addressPath;
     // One per block kind that has range rules, when the personality is kept; empty otherwise.
-    std::vector<BlockSpec> blocks;
+    std::vector<BlockToKeep> blocks;
 };
 
 // The identity values the failure summary names, in their display forms.

@@ -79,7 +79,7 @@ void ConvertRadio::enableKeepSteps() {
     steps_.insert(kStepRestoreUserInfo);
 }
 
-bool ConvertRadio::setBlocks(const BlockSpec* blocks, uint8_t count) {
+bool ConvertRadio::setBlocks(const BlockToKeep* blocks, uint8_t count) {
     if (blocks == nullptr) {
         return false;
     }
@@ -92,7 +92,7 @@ void ConvertRadio::takePersonalityFrom(const PersonalityBackup& backup,
     blocks_.clear();
     for (const KeptBlock& block : backup.personality.blocks) {
         blocks_.push_back(
-            BlockSpec{block.kind, block.address, static_cast<uint32_t>(block.data.size())});
+            BlockToKeep{block.kind, block.address, static_cast<uint32_t>(block.data.size())});
     }
     keepPersonality = true;
     steps_.insert(kStepRestoreUserInfo);
@@ -200,7 +200,7 @@ void ConvertRadio::enterFlashTestMode() {
         return;
     }
     flashType_ = type;
-    sbep().query24(lastOpc(), response());
+    sbep().queryFlashMode(lastOpc(), response());
 }
 
 void ConvertRadio::raiseBaudRate() {
@@ -233,7 +233,7 @@ void ConvertRadio::checkBlocks() {
         return;
     }
     const CodeplugBlock& dyn = radio->cpg()->block(kBlockDyn);
-    for (const BlockSpec& spec : blocks_) {
+    for (const BlockToKeep& spec : blocks_) {
         if (spec.kind != kBlockDyn) {
             continue;
         }
@@ -250,7 +250,7 @@ void ConvertRadio::keepUserInfo() {
         return;
     }
     setStepText(text::kStepKeepUserInfo);
-    for (const BlockSpec& spec : blocks_) {
+    for (const BlockToKeep& spec : blocks_) {
         if (!ok) {
             break;
         }
@@ -356,10 +356,11 @@ void ConvertRadio::saveBackup() {
         return;
     }
     PersonalityBackup backup;
-    backup.model.assign(radio->model().begin(), radio->model().end());
+    const RadioInfo::Model& model = backupIdentity_ ? backupIdentity_->first : radio->model();
+    backup.model.assign(model.begin(), model.end());
     const auto serial = radio->serialValue();
     backup.serial.assign(serial.begin(), serial.end());
-    backup.codeplugVersion = radio->codeplugVersion();
+    backup.codeplugVersion = backupIdentity_ ? backupIdentity_->second : radio->codeplugVersion();
     backup.createdAtMs = nowMs();
     backup.personality = kept_;
     std::filesystem::path written;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "conversion/block_to_keep.h"
@@ -14,6 +15,7 @@
 #include "conversion/personality.h"
 #include "conversion/personality_backup.h"
 #include "formats/ftf_image.h"
+#include "tasks/radio_info.h"
 
 namespace plugshift {
 
@@ -54,7 +56,12 @@ public:
     // Enables the keep and restore steps of the user information.
     void enableKeepSteps();
     // Replaces the blocks to keep; false for a null array.
-    bool setBlocks(const BlockSpec* blocks, uint8_t count);
+    bool setBlocks(const BlockToKeep* blocks, uint8_t count);
+    // The model and codeplug version the personality backup names, in place of what the radio
+    // reports.
+    void setBackupIdentity(const RadioInfo::Model& model, const RadioInfo::Version& version) {
+        backupIdentity_ = {model, version};
+    }
     // Where personality backups go (the data folder's backup/); created when missing.
     void setBackupFolder(std::filesystem::path folder) { backupFolder_ = std::move(folder); }
     // The next run writes this backup's personality back instead of reading the radio's: its DYN
@@ -81,7 +88,7 @@ public:
     const std::wstring& addressPath() const { return addressPath_; }
     const std::wstring& codeplugPath() const { return codeplugPath_; }
     uint16_t flags() const { return flags_; }
-    const std::vector<BlockSpec>& blocks() const { return blocks_; }
+    const std::vector<BlockToKeep>& blocks() const { return blocks_; }
     const std::filesystem::path& backupFolder() const { return backupFolder_; }
     // The backup the last run saved; empty when it saved none. Name it in a failure report.
     const std::filesystem::path& lastBackupPath() const { return lastBackupPath_; }
@@ -117,9 +124,10 @@ private:
     std::wstring codeplugPath_;
     std::wstring addressPath_;
     uint16_t flags_ = 0;
-    std::vector<BlockSpec> blocks_;
+    std::vector<BlockToKeep> blocks_;
     std::filesystem::path backupFolder_;
     std::filesystem::path lastBackupPath_;
+    std::optional<std::pair<RadioInfo::Model, RadioInfo::Version>> backupIdentity_;
     uint16_t statusWord_ = 0;
     bool backupNotSaved_ = false;
     // Where this radio's blocks are; set only by a FLASH test-mode reply that named a known type.

@@ -860,12 +860,13 @@ int SBEP::performMasterReset(uint8_t& lastOpc, std::span<uint8_t> replyData) {
     return done ? result : kMasterResetRefused;
 }
 
-int SBEP::query24(uint8_t& lastOpc, std::span<uint8_t> replyData) {
+int SBEP::queryFlashMode(uint8_t& lastOpc, std::span<uint8_t> replyData) {
     if (!usable()) {
         return -1;
     }
     SmallFrame buffer;
-    const auto frame = putShortFrame(buffer, kOpQuery24, {kQuery24Body[0], kQuery24Body[1]});
+    const auto frame =
+        putShortFrame(buffer, kOpQueryFlashMode, {kQueryFlashModeBody[0], kQueryFlashModeBody[1]});
     uint32_t replyAddress = 0;
     return outcome(retry(frame, replyAddress, lastOpc, replyData,
                          [](const Answer& answer) { return passIf(answer.result >= 0); }));

@@ -95,7 +95,9 @@ public:
     int contactCommand(uint8_t sub, std::span<const uint8_t> data, uint8_t& lastOpc,
                        std::span<uint8_t> replyData);
     int performMasterReset(uint8_t& lastOpc, std::span<uint8_t> replyData);
-    int query24(uint8_t& lastOpc, std::span<uint8_t> replyData);
+    // Opcode 0x24, asked right after FLASH test mode is entered, as the radio expects; nothing
+    // depends on its reply.
+    int queryFlashMode(uint8_t& lastOpc, std::span<uint8_t> replyData);
     // Asks the radio to run at 57600 baud and follows it; sends nothing when the port already
     // runs at that rate.
     int setRadioBaudRate(uint8_t sub, uint8_t& lastOpc, std::span<uint8_t> replyData);

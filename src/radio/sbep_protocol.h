@@ -34,7 +34,7 @@ inline constexpr uint8_t kOpUpdateSerial = 0x18;
 inline constexpr uint8_t kOpSoftpotRead = 0x20;
 inline constexpr uint8_t kOpTestMode = 0x22;
 inline constexpr uint8_t kOpRadioItem = 0x23;
-inline constexpr uint8_t kOpQuery24 = 0x24;
+inline constexpr uint8_t kOpQueryFlashMode = 0x24;
 // Softpot write and factory-block backup.
 inline constexpr uint8_t kOpSoftpot = 0x38;
 // Sent raw by the cable-mode probe: F1 40 CE.
@@ -96,7 +96,7 @@ inline constexpr uint8_t kItemKeypadVersion = 8;
 inline constexpr uint8_t kWriteCommand = 0x01;  // before the address of memory and flash writes
 inline constexpr uint8_t kUpdateSerialHead[] = {0x01, 0x01};
 inline constexpr uint8_t kProtectionHead[] = {0x08, 0x00};
-inline constexpr uint8_t kQuery24Body[] = {0x02, 0x00};
+inline constexpr uint8_t kQueryFlashModeBody[] = {0x02, 0x00};
 inline constexpr uint8_t kFactoryBackupBody[] = {0x26, 0x00, 0x00, 0x00};
 
 // --- Sizes ---------------------------------------------------------------------------------------

@@ -49,9 +49,10 @@ constexpr const char* kAimHelp =
 
 // Requests a fault can be aimed at: every opcode the radio answers.
 constexpr std::array<uint8_t, 11> kRequestOpcodes = {
-    simwire::kOpReset,        simwire::kOpMemRead,  simwire::kOpMemWrite,  simwire::kOpUpdateSerial,
-    simwire::kOpSoftpotRead,  simwire::kOpTestMode, simwire::kOpRadioItem, simwire::kOpQuery24,
-    simwire::kOpSoftpotWrite, simwire::kOpFlash,    simwire::kOpContact,
+    simwire::kOpReset,        simwire::kOpMemRead,        simwire::kOpMemWrite,
+    simwire::kOpUpdateSerial, simwire::kOpSoftpotRead,    simwire::kOpTestMode,
+    simwire::kOpRadioItem,    simwire::kOpQueryFlashMode, simwire::kOpSoftpotWrite,
+    simwire::kOpFlash,        simwire::kOpContact,
 };
 constexpr std::array<uint16_t, 4> kStatusBits = {0x0002, simwire::kStatusFactoryIntact,
                                                  simwire::kStatusDefaultBlank,

@@ -22,7 +22,7 @@ inline constexpr uint8_t kOpUpdateSerial = 0x18;
 inline constexpr uint8_t kOpSoftpotRead = 0x20;
 inline constexpr uint8_t kOpTestMode = 0x22;
 inline constexpr uint8_t kOpRadioItem = 0x23;
-inline constexpr uint8_t kOpQuery24 = 0x24;
+inline constexpr uint8_t kOpQueryFlashMode = 0x24;
 inline constexpr uint8_t kOpSoftpotWrite = 0x38;
 inline constexpr uint8_t kOpFlash = 0x72;
 inline constexpr uint8_t kOpContact = 0x9B;
@@ -40,7 +40,7 @@ inline constexpr uint8_t kReplyAccepted = 0x8C;
 inline constexpr uint8_t kReplyFlash = 0x95;
 inline constexpr uint8_t kReplyContact = 0x41;
 inline constexpr uint8_t kReplyRadioItem = 0xA3;
-inline constexpr uint8_t kReplyQuery24 = 0xA4;
+inline constexpr uint8_t kReplyQueryFlashMode = 0xA4;
 
 // Sub-requests
 inline constexpr uint8_t kResetSoft = 0;

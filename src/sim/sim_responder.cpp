@@ -125,8 +125,8 @@ SimReply SimResponder::dispatch(const SimRequest& request, std::chrono::nanoseco
             return flash(request, deviceTime);
         case kOpContact:
             return contact(request);
-        case kOpQuery24:
-            return query24(request);
+        case kOpQueryFlashMode:
+            return queryFlashMode(request);
         default:
             return refuse(request, SimRefusal::UnknownRequest);
     }
@@ -391,12 +391,13 @@ SimReply SimResponder::contact(const SimRequest& request) {
 }
 
 // 02 00
-SimReply SimResponder::query24(const SimRequest& request) {
+SimReply SimResponder::queryFlashMode(const SimRequest& request) {
     const auto& body = request.body;
     if (body.size() != 2) {
         return refuse(request, SimRefusal::BadRequest);
     }
-    return accept(kReplyQuery24, {body[0], body[1], static_cast<uint8_t>(radio_.flashType())});
+    return accept(kReplyQueryFlashMode,
+                  {body[0], body[1], static_cast<uint8_t>(radio_.flashType())});
 }
 
 }  // namespace plugshift

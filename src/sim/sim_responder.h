@@ -89,7 +89,7 @@ private:
     SimReply updateSerial(const SimRequest& request);
     SimReply flash(const SimRequest& request, std::chrono::nanoseconds& deviceTime);
     SimReply contact(const SimRequest& request);
-    SimReply query24(const SimRequest& request);
+    SimReply queryFlashMode(const SimRequest& request);
 
     SimRadio& radio_;
     SimFaults& faults_;

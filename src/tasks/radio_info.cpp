@@ -252,6 +252,25 @@ std::optional<std::wstring> RadioInfo::modelText(std::span<const uint8_t> model)
     return text;
 }
 
+std::optional<RadioInfo::Model> RadioInfo::modelFromText(std::wstring_view text) {
+    if (text.size() > kModelSize) {
+        return std::nullopt;
+    }
+    Model model;
+    model.fill(kErasedByte);  // past the text: erased, which ends the model
+    for (size_t i = 0; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        if (c >= L'0' && c <= L'9') {
+            model[i] = static_cast<uint8_t>(c - L'0');
+        } else if (c < 0x80 && isAsciiLetter(static_cast<uint8_t>(c))) {
+            model[i] = static_cast<uint8_t>(c);
+        } else {
+            return std::nullopt;
+        }
+    }
+    return model;
+}
+
 std::optional<std::wstring> RadioInfo::serialText(std::span<const uint8_t> serial) {
     if (serial.size() > kSerialSize) {
         return std::nullopt;

@@ -82,6 +82,9 @@ public:
     // shows as "N/A" like no text; an erased value (see isErased) has an empty text.
     static std::optional<std::wstring> regionText(uint8_t regionCode);
     static std::optional<std::wstring> modelText(std::span<const uint8_t> model);
+    // The stored form of a model number modelText reads back (digits as their values); nothing
+    // for a text longer than the field or with other characters.
+    static std::optional<Model> modelFromText(std::wstring_view text);
     static std::optional<std::wstring> serialText(std::span<const uint8_t> serial);
     static std::optional<std::wstring> versionText(std::span<const uint8_t> version);
     static std::optional<std::wstring> userPrivateIdText(std::span<const uint8_t> id);

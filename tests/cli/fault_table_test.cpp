@@ -28,6 +28,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "child_process.h"
@@ -79,6 +80,8 @@ constexpr int64_t kDayMs = 86400000;
 
 enum class Outcome {
     kConverted,
+    // Refused with the story's last exit code and text; nothing of the radio changed by it.
+    kRefusedUnchanged,
     // Failed and said so; the radio as it was.
     kFailedUntouched,
     // Failed and said so before programming: erased sectors allowed, the personality untouched.
@@ -100,12 +103,29 @@ enum class Setup {
     kPipeClosedDuringFlash,
 };
 
+// One command of a story, run against its own kmv-sim on the same radio.
+struct StoryRun {
+    std::vector<std::string> command = {};  // after plugshift-cli, before the port and folders
+    std::vector<std::string> faults = {};   // kmv-sim --fault
+    int exitCode = 0;                       // what the command must end with
+    // Before the command: the owner keeps only this many contacts (negative: no change).
+    int contactsKept = -1;
+    // Before the command: the record's text is edited (from, to), as a file from elsewhere.
+    std::pair<std::string, std::string> recordEdit = {};
+    const char* said = nullptr;  // text the command's output must hold
+};
+
 struct FaultCase {
     const char* name;
     std::vector<std::string> faults;  // kmv-sim --fault
     Outcome outcome;
     Setup setup = Setup::kNone;
+    // A story of several commands instead of one convert; the outcome is the last one's.
+    std::vector<StoryRun> story = {};
 };
+
+const std::vector<std::string> kConvertKeeping = {"convert", "--yes", "--keep-personality"};
+const std::vector<std::string> kConvertWithoutKeeping = {"convert", "--yes"};
 
 const FaultCase kCases[] = {
     {"late reply at a sector erase", {"delay:0x72/4@0x86000#1:1000"}, Outcome::kConverted},
@@ -152,6 +172,41 @@ const FaultCase kCases[] = {
      {},
      Outcome::kConverted,
      Setup::kPipeClosedDuringFlash},
+    // Finishing what a failed run left: a run that erased nothing is no unfinished conversion,
+    // so today's radio is converted with a new backup of today's personality.
+    {"refused before the erase, contacts changed, then convert again",
+     {},
+     Outcome::kConverted,
+     Setup::kNone,
+     {{.command = kConvertKeeping, .faults = {"refuse:0x72/8"}, .exitCode = kExitRadioFailed},
+      {.command = kConvertKeeping, .contactsKept = 9, .said = kSuccess}}},
+    // The half-written radio's run kept nothing; keeping is asked today, and its dynamic block
+    // (erased last) still holds the personality.
+    {"failed without keeping, then convert keeping",
+     {},
+     Outcome::kConverted,
+     Setup::kNone,
+     {{.command = kConvertWithoutKeeping,
+       .faults = {"fail-erase:0x86000"},
+       .exitCode = kExitRadioFailed},
+      {.command = kConvertKeeping}}},
+    {"failed, a finish refused before its erase, then finished",
+     {},
+     Outcome::kConverted,
+     Setup::kNone,
+     {{.command = kConvertKeeping, .faults = {"fail-erase:0x86000"}, .exitCode = kExitRadioFailed},
+      {.command = kConvertKeeping, .faults = {"refuse:0x72/8"}, .exitCode = kExitRadioFailed},
+      {.command = kConvertKeeping, .said = kFinishedFromBackup}}},
+    // A record is data: files it names that the installation does not give are never programmed.
+    {"failed, then a record naming other files",
+     {},
+     Outcome::kRefusedUnchanged,
+     Setup::kNone,
+     {{.command = kConvertKeeping, .faults = {"fail-erase:0x86000"}, .exitCode = kExitRadioFailed},
+      {.command = kConvertKeeping,
+       .exitCode = kExitFileProblem,
+       .recordEdit = {"RQX770HJNWE_DEF_R01.02.00.ftf", "RQX770HJNWE_DEF_R01.03.00.ftf"},
+       .said = "names files that are not this installation's"}}},
 };
 
 struct CliRun {
@@ -285,6 +340,10 @@ public:
     }
 
     void run() {
+        if (!case_.story.empty()) {
+            runStory();
+            return;
+        }
         std::vector<std::string> args = {"--state", statePath().string(), "--report",
                                          reportPath().string()};
         for (const std::string& fault : case_.faults) {
@@ -319,6 +378,82 @@ public:
     void check(const Bytes& converted) const;
 
 private:
+    // Each command against a kmv-sim of its own on the radio the one before left; the reports
+    // add up.
+    void runStory() {
+        for (size_t i = 0; i < case_.story.size(); ++i) {
+            const StoryRun& step = case_.story[i];
+            SimRadio radio(radioConfig());
+            std::string error;
+            if (!SimState::load(radio, statePath().string(), error)) {
+                return;
+            }
+            if (step.contactsKept >= 0) {
+                keepContacts(radio, step.contactsKept);
+            }
+            if (!step.recordEdit.first.empty()) {
+                editRecord(step.recordEdit);
+            }
+            beforeLast_ = stateOf(radio);
+            const fs::path report = folder_ / ("report-" + std::to_string(i) + ".txt");
+            std::vector<std::string> args = {"--state", statePath().string(), "--report",
+                                             report.string()};
+            for (const std::string& fault : step.faults) {
+                args.insert(args.end(), {"--fault", fault});
+            }
+            test::KmvSimProcess sim(args);
+            if (sim.path().empty()) {
+                return;
+            }
+            storyRuns_.push_back(runCli(step.command, sim.path(), {}));
+            simExit_ = sim.stop();
+            addUp(readReport(report));
+        }
+        SimRadio radio(radioConfig());
+        std::string error;
+        if (SimState::load(radio, statePath().string(), error)) {
+            after_ = stateOf(radio);
+        }
+    }
+    // The owner keeps the first `count` contacts; they are the personality to keep from now on.
+    void keepContacts(SimRadio& radio, int count) {
+        std::vector<Bytes> contacts;
+        for (int i = 0; i < count; ++i) {
+            contacts.push_back(radio.contact(i));
+        }
+        std::string error;
+        if (radio.setContacts(contacts) && SimState::save(radio, statePath().string(), error)) {
+            before_.contacts = stateOf(radio).contacts;
+        }
+    }
+    void editRecord(const std::pair<std::string, std::string>& edit) const {
+        const fs::path record = folder_ / "data" / "conversion-record.jsonl";
+        std::ifstream in(record);
+        std::stringstream text;
+        text << in.rdbuf();
+        in.close();
+        std::string content = text.str();
+        for (size_t at = 0; (at = content.find(edit.first, at)) != std::string::npos;
+             at += edit.second.size()) {
+            content.replace(at, edit.first.size(), edit.second);
+        }
+        std::ofstream(record, std::ios::trunc) << content;
+    }
+    void addUp(const Report& run) {
+        report_.read = run.read;
+        for (const auto& [address, count] : run.sectorErases) {
+            report_.sectorErases[address] += count;
+        }
+        for (const auto& [address, count] : run.dynamicErases) {
+            report_.dynamicErases[address] += count;
+        }
+        report_.programs += run.programs;
+        report_.unerasedPrograms = std::max(report_.unerasedPrograms, 0) + run.unerasedPrograms;
+        lastReport_ = run;
+    }
+    void checkStory() const;
+    void checkRefusedUnchanged(const CliRun& run) const;
+
     static std::string slug(const char* name) {
         std::string s(name);
         std::replace_if(
@@ -429,7 +564,38 @@ private:
     int simExit_ = -1;
     std::optional<RadioState> after_;
     Report report_;
+    std::vector<CliRun> storyRuns_;
+    RadioState beforeLast_;
+    Report lastReport_;
 };
+
+void CaseRun::checkStory() const {
+    ASSERT_EQ(storyRuns_.size(), case_.story.size()) << "the story did not run to its end";
+    for (size_t i = 0; i < storyRuns_.size(); ++i) {
+        const StoryRun& step = case_.story[i];
+        const CliRun& run = storyRuns_[i];
+        SCOPED_TRACE("command " + std::to_string(i + 1));
+        checkRun(run, step.command.front().c_str());
+        EXPECT_EQ(run.exitCode, step.exitCode) << run.output;
+        if (step.said != nullptr) {
+            EXPECT_THAT(run.output, ::testing::HasSubstr(step.said));
+        }
+        if (step.exitCode != kExitOk) {
+            EXPECT_THAT(run.output, ::testing::Not(::testing::HasSubstr(kSuccess)));
+        }
+    }
+}
+
+void CaseRun::checkRefusedUnchanged(const CliRun& run) const {
+    EXPECT_NE(run.exitCode, kExitOk) << run.output;
+    EXPECT_TRUE(lastReport_.sectorErases.empty() && lastReport_.dynamicErases.empty() &&
+                lastReport_.programs == 0)
+        << "the refusing command changed the flash";
+    EXPECT_EQ(after_->model, beforeLast_.model);
+    EXPECT_TRUE(after_->defaultBlock == beforeLast_.defaultBlock) << "the default block changed";
+    EXPECT_TRUE(after_->keptDyn == beforeLast_.keptDyn) << "the user information changed";
+    EXPECT_EQ(after_->contacts, beforeLast_.contacts) << "the contacts changed";
+}
 
 void CaseRun::checkRun(const CliRun& run, const char* which) const {
     EXPECT_FALSE(run.pastDeadline)
@@ -467,7 +633,11 @@ void CaseRun::check(const Bytes& converted) const {
     ASSERT_TRUE(after_) << "the radio's state could not be read back";
     ASSERT_TRUE(report_.read) << "kmv-sim wrote no report";
 
-    checkRun(first_, "convert");
+    if (case_.story.empty()) {
+        checkRun(first_, "convert");
+    } else {
+        checkStory();
+    }
     if (case_.setup == Setup::kHangUpDuringFlash || case_.setup == Setup::kPipeClosedDuringFlash) {
         EXPECT_TRUE(killed_) << "no signal was sent during the flash:\n" << first_.output;
     }
@@ -489,7 +659,10 @@ void CaseRun::check(const Bytes& converted) const {
         ASSERT_TRUE(restored_) << "no backup to restore";
         checkRun(*restored_, "restore-personality after the kill");
     }
-    const CliRun& last = restored_ ? *restored_ : again_ ? *again_ : first_;
+    const CliRun& last = !storyRuns_.empty() ? storyRuns_.back()
+                         : restored_         ? *restored_
+                         : again_            ? *again_
+                                             : first_;
 
     for (const auto& [address, count] : report_.sectorErases) {
         EXPECT_TRUE(address >= kDefaultBlock && address < kDefaultBlockEnd &&
@@ -518,6 +691,9 @@ void CaseRun::check(const Bytes& converted) const {
     switch (case_.outcome) {
         case Outcome::kConverted:
             checkConverted(last, converted);
+            break;
+        case Outcome::kRefusedUnchanged:
+            checkRefusedUnchanged(last);
             break;
         case Outcome::kFailedUntouched:
             checkFailed(last, true);

@@ -137,7 +137,7 @@ struct PlanCase {
     ConvertSide side = ConvertSide::New;
     std::string codeplugFile{};
     std::string addressFile{};
-    std::vector<BlockSpec> blocks{};
+    std::vector<BlockToKeep> blocks{};
 };
 
 class PlanTest : public ConvertDecisionsTest, public ::testing::WithParamInterface<PlanCase> {};

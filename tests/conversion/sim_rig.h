@@ -42,7 +42,7 @@ inline constexpr const char* kOldCodeplug = "RQX770HJNWE_DEF_R01.03.00.ftf";
 inline constexpr const char* kTargetModel = "RQX770HJNWE";
 
 // The sample configuration's DYN block kept between codeplugs of the same first number.
-inline constexpr BlockSpec kKeptDyn{0, 0x820000, 0x800};
+inline constexpr BlockToKeep kKeptDyn{0, 0x820000, 0x800};
 
 // A request frame as the radio reads it.
 struct Request {
@@ -125,7 +125,7 @@ public:
 // A conversion as the Convert workflow sets it up, on the sample's new files.
 struct ConversionSetup {
     bool keep = true;
-    std::vector<BlockSpec> blocks = {kKeptDyn};
+    std::vector<BlockToKeep> blocks = {kKeptDyn};
     std::wstring addressFile = sampleFile(kNewAddressMap);
     std::wstring codeplugFile = sampleFile(kNewCodeplug);
 };

@@ -245,6 +245,34 @@ TEST_F(ConvertWorkflowSharedTest, AFailedRunIsFinishedWithItsOwnBackup) {
     EXPECT_FALSE(unfinished);
 }
 
+// The unfinished run kept nothing and its erase took the model's sector: the finish keeping the
+// personality plans from the record, and its backup names that model and codeplug version, so it
+// can be written back should the finish fail too.
+TEST_F(ConvertWorkflowSharedTest, TheBackupOfAHalfWrittenRadioNamesTheModelItWasConvertedFrom) {
+    SimRig rig;
+    rig.faults().add({SimFaultKind::FailErase, 0x86000, 0});
+    ScriptedFrontEnd first(rig.radio);
+    first.answers = {true};
+    ASSERT_EQ(convert(rig, first, false).kind, WorkflowEnd::Kind::Failed);
+    rig.faults().clear();
+    ASSERT_TRUE(rig.radio.readIdentity());
+    ASSERT_TRUE(RadioInfo::isErased(rig.radio.model())) << "the model's sector was not erased";
+
+    rig.faults().add(*SimFaults::parse("refuse:0x9B/0x31"));  // the contacts' restore
+    ScriptedFrontEnd second(rig.radio);
+    second.answers = {true};
+    const WorkflowEnd failed = convert(rig, second, true);
+    ASSERT_EQ(failed.kind, WorkflowEnd::Kind::Failed);
+    ASSERT_EQ(second.saved.size(), 1u);
+    PersonalityBackup backup;
+    ASSERT_TRUE(PersonalityBackup::load(second.saved[0], backup));
+    EXPECT_EQ(toUtf8(RadioInfo::modelText(backup.model).value_or(L"")), "RQX770HJNWA");
+    ConvertPlan plan;
+    WorkflowOutcome outcome;
+    EXPECT_TRUE(planRecovery(Configuration::instance(), backup, plan, outcome))
+        << toUtf8(outcome.text());
+}
+
 using RecoveryWorkflowSharedTest = WorkflowTest;
 
 TEST_F(RecoveryWorkflowSharedTest, AsksAndRefusesABackupOfAnotherRadioOrCodeplug) {

@@ -130,8 +130,8 @@ TEST(SbepFramesTest, EveryRequestIsSentByteForByte) {
         {"performMasterReset",
          [](SbepRig& r) { return r.engine.performMasterReset(r.lastOpc, r.reply); },
          {0xF2, 0x9B, 0x36, 0x3C}},
-        {"query24",
-         [](SbepRig& r) { return r.engine.query24(r.lastOpc, r.reply); },
+        {"queryFlashMode",
+         [](SbepRig& r) { return r.engine.queryFlashMode(r.lastOpc, r.reply); },
          {0xF3, 0x24, 0x02, 0x00, 0xE6}},
         {"setRadioBaudRate",
          [](SbepRig& r) {
@@ -180,7 +180,9 @@ TEST(SbepOperationsTest, SuccessTestsResultsAndRecords) {
         return r.engine.writeFlash(kFlashData, 0x001000, r.lastOpc, r.reply);
     };
     const Call backup = [](SbepRig& r) { return r.engine.factoryBlockBackup(r.lastOpc, r.reply); };
-    const Call query24 = [](SbepRig& r) { return r.engine.query24(r.lastOpc, r.reply); };
+    const Call queryFlashMode = [](SbepRig& r) {
+        return r.engine.queryFlashMode(r.lastOpc, r.reply);
+    };
     const Call read16 = [](SbepRig& r) { return memRead(r, 16, 0x010203); };
     const Call write2 = [](SbepRig& r) { return memWrite(r, {0xAA, 0xBB}, 0x010203); };
     const Call writeElsewhere = [](SbepRig& r) { return memWrite(r, {0xAA, 0xBB}, 0x0A0B0C); };
@@ -310,8 +312,8 @@ TEST(SbepOperationsTest, SuccessTestsResultsAndRecords) {
          -1,
          2,
          {{2, L"Error:failed to request to do factory block backup."}}},
-        {"query24", query24, {kEmpty}, 0, 1, {}},
-        {"query24 silent", query24, {}, -1, 2, {}},
+        {"queryFlashMode", queryFlashMode, {kEmpty}, 0, 1, {}},
+        {"queryFlashMode silent", queryFlashMode, {}, -1, 2, {}},
     };
     for (const Case& c : cases) {
         SbepRig rig;
@@ -402,7 +404,7 @@ TEST(SbepOperationsTest, UnusablePortSendsNothingAndRecordsOnlyTheFlashWrite) {
         [](SbepRig& r) { return r.engine.factoryBlockBackup(r.lastOpc, r.reply); },
         [](SbepRig& r) { return r.engine.contactCommand(0x30, counting(3), r.lastOpc, r.reply); },
         [](SbepRig& r) { return r.engine.performMasterReset(r.lastOpc, r.reply); },
-        [](SbepRig& r) { return r.engine.query24(r.lastOpc, r.reply); },
+        [](SbepRig& r) { return r.engine.queryFlashMode(r.lastOpc, r.reply); },
         [](SbepRig& r) { return r.engine.setRadioBaudRate(0, r.lastOpc, r.reply); },
     };
     for (const Call& call : quiet) {

@@ -112,7 +112,7 @@ TEST_P(EveryOperationTest, SucceedsAgainstTheSimulator) {
 
     ASSERT_GE(engine.requestTestMode(8, {0, 0}, lastOpc, reply), 0);
     EXPECT_EQ(reply[1], GetParam());  // the flash type
-    EXPECT_GE(engine.query24(lastOpc, reply), 0);
+    EXPECT_GE(engine.queryFlashMode(lastOpc, reply), 0);
     EXPECT_EQ(engine.setRadioBaudRate(0, lastOpc, reply), 0);  // already at 57600
 
     uint32_t address = kDynMemory;
