@@ -196,10 +196,8 @@ FT_STATUS Ftd2xxLibrary::FT_Write(FT_HANDLE handle, const void* buffer, uint32_t
 
 std::chrono::microseconds Ftd2xxLibrary::Line::timeOf(uint32_t count) const {
     // In half bits, for one and a half stop bits: start, data, parity and stop bits.
-    const uint64_t halfBits =
-        2 * (1 + uint64_t{wordLength} + (parity != 0 ? 1 : 0)) + (stopBits == 0   ? 2
-                                                                  : stopBits == 1 ? 3
-                                                                                  : 4);
+    const uint64_t stopHalfBits = stopBits == 0 ? 2 : stopBits == 1 ? 3 : 4;
+    const uint64_t halfBits = 2 * (1 + uint64_t{wordLength} + (parity != 0 ? 1 : 0)) + stopHalfBits;
     const uint64_t halfBitsPerSecond = 2 * uint64_t{std::max<uint32_t>(baud, 1)};
     return std::chrono::microseconds((count * halfBits * 1'000'000 + halfBitsPerSecond - 1) /
                                      halfBitsPerSecond);
