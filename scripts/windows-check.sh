@@ -3,7 +3,9 @@
 # the windows-test preset once (the suites, plugshift-cli.exe, the window plugshift.exe, the test
 # station and the installer), runs the suites, converts a kmv-sim radio over a COM port mapped to
 # its pseudo-terminal at line rate and compares the radio with the same conversion by the Linux
-# build. Then installs silently, starts the installed window against another paced kmv-sim radio
+# build, converts another such radio through FTDI's library (the stand-in ftd2xx.dll in Wine's
+# system folder, whose writes return into an 8 KiB transmit queue) and compares it too, and asks
+# `cables` and `doctor` about that cable. Then installs silently, starts the installed window against another paced kmv-sim radio
 # on COM5 (found by the window's own cable poll: the port is registered in Wine's device list
 # with the cable's USB description), lets the test station convert it through the console
 # messages, compares that radio too, tries Enter, Esc and Alt+F4 on the window, renders every
@@ -53,10 +55,13 @@ cmake --build --preset release --target kmv-sim plugshift-cli sample_installatio
 win_build=$root/build/windows-test
 linux_build=$root/build/release
 work=$(mktemp -d "${TMPDIR:-/tmp}/windows-check.XXXXXX")
+# Where the program looks for FTDI's library, and only there.
+system_library=$WINEPREFIX/drive_c/windows/system32/ftd2xx.dll
 sim_pids=()
 cleanup() {
     for pid in "${sim_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     rm -rf "$work"
+    rm -f "$system_library"
     wineserver -k >/dev/null 2>&1 || true
     kill "$xvfb_pid" 2>/dev/null || true
 }
@@ -129,6 +134,35 @@ compare_radio() {
 }
 contacts() { head -1 "$1" | grep -o '[0-9]* contacts'; }
 compare_radio "$work/win.state" "$work/before.state"
+
+# The stand-in's radio starts as the one above did and is kept in a file between its runs; its
+# line runs in real time, and every write returns once its bytes are in the 8 KiB queue, before
+# the line has carried them, as FTDI's library may.
+step "End to end: plugshift-cli.exe through FTDI's library (stand-in, 8 KiB transmit queue)"
+cp "$win_build/stand-in/ftd2xx.dll" "$system_library"
+cp "$work/before.state" "$work/library.state"
+data_folder "$work/library-data"
+STAND_IN_FTD2XX_STATE=$(winepath -w "$work/library.state")
+export STAND_IN_FTD2XX_STATE STAND_IN_FTD2XX_TX_QUEUE=8192 STAND_IN_FTD2XX_LINE_TIMING=1
+"${cli[@]}" cables | tr -d '\r' | tee "$work/library-cables.txt"
+grep -qx '0: NV PGM Cable (serial number KMVSIM01)' "$work/library-cables.txt"
+start=$(date +%s.%N)
+"${cli[@]}" convert --yes --keep-personality --data-dir "$work/library-data" \
+    2>"$work/library-convert.err" | tr -d '\r' | tee "$work/library-convert.txt"
+printf 'conversion took %.1f s\n' "$(echo "$(date +%s.%N) - $start" | bc)"
+grep -q 'Model: *RQX770HJNWE' "$work/library-convert.txt"
+compare_radio "$work/library.state" "$work/before.state"
+unset STAND_IN_FTD2XX_STATE STAND_IN_FTD2XX_TX_QUEUE STAND_IN_FTD2XX_LINE_TIMING
+
+step "doctor on the cable found through FTDI's library, and with a driver refusing purge mask 4"
+"${cli[@]}" doctor | tr -d '\r' | tee "$work/doctor.txt"
+grep -Eq '^OK +found-by +serial number KMVSIM01: FTDI.s D2XX library \(ftd2xx.dll\) lists the cable$' \
+    "$work/doctor.txt"
+grep -Eq '^OK +purge +serial number KMVSIM01: the driver takes the purge' "$work/doctor.txt"
+STAND_IN_FTD2XX_STRICT_PURGE=1 "${cli[@]}" doctor | tr -d '\r' | tee "$work/doctor-strict.txt"
+grep -Eq '^WARN +purge +serial number KMVSIM01: the driver refuses .*FT_INVALID_PARAMETER' \
+    "$work/doctor-strict.txt"
+rm -f "$system_library"
 
 # The window's checks, on the installation just made.
 window_title='KMV410 Plugshift 916-928MHz'

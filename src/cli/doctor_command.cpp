@@ -6,12 +6,17 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
-#include "radio/cable_doctor.h"
 #include "radio/cable_probe.h"
+#include "radio/driver_doctor.h"
+#include "radio/system_cables.h"
+#ifndef _WIN32
+#include "radio/cable_doctor.h"
 #include "radio/system_view.h"
+#endif
 
 namespace plugshift {
 
@@ -157,6 +162,29 @@ struct DoctorOptions {
     bool probe = false;
 };
 
+#ifdef _WIN32
+// Windows shows the cable only through its drivers: FTDI's library and the COM ports.
+std::vector<DoctorCheck> examine(const DoctorOptions& options, const CableProbe* probe) {
+    const std::unique_ptr<D2xx> cables =
+        options.port.empty() ? SystemCables::all() : SystemCables::port(options.port);
+    return DriverDoctor(*cables, probe).examine();
+}
+#else
+std::vector<DoctorCheck> examine(const DoctorOptions& options, const CableProbe* probe) {
+    const CableDoctor doctor(SystemView::current(), probe);
+    if (!options.port.empty()) {
+        return doctor.examinePort(options.port);
+    }
+    std::vector<DoctorCheck> checks = doctor.examine();
+    // Which of the tool's drivers lists the cable, after the cable's own line.
+    const std::optional<DoctorCheck> foundBy = DriverDoctor(*SystemCables::all()).foundBy();
+    if (foundBy && !checks.empty()) {
+        checks.insert(checks.begin() + 1, *foundBy);
+    }
+    return checks;
+}
+#endif
+
 }  // namespace
 
 int printDoctorReport(const std::vector<DoctorCheck>& checks, bool json, std::ostream& out) {
@@ -180,9 +208,8 @@ void addDoctorCommand(CLI::App& app, int& exitCode) {
                       "With a radio on the cable: probe the cable mode and read the identity");
     command->callback([options, &exitCode] {
         const CableProbe probe;
-        const CableDoctor doctor(SystemView::current(), options->probe ? &probe : nullptr);
         const std::vector<DoctorCheck> checks =
-            options->port.empty() ? doctor.examine() : doctor.examinePort(options->port);
+            examine(*options, options->probe ? &probe : nullptr);
         exitCode = printDoctorReport(checks, options->json, std::cout);
     });
 }

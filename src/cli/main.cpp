@@ -6,9 +6,7 @@
 #include "cli/cables_command.h"
 #include "cli/config_command.h"
 #include "cli/convert_command.h"
-#ifndef _WIN32
 #include "cli/doctor_command.h"
-#endif
 #include "cli/ftf_command.h"
 #include "cli/history_command.h"
 #include "cli/info_command.h"
@@ -26,10 +24,7 @@ int main(int argc, char** argv) {
     int exitCode = 0;
     plugshift::addCablesCommand(app, exitCode);
     plugshift::addConfigCommand(app, exitCode);
-#ifndef _WIN32
-    // The doctor checks Linux's USB serial driver, device permissions and udev rule.
     plugshift::addDoctorCommand(app, exitCode);
-#endif
     plugshift::addFtfCommand(app, exitCode);
     plugshift::addInfoCommand(app, exitCode);
     plugshift::addConvertCommand(app, exitCode);

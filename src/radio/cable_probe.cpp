@@ -116,15 +116,20 @@ CableProbe::CableProbe(DriverFactory factory) : factory_(std::move(factory)) {
 }
 
 std::vector<DoctorCheck> CableProbe::run(const std::string& devicePath) const {
-    DoctorCheck mode{"cable-mode", Verdict::kFail, devicePath, "", ""};
     const std::shared_ptr<D2xx> driver = factory_(devicePath);
     if (!driver) {
-        mode.detail = "cannot open it: no driver for it";
-        return {mode};
+        return {DoctorCheck{"cable-mode", Verdict::kFail, devicePath,
+                            "cannot open it: no driver for it", ""}};
     }
-    USBSerial port(*driver);
-    if (!port.open(0)) {
-        const std::wstring problem = driver->lastOpenProblem();
+    return run(*driver, 0, devicePath);
+}
+
+std::vector<DoctorCheck> CableProbe::run(D2xx& driver, int index,
+                                         const std::string& devicePath) const {
+    DoctorCheck mode{"cable-mode", Verdict::kFail, devicePath, "", ""};
+    USBSerial port(driver);
+    if (!port.open(index)) {
+        const std::wstring problem = driver.lastOpenProblem();
         // The driver's own account names the fix when it knows the reason.
         mode.detail = "cannot open it" + (problem.empty() ? "" : ": " + toUtf8(problem));
         mode.advice = problem.empty() ? "check that the device is a serial port" : "";

@@ -23,6 +23,8 @@ public:
 
     // A "cable-mode" check and, when the cable is in digital mode, an "identity" check.
     std::vector<DoctorCheck> run(const std::string& devicePath) const;
+    // The same for cable index of a driver, named devicePath in the checks.
+    std::vector<DoctorCheck> run(D2xx& driver, int index, const std::string& devicePath) const;
 
 private:
     DriverFactory factory_;

@@ -22,8 +22,14 @@ inline constexpr FT_STATUS FT_OTHER_ERROR = 18;
 
 inline constexpr uint32_t FT_LIST_NUMBER_ONLY = 0x80000000;
 inline constexpr uint32_t FT_LIST_BY_INDEX = 0x40000000;
+inline constexpr uint32_t FT_OPEN_BY_SERIAL_NUMBER = 1;
 inline constexpr uint32_t FT_OPEN_BY_DESCRIPTION = 2;
+inline constexpr uint32_t FT_OPEN_BY_LOCATION = 4;
 inline constexpr uint32_t FT_LIST_DESCRIPTION_BY_INDEX = FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION;
+inline constexpr uint32_t FT_LIST_SERIAL_NUMBER_BY_INDEX =
+    FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER;
+inline constexpr uint32_t FT_LIST_LOCATION_BY_INDEX = FT_LIST_BY_INDEX | FT_OPEN_BY_LOCATION;
+// Room for a description or a serial number with its NUL.
 inline constexpr int FT_DESCRIPTION_SIZE = 64;
 
 inline constexpr uint32_t FT_PURGE_RX = 1;
@@ -47,8 +53,11 @@ public:
     virtual ~D2xx() = default;
 
     // flags FT_LIST_NUMBER_ONLY: arg1 is a uint32_t* count, arg2 unused.
-    // flags FT_LIST_DESCRIPTION_BY_INDEX: arg1 is the index (cast to a pointer), arg2 a zeroed
-    // buffer of FT_DESCRIPTION_SIZE chars that receives the NUL-terminated description.
+    // flags FT_LIST_DESCRIPTION_BY_INDEX (or FT_LIST_SERIAL_NUMBER_BY_INDEX): arg1 is the index
+    // (cast to a pointer), arg2 a zeroed buffer of FT_DESCRIPTION_SIZE chars that receives the
+    // NUL-terminated description (serial number).
+    // flags FT_LIST_LOCATION_BY_INDEX: arg1 is the index, arg2 a uint32_t* for the location ID.
+    // A driver that has no such listing answers FT_INVALID_PARAMETER.
     virtual FT_STATUS FT_ListDevices(void* arg1, void* arg2, uint32_t flags) = 0;
     virtual FT_STATUS FT_Open(int index, FT_HANDLE* handle) = 0;
     virtual FT_STATUS FT_Close(FT_HANDLE handle) = 0;
@@ -72,6 +81,9 @@ public:
     // Where the system shows cable index (a device node, a COM port), for people to read; empty
     // when there is no such index or the driver does not say.
     virtual std::string devicePath(int /*index*/) const { return {}; }
+    // Which driver this is, for people to read ("FTDI's D2XX library (ftd2xx.dll)"); empty when
+    // it has no name of its own.
+    virtual std::string driverName() const { return {}; }
 };
 
 }  // namespace plugshift

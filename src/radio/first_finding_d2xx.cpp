@@ -152,4 +152,8 @@ std::string FirstFindingD2xx::devicePath(int index) const {
     return current()->devicePath(index);
 }
 
+std::string FirstFindingD2xx::driverName() const {
+    return current()->driverName();
+}
+
 }  // namespace plugshift

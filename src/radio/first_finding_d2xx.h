@@ -38,6 +38,8 @@ public:
     uint32_t lastSystemError() const override;
     std::wstring lastOpenProblem() const override;
     std::string devicePath(int index) const override;
+    // The driver the last enumeration picked.
+    std::string driverName() const override;
 
 private:
     struct OpenPort {

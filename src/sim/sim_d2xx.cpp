@@ -1,6 +1,7 @@
 #include "sim/sim_d2xx.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace plugshift {
@@ -12,11 +13,28 @@ constexpr uint32_t kMinBaud = 183;
 constexpr uint32_t kMaxBaud = 3000000;
 // FT_SetFlowControl's modes: none, RTS/CTS, DTR/DSR, XON/XOFF.
 constexpr uint16_t kFlowModes[] = {0x0000, 0x0100, 0x0200, 0x0400};
+// Location IDs as the bus numbers them: device i sits at kFirstLocation + i.
+constexpr uint32_t kFirstLocation = 0x1001;
+
+std::string serialAt(size_t position) {
+    char serial[16];
+    std::snprintf(serial, sizeof serial, "KMVSIM%02u", static_cast<unsigned>(position + 1));
+    return serial;
+}
+
+void copyText(const std::string& text, void* buffer) {
+    char* out = static_cast<char*>(buffer);
+    const size_t n = std::min(text.size(), size_t{FT_DESCRIPTION_SIZE - 1});
+    std::memcpy(out, text.data(), n);
+    out[n] = '\0';
+}
 
 }  // namespace
 
 struct SimD2xx::Device {
     std::string description;
+    std::string serial;
+    uint32_t location = 0;
     std::unique_ptr<SimRadio> radio;  // none for a foreign device
     std::unique_ptr<SimFaults> faults;
     std::unique_ptr<SimCable> cable;
@@ -24,6 +42,10 @@ struct SimD2xx::Device {
     uint32_t baud = kOpenBaud;
     uint32_t readTimeoutMs = 0;   // 0: the driver's "wait for the whole count"
     uint32_t writeTimeoutMs = 0;  // 0: the line takes the whole count
+    // The transmit queue: bytes taken by the driver that the line has not carried yet; the first
+    // of them goes on the line at queueFrom.
+    std::vector<uint8_t> queued;
+    SimTime queueFrom{0};
 
     bool pulled() const { return cable && cable->pulled(); }
 };
@@ -33,11 +55,15 @@ SimD2xx::SimD2xx() : SimD2xx(Options{}) {}
 SimD2xx::SimD2xx(const Options& options)
     : cables_(options.cables),
       realTime_(options.realTime),
+      transmitQueue_(options.transmitQueue),
+      strictPurge_(options.strictPurge),
       clock_(options.realTime ? std::unique_ptr<SimClock>(new SimRealClock)
                               : std::unique_ptr<SimClock>(new SimVirtualClock)) {
     for (int i = 0; i < options.cables; ++i) {
         auto d = std::make_unique<Device>();
         d->description = kCableDescription;
+        d->serial = serialAt(devices_.size());
+        d->location = kFirstLocation + static_cast<uint32_t>(devices_.size());
         d->radio = std::make_unique<SimRadio>(options.radio);
         d->faults = std::make_unique<SimFaults>(options.seed + static_cast<uint64_t>(i));
         for (const SimFault& f : options.faults) {
@@ -54,7 +80,14 @@ void SimD2xx::addForeignDevice(const std::string& description) {
     std::lock_guard guard(lock_);
     auto d = std::make_unique<Device>();
     d->description = description;
+    d->serial = serialAt(devices_.size());
+    d->location = kFirstLocation + static_cast<uint32_t>(devices_.size());
     devices_.push_back(std::move(d));
+}
+
+void SimD2xx::setSerialNumber(int device, const std::string& serial) {
+    std::lock_guard guard(lock_);
+    devices_.at(static_cast<size_t>(device))->serial = serial;
 }
 
 SimRadio& SimD2xx::radio(int cable) {
@@ -111,6 +144,22 @@ FT_STATUS SimD2xx::openDevice(FT_HANDLE handle, Device*& found) const {
     return found->pulled() ? FT_IO_ERROR : FT_OK;
 }
 
+void SimD2xx::drainQueue(Device& d, SimTime until) {
+    if (d.queued.empty() || !d.cable) {
+        return;
+    }
+    const size_t carried = d.cable->fitsBefore(d.queued.size(), d.baud, d.queueFrom, until);
+    if (carried == 0) {
+        return;
+    }
+    const size_t sent = d.cable->send(std::span(d.queued).first(carried), d.baud, d.queueFrom);
+    d.queued.erase(d.queued.begin(), d.queued.begin() + static_cast<ptrdiff_t>(carried));
+    d.queueFrom = d.cable->lineFree();
+    if (sent < carried) {
+        d.queued.clear();  // the cable came out: nothing more goes anywhere
+    }
+}
+
 FT_STATUS SimD2xx::FT_ListDevices(void* arg1, void* arg2, uint32_t flags) {
     std::lock_guard guard(lock_);
     if (flags == FT_LIST_NUMBER_ONLY) {
@@ -121,17 +170,21 @@ FT_STATUS SimD2xx::FT_ListDevices(void* arg1, void* arg2, uint32_t flags) {
             std::ranges::count_if(devices_, [](const auto& d) { return !d->pulled(); }));
         return FT_OK;
     }
-    if (flags != FT_LIST_DESCRIPTION_BY_INDEX || arg2 == nullptr) {
+    const bool known = flags == FT_LIST_DESCRIPTION_BY_INDEX ||
+                       flags == FT_LIST_SERIAL_NUMBER_BY_INDEX ||
+                       flags == FT_LIST_LOCATION_BY_INDEX;
+    if (!known || arg2 == nullptr) {
         return FT_INVALID_PARAMETER;
     }
     const Device* d = present(static_cast<int>(reinterpret_cast<intptr_t>(arg1)));
     if (d == nullptr) {
         return FT_DEVICE_NOT_FOUND;
     }
-    char* out = static_cast<char*>(arg2);
-    const size_t n = std::min(d->description.size(), size_t{FT_DESCRIPTION_SIZE - 1});
-    std::memcpy(out, d->description.data(), n);
-    out[n] = '\0';
+    if (flags == FT_LIST_LOCATION_BY_INDEX) {
+        *static_cast<uint32_t*>(arg2) = d->location;
+    } else {
+        copyText(flags == FT_LIST_DESCRIPTION_BY_INDEX ? d->description : d->serial, arg2);
+    }
     return FT_OK;
 }
 
@@ -150,6 +203,7 @@ FT_STATUS SimD2xx::FT_Open(int index, FT_HANDLE* handle) {
     d->open = true;
     d->baud = kOpenBaud;
     d->readTimeoutMs = 0;
+    d->queued.clear();
     *handle = d;
     return FT_OK;
 }
@@ -161,6 +215,7 @@ FT_STATUS SimD2xx::FT_Close(FT_HANDLE handle) {
         return FT_INVALID_HANDLE;
     }
     d->open = false;
+    d->queued.clear();
     return FT_OK;
 }
 
@@ -173,6 +228,7 @@ FT_STATUS SimD2xx::FT_SetBaudRate(FT_HANDLE handle, uint32_t baud) {
     if (baud < kMinBaud || baud > kMaxBaud) {
         return FT_INVALID_BAUD_RATE;
     }
+    drainQueue(*d, clock_->now());  // what has gone went at the old rate
     d->baud = baud;
     return FT_OK;
 }
@@ -218,10 +274,37 @@ FT_STATUS SimD2xx::FT_Purge(FT_HANDLE handle, uint32_t mask) {
     if (const FT_STATUS status = openDevice(handle, d); status != FT_OK) {
         return status;
     }
-    // The transmit side holds nothing to purge: the radio takes bytes as they are written.
+    if (strictPurge_ && (mask & ~(FT_PURGE_RX | FT_PURGE_TX)) != 0) {
+        return FT_INVALID_PARAMETER;
+    }
+    // Bytes already on the line are beyond recall; the queue behind them is not.
+    drainQueue(*d, clock_->now());
+    if ((mask & FT_PURGE_TX) != 0) {
+        d->queued.clear();
+    }
     if ((mask & FT_PURGE_RX) != 0 && d->cable) {
         d->cable->discardArrived(clock_->now());
     }
+    return FT_OK;
+}
+
+FT_STATUS SimD2xx::FT_GetStatus(FT_HANDLE handle, uint32_t* rxQueue, uint32_t* txQueue,
+                                uint32_t* events) {
+    if (rxQueue == nullptr || txQueue == nullptr || events == nullptr) {
+        return FT_INVALID_PARAMETER;
+    }
+    std::lock_guard guard(lock_);
+    Device* d = nullptr;
+    if (const FT_STATUS status = openDevice(handle, d); status != FT_OK) {
+        return status;
+    }
+    const SimTime now = clock_->now();
+    drainQueue(*d, now);
+    *rxQueue = d->cable ? static_cast<uint32_t>(std::ranges::count_if(
+                              d->cable->pending(), [now](const auto& b) { return b.at <= now; }))
+                        : 0;
+    *txQueue = static_cast<uint32_t>(d->queued.size());
+    *events = 0;
     return FT_OK;
 }
 
@@ -241,8 +324,11 @@ FT_STATUS SimD2xx::FT_Read(FT_HANDLE handle, void* buffer, uint32_t count, uint3
     // Wait for the count-th byte or the time-out, whichever comes first. Everything the radio
     // will ever send is already scheduled, so with no time-out a read that cannot be filled
     // returns when the last scheduled byte has come instead of blocking for ever.
-    const auto& pending = d->cable->pending();
     const SimTime now = clock_->now();
+    // The request still queued goes out while the read waits, and is answered then.
+    drainQueue(*d, d->readTimeoutMs != 0 ? now + std::chrono::milliseconds(d->readTimeoutMs)
+                                         : SimTime::max());
+    const auto& pending = d->cable->pending();
     SimTime until = now;
     if (pending.size() >= count) {
         until = pending[count - 1].at;
@@ -269,6 +355,40 @@ FT_STATUS SimD2xx::FT_Read(FT_HANDLE handle, void* buffer, uint32_t count, uint3
     return FT_OK;
 }
 
+FT_STATUS SimD2xx::queueWrite(Device& d, std::unique_lock<std::mutex>& guard,
+                              std::span<const uint8_t> bytes, uint32_t& written) {
+    const SimTime now = clock_->now();
+    drainQueue(d, now);
+    if (d.queued.empty()) {
+        d.queueFrom = now;
+    }
+    const size_t before = d.queued.size();
+    d.queued.insert(d.queued.end(), bytes.begin(), bytes.end());
+    // The write returns once what does not fit in the queue has gone down the line; within its
+    // time-out it takes only the bytes that found room by then.
+    const SimTime spacing = d.cable->timing().pacing ? SimCable::byteTime(d.baud) : SimTime{0};
+    const size_t over = d.queued.size() > transmitQueue_ ? d.queued.size() - transmitQueue_ : 0;
+    SimTime returnAt =
+        std::max(d.queueFrom, d.cable->lineFree()) + spacing * static_cast<int64_t>(over);
+    size_t taken = bytes.size();
+    if (d.writeTimeoutMs != 0) {
+        const SimTime deadline = now + std::chrono::milliseconds(d.writeTimeoutMs);
+        if (returnAt > deadline) {
+            const size_t carried =
+                d.cable->fitsBefore(d.queued.size(), d.baud, d.queueFrom, deadline);
+            taken = std::min(bytes.size(), carried + transmitQueue_ - before);
+            d.queued.resize(before + taken);
+            returnAt = deadline;
+        }
+    }
+    written = static_cast<uint32_t>(taken);
+    if (realTime_) {
+        guard.unlock();
+    }
+    clock_->sleepUntil(std::max(returnAt, now));
+    return taken == bytes.size() ? FT_OK : FT_IO_ERROR;
+}
+
 FT_STATUS SimD2xx::FT_Write(FT_HANDLE handle, const void* buffer, uint32_t count,
                             uint32_t* written) {
     if (buffer == nullptr || written == nullptr) {
@@ -284,10 +404,14 @@ FT_STATUS SimD2xx::FT_Write(FT_HANDLE handle, const void* buffer, uint32_t count
         *written = count;  // a foreign device takes the bytes and nothing answers
         return FT_OK;
     }
-    // As the vendor's driver does, the write returns once the line has carried the bytes, so the
-    // reply's time-out starts when the request has gone out; what cannot go out within the
-    // write time-out is not sent.
+    if (transmitQueue_ > 0) {
+        return queueWrite(*d, guard, std::span(static_cast<const uint8_t*>(buffer), count),
+                          *written);
+    }
     const SimTime now = clock_->now();
+    // Without a queue the write returns once the line has carried the bytes, so the reply's
+    // time-out starts when the request has gone out; what cannot go out within the write
+    // time-out is not sent.
     uint32_t sendable = count;
     if (d->writeTimeoutMs != 0) {
         const SimTime deadline = now + std::chrono::milliseconds(d->writeTimeoutMs);

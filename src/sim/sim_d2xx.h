@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,9 @@ namespace plugshift {
 // time-out has passed; a write returns once the line has carried its bytes, with what it could
 // carry within its time-out) on a virtual clock, so nothing really waits, unless realTime puts
 // the line on the steady clock. The rate set with FT_SetBaudRate is the rate the host's bytes are
-// sent at.
+// sent at. With a transmit queue a write returns as soon as the driver has taken its bytes, as
+// FTDI's library may: the line empties the queue at its rate, and FT_GetStatus tells how much is
+// left.
 class SimD2xx : public D2xx {
 public:
     static constexpr const char* kCableDescription = "NV PGM Cable";
@@ -36,6 +39,10 @@ public:
         bool realTime = false;
         std::vector<SimFault> faults;  // given to every cable's radio
         uint64_t seed = 1;
+        // Bytes the driver holds for the line; 0: none, a write waits for the line itself.
+        uint32_t transmitQueue = 0;
+        // Purge masks beyond FT_PURGE_RX | FT_PURGE_TX are refused (FT_INVALID_PARAMETER).
+        bool strictPurge = false;
     };
 
     SimD2xx();
@@ -44,6 +51,9 @@ public:
 
     // Another FTDI device, not a programming cable: enumerated after the cables, never answers.
     void addForeignDevice(const std::string& description);
+    // The serial number the enumeration gives for a device (cable i starts as "KMVSIM0<i+1>");
+    // empty: the device has none, as an adapter with a blank EEPROM. Its location ID stays.
+    void setSerialNumber(int device, const std::string& serial);
 
     int cableCount() const { return cables_; }
     SimRadio& radio(int cable = 0);
@@ -71,6 +81,11 @@ public:
     FT_STATUS FT_Write(FT_HANDLE handle, const void* buffer, uint32_t count,
                        uint32_t* written) override;
     uint32_t lastSystemError() const override { return 0; }
+    std::string driverName() const override { return "the simulated cable"; }
+    // The queues as FTDI's FT_GetStatus reports them: bytes arrived and not read, bytes still
+    // waiting for the line, and no events.
+    FT_STATUS FT_GetStatus(FT_HANDLE handle, uint32_t* rxQueue, uint32_t* txQueue,
+                           uint32_t* events);
 
 private:
     struct Device;
@@ -80,10 +95,16 @@ private:
     // The open device behind a handle; nothing for a stale or foreign handle.
     Device* device(FT_HANDLE handle) const;
     FT_STATUS openDevice(FT_HANDLE handle, Device*& found) const;
+    // Hands the line what it has carried out of the transmit queue by `until`.
+    static void drainQueue(Device& d, SimTime until);
+    FT_STATUS queueWrite(Device& d, std::unique_lock<std::mutex>& guard,
+                         std::span<const uint8_t> bytes, uint32_t& written);
 
     std::vector<std::unique_ptr<Device>> devices_;
     int cables_ = 0;
     bool realTime_ = false;
+    uint32_t transmitQueue_ = 0;
+    bool strictPurge_ = false;
     std::unique_ptr<SimClock> clock_;
     // Enumeration runs on the poll thread beside the worker's reads and writes.
     mutable std::mutex lock_;

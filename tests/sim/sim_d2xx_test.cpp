@@ -95,6 +95,28 @@ TEST(SimD2xxTest, OpenCloseAndHandles) {
     EXPECT_EQ(d2xx.FT_Close(h), FT_INVALID_HANDLE);
     uint32_t done = 0;
     EXPECT_EQ(d2xx.FT_Write(h, "x", 1, &done), FT_INVALID_HANDLE);
+    uint32_t rx = 0;
+    uint32_t tx = 0;
+    uint32_t events = 0;
+    EXPECT_EQ(d2xx.FT_GetStatus(h, &rx, &tx, &events), FT_INVALID_HANDLE);
+}
+
+TEST(SimD2xxTest, ListsSerialNumbersAndLocationsByIndex) {
+    SimD2xx d2xx;
+    d2xx.addForeignDevice("FT232R USB UART");
+    char serial[FT_DESCRIPTION_SIZE] = {};
+    uint32_t location = 0;
+    const auto index = [](intptr_t i) { return reinterpret_cast<void*>(i); };
+    ASSERT_EQ(d2xx.FT_ListDevices(index(1), serial, FT_LIST_SERIAL_NUMBER_BY_INDEX), FT_OK);
+    EXPECT_STREQ(serial, "KMVSIM02");
+    ASSERT_EQ(d2xx.FT_ListDevices(index(0), &location, FT_LIST_LOCATION_BY_INDEX), FT_OK);
+    EXPECT_EQ(location, 0x1001u);
+    d2xx.setSerialNumber(0, "");
+    ASSERT_EQ(d2xx.FT_ListDevices(index(0), serial, FT_LIST_SERIAL_NUMBER_BY_INDEX), FT_OK);
+    EXPECT_STREQ(serial, "");
+    EXPECT_EQ(d2xx.FT_ListDevices(index(2), serial, FT_LIST_SERIAL_NUMBER_BY_INDEX),
+              FT_DEVICE_NOT_FOUND);
+    EXPECT_EQ(d2xx.FT_ListDevices(index(0), serial, FT_LIST_BY_INDEX), FT_INVALID_PARAMETER);
 }
 
 TEST(SimD2xxTest, ReadsReturnShortWhenTheirTimeOutPassesWithoutRealWaiting) {
@@ -300,6 +322,108 @@ TEST(SimCableTest, ALongRequestTakenInPiecesIsOneRequestAnsweredAfterItsLastByte
     ASSERT_EQ(cable.hostBytes(), program.size());
     ASSERT_FALSE(cable.pending().empty());
     EXPECT_GE(cable.pending().front().at, 4105 * SimCable::byteTime(57600));
+}
+
+struct Queues {
+    uint32_t rx = 0;
+    uint32_t tx = 0;
+};
+
+Queues queues(SimD2xx& d2xx, FT_HANDLE handle) {
+    Queues q;
+    uint32_t events = 7;
+    EXPECT_EQ(d2xx.FT_GetStatus(handle, &q.rx, &q.tx, &events), FT_OK);
+    EXPECT_EQ(events, 0u);
+    return q;
+}
+
+// FTDI's library may return from a write once its driver holds the bytes: the write waits only
+// for room in the transmit queue, which the line empties at its rate.
+TEST(SimD2xxTest, ATransmitQueueTakesTheWriteAsSoonAsItHasRoom) {
+    const Bytes program = test::longFrame(0x72, Bytes(4100, 0xFF));
+    const SimTime byte = SimCable::byteTime(57600);
+    struct Case {
+        uint32_t queue;
+        uint32_t writeTimeoutMs;
+        FT_STATUS status;
+        uint32_t written;
+        SimTime returnsAfter;
+        uint32_t queuedThen;
+    };
+    const Case cases[] = {
+        {8192, 3000, FT_OK, 4105, SimTime{0}, 4105},
+        {1024, 3000, FT_OK, 4105, 3081 * byte, 1024},
+        // 1728 bytes leave within 300 ms and make room for as many more.
+        {1024, 300, FT_IO_ERROR, 1728 + 1024, 300ms, 1024},
+    };
+    for (const Case& c : cases) {
+        SimD2xx::Options o;
+        o.transmitQueue = c.queue;
+        SimD2xx d2xx(o);
+        WireHost host(d2xx);
+        d2xx.FT_SetTimeouts(host.handle(), 250, c.writeTimeoutMs);
+        const SimTime start = d2xx.now();
+        uint32_t written = 0;
+        EXPECT_EQ(d2xx.FT_Write(host.handle(), program.data(), 4105, &written), c.status);
+        EXPECT_EQ(written, c.written);
+        EXPECT_EQ(d2xx.now() - start, c.returnsAfter) << c.queue << " " << c.writeTimeoutMs;
+        EXPECT_EQ(queues(d2xx, host.handle()).tx, c.queuedThen);
+    }
+}
+
+TEST(SimD2xxTest, AQueuedRequestIsAnsweredOnceTheLineHasCarriedIt) {
+    SimD2xx::Options o;
+    o.transmitQueue = 8192;
+    SimD2xx d2xx(o);
+    WireHost host(d2xx);
+    d2xx.FT_SetTimeouts(host.handle(), 250, 3000);
+    const Bytes program = test::longFrame(0x72, Bytes(4100, 0xFF));
+    uint32_t written = 0;
+    const SimTime start = d2xx.now();
+    ASSERT_EQ(d2xx.FT_Write(host.handle(), program.data(), 4105, &written), FT_OK);
+    Bytes reply(64);
+    uint32_t got = 9;
+    // 250 ms carry 1440 bytes; nothing answers yet.
+    ASSERT_EQ(d2xx.FT_Read(host.handle(), reply.data(), 1, &got), FT_OK);
+    EXPECT_EQ(got, 0u);
+    EXPECT_EQ(queues(d2xx, host.handle()).tx, 4105u - 1440u);
+    for (int i = 0; i < 4 && got == 0; ++i) {
+        ASSERT_EQ(d2xx.FT_Read(host.handle(), reply.data(), 1, &got), FT_OK);
+    }
+    ASSERT_EQ(got, 1u);
+    // The frame's line time and the adapter's latency.
+    EXPECT_GE(d2xx.now() - start, 4105 * SimCable::byteTime(57600) + SimTiming::kAdapterLatency);
+    EXPECT_EQ(queues(d2xx, host.handle()).tx, 0u);
+}
+
+TEST(SimD2xxTest, PurgingTheTransmitSideDropsWhatTheLineHasNotCarried) {
+    SimD2xx::Options o;
+    o.transmitQueue = 8192;
+    SimD2xx d2xx(o);
+    WireHost host(d2xx);
+    const Bytes program = test::longFrame(0x72, Bytes(4100, 0xFF));
+    uint32_t written = 0;
+    ASSERT_EQ(d2xx.FT_Write(host.handle(), program.data(), 4105, &written), FT_OK);
+    Bytes reply(64);
+    uint32_t got = 0;
+    ASSERT_EQ(d2xx.FT_Read(host.handle(), reply.data(), 1, &got), FT_OK);  // 1440 bytes out
+    ASSERT_EQ(d2xx.FT_Purge(host.handle(), FT_PURGE_TX), FT_OK);
+    EXPECT_EQ(queues(d2xx, host.handle()).tx, 0u);
+    EXPECT_EQ(d2xx.cable().hostBytes(), 1440u);
+    // The radio never had the whole request, so nothing answers it.
+    ASSERT_EQ(d2xx.FT_Read(host.handle(), reply.data(), 64, &got), FT_OK);
+    EXPECT_EQ(got, 0u);
+}
+
+TEST(SimD2xxTest, AStrictDriverRefusesPurgeMasksItDoesNotDefine) {
+    for (const bool strict : {false, true}) {
+        SimD2xx::Options o;
+        o.strictPurge = strict;
+        SimD2xx d2xx(o);
+        WireHost host(d2xx);
+        EXPECT_EQ(d2xx.FT_Purge(host.handle(), FT_PURGE_RX | FT_PURGE_TX), FT_OK);
+        EXPECT_EQ(d2xx.FT_Purge(host.handle(), 4), strict ? FT_INVALID_PARAMETER : FT_OK);
+    }
 }
 
 TEST(SimD2xxTest, PacingTakesTheLineTimeForReal) {

@@ -52,6 +52,7 @@ public:
     std::wstring lastOpenProblem() const override;
     // "COM5" for cable index.
     std::string devicePath(int index) const override;
+    std::string driverName() const override { return "the COM port backend"; }
 
     // The system's path of a port name: "\\.\COM5" for "COM5" (any port number works so).
     static std::wstring devicePathOf(const std::string& portName);

@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <thread>
+
 namespace plugshift {
 
 namespace {
@@ -19,6 +23,7 @@ using PurgeFn = ULONG(WINAPI*)(PVOID handle, ULONG mask);
 using ReadFn = ULONG(WINAPI*)(PVOID handle, LPVOID buffer, DWORD count, LPDWORD received);
 using WriteFn = ULONG(WINAPI*)(PVOID handle, LPVOID buffer, DWORD count, LPDWORD written);
 using SetLatencyTimerFn = ULONG(WINAPI*)(PVOID handle, UCHAR milliseconds);
+using GetStatusFn = ULONG(WINAPI*)(PVOID handle, LPDWORD rxQueue, LPDWORD txQueue, LPDWORD events);
 
 // Looks name up in the library; false when it is missing.
 template <typename Function>
@@ -42,6 +47,7 @@ struct Ftd2xxLibrary::Functions {
     ReadFn read = nullptr;
     WriteFn write = nullptr;
     SetLatencyTimerFn setLatencyTimer = nullptr;  // optional: the cable works without it
+    GetStatusFn getStatus = nullptr;              // optional: see awaitDrained
 };
 
 std::unique_ptr<Ftd2xxLibrary> Ftd2xxLibrary::load(const std::wstring& fileName) {
@@ -69,6 +75,7 @@ std::unique_ptr<Ftd2xxLibrary> Ftd2xxLibrary::load(const std::wstring& fileName)
         return nullptr;
     }
     resolve(module, "FT_SetLatencyTimer", f->setLatencyTimer);
+    resolve(module, "FT_GetStatus", f->getStatus);
     return std::unique_ptr<Ftd2xxLibrary>(new Ftd2xxLibrary(module, std::move(f)));
 }
 
@@ -87,26 +94,65 @@ FT_STATUS Ftd2xxLibrary::FT_ListDevices(void* arg1, void* arg2, uint32_t flags) 
     return status;
 }
 
+std::string Ftd2xxLibrary::devicePath(int index) const {
+    void* const at = reinterpret_cast<void*>(static_cast<intptr_t>(index));
+    char serial[FT_DESCRIPTION_SIZE] = {};
+    if (functions_->listDevices(at, serial, FT_LIST_SERIAL_NUMBER_BY_INDEX) == FT_OK) {
+        serial[FT_DESCRIPTION_SIZE - 1] = '\0';
+        if (serial[0] != '\0') {
+            return std::string("serial number ") + serial;
+        }
+    }
+    // An adapter whose EEPROM has no serial number is still somewhere on the bus.
+    DWORD location = 0;
+    if (functions_->listDevices(at, &location, FT_LIST_LOCATION_BY_INDEX) == FT_OK) {
+        char text[32];
+        std::snprintf(text, sizeof text, "location ID 0x%lX", static_cast<unsigned long>(location));
+        return text;
+    }
+    return {};
+}
+
 FT_STATUS Ftd2xxLibrary::FT_Open(int index, FT_HANDLE* handle) {
     const FT_STATUS status = functions_->open(index, handle);
-    if (status == FT_OK && handle != nullptr && functions_->setLatencyTimer != nullptr) {
-        // A refusal leaves the adapter at its default, slower but still correct.
-        functions_->setLatencyTimer(*handle, kLatencyTimerMs);
+    if (status == FT_OK && handle != nullptr) {
+        if (functions_->setLatencyTimer != nullptr) {
+            // A refusal leaves the adapter at its default, slower but still correct.
+            functions_->setLatencyTimer(*handle, kLatencyTimerMs);
+        }
+        std::lock_guard guard(linesLock_);
+        lines_[*handle] = Line{};
     }
     return status;
 }
 
 FT_STATUS Ftd2xxLibrary::FT_Close(FT_HANDLE handle) {
-    return functions_->close(handle);
+    const FT_STATUS status = functions_->close(handle);
+    std::lock_guard guard(linesLock_);
+    lines_.erase(handle);
+    return status;
 }
 
 FT_STATUS Ftd2xxLibrary::FT_SetBaudRate(FT_HANDLE handle, uint32_t baud) {
-    return functions_->setBaudRate(handle, baud);
+    const FT_STATUS status = functions_->setBaudRate(handle, baud);
+    std::lock_guard guard(linesLock_);
+    if (const auto it = lines_.find(handle); status == FT_OK && it != lines_.end()) {
+        it->second.baud = baud;
+    }
+    return status;
 }
 
 FT_STATUS Ftd2xxLibrary::FT_SetDataCharacteristics(FT_HANDLE handle, uint8_t wordLength,
                                                    uint8_t stopBits, uint8_t parity) {
-    return functions_->setDataCharacteristics(handle, wordLength, stopBits, parity);
+    const FT_STATUS status =
+        functions_->setDataCharacteristics(handle, wordLength, stopBits, parity);
+    std::lock_guard guard(linesLock_);
+    if (const auto it = lines_.find(handle); status == FT_OK && it != lines_.end()) {
+        it->second.wordLength = wordLength;
+        it->second.stopBits = stopBits;
+        it->second.parity = parity;
+    }
+    return status;
 }
 
 FT_STATUS Ftd2xxLibrary::FT_SetFlowControl(FT_HANDLE handle, uint16_t flowControl, uint8_t xon,
@@ -134,13 +180,67 @@ FT_STATUS Ftd2xxLibrary::FT_Read(FT_HANDLE handle, void* buffer, uint32_t count,
 
 FT_STATUS Ftd2xxLibrary::FT_Write(FT_HANDLE handle, const void* buffer, uint32_t count,
                                   uint32_t* written) {
+    const auto begun = std::chrono::steady_clock::now();
     DWORD done = 0;
     // The library's prototype takes a plain pointer; it only reads the bytes.
     const FT_STATUS status = functions_->write(handle, const_cast<void*>(buffer), count, &done);
     if (written != nullptr) {
         *written = done;
     }
+    if (status == FT_OK && done > 0) {
+        // The radio's reply window opens when the request has left the line.
+        awaitDrained(handle, done, begun);
+    }
     return status;
+}
+
+std::chrono::microseconds Ftd2xxLibrary::Line::timeOf(uint32_t count) const {
+    // In half bits, for one and a half stop bits: start, data, parity and stop bits.
+    const uint64_t stopHalfBits = stopBits == 0 ? 2 : stopBits == 1 ? 3 : 4;
+    const uint64_t halfBits = 2 * (1 + uint64_t{wordLength} + (parity != 0 ? 1 : 0)) + stopHalfBits;
+    const uint64_t halfBitsPerSecond = 2 * uint64_t{std::max<uint32_t>(baud, 1)};
+    return std::chrono::microseconds((count * halfBits * 1'000'000 + halfBitsPerSecond - 1) /
+                                     halfBitsPerSecond);
+}
+
+Ftd2xxLibrary::Line Ftd2xxLibrary::lineOf(FT_HANDLE handle) const {
+    std::lock_guard guard(linesLock_);
+    const auto it = lines_.find(handle);
+    return it == lines_.end() ? Line{} : it->second;
+}
+
+void Ftd2xxLibrary::awaitDrained(FT_HANDLE handle, uint32_t count,
+                                 std::chrono::steady_clock::time_point begun) const {
+    using namespace std::chrono;
+    const Line line = lineOf(handle);
+    // No byte leaves faster than the line carries it.
+    const steady_clock::time_point carriedBy = begun + line.timeOf(count);
+    // Without FT_GetStatus (a library too old for it) or without an answer from it, the bytes
+    // are taken as gone once their line time since the call has passed: nothing more for a
+    // library that already waited for the line, and as long as the line needs for one that
+    // returned once its driver held them.
+    if (functions_->getStatus == nullptr) {
+        std::this_thread::sleep_until(carriedBy);
+        return;
+    }
+    const steady_clock::time_point giveUpAt = carriedBy + kDrainMargin;
+    for (;;) {
+        DWORD rxQueue = 0;
+        DWORD txQueue = 0;
+        DWORD events = 0;
+        if (functions_->getStatus(handle, &rxQueue, &txQueue, &events) != FT_OK) {
+            std::this_thread::sleep_until(carriedBy);
+            return;
+        }
+        const steady_clock::time_point now = steady_clock::now();
+        if (txQueue == 0 || now >= giveUpAt) {
+            return;
+        }
+        // The queue empties at the line's rate: look again when it should be empty.
+        const steady_clock::duration left =
+            std::max<steady_clock::duration>(line.timeOf(txQueue), milliseconds(1));
+        std::this_thread::sleep_for(std::min(left, giveUpAt - now));
+    }
 }
 
 }  // namespace plugshift

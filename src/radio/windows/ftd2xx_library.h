@@ -1,7 +1,10 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "radio/d2xx.h"
@@ -12,9 +15,26 @@ namespace plugshift {
 // is loaded from the system folder while the program runs and each FT_* function the system
 // calls is looked up by name, so nothing of FTDI's is needed to build or to ship the program.
 // Safe to enumerate from one thread while another moves bytes.
+//
+// The library's FT_Write may return as soon as its driver holds the bytes; this one returns
+// once they have left (FT_GetStatus shows the transmit queue empty), as every backend's does.
 class Ftd2xxLibrary : public D2xx {
 public:
     static constexpr const wchar_t* kLibraryName = L"ftd2xx.dll";
+
+    // A handle's line, as FT_SetBaudRate and FT_SetDataCharacteristics set it (the adapter
+    // opens at 9600 baud, 8N1).
+    struct Line {
+        uint32_t baud = 9600;
+        uint8_t wordLength = 8;
+        uint8_t stopBits = 0;  // the library's codes: 0 one, 1 one and a half, 2 two
+        uint8_t parity = 0;    // 0 none, else one parity bit
+        // How long the line takes to carry count bytes, start and stop bits included.
+        std::chrono::microseconds timeOf(uint32_t count) const;
+    };
+    // Beyond a written frame's line time, how long the transmit queue may take to be seen
+    // empty (USB transfers, the adapter's own buffer) before the write returns regardless.
+    static constexpr std::chrono::milliseconds kDrainMargin{100};
 
     // Milliseconds the adapter holds received bytes before it sends them on (16 by default):
     // every reply would otherwise arrive up to that late.
@@ -43,15 +63,26 @@ public:
                        uint32_t* written) override;
     // The system's last error right after an enumeration that failed to open a device.
     uint32_t lastSystemError() const override { return systemError_; }
+    // "serial number FT12AB34", or "location ID 0x1234" for an adapter without a serial number.
+    std::string devicePath(int index) const override;
+    std::string driverName() const override { return "FTDI's D2XX library (ftd2xx.dll)"; }
 
 private:
     struct Functions;
     Ftd2xxLibrary(void* module, std::unique_ptr<Functions> functions);
 
+    Line lineOf(FT_HANDLE handle) const;
+    // Returns once the transmit queue is empty, at most the bytes' line time from begun plus
+    // kDrainMargin.
+    void awaitDrained(FT_HANDLE handle, uint32_t count,
+                      std::chrono::steady_clock::time_point begun) const;
+
     void* module_;
     std::unique_ptr<Functions> functions_;
     // Written by the enumeration, read by whichever thread asks next.
     std::atomic<uint32_t> systemError_{0};
+    mutable std::mutex linesLock_;
+    std::map<FT_HANDLE, Line> lines_;
 };
 
 }  // namespace plugshift
