@@ -97,11 +97,12 @@ void MainWindowPresenter::onMenuHighlight(int command) {
 }
 
 void MainWindowPresenter::showSerialGroup(bool shown) {
-    view_.showSerialGroup(shown);
-    // The entry and its button follow the enabling rules.
+    // Enabled before it shows, so the group comes up drawn once, as it is; the entry and its
+    // button follow the enabling rules.
     for (int id : {View::kIdSerialGroup, View::kIdSerialGroupLabel}) {
         view_.enableControl(id, shown);
     }
+    view_.showSerialGroup(shown);
 }
 
 void MainWindowPresenter::setTexts() {
