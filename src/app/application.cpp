@@ -15,25 +15,24 @@
 #include "app/qt_strings.h"
 #include "app/single_instance.h"
 #include "app/splash_screen.h"
-#include "desktop/console_address.h"
 #include "config/configuration.h"
+#include "desktop/console_address.h"
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
 #include "platform/system_files.h"
-#include "radio/tty_d2xx.h"
 #include "tasks/radio_manager.h"
 #include "tasks/task.h"
 
 namespace plugshift {
 
-Application::Application(D2xx* driver)
+Application::Application(D2xx& driver)
     : startUp_(*this, Configuration::instance()), driver_(driver) {}
 
 Application::~Application() {
     exitInstance();
 }
 
-QString Application::mutexName() const {
+QString Application::mutexName() {
     return QString::fromLatin1(kMutexPrefix) + QString::fromStdWString(StartUp::kRegion);
 }
 
@@ -69,13 +68,9 @@ std::filesystem::path Application::installationFolder() {
 }
 
 bool Application::startComponents() {
-    if (!driver_) {
-        ownDriver_ = std::make_unique<TtyD2xx>();
-        driver_ = ownDriver_.get();
-    }
     windows_ = std::make_unique<QObject>();
     task_ = std::make_unique<Task>();
-    manager_ = std::make_unique<RadioManager>(*driver_);
+    manager_ = std::make_unique<RadioManager>(driver_);
     // Binding the manager's window starts the cable poll.
     return EventWindow::bind(*task_, windows_.get()) != nullptr &&
            EventWindow::bind(*manager_, windows_.get()) != nullptr;
@@ -153,7 +148,7 @@ void Application::raiseRunningWindow() {
 }
 
 void Application::showFileProblem(const std::wstring& text) {
-    MessageDialog::showMessage(QString::fromStdWString(text), MessageDialog::kIconError);
+    MessageDialog::showMessage(QString::fromStdWString(text), MessageBoxStyle::kIconError);
 }
 
 void Application::showSplash(int milliseconds) {

@@ -29,9 +29,9 @@ public:
 
     using Stage = StartUp::Stage;
 
-    // The cable backend: the real cables unless one is given (the simulated radio, a test's
+    // The cable backend main chose (the real cables, a port, the simulated radio, a test's
     // fake); it must outlive the application object.
-    explicit Application(D2xx* driver = nullptr);
+    explicit Application(D2xx& driver);
     ~Application();
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
@@ -44,7 +44,7 @@ public:
 
     Stage stage() const { return startUp_.stage(); }
     const QString& dataDirectory() const { return dataDirectory_; }
-    QString mutexName() const;
+    static QString mutexName();
     // The shared data folder of the product; empty when the system has none.
     static QString locateDataDirectory();
     // Tests point the installation elsewhere; the default is the executable's folder + "/..".
@@ -74,8 +74,7 @@ private:
     bool exited_ = false;
     QString baseDirectory_;
     QString dataDirectory_;
-    D2xx* driver_;
-    std::unique_ptr<D2xx> ownDriver_;
+    D2xx& driver_;
     std::unique_ptr<Task> task_;
     std::unique_ptr<RadioManager> manager_;
     std::unique_ptr<SingleInstance> instance_;

@@ -25,18 +25,12 @@ constexpr int kButtonWidth = 50;
 
 }  // namespace
 
-bool DealerLoginDialog::login(DealerLogin& login, QWidget* parent) {
-    if (!login.isSetUp()) {
-        return false;
-    }
+std::optional<std::wstring> DealerLoginDialog::ask(DealerLogin& login, QWidget* parent) {
     DealerLoginDialog dialog(login, parent);
-    while (ModalRunner::exec(dialog) == QDialog::Accepted) {
-        if (login.submit(dialog.password().toStdWString())) {
-            return true;
-        }
-        dialog.update();
+    if (ModalRunner::exec(dialog) != QDialog::Accepted) {
+        return std::nullopt;
     }
-    return false;
+    return dialog.password().toStdWString();
 }
 
 DealerLoginDialog::DealerLoginDialog(DealerLogin& login, QWidget* parent)
@@ -49,6 +43,7 @@ DealerLoginDialog::DealerLoginDialog(DealerLogin& login, QWidget* parent)
     edit_->setMaxLength(DealerLogin::kMaxDigits);
     edit_->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit_));
+    edit_->setText(QString::fromStdWString(login.lastEntry()));
     connect(edit_, &QLineEdit::textChanged, this, &DealerLoginDialog::entryChanged);
 
     loginButton_ = new QPushButton(QtStrings::text(str::kLogin), this);
@@ -106,7 +101,7 @@ void DealerLoginDialog::paintEvent(QPaintEvent* event) {
 
 void DealerLoginDialog::entryChanged() {
     if (login_.isWrongShown()) {
-        login_.entryChanged();
+        login_.entryChanged(edit_->text().toStdWString());
         update();
     }
 }

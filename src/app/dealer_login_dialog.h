@@ -2,6 +2,8 @@
 
 #include <QDialog>
 #include <QString>
+#include <optional>
+#include <string>
 
 #include "desktop/dealer_login.h"
 
@@ -10,18 +12,17 @@ class QPushButton;
 
 namespace plugshift {
 
-// The dealer's password dialog: a hidden numeric entry of at most 15 digits and one line below
-// it, the hint, or in red the notice that the last entry was wrong until the entry changes.
+// The dealer's password dialog: a hidden numeric entry of at most 15 digits, holding the login's
+// last entry, selected, and one line below it, the hint, or in red the notice that the last
+// entry was wrong until the entry changes.
 class DealerLoginDialog : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kHintGap = 8;  // pixels between the edit's bottom and the line below
     static constexpr QRgb kWrongColour = 0xffff0000;
 
-    // Runs the dialog, asking `login` about each entry confirmed with Login, until it accepts
-    // one (true) or the dialog is closed (false); after a wrong entry the same dialog comes back.
-    // Nothing is shown when no dealer password is set up.
-    static bool login(DealerLogin& login, QWidget* parent = nullptr);
+    // Shows the dialog once: the entry confirmed with Login, or nothing when it was closed.
+    static std::optional<std::wstring> ask(DealerLogin& login, QWidget* parent = nullptr);
 
     explicit DealerLoginDialog(DealerLogin& login, QWidget* parent = nullptr);
     // The entry, read after the dialog ended with Login.

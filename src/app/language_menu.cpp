@@ -7,8 +7,7 @@
 
 namespace plugshift {
 
-LanguageMenu::LanguageMenu(const LanguageList& list, Choose choose, QWidget* parent)
-    : QMenu(QtStrings::text(str::kMenuLanguage), parent), list_(list), choose_(std::move(choose)) {
+LanguageMenu::LanguageMenu(QWidget* parent) : QMenu(QtStrings::text(str::kMenuLanguage), parent) {
     setObjectName(QStringLiteral("languageMenu"));
 }
 
@@ -16,7 +15,7 @@ LanguageMenu* LanguageMenu::create(const LanguageList& list, Choose choose, QWid
     if (list.items().empty()) {
         return nullptr;
     }
-    auto* menu = new LanguageMenu(list, std::move(choose), parent);
+    auto* menu = new LanguageMenu(parent);
     auto* group = new QActionGroup(menu);  // one check mark among the known languages
     for (const LanguageList::Item& item : list.items()) {
         QAction* action = menu->addAction(QString::fromStdWString(item.text));
@@ -27,9 +26,8 @@ LanguageMenu* LanguageMenu::create(const LanguageList& list, Choose choose, QWid
         action->setCheckable(true);
         group->addAction(action);
         const int command = item.command;
-        connect(action, &QAction::triggered, menu, [menu, command] { menu->choose(command); });
+        connect(action, &QAction::triggered, menu, [choose, command] { choose(command); });
     }
-    menu->markChecked();
     return menu;
 }
 
@@ -42,18 +40,12 @@ QAction* LanguageMenu::actionFor(int command) const {
     return nullptr;
 }
 
-void LanguageMenu::choose(int command) {
-    if (choose_) {
-        choose_(command);
+void LanguageMenu::markChecked(int command) {
+    QAction* action = actionFor(command);
+    for (QAction* item : actions()) {
+        item->setChecked(item == action);
     }
-    markChecked();
-}
-
-void LanguageMenu::markChecked() {
-    if (QAction* action = actionFor(list_.checkedCommand())) {
-        action->setChecked(true);
-        setDefaultAction(action);
-    }
+    setDefaultAction(action);
 }
 
 }  // namespace plugshift

@@ -8,26 +8,23 @@
 namespace plugshift {
 
 // The Language submenu: one item per language of the list, the checked one shown as the default
-// item. Choosing a known language hands its command on and checks what the list then checks.
+// item. Choosing a known language hands its command on; the check mark goes where it is told.
 class LanguageMenu : public QMenu {
     Q_OBJECT
 public:
     using Choose = std::function<void(int command)>;
 
     // The submenu of the list's items, or null when it has none (the Setting menu then has no
-    // Language entry). The list must outlive the menu.
+    // Language entry); nothing checked yet.
     static LanguageMenu* create(const LanguageList& list, Choose choose, QWidget* parent = nullptr);
 
     // The item of a command, null when the menu has none.
     QAction* actionFor(int command) const;
+    // The check mark (and the default item's bold) on the command's item; 0 for none.
+    void markChecked(int command);
 
 private:
-    LanguageMenu(const LanguageList& list, Choose choose, QWidget* parent);
-    void choose(int command);
-    void markChecked();
-
-    const LanguageList& list_;
-    Choose choose_;
+    explicit LanguageMenu(QWidget* parent);
 };
 
 }  // namespace plugshift

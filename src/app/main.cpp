@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     }
     int exitCode = 0;
     {
-        plugshift::Application app(&backend->driver());
+        plugshift::Application app(backend->driver());
         app.initInstance();
         exitCode = app.exitInstance();
     }

@@ -14,6 +14,7 @@
 #include <QShortcut>
 #include <QTimer>
 #include <algorithm>
+#include <utility>
 
 #include "app/about_dialog.h"
 #include "app/app_resources.h"
@@ -65,18 +66,16 @@ MainWindow::MainWindow(RadioManager& manager, Task& task, Configuration& configu
                        QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      configuration_(configuration),
       target_(QtMessageTarget::create(this)) {
     presenter_ = std::make_unique<MainWindowPresenter>(*this, manager, task, configuration);
     setObjectName(QStringLiteral("mainWindow"));
     setWindowIcon(AppResources::icon(AppResources::kApplicationIcon));
-    rebuildPictures();
+    pictures_.setButtonFace(palette().color(QPalette::Button));
     buildMenu();
     buildControls();
     statusBar_ = new ProgressStatusBar(this);
     newSerial_->setMaxLength(MainWindowPresenter::kSerialMaxLength);
     presenter_->start();
-    showGeneralPrompt();
 
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
     connect(help, &QShortcut::activated, this, [this] { onCommand(kCmdHelpContents); });
@@ -112,34 +111,34 @@ void MainWindow::buildMenu() {
 
     QMenu* file = menuBar_->addMenu(QtStrings::text(str::kMenuFile));
     file->setObjectName(QStringLiteral("fileMenu"));
-    addCommand(file, kCmdExit, str::kMenuExit, str::kPromptExit);
+    addCommand(file, kCmdExit, str::kMenuExit);
 
-    settingMenu_ = menuBar_->addMenu(QtStrings::text(str::kMenuSetting));
-    settingMenu_->setObjectName(QStringLiteral("settingMenu"));
-    addCommand(settingMenu_, kCmdDealerLogin, str::kMenuDealerLogin, str::kPromptDealerLogin);
+    QMenu* setting = menuBar_->addMenu(QtStrings::text(str::kMenuSetting));
+    setting->setObjectName(QStringLiteral("settingMenu"));
+    addCommand(setting, kCmdDealerLogin, str::kMenuDealerLogin);
     if (QMenu* languages = buildLanguageMenu()) {
-        settingMenu_->addMenu(languages);
+        setting->addMenu(languages);
     }
 
     QMenu* help = menuBar_->addMenu(QtStrings::text(str::kMenuHelp));
     help->setObjectName(QStringLiteral("helpMenu"));
-    addCommand(help, kCmdHelpContents, str::kMenuHelpContents, str::kPromptHelpContents);
-    addCommand(help, kCmdAbout, str::kMenuAbout, str::kPromptAbout);
+    addCommand(help, kCmdHelpContents, str::kMenuHelpContents);
+    addCommand(help, kCmdAbout, str::kMenuAbout);
 
     // Opening a menu, and closing it, leave the general prompt; a highlighted item shows its own.
-    for (QMenu* menu : {file, settingMenu_, help}) {
+    for (QMenu* menu : {file, setting, help}) {
         connect(menu, &QMenu::aboutToShow, this, &MainWindow::showGeneralPrompt);
         connect(menu, &QMenu::aboutToHide, this, &MainWindow::showGeneralPrompt);
     }
 }
 
-QAction* MainWindow::addCommand(QMenu* menu, int command, int textId, int promptId) {
+QAction* MainWindow::addCommand(QMenu* menu, int command, int textId) {
     QAction* action = menu->addAction(QtStrings::text(textId));
     action->setObjectName(QStringLiteral("command%1").arg(command));
     action->setData(command);
     connect(action, &QAction::triggered, this, [this, command] { onCommand(command); });
     connect(action, &QAction::hovered, this,
-            [this, promptId] { statusBar_->setPrompt(QtStrings::text(promptId)); });
+            [this, command] { presenter_->onMenuHighlight(command); });
     return action;
 }
 
@@ -186,27 +185,27 @@ void MainWindow::buildControls() {
     }
     const int groupRight = groupLeft + u.x(kGroupWidth);
 
-    timeLabel_ = new QLabel(this);
-    timeLabel_->setObjectName(controlName(kIdTimeLabel));
-    timeLabel_->setAlignment(Qt::AlignCenter);
-    timeLabel_->setGeometry(margin, pictureArea.bottom() + 1 + u.y(2), pictureArea.width(),
-                            u.y(kTimeLabelHeight));
-    timeLabel_->hide();
+    auto* timeLabel = new QLabel(this);
+    timeLabel->setObjectName(controlName(kIdTimeLabel));
+    timeLabel->setAlignment(Qt::AlignCenter);
+    timeLabel->setGeometry(margin, pictureArea.bottom() + 1 + u.y(2), pictureArea.width(),
+                           u.y(kTimeLabelHeight));
+    timeLabel->hide();
 
     const int buttonsTop =
-        std::max(top + groupHeight, timeLabel_->geometry().bottom() + 1) + u.y(kRowGap);
-    getInfo_ = new QPushButton(this);
-    getInfo_->setObjectName(controlName(kIdGetRadioInfo));
-    getInfo_->setGeometry(groupLeft, buttonsTop, u.x(kButtonWidth), u.y(kButtonHeight));
-    convert_ = new QPushButton(this);
-    convert_->setObjectName(controlName(kIdConvert));
-    convert_->setGeometry(groupRight - u.x(kButtonWidth), buttonsTop, u.x(kButtonWidth),
-                          u.y(kButtonHeight));
+        std::max(top + groupHeight, timeLabel->geometry().bottom() + 1) + u.y(kRowGap);
+    auto* getInfo = new QPushButton(this);
+    getInfo->setObjectName(controlName(kIdGetRadioInfo));
+    getInfo->setGeometry(groupLeft, buttonsTop, u.x(kButtonWidth), u.y(kButtonHeight));
+    auto* convert = new QPushButton(this);
+    convert->setObjectName(controlName(kIdConvert));
+    convert->setGeometry(groupRight - u.x(kButtonWidth), buttonsTop, u.x(kButtonWidth),
+                         u.y(kButtonHeight));
     const int checkTop = buttonsTop + u.y(kButtonHeight + kRowGap);
-    restore_ = new QCheckBox(this);
-    restore_->setObjectName(controlName(kIdKeepPersonality));
+    keepPersonality_ = new QCheckBox(this);
+    keepPersonality_->setObjectName(controlName(kIdKeepPersonality));
     // From the left margin: its text is the longest line of the window.
-    restore_->setGeometry(margin, checkTop, groupRight - margin, u.y(kCheckBoxHeight));
+    keepPersonality_->setGeometry(margin, checkTop, groupRight - margin, u.y(kCheckBoxHeight));
 
     serialGroupTop_ = checkTop + u.y(kCheckBoxHeight + kRowGap);
     serialGroup_ = new QGroupBox(this);
@@ -221,35 +220,37 @@ void MainWindow::buildControls() {
     newSerial_->setObjectName(controlName(kIdNewSerial));
     newSerial_->setGeometry(u.x(kCaptionLeft + kCaptionWidth), serialRow, u.x(kSerialEditWidth),
                             u.y(kRowHeight));
-    updateSerial_ = new QPushButton(serialGroup_);
-    updateSerial_->setObjectName(controlName(kIdUpdateSerial));
-    updateSerial_->setGeometry(serialGroup_->width() - u.x(kCaptionLeft + kButtonWidth),
-                               serialRow - u.y(1), u.x(kButtonWidth), u.y(kButtonHeight));
+    auto* updateSerial = new QPushButton(serialGroup_);
+    updateSerial->setObjectName(controlName(kIdUpdateSerial));
+    updateSerial->setGeometry(serialGroup_->width() - u.x(kCaptionLeft + kButtonWidth),
+                              serialRow - u.y(1), u.x(kButtonWidth), u.y(kButtonHeight));
 
     fullHeight_ = serialGroup_->geometry().bottom() + 1 + u.y(kMargin);
     setFixedWidth(groupRight + margin);
     menuBar_->setGeometry(0, 0, groupRight + margin, menuBar_->sizeHint().height());
 
     // Enter belongs to the control with the focus (keyPressEvent); no button stands in silently.
-    for (QPushButton* button : {getInfo_, convert_, updateSerial_}) {
+    const std::pair<QPushButton*, int> buttons[] = {
+        {getInfo, kIdGetRadioInfo}, {convert, kIdConvert}, {updateSerial, kIdUpdateSerial}};
+    for (const auto& [button, id] : buttons) {
         button->setAutoDefault(false);
+        connect(button, &QPushButton::clicked, this, [this, id] { onCommand(id); });
     }
-    connect(getInfo_, &QPushButton::clicked, this, [this] { onCommand(kIdGetRadioInfo); });
-    connect(convert_, &QPushButton::clicked, this, [this] { onCommand(kIdConvert); });
-    connect(updateSerial_, &QPushButton::clicked, this, [this] { onCommand(kIdUpdateSerial); });
 }
 
 QMenu* MainWindow::buildLanguageMenu() {
-    LanguageMenu* languages = LanguageMenu::create(
+    languageMenu_ = LanguageMenu::create(
         presenter_->languages(), [this](int command) { onCommand(command); }, this);
-    if (languages != nullptr) {
-        connect(languages, &QMenu::aboutToShow, this, &MainWindow::showGeneralPrompt);
+    if (languageMenu_ != nullptr) {
+        connect(languageMenu_, &QMenu::aboutToShow, this, &MainWindow::showGeneralPrompt);
     }
-    return languages;
+    return languageMenu_;
 }
 
 void MainWindow::showGeneralPrompt() {
-    statusBar_->setPrompt(QtStrings::text(str::kPromptHelp));
+    if (presenter_ != nullptr) {
+        presenter_->onMenuHighlight(0);
+    }
 }
 
 QWidget* MainWindow::control(int id) const {
@@ -314,11 +315,11 @@ void MainWindow::selectText(int id, bool all) {
 }
 
 bool MainWindow::isKeepPersonalityChecked() const {
-    return restore_->isChecked();
+    return keepPersonality_->isChecked();
 }
 
 void MainWindow::setKeepPersonalityChecked(bool checked) {
-    restore_->setChecked(checked);
+    keepPersonality_->setChecked(checked);
 }
 
 std::wstring MainWindow::newSerialText() const {
@@ -338,9 +339,9 @@ void MainWindow::setCaption(const std::wstring& caption) {
     setWindowTitle(QString::fromStdWString(caption));
 }
 
-void MainWindow::showModelPicture(const std::wstring& model) {
-    shownModel_ = QString::fromStdWString(model);
-    const QPixmap picture = pictures_.find(shownModel_);
+void MainWindow::showPicture(int bitmapId) {
+    shownBitmap_ = bitmapId;
+    const QPixmap picture = pictures_.find(bitmapId);
     if (!picture.isNull() && picture.cacheKey() != shownPicture_.cacheKey()) {
         shownPicture_ = picture;
         picture_->setPixmap(picture);
@@ -348,18 +349,20 @@ void MainWindow::showModelPicture(const std::wstring& model) {
     }
 }
 
-void MainWindow::showCableState(bool connected) {
-    statusBar_->setDisconnected(!connected);
+void MainWindow::checkLanguage(int command) {
+    if (languageMenu_ != nullptr) {
+        languageMenu_->markChecked(command);
+    }
+}
+
+void MainWindow::showStatusText(StatusBarParts::Part part, const std::wstring& text) {
+    statusBar_->setText(part, QString::fromStdWString(text));
 }
 
 void MainWindow::showProgress(int percent) {
     if (statusBar_->setPercent(percent)) {
         statusBar_->repaint();
     }
-}
-
-uint32_t MainWindow::progressScale() const {
-    return static_cast<uint32_t>(statusBar_->scale());
 }
 
 void MainWindow::setWaitCursor(bool on) {
@@ -382,8 +385,8 @@ void MainWindow::runCommand(Task& task, Command& command) {
     TaskDialog::run(task, &command, this);
 }
 
-bool MainWindow::showDealerLogin(DealerLogin& login) {
-    return DealerLoginDialog::login(login, this);
+std::optional<std::wstring> MainWindow::askDealerPassword(DealerLogin& login) {
+    return DealerLoginDialog::ask(login, this);
 }
 
 void MainWindow::showAbout() {
@@ -401,10 +404,6 @@ void MainWindow::runSoon(std::function<void()> work) {
 
 void MainWindow::closeWindow(int result) {
     done(result);
-}
-
-void MainWindow::rebuildPictures() {
-    pictures_.build(configuration_, palette().color(QPalette::Button));
 }
 
 QString MainWindow::displayedText(Field field) const {
@@ -435,11 +434,9 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // The close box ends the window like Exit, and like Exit not while a workflow runs.
+    // The presenter ends the window, or not.
     event->ignore();
-    if (presenter_->mayClose()) {
-        done(QDialog::Rejected);
-    }
+    presenter_->onClose();
 }
 
 void MainWindow::setVisible(bool visible) {
@@ -452,9 +449,9 @@ void MainWindow::setVisible(bool visible) {
 void MainWindow::changeEvent(QEvent* event) {
     QDialog::changeEvent(event);
     if (event->type() == QEvent::PaletteChange && presenter_ != nullptr) {
-        rebuildPictures();
+        pictures_.setButtonFace(palette().color(QPalette::Button));
         shownPicture_ = QPixmap();
-        showModelPicture(shownModel_.toStdWString());
+        showPicture(shownBitmap_);
     }
 }
 

@@ -25,6 +25,7 @@ namespace plugshift {
 class ProgressStatusBar;
 class Configuration;
 class ConsoleServer;
+class LanguageMenu;
 class QtMessageTarget;
 class RadioManager;
 class Task;
@@ -49,10 +50,9 @@ public:
 
     // What each control shows now.
     QString displayedText(Field field) const;
-    QCheckBox* restoreCheckBox() const { return restore_; }
+    QCheckBox* keepPersonalityBox() const { return keepPersonality_; }
     ProgressStatusBar* statusBar() const { return statusBar_; }
     QPixmap shownPicture() const { return shownPicture_; }
-    const ModelPictures& modelPictures() const { return pictures_; }
     QMenuBar* menuBar() const { return menuBar_; }
     QAction* commandAction(int command) const;
 
@@ -68,15 +68,15 @@ public:
     std::wstring newSerialText() const override;
     void showSerialGroup(bool shown) override;
     void setCaption(const std::wstring& caption) override;
-    void showModelPicture(const std::wstring& model) override;
-    void showCableState(bool connected) override;
+    void showPicture(int bitmapId) override;
+    void checkLanguage(int command) override;
+    void showStatusText(StatusBarParts::Part part, const std::wstring& text) override;
     void showProgress(int percent) override;
-    uint32_t progressScale() const override;
     void setWaitCursor(bool on) override;
     void flash(int milliseconds) override;
     int messageBox(const std::wstring& text, unsigned style) override;
     void runCommand(Task& task, Command& command) override;
-    bool showDealerLogin(DealerLogin& login) override;
+    std::optional<std::wstring> askDealerPassword(DealerLogin& login) override;
     void showAbout() override;
     bool openHelpFile(const std::filesystem::path& path) override;
     void runSoon(std::function<void()> work) override;
@@ -100,32 +100,27 @@ private:
     void buildControls();
     void buildMenu();
     QMenu* buildLanguageMenu();
-    QAction* addCommand(QMenu* menu, int command, int textId, int promptId);
-    void rebuildPictures();
+    QAction* addCommand(QMenu* menu, int command, int textId);
     void showGeneralPrompt();
     QWidget* control(int id) const;
     // The id of the widget with the focus; 0 for none of the controls.
     int focusedId() const;
 
-    Configuration& configuration_;
     std::shared_ptr<QtMessageTarget> target_;
     QPointer<ConsoleServer> attachedServer_;
 
     ProgressStatusBar* statusBar_ = nullptr;
     QMenuBar* menuBar_ = nullptr;
-    QMenu* settingMenu_ = nullptr;
+    LanguageMenu* languageMenu_ = nullptr;
     std::array<QLineEdit*, FieldCount> values_{};
-    QPushButton* getInfo_ = nullptr;
-    QPushButton* convert_ = nullptr;
-    QPushButton* updateSerial_ = nullptr;
-    QLabel* timeLabel_ = nullptr;
-    QCheckBox* restore_ = nullptr;
+    QCheckBox* keepPersonality_ = nullptr;
     QLineEdit* newSerial_ = nullptr;
     QGroupBox* serialGroup_ = nullptr;
     QLabel* picture_ = nullptr;
     ModelPictures pictures_;
     QPixmap shownPicture_;
-    QString shownModel_;
+    // The bitmap of the picture shown; 0 for none.
+    int shownBitmap_ = 0;
     int fullHeight_ = 0;
     int serialGroupTop_ = 0;
     // Last: it talks to the widgets from its first call to its last.

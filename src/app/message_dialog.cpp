@@ -35,13 +35,13 @@ QString normalisedBreaks(QString text) {
     return text;
 }
 
-QStyle::StandardPixmap standardPixmapFor(MessageDialog::Icon icon) {
+QStyle::StandardPixmap standardPixmapFor(MessageIcon icon) {
     switch (icon) {
-        case MessageDialog::Icon::Error:
+        case MessageIcon::Error:
             return QStyle::SP_MessageBoxCritical;
-        case MessageDialog::Icon::Question:
+        case MessageIcon::Question:
             return QStyle::SP_MessageBoxQuestion;
-        case MessageDialog::Icon::Warning:
+        case MessageIcon::Warning:
             return QStyle::SP_MessageBoxWarning;
         default:
             return QStyle::SP_MessageBoxInformation;
@@ -74,10 +74,9 @@ private:
     std::vector<QCursor> saved_;
 };
 
-// Yes and No are the only answers to a question, so its box has no close box; the others close
-// like their Cancel or OK.
+// A box that closing cannot answer has no close box.
 Qt::WindowFlags windowFlagsFor(unsigned style) {
-    if ((style & MessageDialog::kButtonsMask) != MessageDialog::kYesNo) {
+    if (MessageBoxStyle::closeAnswer(style)) {
         return Qt::Dialog;
     }
     return Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
@@ -109,41 +108,26 @@ QString MessageDialog::caption() {
     return QCoreApplication::applicationFilePath().left(kPathMaxLength);
 }
 
-MessageDialog::Icon MessageDialog::iconFor(unsigned style) {
-    if ((style & kIconWarning) == kIconWarning) {
-        return Icon::Warning;
-    }
-    if (style & kIconError) {
-        return Icon::Error;
-    }
-    if (style & kIconInformation) {
-        return Icon::Information;
-    }
-    if (style & kIconQuestion) {
-        return Icon::Question;
-    }
-    return Icon::None;
-}
-
 MessageDialog::MessageDialog(const QString& text, unsigned boxStyle, QWidget* owner)
     : QDialog(owner, windowFlagsFor(boxStyle)),
       text_(normalisedBreaks(text)),
       style_(boxStyle),
-      icon_(iconFor(boxStyle)) {
+      icon_(MessageBoxStyle::icon(boxStyle)) {
     QFont boxFont = font();
     boxFont.setPointSize(kFontPointSize);
     setFont(boxFont);
     setWindowTitle(caption());
 
-    if (icon_ != Icon::None) {
+    if (icon_ != MessageIcon::None) {
         iconPixmap_ = style()
                           ->standardIcon(standardPixmapFor(icon_), nullptr, this)
                           .pixmap(kSystemIconSize, kSystemIconSize);
     }
 
-    const bool yesNo = (style_ & kButtonsMask) == kYesNo;
-    const int firstId = yesNo ? kIdYes : kIdOk;
-    const int secondId = yesNo ? kIdNo : kIdCancel;
+    const MessageBoxStyle::Buttons buttons = MessageBoxStyle::buttons(style_);
+    const int firstId = buttons.first;
+    // A hidden second button keeps Cancel's text.
+    const int secondId = buttons.second != 0 ? buttons.second : MessageBoxStyle::kIdCancel;
     first_ = new QPushButton(QtStrings::text(firstId), this);
     second_ = new QPushButton(QtStrings::text(secondId), this);
     first_->setObjectName(QStringLiteral("button1"));
@@ -158,8 +142,7 @@ MessageDialog::MessageDialog(const QString& text, unsigned boxStyle, QWidget* ow
 }
 
 bool MessageDialog::hasTwoButtons() const {
-    const unsigned buttons = style_ & kButtonsMask;
-    return buttons == kOkCancel || buttons == kYesNo;
+    return MessageBoxStyle::buttons(style_).second != 0;
 }
 
 void MessageDialog::layOut() {
@@ -212,10 +195,9 @@ void MessageDialog::paintEvent(QPaintEvent* /*event*/) {
 }
 
 void MessageDialog::reject() {
-    if ((style_ & kButtonsMask) == kYesNo) {
-        return;
+    if (const std::optional<int> answer = MessageBoxStyle::closeAnswer(style_)) {
+        done(*answer);
     }
-    done(hasTwoButtons() ? kIdCancel : kIdOk);
 }
 
 }  // namespace plugshift

@@ -4,30 +4,18 @@
 #include <QPixmap>
 #include <QString>
 
+#include "desktop/message_box_style.h"
+
 class QPushButton;
 
 namespace plugshift {
 
 // The program's own message box; every message shown to the user goes through showMessage.
-// Styles use the system message box's encoding: the low four bits choose the buttons, the next
-// bits the icon. The buttons return the ids of their string-table texts.
+// The style (a MessageBoxStyle) chooses the buttons and the icon; the buttons return the ids of
+// their string-table texts.
 class MessageDialog : public QDialog {
     Q_OBJECT
 public:
-    static constexpr unsigned kOk = 0x0;
-    static constexpr unsigned kOkCancel = 0x1;
-    static constexpr unsigned kYesNo = 0x4;
-    static constexpr unsigned kButtonsMask = 0xF;
-    static constexpr unsigned kIconError = 0x10;
-    static constexpr unsigned kIconQuestion = 0x20;
-    static constexpr unsigned kIconWarning = 0x30;  // both icon bits: wins over error and question
-    static constexpr unsigned kIconInformation = 0x40;
-
-    static constexpr int kIdOk = 1;
-    static constexpr int kIdCancel = 2;
-    static constexpr int kIdYes = 6;
-    static constexpr int kIdNo = 7;
-
     // Geometry in pixels of the client area.
     static constexpr int kMargin = 20;      // icon and text from the top, buttons from the right
     static constexpr int kTextGap = 30;     // between the icon's left edge plus width and text
@@ -37,8 +25,6 @@ public:
     static constexpr int kSystemIconSize = 32;
     static constexpr int kFontPointSize = 10;
     static constexpr QRgb kBandColour = 0xfff0f0f0;  // RGB(240, 240, 240)
-
-    enum class Icon { None, Error, Question, Warning, Information };
 
     // Shows the message and returns the id of the button pressed. owner defaults to the active
     // window; the box is centred on it and every other window waits while the box is up. While
@@ -51,11 +37,9 @@ public:
     static void setApplicationName(const QString& name);
     static QString caption();
 
-    static Icon iconFor(unsigned style);
-
     MessageDialog(const QString& text, unsigned boxStyle, QWidget* owner = nullptr);
 
-    Icon icon() const { return icon_; }
+    MessageIcon icon() const { return icon_; }
     QString text() const { return text_; }
     unsigned messageStyle() const { return style_; }
     // Where the text is drawn, in client coordinates.
@@ -67,8 +51,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    // Escape and the close box: Cancel on OK/Cancel, OK on a lone OK. A Yes/No box has no close
-    // box, and Escape does nothing there, the way the system's own box behaves.
+    // Escape and the close box answer as the style says; where it says nothing they do nothing.
     void reject() override;
 
 private:
@@ -76,8 +59,8 @@ private:
     void layOut();
 
     QString text_;
-    unsigned style_ = kIconWarning;
-    Icon icon_ = Icon::None;
+    unsigned style_ = MessageBoxStyle::kIconWarning;
+    MessageIcon icon_ = MessageIcon::None;
     QPixmap iconPixmap_;
     QRect textRect_;
     bool singleLine_ = true;

@@ -1,26 +1,26 @@
 #include "app/model_pictures.h"
 
 #include "app/app_resources.h"
-#include "config/configuration.h"
 
 namespace plugshift {
 
-void ModelPictures::build(Configuration& configuration, const QColor& buttonFace) {
+void ModelPictures::setButtonFace(const QColor& buttonFace) {
+    buttonFace_ = buttonFace;
     pictures_.clear();
-    const QPixmap picture = QPixmap::fromImage(
-        recoloured(AppResources::bitmap(AppResources::kRadioBitmap), buttonFace));
-    std::wstring model;
-    while (configuration.nextModelName(model)) {
-        ModelEntry entry;
-        if (configuration.getModel(model, entry)) {
-            pictures_[QString::fromStdWString(model)] = picture;
-        }
-    }
 }
 
-QPixmap ModelPictures::find(const QString& model) const {
-    const auto it = pictures_.find(model);
-    return it != pictures_.end() ? it->second : QPixmap();
+QPixmap ModelPictures::find(int bitmapId) {
+    const auto made = pictures_.find(bitmapId);
+    if (made != pictures_.end()) {
+        return made->second;
+    }
+    const QImage bitmap = AppResources::bitmap(bitmapId);
+    if (bitmap.isNull()) {
+        return QPixmap();
+    }
+    const QPixmap picture = QPixmap::fromImage(recoloured(bitmap, buttonFace_));
+    pictures_[bitmapId] = picture;
+    return picture;
 }
 
 QImage ModelPictures::recoloured(const QImage& bitmap, const QColor& buttonFace) {

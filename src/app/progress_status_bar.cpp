@@ -5,8 +5,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QToolTip>
-
-#include "app/qt_strings.h"
+#include <array>
 
 namespace plugshift {
 
@@ -25,10 +24,8 @@ QColor& rememberedBackground() {
 
 }  // namespace
 
-ProgressStatusBar::ProgressStatusBar(QWidget* parent)
-    : QWidget(parent), prompt_(QtStrings::text(str::kPromptHelp)) {
+ProgressStatusBar::ProgressStatusBar(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("statusBar"));
-    cableText_ = QtStrings::text(disconnected_ ? str::kCableDisconnected : str::kCableConnected);
     placeAtBottom();
     show();
 }
@@ -44,22 +41,15 @@ void ProgressStatusBar::placeAtBottom() {
     setGeometry(0, parentHeight - size.height(), size.width(), size.height());
 }
 
-bool ProgressStatusBar::setPrompt(const QString& text) {
-    if (text == prompt_) {
+bool ProgressStatusBar::setText(StatusBarParts::Part part, const QString& text) {
+    QString* shown = part == StatusBarParts::Prompt  ? &prompt_
+                     : part == StatusBarParts::Cable ? &cableText_
+                                                     : nullptr;
+    if (shown == nullptr || text == *shown) {
         return false;
     }
-    prompt_ = text;
-    update(partRect(0));
-    return true;
-}
-
-bool ProgressStatusBar::setDisconnected(bool disconnected) {
-    if (disconnected == disconnected_) {
-        return false;
-    }
-    disconnected_ = disconnected;
-    cableText_ = QtStrings::text(disconnected ? str::kCableDisconnected : str::kCableConnected);
-    update(partRect(1));
+    *shown = text;
+    update(partRect(part));
     return true;
 }
 
@@ -73,13 +63,12 @@ bool ProgressStatusBar::setPercent(int percent) {
 }
 
 QRect ProgressStatusBar::partRect(int part) const {
-    const int ends[kPartCount] = {width() * kPromptPartEnd / 100, width() * kCablePartEnd / 100,
-                                  width()};
-    if (part < 0 || part >= kPartCount) {
+    if (part < 0 || part >= StatusBarParts::Count) {
         return QRect();
     }
+    const std::array<int, StatusBarParts::Count> ends = StatusBarParts::rightEdges(width());
     const int left = part == 0 ? 0 : ends[part - 1];
-    const int right = ends[part] - (part + 1 < kPartCount ? kPartGap : 0);
+    const int right = ends[part] - (part + 1 < StatusBarParts::Count ? kPartGap : 0);
     return QRect(left, kPartGap, right - left, height() - kPartGap);
 }
 
@@ -168,13 +157,10 @@ void ProgressStatusBar::paintProgress(QPainter& painter) {
     QPainter bufferPainter(&buffer);
     bufferPainter.setFont(font());
     const QRect whole(QPoint(0, 0), area.size());
-    const QString label = QStringLiteral("%1%").arg(percent_);
-    if (percent_ != 0) {
-        bufferPainter.setPen(palette().color(QPalette::WindowText));
-        bufferPainter.drawText(whole, Qt::AlignCenter, label);
-    }
-    const int barWidth = static_cast<int>(static_cast<double>(percent_) / kScale * whole.width());
-    const QRect bar(0, 0, barWidth, whole.height());
+    const QString label = QString::fromStdWString(StatusBarParts::progressLabel(percent_));
+    bufferPainter.setPen(palette().color(QPalette::WindowText));
+    bufferPainter.drawText(whole, Qt::AlignCenter, label);
+    const QRect bar(0, 0, StatusBarParts::barWidth(percent_, whole.width()), whole.height());
     if (!bar.isEmpty()) {
         bufferPainter.setClipRect(bar);
         bufferPainter.fillRect(bar, palette().color(QPalette::Highlight));

@@ -4,41 +4,37 @@
 #include <QWidget>
 #include <cstdint>
 
+#include "desktop/status_bar_parts.h"
+
 class QPainter;
 
 namespace plugshift {
 
-// The main window's status bar: the help prompt on the left, the cable state in the middle and,
-// on the right, a progress bar drawn by the program with its percentage, inverted where the bar
-// lies under the text. The parts end at 30 % and 60 % of the width and at the right end.
+// The main window's status bar as StatusBarParts lays it out: the help prompt, the cable state and
+// a progress bar drawn by the program with its percentage, inverted where the bar lies under the
+// text.
 class ProgressStatusBar : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kScale = 100;         // the value of a full bar
-    static constexpr int kPromptPartEnd = 30;  // percent of the width
-    static constexpr int kCablePartEnd = 60;
-    static constexpr int kPartCount = 3;
-    static constexpr int kPromptPart = 0;
-    static constexpr int kCablePart = 1;
-    static constexpr int kProgressPart = 2;
+    static constexpr int kPromptPart = StatusBarParts::Prompt;
+    static constexpr int kCablePart = StatusBarParts::Cable;
+    static constexpr int kProgressPart = StatusBarParts::Progress;
 
-    // A visible child of parent, placed along its bottom edge; cable disconnected, prompt 108.
+    // A visible child of parent, placed along its bottom edge, its texts empty.
     explicit ProgressStatusBar(QWidget* parent);
 
     // Across the full width of the parent, at its bottom; the owner calls it after a resize.
     void placeAtBottom();
 
-    // Each returns whether the bar changed: the same text or state again changes nothing.
-    bool setPrompt(const QString& text);
-    bool setDisconnected(bool disconnected);
-    // The progress of a running command, 0..100; the one shown now changes nothing (false).
+    // Each returns whether the bar changed: the same text again changes nothing.
+    bool setText(StatusBarParts::Part part, const QString& text);
+    // The progress of a running command, 0..StatusBarParts::kScale; the one shown now changes
+    // nothing (false).
     bool setPercent(int percent);
 
     int percent() const { return percent_; }
-    int scale() const { return kScale; }
     QString prompt() const { return prompt_; }
     QString cableText() const { return cableText_; }
-    bool isDisconnected() const { return disconnected_; }
     // Part 0 prompt, 1 cable, 2 progress, in client coordinates.
     QRect partRect(int part) const;
     // The inside of the progress part, where the bar and its text are drawn.
@@ -65,7 +61,6 @@ private:
     int percent_ = 0;
     QString cableText_;
     QString prompt_;
-    bool disconnected_ = true;
 };
 
 }  // namespace plugshift

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <array>
 
-#include "platform/process_environment.h"
-
 namespace plugshift {
 
 namespace {
@@ -19,11 +17,6 @@ std::wstring lowerAscii(std::wstring text) {
 }
 
 }  // namespace
-
-std::filesystem::path HelpFiles::installedFolder() {
-    const std::filesystem::path program = executableFolder();
-    return (program.empty() ? std::filesystem::path("..") : program / "..") / "lang";
-}
 
 std::vector<std::wstring> HelpFiles::fileNames(const std::wstring& code) {
     const std::wstring name = lowerAscii(code.empty() ? kFallbackLanguage : code);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -13,9 +12,6 @@ class HelpFiles {
 public:
     // The help of an empty language code.
     static constexpr const wchar_t* kFallbackLanguage = L"en_us";
-
-    // The installation's lang/ folder: the program's folder + "../lang".
-    static std::filesystem::path installedFolder();
 
     // The file names a language's help may have, in the order tried: the compiled help, for a
     // desktop with a viewer for it, then the HTML help, which every desktop opens. Codes compare

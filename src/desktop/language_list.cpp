@@ -24,6 +24,9 @@ constexpr std::array<LanguageList::Language, 13> kLanguages = {{
     {L"sp_la", 32788, str::kLangSpanishLatinAmerican},
     {L"tu", 32789, str::kLangTurkish},
 }};
+static_assert(kLanguages.front().command == LanguageList::kFirstCommand &&
+              kLanguages.back().command == LanguageList::kLastCommand &&
+              kLanguages.size() == LanguageList::kLastCommand - LanguageList::kFirstCommand + 1);
 
 bool sameCode(const std::wstring& a, const wchar_t* b) {
     size_t i = 0;

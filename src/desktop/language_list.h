@@ -24,8 +24,15 @@ public:
         std::wstring text;
     };
 
+    // The menu commands of the thirteen languages the program knows, one after the other.
+    static constexpr int kFirstCommand = 32777;
+    static constexpr int kLastCommand = 32789;
+
     // The thirteen languages the program knows, in command order.
     static std::span<const Language> known();
+    static bool isCommand(int command) {
+        return command >= kFirstCommand && command <= kLastCommand;
+    }
     // Codes compare without regard to case; null for an unknown code.
     static const Language* find(const std::wstring& code);
 

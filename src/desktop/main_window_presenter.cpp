@@ -10,6 +10,7 @@
 #include "conversion/workflow_outcome.h"
 #include "desktop/dealer_login.h"
 #include "desktop/help_location.h"
+#include "desktop/message_box_style.h"
 #include "desktop/progress_percent.h"
 #include "desktop/radio_display.h"
 #include "desktop/string_table.h"
@@ -26,6 +27,7 @@ namespace plugshift {
 namespace {
 
 using View = MainWindowView;
+using Box = MessageBoxStyle;
 
 // The workflow controls, in the order the enabling rules visit them.
 constexpr int kWorkflowControls[] = {View::kIdGetRadioInfo, View::kIdKeepPersonality,
@@ -79,18 +81,33 @@ MainWindowPresenter::~MainWindowPresenter() {
 
 void MainWindowPresenter::start() {
     view_.setCaption(StringTable::title());
-    view_.showSerialGroup(false);
+    showSerialGroup(false);
     manager_.addListener(target_);
     manager_.resumePolling();
     applyEnablingRules();
     setTexts();
     refreshDisplay();
     view_.setKeepPersonalityChecked(false);
+    view_.checkLanguage(languages_.checkedCommand());
+    onMenuHighlight(0);
+}
+
+void MainWindowPresenter::onMenuHighlight(int command) {
+    view_.showStatusText(StatusBarParts::Prompt, StatusBarParts::prompt(command));
+}
+
+void MainWindowPresenter::showSerialGroup(bool shown) {
+    // Enabled before it shows, so the group comes up drawn once, as it is; the entry and its
+    // button follow the enabling rules.
+    for (int id : {View::kIdSerialGroup, View::kIdSerialGroupLabel}) {
+        view_.enableControl(id, shown);
+    }
+    view_.showSerialGroup(shown);
 }
 
 void MainWindowPresenter::setTexts() {
     view_.setControlText(View::kIdGetRadioInfo, StringTable::text(str::kButtonGetRadioInfo));
-    view_.setControlText(View::kIdKeepPersonality, StringTable::text(str::kCheckRestore));
+    view_.setControlText(View::kIdKeepPersonality, StringTable::text(str::kCheckKeepPersonality));
     view_.setControlText(View::kIdConvert, StringTable::text(str::kButtonConvert));
     view_.setControlText(View::kIdUpdateSerial, StringTable::text(str::kButtonUpdateSerial));
     static constexpr std::array<int, View::FieldCount> kCaptionTexts = {
@@ -136,7 +153,9 @@ void MainWindowPresenter::onCommand(int id) {
             openHelp();
             break;
         default:
-            chooseLanguage(id);
+            if (LanguageList::isCommand(id)) {
+                chooseLanguage(id);
+            }
             break;
     }
 }
@@ -195,12 +214,12 @@ void MainWindowPresenter::dealerLogin() {
     }
     DealerLogin login(dealerCode,
                       [this](const std::wstring& code) { configuration_.storeAcceptedCode(code); });
-    if (!login.isSetUp() || !view_.showDealerLogin(login)) {
+    if (!login.run([this](DealerLogin& asked) { return view_.askDealerPassword(asked); })) {
         return;
     }
     dealerLoggedIn_ = true;
     view_.enableControl(View::kCmdDealerLogin, false);
-    view_.showSerialGroup(true);
+    showSerialGroup(true);
     applyEnablingRules();
 }
 
@@ -209,8 +228,9 @@ void MainWindowPresenter::chooseLanguage(int command) {
     if (language == nullptr) {
         return;
     }
+    view_.checkLanguage(languages_.checkedCommand());
     configuration_.storeLanguage(language->code);
-    view_.messageBox(StringTable::text(str::kRestartForLanguage), View::kIconInformation);
+    view_.messageBox(StringTable::text(str::kRestartForLanguage), Box::kIconInformation);
 }
 
 void MainWindowPresenter::openHelp() {
@@ -223,7 +243,7 @@ void MainWindowPresenter::openHelp() {
             return;
         }
     }
-    view_.messageBox(StringTable::text(str::kHelpUnavailable), View::kIconInformation);
+    view_.messageBox(StringTable::text(str::kHelpUnavailable), Box::kIconInformation);
     ErrorLog::write(L"Failed to load help file.");
 }
 
@@ -251,7 +271,7 @@ void MainWindowPresenter::applyEnablingRules() {
         view_.setFocus(radioType);
         view_.selectText(radioType, false);
     }
-    view_.showCableState(cableConnected_);
+    view_.showStatusText(StatusBarParts::Cable, StatusBarParts::cableText(cableConnected_));
     view_.showControl(View::kIdTimeLabel, resultShown_);
 }
 
@@ -262,7 +282,10 @@ void MainWindowPresenter::refreshDisplay() {
         view_.setControlText(View::kValueIds[field], shown_[field]);
         view_.selectText(View::kValueIds[field], false);
     }
-    view_.showModelPicture(identityRead_ ? radio.modelNumber() : std::wstring());
+    if (const std::optional<int> bitmap = RadioDisplay::picture(
+            identityRead_ ? radio.modelNumber() : std::wstring(), configuration_)) {
+        view_.showPicture(*bitmap);
+    }
 }
 
 void MainWindowPresenter::showResult() {
@@ -284,7 +307,7 @@ void MainWindowPresenter::onCableNotification(intptr_t lParam) {
     if (closePulledRadio()) {
         lParam = 0;  // the count held one for the port just closed
     }
-    view_.showCableState(lParam > 0);
+    view_.showStatusText(StatusBarParts::Cable, StatusBarParts::cableText(lParam > 0));
     const bool wasConnected = cableConnected_;
     cableConnected_ = lParam > 0;
     if (operation_ == Operation::Idle) {
@@ -323,12 +346,12 @@ int MainWindowPresenter::oneCableCheck() {
 }
 
 bool MainWindowPresenter::removeExtraCables(int count) {
-    view_.messageBox(StringTable::format(str::kManyCables, count), View::kIconWarning);
+    view_.messageBox(StringTable::format(str::kManyCables, count), Box::kIconWarning);
     return true;
 }
 
 bool MainWindowPresenter::ask(const std::wstring& text, unsigned icon) {
-    return view_.messageBox(text, View::kYesNo | icon) == View::kIdYes;
+    return view_.messageBox(text, Box::kYesNo | icon) == Box::kIdYes;
 }
 
 // The window's own string table holds the same numbers, so every text comes from one place.
@@ -415,7 +438,7 @@ void MainWindowPresenter::updateSerialNumber() {
     WorkflowOutcome outcome = opening.outcome;
     if (opening.opened()) {
         SerialUpdateWorkflow workflow(configuration_, manager_.radioInfo(), *this);
-        const WorkflowEnd end = workflow.run(view_.newSerialText(), view_.progressScale());
+        const WorkflowEnd end = workflow.run(view_.newSerialText(), StatusBarParts::kScale);
         if (end.converted() && !end.rereadFailed) {
             showResult();
         }

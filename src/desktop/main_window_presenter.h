@@ -62,8 +62,12 @@ public:
     // Enter pressed with the focus on the control: the new serial number is entered to be
     // written, a button is pressed.
     void onEnter(int focusedId);
-    // Whether the close box may end the window now (not while a workflow runs).
-    bool mayClose() const { return operation_ == Operation::Idle; }
+    // The close box (or Alt+F4): the window ends as by Exit, and like Exit not while a workflow
+    // runs, when it is refused without a word.
+    void onClose() { exitApplication(); }
+    // A menu command highlighted: its prompt in the status bar; any other id (0 when a menu
+    // closes or the pointer moves over the window) brings the general prompt back.
+    void onMenuHighlight(int command);
 
     Operation operation() const { return operation_; }
     bool isCableConnected() const { return cableConnected_; }
@@ -84,10 +88,9 @@ public:
     // One request of a console; returns the answer for its RESULT line.
     int64_t consoleRequest(const ConsoleMessage& request);
 
-    // The languages the Language menu offers and the one checked; choosing one stores it for the
-    // next start and says a restart is needed.
+    // The languages the Language menu offers and the one checked; choosing one (its command)
+    // stores it for the next start and says a restart is needed.
     const LanguageList& languages() const { return languages_; }
-    void chooseLanguage(int command);
 
     // Counts the cables and, while two or more are plugged in, asks for all but one to be
     // removed (string 113), counting again after each answer; returns the last count.
@@ -105,6 +108,9 @@ public:
 private:
     void exitApplication();
     void dealerLogin();
+    void chooseLanguage(int command);
+    // The serial-number group is shown and usable only to a logged-in dealer.
+    void showSerialGroup(bool shown);
     void openHelp();
     void getRadioInformation();
     void updateSerialNumber();

@@ -11,6 +11,7 @@
 #include "desktop/console_link.h"
 #include "desktop/console_message.h"
 #include "desktop/main_window_presenter.h"
+#include "desktop/message_box_style.h"
 #include "desktop/string_table.h"
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
@@ -23,6 +24,7 @@ namespace plugshift {
 namespace {
 
 using View = MainWindowView;
+using Box = MessageBoxStyle;
 
 }  // namespace
 
@@ -50,7 +52,7 @@ void MainWindowPresenter::runConvertWorkflow(bool keepPersonality, bool identity
     ConvertWorkflow workflow(configuration_, manager_.radioInfo(), conversionRecord(),
                              backupFolder_, *this);
     showConversionEnd(workflow.run({.keepPersonality = keepPersonality}, identityComplete,
-                                   view_.progressScale()));
+                                   StatusBarParts::kScale));
 }
 
 void MainWindowPresenter::showConversionEnd(const WorkflowEnd& end) {
@@ -137,9 +139,9 @@ bool MainWindowPresenter::offerRecovery(const std::filesystem::path& backup) {
     for (RecoveryEnd end = RecoveryEnd::TryAgain;
          !backup.empty() && end == RecoveryEnd::TryAgain;) {
         if (cableGone()) {
-            view_.messageBox(StringTable::text(str::kReconnectForRecovery), View::kIconWarning);
+            view_.messageBox(StringTable::text(str::kReconnectForRecovery), Box::kIconWarning);
         }
-        if (!ask(StringTable::text(str::kOfferRestore), View::kIconQuestion)) {
+        if (!ask(StringTable::text(str::kOfferRestore), Box::kIconQuestion)) {
             return false;
         }
         end = recoverFromBackup(backup);
@@ -170,7 +172,7 @@ MainWindowPresenter::RecoveryEnd MainWindowPresenter::recoverFromBackup(
         // Its serial number is all a half-written radio must still tell.
         RecoveryWorkflow workflow(configuration_, radio, conversionRecord(), *this);
         end = workflow.run(backup, path, {.alreadyConfirmed = true}, identityComplete,
-                           view_.progressScale());
+                           StatusBarParts::kScale);
     } else {
         end.outcome = WorkflowOutcome::of(kStrConnectFailed, MessageIcon::Error);
     }
@@ -206,7 +208,7 @@ void MainWindowPresenter::reportToConsole(bool success) {
             return;
         }
     }
-    view_.messageBox(kConsoleUnreachable, View::kIconInformation);
+    view_.messageBox(kConsoleUnreachable, Box::kIconInformation);
 }
 
 int64_t MainWindowPresenter::consoleRequest(const ConsoleMessage& request) {

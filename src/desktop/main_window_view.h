@@ -1,11 +1,13 @@
 #pragma once
 
 #include <array>
-#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+
+#include "desktop/status_bar_parts.h"
 
 namespace plugshift {
 
@@ -57,20 +59,6 @@ public:
     static constexpr int kCmdAbout = 32775;
     static constexpr int kCmdHelpContents = 32776;
 
-    // Message box styles: the low four bits choose the buttons, the next the icon.
-    static constexpr unsigned kOk = 0x0;
-    static constexpr unsigned kOkCancel = 0x1;
-    static constexpr unsigned kYesNo = 0x4;
-    static constexpr unsigned kIconError = 0x10;
-    static constexpr unsigned kIconQuestion = 0x20;
-    static constexpr unsigned kIconWarning = 0x30;
-    static constexpr unsigned kIconInformation = 0x40;
-    // What a message box returns: the button pressed.
-    static constexpr int kIdOk = 1;
-    static constexpr int kIdCancel = 2;
-    static constexpr int kIdYes = 6;
-    static constexpr int kIdNo = 7;
-
     virtual ~MainWindowView() = default;
 
     // Where the task engine posts this window's messages (cable state, progress); the view hands
@@ -89,27 +77,28 @@ public:
     // Shows or hides the serial-number group, fitting the window's height to it.
     virtual void showSerialGroup(bool shown) = 0;
     virtual void setCaption(const std::wstring& caption) = 0;
-    // The model's picture; an empty model (nothing read) shows the generic radio.
-    virtual void showModelPicture(const std::wstring& model) = 0;
+    // The picture beside the radio's values: the bitmap of that resource id, in the system's
+    // colours (the same one again redraws nothing).
+    virtual void showPicture(int bitmapId) = 0;
+    // The Language menu's check mark on the item of the command; 0 for none.
+    virtual void checkLanguage(int command) = 0;
 
-    // The status bar: the cable text and the progress of the command at work, 0..100 (the same
-    // percent again repaints nothing).
-    virtual void showCableState(bool connected) = 0;
+    // The status bar: the text of the prompt or the cable part, and the progress of the command
+    // at work, 0..StatusBarParts::kScale (the same percent again repaints nothing).
+    virtual void showStatusText(StatusBarParts::Part part, const std::wstring& text) = 0;
     virtual void showProgress(int percent) = 0;
-    // The full range of the progress bar, the value a command's progress ends at.
-    virtual uint32_t progressScale() const = 0;
 
     virtual void setWaitCursor(bool on) = 0;
     virtual void flash(int milliseconds) = 0;
 
-    // Modal: the message box (style as above); returns the button pressed.
+    // Modal: the message box (a MessageBoxStyle); returns the button pressed.
     virtual int messageBox(const std::wstring& text, unsigned style) = 0;
     // Modal: runs the command on the task behind the "Please wait..." window until the task
     // announces the end of the run.
     virtual void runCommand(Task& task, Command& command) = 0;
-    // Modal: the dealer's password dialog, asking `login` about every entry; true when it
-    // accepted one.
-    virtual bool showDealerLogin(DealerLogin& login) = 0;
+    // Modal: the dealer's password dialog, shown once with the login's last entry selected and
+    // its line below the entry; the entry confirmed, or nothing when the dialog was closed.
+    virtual std::optional<std::wstring> askDealerPassword(DealerLogin& login) = 0;
     virtual void showAbout() = 0;
     // Hands a help file to the system's viewer; false when it could not.
     virtual bool openHelpFile(const std::filesystem::path& path) = 0;

@@ -34,6 +34,15 @@ RadioDisplay::Texts RadioDisplay::texts(const RadioInfo& radio,
     return texts;
 }
 
+std::optional<int> RadioDisplay::picture(const std::wstring& model,
+                                         const Configuration& configuration) {
+    ModelEntry entry;
+    if (!model.empty() && !configuration.getModel(model, entry)) {
+        return std::nullopt;
+    }
+    return kRadioBitmap;
+}
+
 RadioDisplay::Texts RadioDisplay::unknown() {
     Texts texts;
     texts.fill(StringTable::text(str::kNotAvailable));

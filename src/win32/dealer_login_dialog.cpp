@@ -22,9 +22,12 @@ std::wstring textOf(HWND control) {
 
 }  // namespace
 
-bool DealerLoginDialog::run(HWND owner) {
-    return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_LOGIN), owner,
-                           &DealerLoginDialog::procedure, reinterpret_cast<LPARAM>(this)) == IDOK;
+std::optional<std::wstring> DealerLoginDialog::run(HWND owner) {
+    if (DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_LOGIN), owner,
+                        &DealerLoginDialog::procedure, reinterpret_cast<LPARAM>(this)) != IDOK) {
+        return std::nullopt;
+    }
+    return entry_;
 }
 
 INT_PTR CALLBACK DealerLoginDialog::procedure(HWND dialog, UINT message, WPARAM wParam,
@@ -45,11 +48,12 @@ INT_PTR CALLBACK DealerLoginDialog::procedure(HWND dialog, UINT message, WPARAM 
         case WM_COMMAND:
             if (LOWORD(wParam) == IDC_PASSWORD && HIWORD(wParam) == EN_UPDATE) {
                 if (self->login_.isWrongShown()) {
-                    self->login_.entryChanged();
+                    self->login_.entryChanged(textOf(GetDlgItem(dialog, IDC_PASSWORD)));
                     InvalidateRect(dialog, nullptr, TRUE);
                 }
             } else if (LOWORD(wParam) == IDOK) {
-                self->submit(dialog);
+                self->entry_ = textOf(GetDlgItem(dialog, IDC_PASSWORD));
+                EndDialog(dialog, IDOK);
             } else if (LOWORD(wParam) == IDCANCEL) {
                 EndDialog(dialog, IDCANCEL);
             }
@@ -65,20 +69,10 @@ void DealerLoginDialog::initialise(HWND dialog) {
     SetDlgItemTextW(dialog, IDOK, login.c_str());
     HWND edit = GetDlgItem(dialog, IDC_PASSWORD);
     SendMessageW(edit, EM_LIMITTEXT, DealerLogin::kMaxDigits, 0);
-    SetFocus(edit);
-}
-
-void DealerLoginDialog::submit(HWND dialog) {
-    HWND edit = GetDlgItem(dialog, IDC_PASSWORD);
-    if (login_.submit(textOf(edit))) {
-        EndDialog(dialog, IDOK);
-        return;
-    }
-    // The entry stays, selected, for the next try; the refusal shows below it.
+    // The last entry, selected, so the first key replaces it.
+    SetWindowTextW(edit, login_.lastEntry().c_str());
     SendMessageW(edit, EM_SETSEL, 0, -1);
-    SendMessageW(edit, EM_SCROLLCARET, 0, 0);
     SetFocus(edit);
-    InvalidateRect(dialog, nullptr, TRUE);
 }
 
 void DealerLoginDialog::paint(HWND dialog) const {

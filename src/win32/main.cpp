@@ -45,7 +45,7 @@ std::unique_ptr<CableBackend> openBackend() {
     if (!backend) {
         const std::wstring text =
             understood ? pathFromUtf8(problem).wstring() : std::wstring(kUsage);
-        MessageBoxDialog(StringTable::title(), text, MessageBoxDialog::kErrorIcon).run(nullptr);
+        MessageBoxDialog(StringTable::title(), text, MessageBoxStyle::kIconError).run(nullptr);
     }
     return backend;
 }

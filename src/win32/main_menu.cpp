@@ -1,5 +1,7 @@
 #include "win32/main_menu.h"
 
+#include <string>
+
 #include "desktop/language_list.h"
 #include "desktop/string_table.h"
 #include "win32/resource_ids.h"
@@ -39,37 +41,22 @@ void MainMenu::build(HWND window, const LanguageList& languages) {
     }
     AppendMenuW(GetSubMenu(menu_, kSettingMenu), MF_POPUP, reinterpret_cast<UINT_PTR>(languages_),
                 StringTable::text(str::kMenuLanguage).c_str());
-    checkLanguage(languages.checkedCommand());
     DrawMenuBar(window);
 }
 
 void MainMenu::checkLanguage(int command) {
+    // Nothing is checked until a language is: the menu is built without a check.
     if (languages_ == nullptr || command == 0) {
         return;
     }
-    CheckMenuRadioItem(languages_, kFirstLanguage, kLastLanguage, static_cast<UINT>(command),
-                       MF_BYCOMMAND);
+    CheckMenuRadioItem(languages_, LanguageList::kFirstCommand, LanguageList::kLastCommand,
+                       static_cast<UINT>(command), MF_BYCOMMAND);
     SetMenuDefaultItem(languages_, static_cast<UINT>(command), FALSE);
 }
 
 void MainMenu::enableCommand(int command, bool enabled) {
     EnableMenuItem(menu_, static_cast<UINT>(command),
                    MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
-}
-
-std::wstring MainMenu::promptFor(int command) {
-    switch (command) {
-        case IDM_EXIT:
-            return StringTable::text(str::kPromptExit);
-        case IDM_DEALER_LOGIN:
-            return StringTable::text(str::kPromptDealerLogin);
-        case IDM_ABOUT:
-            return StringTable::text(str::kPromptAbout);
-        case IDM_HELP_CONTENTS:
-            return StringTable::text(str::kPromptHelpContents);
-        default:
-            return StringTable::text(str::kPromptHelp);
-    }
 }
 
 }  // namespace plugshift

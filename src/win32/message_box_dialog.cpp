@@ -1,6 +1,7 @@
 #include "win32/message_box_dialog.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "desktop/string_table.h"
@@ -43,20 +44,18 @@ int MessageBoxDialog::run(HWND owner) {
 }
 
 LPCWSTR MessageBoxDialog::iconOf(unsigned style) {
-    // Warning before error: the warning's bits include the error's.
-    if ((style & kWarningIcon) == kWarningIcon) {
-        return IDI_EXCLAMATION;
+    switch (MessageBoxStyle::icon(style)) {
+        case MessageIcon::Warning:
+            return IDI_EXCLAMATION;
+        case MessageIcon::Error:
+            return IDI_HAND;
+        case MessageIcon::Information:
+            return IDI_ASTERISK;
+        case MessageIcon::Question:
+            return IDI_QUESTION;
+        default:
+            return nullptr;
     }
-    if ((style & kErrorIcon) != 0) {
-        return IDI_HAND;
-    }
-    if ((style & kInformationIcon) != 0) {
-        return IDI_ASTERISK;
-    }
-    if ((style & kQuestionIcon) != 0) {
-        return IDI_QUESTION;
-    }
-    return nullptr;
 }
 
 INT_PTR CALLBACK MessageBoxDialog::procedure(HWND dialog, UINT message, WPARAM wParam,
@@ -79,15 +78,18 @@ INT_PTR CALLBACK MessageBoxDialog::procedure(HWND dialog, UINT message, WPARAM w
         case WM_CTLCOLORBTN:
             return reinterpret_cast<INT_PTR>(self->bandBrush_);
         case WM_COMMAND:
-            if (HIWORD(wParam) == BN_CLICKED && self->endsWith(LOWORD(wParam))) {
+            if (HIWORD(wParam) != BN_CLICKED) {
+                return TRUE;
+            }
+            if (MessageBoxStyle::isButton(self->style_, LOWORD(wParam))) {
                 EndDialog(dialog, LOWORD(wParam));
+            } else if (LOWORD(wParam) == IDCANCEL) {  // Escape: as the close box
+                SendMessageW(dialog, WM_CLOSE, 0, 0);
             }
             return TRUE;
         case WM_CLOSE:
-            // Closing means Cancel where there is one, OK where OK is alone; Yes/No must be
-            // answered.
-            if ((self->style_ & kButtonMask) != kYesNo) {
-                EndDialog(dialog, self->buttonCount() == 2 ? IDCANCEL : IDOK);
+            if (const std::optional<int> answer = MessageBoxStyle::closeAnswer(self->style_)) {
+                EndDialog(dialog, *answer);
             }
             return TRUE;
         default:
@@ -96,19 +98,7 @@ INT_PTR CALLBACK MessageBoxDialog::procedure(HWND dialog, UINT message, WPARAM w
 }
 
 int MessageBoxDialog::buttonCount() const {
-    const unsigned buttons = style_ & kButtonMask;
-    return buttons == kOkCancel || buttons == kYesNo ? 2 : 1;
-}
-
-bool MessageBoxDialog::endsWith(int id) const {
-    switch (style_ & kButtonMask) {
-        case kYesNo:
-            return id == IDYES || id == IDNO;
-        case kOkCancel:
-            return id == IDOK || id == IDCANCEL;
-        default:
-            return id == IDOK || id == IDCANCEL;  // Escape on a lone OK is OK
-    }
+    return MessageBoxStyle::buttons(style_).second != 0 ? 2 : 1;
 }
 
 void MessageBoxDialog::initialise(HWND dialog) {
@@ -118,15 +108,13 @@ void MessageBoxDialog::initialise(HWND dialog) {
     }
     HWND first = GetDlgItem(dialog, IDOK);
     HWND second = GetDlgItem(dialog, IDCANCEL);
-    if ((style_ & kButtonMask) == kYesNo) {
-        SetWindowLongPtrW(first, GWLP_ID, IDYES);
-        SetWindowLongPtrW(second, GWLP_ID, IDNO);
-        SetWindowTextW(first, StringTable::text(str::kYes).c_str());
-        SetWindowTextW(second, StringTable::text(str::kNo).c_str());
-    } else {
-        SetWindowTextW(first, StringTable::text(str::kOk).c_str());
-        SetWindowTextW(second, StringTable::text(str::kCancel).c_str());
-    }
+    const MessageBoxStyle::Buttons buttons = MessageBoxStyle::buttons(style_);
+    // A hidden second button keeps Cancel's id and text. Button ids are their texts' ids.
+    const int secondId = buttons.second != 0 ? buttons.second : IDCANCEL;
+    SetWindowLongPtrW(first, GWLP_ID, buttons.first);
+    SetWindowLongPtrW(second, GWLP_ID, secondId);
+    SetWindowTextW(first, StringTable::text(buttons.first).c_str());
+    SetWindowTextW(second, StringTable::text(secondId).c_str());
     ShowWindow(second, buttonCount() == 2 ? SW_SHOW : SW_HIDE);
     SendMessageW(dialog, DM_SETDEFID, GetDlgCtrlID(first), 0);
     measureText(dialog);
@@ -155,8 +143,9 @@ void MessageBoxDialog::measureText(HWND dialog) {
     singleLine_ = oneLine.right <= kTextWidth && text_.find(L'\n') == std::wstring::npos;
     const int left = iconWidth + kTextGap;
     int width = kTextWidth;
-    const SIZE firstButton = sizeOf(GetDlgItem(dialog, IDOK));
-    const SIZE secondButton = sizeOf(GetDlgItem(dialog, IDCANCEL));
+    const MessageBoxStyle::Buttons buttons = MessageBoxStyle::buttons(style_);
+    const SIZE firstButton = sizeOf(GetDlgItem(dialog, buttons.first));
+    const SIZE secondButton = sizeOf(GetDlgItem(dialog, buttons.second));
     const int buttonsWidth =
         buttonCount() == 2 ? firstButton.cx + secondButton.cx + kButtonGap : firstButton.cx;
     width = std::max(width, buttonsWidth - (left - kIconLeft));
@@ -188,8 +177,8 @@ void MessageBoxDialog::placeButtons(HWND dialog) const {
     const int bandTop = client.bottom - kButtonBand;
     int right = client.right - kRightMargin;
     // Right to left: the second button, then the first beside it.
-    HWND order[] = {GetDlgItem(dialog, (style_ & kButtonMask) == kYesNo ? IDNO : IDCANCEL),
-                    GetDlgItem(dialog, (style_ & kButtonMask) == kYesNo ? IDYES : IDOK)};
+    const MessageBoxStyle::Buttons buttons = MessageBoxStyle::buttons(style_);
+    HWND order[] = {GetDlgItem(dialog, buttons.second), GetDlgItem(dialog, buttons.first)};
     for (int i = buttonCount() == 2 ? 0 : 1; i < 2; ++i) {
         const SIZE size = sizeOf(order[i]);
         SetWindowPos(order[i], nullptr, right - size.cx, bandTop + (kButtonBand - size.cy) / 2, 0,

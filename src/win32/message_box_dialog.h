@@ -4,22 +4,15 @@
 
 #include <string>
 
+#include "desktop/message_box_style.h"
+
 namespace plugshift {
 
-// The application's own message box: the system's icon of the style at the top left, the text
-// beside it, the buttons of the style in a band along the bottom. Returns the button pressed
-// (IDOK, IDCANCEL, IDYES, IDNO).
+// The application's own message box: the system's icon of the style (a MessageBoxStyle) at the
+// top left, the text beside it, the buttons of the style in a band along the bottom. Returns the
+// button pressed (IDOK, IDCANCEL, IDYES, IDNO).
 class MessageBoxDialog {
 public:
-    // Style flags as the system's message box has them.
-    static constexpr unsigned kButtonMask = 0x0F;
-    static constexpr unsigned kOkCancel = 0x01;
-    static constexpr unsigned kYesNo = 0x04;
-    static constexpr unsigned kErrorIcon = 0x10;
-    static constexpr unsigned kQuestionIcon = 0x20;
-    static constexpr unsigned kWarningIcon = 0x30;
-    static constexpr unsigned kInformationIcon = 0x40;
-
     MessageBoxDialog(std::wstring caption, std::wstring text, unsigned style);
 
     int run(HWND owner);
@@ -34,7 +27,6 @@ private:
     void placeWindow(HWND dialog) const;
     void placeButtons(HWND dialog) const;
     void paint(HWND dialog) const;
-    bool endsWith(int id) const;
     int buttonCount() const;
 
     std::wstring caption_;

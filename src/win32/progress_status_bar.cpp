@@ -3,21 +3,10 @@
 #include <commctrl.h>
 
 #include <array>
-#include <cwchar>
 
 #include "win32/resource_ids.h"
 
 namespace plugshift {
-
-namespace {
-
-enum Part { kPromptPart = 0, kCablePart = 1, kProgressPart = 2 };
-
-// Right edges of the prompt and cable parts, in percent of the parent's client width.
-constexpr int kPromptEnd = 30;
-constexpr int kCableEnd = 60;
-
-}  // namespace
 
 COLORREF ProgressStatusBar::background_ = RGB(255, 255, 255);
 
@@ -34,24 +23,28 @@ bool ProgressStatusBar::create(HWND parent) {
     return true;
 }
 
-void ProgressStatusBar::setPrompt(const std::wstring& text) {
-    setPartText(kPromptPart, prompt_, text);
-}
-
-void ProgressStatusBar::setCableText(const std::wstring& text) {
-    setPartText(kCablePart, cableText_, text);
+void ProgressStatusBar::setText(StatusBarParts::Part part, const std::wstring& text) {
+    std::wstring* shown = part == StatusBarParts::Prompt  ? &prompt_
+                          : part == StatusBarParts::Cable ? &cableText_
+                                                          : nullptr;
+    if (shown == nullptr || text == *shown) {
+        return;
+    }
+    *shown = text;
+    SendMessageW(bar_, SB_SETTEXTW, static_cast<WPARAM>(part),
+                 reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 void ProgressStatusBar::setPercent(int percent) {
     percent_ = percent;
     RECT part{};
-    SendMessageW(bar_, SB_GETRECT, kProgressPart, reinterpret_cast<LPARAM>(&part));
+    SendMessageW(bar_, SB_GETRECT, StatusBarParts::Progress, reinterpret_cast<LPARAM>(&part));
     InvalidateRect(bar_, &part, FALSE);
     UpdateWindow(bar_);
 }
 
 bool ProgressStatusBar::drawProgress(const DRAWITEMSTRUCT& item) const {
-    if (item.hwndItem != bar_ || item.itemID != kProgressPart) {
+    if (item.hwndItem != bar_ || item.itemID != StatusBarParts::Progress) {
         return false;
     }
     RECT part = item.rcItem;
@@ -77,18 +70,17 @@ bool ProgressStatusBar::drawProgress(const DRAWITEMSTRUCT& item) const {
     FillRect(memory, &whole, backgroundBrush);
     DeleteObject(backgroundBrush);
 
-    if (percent_ != 0) {
-        wchar_t text[8];
-        std::swprintf(text, std::size(text), L"%d%%", percent_);
-        const UINT centred = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
-        SetBkMode(memory, TRANSPARENT);
-        SetTextColor(memory, GetTextColor(item.hDC));
-        DrawTextW(memory, text, -1, &whole, centred);
-        const int barWidth = static_cast<int>(static_cast<double>(percent_) / kScale * width);
+    const int barWidth = StatusBarParts::barWidth(percent_, width);
+    const std::wstring text = StatusBarParts::progressLabel(percent_);
+    const UINT centred = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
+    SetBkMode(memory, TRANSPARENT);
+    SetTextColor(memory, GetTextColor(item.hDC));
+    DrawTextW(memory, text.c_str(), -1, &whole, centred);
+    if (barWidth > 0) {
         IntersectClipRect(memory, 0, 0, barWidth, height);
         FillRect(memory, &whole, GetSysColorBrush(COLOR_HOTLIGHT));
         SetTextColor(memory, GetSysColor(COLOR_HIGHLIGHTTEXT));
-        DrawTextW(memory, text, -1, &whole, centred);
+        DrawTextW(memory, text.c_str(), -1, &whole, centred);
     }
     BitBlt(item.hDC, part.left, part.top, width, height, memory, 0, 0, SRCCOPY);
 
@@ -105,9 +97,10 @@ void ProgressStatusBar::placeAtBottom() {
     const int width = client.right - client.left;
     const int barHeight = height();
     SetWindowPos(bar_, HWND_TOP, 0, client.bottom - barHeight, width, barHeight, SWP_NOACTIVATE);
-    const std::array<int, 3> edges = {width * kPromptEnd / 100, width * kCableEnd / 100, -1};
+    std::array<int, StatusBarParts::Count> edges = StatusBarParts::rightEdges(width);
+    edges.back() = -1;  // to the bar's end, whatever its grip
     SendMessageW(bar_, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
-    SendMessageW(bar_, SB_SETTEXTW, kProgressPart | SBT_OWNERDRAW, 0);
+    SendMessageW(bar_, SB_SETTEXTW, StatusBarParts::Progress | SBT_OWNERDRAW, 0);
     RedrawWindow(bar_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
@@ -115,15 +108,6 @@ int ProgressStatusBar::height() const {
     RECT bounds{};
     GetWindowRect(bar_, &bounds);
     return bounds.bottom - bounds.top;
-}
-
-void ProgressStatusBar::setPartText(int part, std::wstring& shown, const std::wstring& text) {
-    if (text == shown) {
-        return;
-    }
-    shown = text;
-    SendMessageW(bar_, SB_SETTEXTW, static_cast<WPARAM>(part),
-                 reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 }  // namespace plugshift

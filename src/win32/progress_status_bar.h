@@ -5,21 +5,19 @@
 #include <cstdint>
 #include <string>
 
+#include "desktop/status_bar_parts.h"
+
 namespace plugshift {
 
-// The main window's status bar: the help prompt on the left, the cable state in the middle and the
-// progress of a running command on the right, drawn by the program: the percent centred over a
-// bar, the text over the bar inverted.
+// The main window's status bar as StatusBarParts lays it out, the progress part drawn by the
+// program: the percent centred over a bar, the text over the bar inverted.
 class ProgressStatusBar {
 public:
-    static constexpr int kScale = 100;
-
     // A child of parent along its bottom edge.
     bool create(HWND parent);
 
     // The status bar is redrawn only when a text changes.
-    void setPrompt(const std::wstring& text);
-    void setCableText(const std::wstring& text);
+    void setText(StatusBarParts::Part part, const std::wstring& text);
     void setPercent(int percent);
     int percent() const { return percent_; }
     // The progress part, from the parent's WM_DRAWITEM; false for any other item.
@@ -31,8 +29,6 @@ public:
     HWND handle() const { return bar_; }
 
 private:
-    void setPartText(int part, std::wstring& shown, const std::wstring& text);
-
     HWND parent_ = nullptr;
     HWND bar_ = nullptr;
     std::wstring prompt_;

@@ -1,12 +1,33 @@
 #include "win32/radio_picture.h"
 
+#include <algorithm>
 #include <cstdint>
-
-#include "win32/resource_ids.h"
 
 namespace plugshift {
 
 namespace {
+
+// A copy of the bitmap (of sourceSize) drawn at size; null when it cannot be made.
+HBITMAP scaled(HBITMAP source, SIZE sourceSize, SIZE size) {
+    HDC screen = GetDC(nullptr);
+    HDC from = CreateCompatibleDC(screen);
+    HDC to = CreateCompatibleDC(screen);
+    HBITMAP made = CreateCompatibleBitmap(screen, size.cx, size.cy);
+    ReleaseDC(nullptr, screen);
+    if (made != nullptr) {
+        const HGDIOBJ oldFrom = SelectObject(from, source);
+        const HGDIOBJ oldTo = SelectObject(to, made);
+        // Halftone averages the pixels a reduction or an enlargement merges, so edges stay smooth.
+        SetStretchBltMode(to, HALFTONE);
+        SetBrushOrgEx(to, 0, 0, nullptr);
+        StretchBlt(to, 0, 0, size.cx, size.cy, from, 0, 0, sourceSize.cx, sourceSize.cy, SRCCOPY);
+        SelectObject(to, oldTo);
+        SelectObject(from, oldFrom);
+    }
+    DeleteDC(to);
+    DeleteDC(from);
+    return made;
+}
 
 // A 32-bit top-down pixel as GetDIBits gives it: blue, green, red, unused.
 uint32_t pixelOf(COLORREF colour) {
@@ -22,14 +43,23 @@ RadioPicture::~RadioPicture() {
     }
 }
 
-bool RadioPicture::rebuild() {
+bool RadioPicture::rebuild(int bitmapId, int dpi, SIZE frame) {
     const auto source = static_cast<HBITMAP>(
-        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_RADIO), IMAGE_BITMAP, 0, 0, 0));
+        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0, 0));
     if (source == nullptr) {
         return false;
     }
+    BITMAP info{};
+    GetObjectW(source, sizeof(info), &info);
     HBITMAP made = recoloured(source, GetSysColor(COLOR_BTNFACE));
     DeleteObject(source);
+    const SIZE original{info.bmWidth, info.bmHeight};
+    const SIZE size = drawnSize(original, dpi, frame);
+    if (made != nullptr && (size.cx != original.cx || size.cy != original.cy)) {
+        HBITMAP grown = scaled(made, original, size);
+        DeleteObject(made);
+        made = grown;
+    }
     if (made == nullptr) {
         return false;
     }
@@ -37,7 +67,22 @@ bool RadioPicture::rebuild() {
         DeleteObject(bitmap_);
     }
     bitmap_ = made;
+    bitmapId_ = bitmapId;
     return true;
+}
+
+SIZE RadioPicture::drawnSize(SIZE bitmap, int dpi, SIZE frame) {
+    SIZE size{MulDiv(bitmap.cx, dpi, kStandardDpi), MulDiv(bitmap.cy, dpi, kStandardDpi)};
+    if (size.cx > frame.cx || size.cy > frame.cy) {
+        // The side that overflows most decides, so both fit.
+        if (static_cast<long long>(frame.cx) * size.cy <
+            static_cast<long long>(frame.cy) * size.cx) {
+            size = {frame.cx, MulDiv(size.cy, frame.cx, size.cx)};
+        } else {
+            size = {MulDiv(size.cx, frame.cy, size.cy), frame.cy};
+        }
+    }
+    return {std::max<LONG>(size.cx, 1), std::max<LONG>(size.cy, 1)};
 }
 
 HBITMAP RadioPicture::recoloured(HBITMAP source, COLORREF background) {

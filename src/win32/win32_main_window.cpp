@@ -27,16 +27,14 @@ constexpr int kSerialGroupControls[] = {IDC_SERIAL_GROUP, IDC_SERIAL_GROUP_LABEL
                                         IDC_UPDATE_SERIAL};
 // Menu commands have ids above every control's.
 constexpr int kFirstMenuCommand = 32768;
+// The picture of the window's template, shown until the presenter names one.
+constexpr int kTemplatePicture = IDB_RADIO;
 
 // The task engine's messages to this window. The dialog's own messages (DM_GETDEFID and the
 // like) share the application range and must stay the dialog manager's.
 bool isEngineMessage(UINT message) {
     return message == kMsgProgress || message == kMsgCableState || message == kMsgCommandStarted ||
            message == kMsgCommandEnded;
-}
-
-bool isLanguageCommand(int id) {
-    return id >= MainMenu::kFirstLanguage && id <= MainMenu::kLastLanguage;
 }
 
 RECT clientRectOf(HWND control, HWND parent) {
@@ -93,8 +91,8 @@ INT_PTR Win32MainWindow::dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND:
             onCommand(wParam);
             return TRUE;
-        case WM_CLOSE:  // the close box and Alt+F4 exit as the menu's Exit does
-            presenter_->onCommand(kCmdExit);
+        case WM_CLOSE:  // the close box and Alt+F4
+            presenter_->onClose();
             return TRUE;
         case WM_HELP:  // F1
             presenter_->onCommand(kCmdHelpContents);
@@ -105,13 +103,12 @@ INT_PTR Win32MainWindow::dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_MENUSELECT: {
             const bool closed = HIWORD(wParam) == 0xFFFF && lParam == 0;
             const bool submenu = (HIWORD(wParam) & MF_POPUP) != 0;
-            statusBar_.setPrompt(closed || submenu ? MainMenu::promptFor(0)
-                                                   : MainMenu::promptFor(LOWORD(wParam)));
+            presenter_->onMenuHighlight(closed || submenu ? 0 : LOWORD(wParam));
             return TRUE;
         }
         case WM_INITMENUPOPUP:
         case WM_MOUSEMOVE:
-            statusBar_.setPrompt(MainMenu::promptFor(0));
+            presenter_->onMenuHighlight(0);
             return FALSE;
         case WM_SETCURSOR:
             if (waitCursor_) {
@@ -123,7 +120,7 @@ INT_PTR Win32MainWindow::dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DRAWITEM:
             return statusBar_.drawProgress(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         case WM_SYSCOLORCHANGE:
-            rebuildPicture();
+            rebuildPicture(picture_.bitmapId());
             presenter_->refreshDisplay();
             SendMessageW(statusBar_.handle(), WM_SYSCOLORCHANGE, wParam, lParam);
             return TRUE;
@@ -147,7 +144,7 @@ void Win32MainWindow::initialise(HWND dialog) {
                                                GetSystemMetrics(SM_CYSMICON), 0));
     SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
     SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
-    rebuildPicture();
+    rebuildPicture(kTemplatePicture);
 
     statusBar_.create(dialog);
     const RECT serialGroup = clientRectOf(control(IDC_SERIAL_GROUP), dialog);
@@ -163,7 +160,6 @@ void Win32MainWindow::initialise(HWND dialog) {
     consoleLink_ = std::make_unique<Win32ConsoleLink>(consoleMessages_, dialog);
     presenter_->setConsoleLink(consoleLink_.get());
     presenter_->start();
-    statusBar_.setPrompt(MainMenu::promptFor(0));
 }
 
 void Win32MainWindow::onCommand(WPARAM wParam) {
@@ -174,18 +170,13 @@ void Win32MainWindow::onCommand(WPARAM wParam) {
             return;
         }
         case IDCANCEL:  // Escape never ends the window
-        case IDC_RESTORE:
+        case IDC_KEEP_PERSONALITY:
             return;
         default:
             break;
     }
     if (HIWORD(wParam) != BN_CLICKED) {
         return;  // edit notifications
-    }
-    if (isLanguageCommand(id)) {
-        presenter_->chooseLanguage(id);
-        menu_.checkLanguage(presenter_->languages().checkedCommand());
-        return;
     }
     if (id != 0) {
         presenter_->onCommand(id);
@@ -224,10 +215,17 @@ void Win32MainWindow::runQueuedWork() {
     work();
 }
 
-void Win32MainWindow::rebuildPicture() {
-    if (picture_.rebuild()) {
-        SendMessageW(control(IDC_PICTURE), STM_SETIMAGE, IMAGE_BITMAP,
+void Win32MainWindow::rebuildPicture(int bitmapId) {
+    HWND frame = control(IDC_PICTURE);
+    RECT inside{};
+    GetClientRect(frame, &inside);
+    HDC dc = GetDC(window_);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(window_, dc);
+    if (picture_.rebuild(bitmapId, dpi, {inside.right, inside.bottom})) {
+        SendMessageW(frame, STM_SETIMAGE, IMAGE_BITMAP,
                      reinterpret_cast<LPARAM>(picture_.bitmap()));
+        UpdateWindow(frame);
     }
 }
 
@@ -261,11 +259,11 @@ void Win32MainWindow::selectText(int id, bool all) {
 }
 
 bool Win32MainWindow::isKeepPersonalityChecked() const {
-    return IsDlgButtonChecked(window_, IDC_RESTORE) == BST_CHECKED;
+    return IsDlgButtonChecked(window_, IDC_KEEP_PERSONALITY) == BST_CHECKED;
 }
 
 void Win32MainWindow::setKeepPersonalityChecked(bool checked) {
-    CheckDlgButton(window_, IDC_RESTORE, checked ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(window_, IDC_KEEP_PERSONALITY, checked ? BST_CHECKED : BST_UNCHECKED);
 }
 
 std::wstring Win32MainWindow::newSerialText() const {
@@ -278,7 +276,6 @@ std::wstring Win32MainWindow::newSerialText() const {
 void Win32MainWindow::showSerialGroup(bool shown) {
     for (int id : kSerialGroupControls) {
         ShowWindow(control(id), shown ? SW_SHOW : SW_HIDE);
-        EnableWindow(control(id), shown ? TRUE : FALSE);
     }
     RECT frame{};
     RECT client{};
@@ -295,20 +292,10 @@ void Win32MainWindow::setCaption(const std::wstring& caption) {
     SetWindowTextW(window_, caption.c_str());
 }
 
-void Win32MainWindow::showModelPicture(const std::wstring&) {
-    // Every model shows the same radio; the picture only has to be there.
-    const auto shown = reinterpret_cast<HBITMAP>(
-        SendMessageW(control(IDC_PICTURE), STM_GETIMAGE, IMAGE_BITMAP, 0));
-    if (shown != picture_.bitmap()) {
-        SendMessageW(control(IDC_PICTURE), STM_SETIMAGE, IMAGE_BITMAP,
-                     reinterpret_cast<LPARAM>(picture_.bitmap()));
-        UpdateWindow(control(IDC_PICTURE));
+void Win32MainWindow::showPicture(int bitmapId) {
+    if (bitmapId != picture_.bitmapId()) {
+        rebuildPicture(bitmapId);
     }
-}
-
-void Win32MainWindow::showCableState(bool connected) {
-    statusBar_.setCableText(
-        StringTable::text(connected ? str::kCableConnected : str::kCableDisconnected));
 }
 
 void Win32MainWindow::showProgress(int percent) {
@@ -341,7 +328,7 @@ void Win32MainWindow::runCommand(Task& task, Command& command) {
     TaskDialog(task, StringTable::text(str::kPleaseWait)).run(&command, window_);
 }
 
-bool Win32MainWindow::showDealerLogin(DealerLogin& login) {
+std::optional<std::wstring> Win32MainWindow::askDealerPassword(DealerLogin& login) {
     return DealerLoginDialog(login).run(window_);
 }
 

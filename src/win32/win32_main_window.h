@@ -44,15 +44,17 @@ public:
     std::wstring newSerialText() const override;
     void showSerialGroup(bool shown) override;
     void setCaption(const std::wstring& caption) override;
-    void showModelPicture(const std::wstring& model) override;
-    void showCableState(bool connected) override;
+    void showPicture(int bitmapId) override;
+    void checkLanguage(int command) override { menu_.checkLanguage(command); }
+    void showStatusText(StatusBarParts::Part part, const std::wstring& text) override {
+        statusBar_.setText(part, text);
+    }
     void showProgress(int percent) override;
-    uint32_t progressScale() const override { return ProgressStatusBar::kScale; }
     void setWaitCursor(bool on) override;
     void flash(int milliseconds) override;
     int messageBox(const std::wstring& text, unsigned style) override;
     void runCommand(Task& task, Command& command) override;
-    bool showDealerLogin(DealerLogin& login) override;
+    std::optional<std::wstring> askDealerPassword(DealerLogin& login) override;
     void showAbout() override;
     bool openHelpFile(const std::filesystem::path& path) override;
     void runSoon(std::function<void()> work) override;
@@ -67,7 +69,8 @@ private:
     void answer(LRESULT result) const;
     bool onConsoleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void runQueuedWork();
-    void rebuildPicture();
+    // Makes the picture of the bitmap for the present colours and DPI, and shows it.
+    void rebuildPicture(int bitmapId);
     HWND control(int id) const { return GetDlgItem(window_, id); }
 
     RadioManager& manager_;
@@ -88,8 +91,6 @@ private:
     int shortHeight_ = 0;
     int fullHeight_ = 0;
     bool waitCursor_ = false;
-    bool promptIsGeneral_ = false;
-    std::wstring caption_;
 };
 
 }  // namespace plugshift

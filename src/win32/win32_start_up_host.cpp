@@ -94,7 +94,7 @@ void Win32StartUpHost::showSplash(int milliseconds) {
 }
 
 void Win32StartUpHost::showFileProblem(const std::wstring& text) {
-    MessageBoxDialog(StringTable::title(), text, MessageBoxDialog::kErrorIcon).run(nullptr);
+    MessageBoxDialog(StringTable::title(), text, MessageBoxStyle::kIconError).run(nullptr);
 }
 
 void Win32StartUpHost::runMainWindow() {

@@ -25,8 +25,8 @@
 #include "app/qt_message_target.h"
 #include "app/qt_strings.h"
 #include "app/task_dialog.h"
-#include "desktop/console_address.h"
 #include "config/configuration.h"
+#include "desktop/console_address.h"
 #include "desktop/console_link.h"
 #include "desktop/console_message.h"
 #include "errors/error_chain.h"
@@ -189,10 +189,10 @@ private slots:
             if (onMessage_) {
                 onMessage_(shown_.last());
             }
-            if ((style & MessageDialog::kButtonsMask) != MessageDialog::kYesNo) {
-                return MessageDialog::kIdOk;
+            if ((style & MessageBoxStyle::kButtonsMask) != MessageBoxStyle::kYesNo) {
+                return MessageBoxStyle::kIdOk;
             }
-            return yesNo_.isEmpty() ? MessageDialog::kIdYes : yesNo_.takeFirst();
+            return yesNo_.isEmpty() ? MessageBoxStyle::kIdYes : yesNo_.takeFirst();
         });
     }
     void cleanup() {
@@ -208,22 +208,22 @@ private slots:
         const QByteArray userId = bytes(sim.radio().userPrivateId());
         Rig rig(sim);
         MainWindow& window = rig.open(backups());
-        window.restoreCheckBox()->setChecked(true);
+        window.keepPersonalityBox()->setChecked(true);
         window.findChild<QPushButton*>(QStringLiteral("control%1").arg(MainWindow::kIdConvert))
             ->click();
 
         QCOMPARE(shown_.size(), 2);
         QCOMPARE(shown_[0].text, QtStrings::format(str::kConfirmConvert, kBand));
-        QCOMPARE(shown_[0].style, MessageDialog::kYesNo | MessageDialog::kIconQuestion);
+        QCOMPARE(shown_[0].style, MessageBoxStyle::kYesNo | MessageBoxStyle::kIconQuestion);
         QCOMPARE(shown_[1].text, QStringLiteral("Convert successful."));
-        QCOMPARE(shown_[1].style, MessageDialog::kIconInformation);
+        QCOMPARE(shown_[1].style, MessageBoxStyle::kIconInformation);
         QCOMPARE(modelOf(sim), QByteArray("RQX770HJNWE"));
         QCOMPARE(window.displayedText(MainWindowView::Model), QStringLiteral("RQX770HJNWE"));
         QCOMPARE(window.displayedText(MainWindowView::UserPrivateId), QStringLiteral("1234567"));
         QCOMPARE(bytes(sim.radio().userPrivateId()), userId);
         QCOMPARE(backupCount(), 1);
         QVERIFY(!rig.manager.radioInfo().isConnected());
-        QVERIFY(window.restoreCheckBox()->isEnabled());
+        QVERIFY(window.keepPersonalityBox()->isEnabled());
         QVERIFY(QApplication::overrideCursor() == nullptr);
         QCOMPARE(withoutStamps(errLog()),
                  QStringLiteral("The radio's personality is saved in [%1].\n")
@@ -260,7 +260,7 @@ private slots:
         QCOMPARE(shown_[0].text,
                  QStringLiteral("Update flash tool is entering test mode, \t\r\ndo you want to "
                                 "continue?"));
-        QCOMPARE(shown_[0].style, MessageDialog::kYesNo);
+        QCOMPARE(shown_[0].style, MessageBoxStyle::kYesNo);
         QCOMPARE(window.windowTitle(), kTitle + QStringLiteral(" [Test mode]"));
 
         QCOMPARE(console({QStringLiteral("start"), QStringLiteral("--wait")}, out), 0);
@@ -279,7 +279,7 @@ private slots:
         QCOMPARE(window.windowTitle(), kTitle);
 
         // Declined, and nothing listening.
-        yesNo_ = {MessageDialog::kIdNo};
+        yesNo_ = {MessageBoxStyle::kIdNo};
         QCOMPARE(console({QStringLiteral("enter-test-mode")}, out), 3);
         QCOMPARE(out, QStringLiteral("The tool's user declined test mode.\n"));
         QVERIFY(!window.presenter().testMode());
@@ -341,7 +341,7 @@ private slots:
         waitIdle(window);
         QCOMPARE(modelOf(sim), QByteArray("RQX770HJNWE"));
         QCOMPARE(shown_[1].text, QStringLiteral("Failed to connect to console."));
-        QCOMPARE(shown_[1].style, MessageDialog::kIconInformation);
+        QCOMPARE(shown_[1].style, MessageBoxStyle::kIconInformation);
     }
 
     // A request that comes while an earlier one waits on an open box is handled after it: EXIT
@@ -379,8 +379,8 @@ private slots:
 
     // plugshift-console finds the socket by the instance name the application takes.
     void consoleFindsTheInstancesSocket() {
-        Application app;
-        QCOMPARE(app.mutexName().toStdString(), std::string(ConsoleAddress::kInstanceName));
+        QCOMPARE(Application::mutexName().toStdString(),
+                 std::string(ConsoleAddress::kInstanceName));
     }
 
     void taskDialogTemplate() {

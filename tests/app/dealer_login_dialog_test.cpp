@@ -80,59 +80,28 @@ private slots:
         QCOMPARE(redPixelsOfHintLine(dialog), 0);
     }
 
-    // Each dialog shown gets the next entry typed and Login pressed; an empty entry in the script
-    // closes the dialog instead.
-    void loginRepeatsUntilTheExactCode_data() {
-        QTest::addColumn<QStringList>("entries");
-        QTest::addColumn<bool>("loggedIn");
-        QTest::newRow("right at once") << QStringList{QStringLiteral("4711")} << true;
-        QTest::newRow("extra trailing digit refused")
-            << QStringList{QStringLiteral("47110"), QStringLiteral("4711")} << true;
-        QTest::newRow("prefix refused, then closed")
-            << QStringList{QStringLiteral("471"), QString()} << false;
-        QTest::newRow("many wrong, then right")
-            << QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
-                           QStringLiteral("4711")}
-            << true;
-        QTest::newRow("closed at once") << QStringList{QString()} << false;
-    }
-    void loginRepeatsUntilTheExactCode() {
-        QFETCH(QStringList, entries);
-        QFETCH(bool, loggedIn);
-        int shown = 0;
+    // One showing: the last entry back and selected, so typing replaces it; Login returns the
+    // entry, Escape nothing. Asking again after a refusal is the login's.
+    void askShowsTheLastEntrySelectedAndReturnsTheConfirmedOne() {
+        DealerLogin login(L"4711", {});
+        login.submit(L"123");
         ModalRunner::answerDialogs([&](QDialog& dialog) {
-            auto* login = qobject_cast<DealerLoginDialog*>(&dialog);
-            QVERIFY(login != nullptr);
-            // From the second showing on, the red line tells why the dialog came back.
-            QCOMPARE(login->wrongPassword(), shown > 0);
-            const QString entry = entries.value(shown++);
-            if (entry.isEmpty()) {
-                QTest::keyClick(login->edit(), Qt::Key_Escape);
-                return;
-            }
-            // The previous entry is selected, so typing replaces it.
-            QTest::keyClicks(login->edit(), entry);
-            QCOMPARE(login->password(), entry);
-            QTest::keyClick(login->edit(), Qt::Key_Return);
+            auto* shown = qobject_cast<DealerLoginDialog*>(&dialog);
+            QVERIFY(shown != nullptr);
+            QCOMPARE(shown->password(), QStringLiteral("123"));
+            QCOMPARE(shown->edit()->selectedText(), QStringLiteral("123"));
+            QVERIFY(shown->wrongPassword());
+            QTest::keyClicks(shown->edit(), QStringLiteral("4711"));
+            QTest::keyClick(shown->edit(), Qt::Key_Return);
         });
-        QStringList stored;
-        DealerLogin login(L"4711", [&](const std::wstring& code) {
-            stored.append(QString::fromStdWString(code));
-        });
-        const bool result = DealerLoginDialog::login(login);
-        QCOMPARE(result, loggedIn);
-        QCOMPARE(shown, entries.size());
-        QCOMPARE(stored, loggedIn ? QStringList{QStringLiteral("4711")} : QStringList{});
-    }
+        QCOMPARE(DealerLoginDialog::ask(login), std::optional<std::wstring>(L"4711"));
 
-    void noDealerCodeShowsNothing() {
-        bool shown = false;
-        ModalRunner::answerDialogs([&](QDialog&) { shown = true; });
-        bool stored = false;
-        DealerLogin login(std::wstring(), [&](const std::wstring&) { stored = true; });
-        QVERIFY(!DealerLoginDialog::login(login));
-        QVERIFY(!shown);
-        QVERIFY(!stored);
+        ModalRunner::answerDialogs([](QDialog& dialog) {
+            auto* shown = qobject_cast<DealerLoginDialog*>(&dialog);
+            QVERIFY(shown != nullptr);
+            QTest::keyClick(shown->edit(), Qt::Key_Escape);
+        });
+        QCOMPARE(DealerLoginDialog::ask(login), std::optional<std::wstring>());
     }
 };
 

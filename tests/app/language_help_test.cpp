@@ -66,7 +66,7 @@ private slots:
 
     void noCodesGiveNoMenu() { QCOMPARE(create({}, QStringLiteral("de")), nullptr); }
 
-    // Choosing hands the command on and checks what the list then checks; an unknown code's
+    // Choosing hands the command on and the check mark moves where it is told; an unknown code's
     // item hands nothing on.
     void choosingChecksTheListsChoice() {
         std::unique_ptr<LanguageMenu> menu(
@@ -114,20 +114,26 @@ private slots:
     }
 
 private:
-    // The menu of the codes.
+    // The menu of the codes, checked where the list checks, as the presenter has it.
     LanguageMenu* create(const QStringList& codes, const QString& current) {
         std::vector<std::wstring> configured;
         for (const QString& code : codes) {
             configured.push_back(code.toStdWString());
         }
         list = std::make_unique<LanguageList>(configured, current.toStdWString());
-        return LanguageMenu::create(
+        LanguageMenu* menu = LanguageMenu::create(
             *list,
             [this](int command) {
                 chosen.append(command);
                 list->choose(command);
+                created->markChecked(list->checkedCommand());
             },
             nullptr);
+        created = menu;
+        if (menu != nullptr) {
+            menu->markChecked(list->checkedCommand());
+        }
+        return menu;
     }
 
     // An empty help document in folder under each name.
@@ -171,6 +177,7 @@ private:
     const QByteArray startPath = qgetenv("PATH");
     std::unique_ptr<LanguageList> list;
     QList<int> chosen;
+    LanguageMenu* created = nullptr;
 };
 
 }  // namespace plugshift

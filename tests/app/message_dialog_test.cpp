@@ -53,7 +53,7 @@ private slots:
         QTest::addColumn<int>("firstId");
         QTest::addColumn<QString>("secondText");  // empty: hidden
         QTest::addColumn<int>("secondId");
-        using I = MessageDialog::Icon;
+        using I = MessageIcon;
         const QString ok = QStringLiteral("&OK");
         QTest::newRow("0x00 OK, no icon") << 0x00u << int(I::None) << ok << 1 << QString() << 0;
         QTest::newRow("0x01 OK Cancel")
@@ -133,11 +133,12 @@ private slots:
         QTest::addColumn<unsigned>("style");
         QTest::addColumn<bool>("closeBox");
         QTest::addColumn<int>("closedWith");  // 0: the box stayed up
-        QTest::newRow("Yes/No") << (MessageDialog::kYesNo | MessageDialog::kIconQuestion) << false
-                                << 0;
-        QTest::newRow("OK/Cancel") << MessageDialog::kOkCancel << true << MessageDialog::kIdCancel;
-        QTest::newRow("OK") << (MessageDialog::kOk | MessageDialog::kIconError) << true
-                            << MessageDialog::kIdOk;
+        QTest::newRow("Yes/No") << (MessageBoxStyle::kYesNo | MessageBoxStyle::kIconQuestion)
+                                << false << 0;
+        QTest::newRow("OK/Cancel")
+            << MessageBoxStyle::kOkCancel << true << MessageBoxStyle::kIdCancel;
+        QTest::newRow("OK") << (MessageBoxStyle::kOk | MessageBoxStyle::kIconError) << true
+                            << MessageBoxStyle::kIdOk;
     }
     void onlyAQuestionHasNoCloseBox() {
         QFETCH(unsigned, style);
@@ -158,7 +159,7 @@ private slots:
         QApplication::setOverrideCursor(Qt::WaitCursor);
         QApplication::setOverrideCursor(Qt::BusyCursor);
         const QCursor* whileUp = reinterpret_cast<const QCursor*>(1);
-        answerBox(QStringLiteral("Text"), MessageDialog::kOk, [&](MessageDialog& box) {
+        answerBox(QStringLiteral("Text"), MessageBoxStyle::kOk, [&](MessageDialog& box) {
             whileUp = QApplication::overrideCursor();
             box.firstButton()->click();
         });
@@ -175,7 +176,7 @@ private slots:
     // right, 10 apart, centred in the band.
     void layOutIconTextAndButtons() {
         MessageDialog box(QtStrings::text(str::kConvertFailed),
-                          MessageDialog::kYesNo | MessageDialog::kIconError);
+                          MessageBoxStyle::kYesNo | MessageBoxStyle::kIconError);
         const QRect text = box.textRect();
         QCOMPARE(text.topLeft(), QPoint(MessageDialog::kSystemIconSize + 30, 20));
         QCOMPARE(text.height(), MessageDialog::kSystemIconSize);  // one line is lower than the icon
@@ -193,18 +194,18 @@ private slots:
 
     // A short text widens to the buttons: 20-pixel margins on both sides of them.
     void shortTextWidensToTheButtons() {
-        MessageDialog box(QStringLiteral("OK"), MessageDialog::kYesNo);
+        MessageDialog box(QStringLiteral("OK"), MessageBoxStyle::kYesNo);
         const QRect first = box.firstButton()->geometry();
         QCOMPARE(first.left(), 20);
         QCOMPARE(box.textRect().left(), 30);  // no icon
 
-        MessageDialog single(QStringLiteral("OK"), MessageDialog::kOk);
+        MessageDialog single(QStringLiteral("OK"), MessageBoxStyle::kOk);
         QCOMPARE(single.firstButton()->geometry().left(), 20);
         QCOMPARE(single.width(), single.firstButton()->width() + 40);
     }
 
     void longTextWrapsAt400Pixels() {
-        MessageDialog box(QtStrings::text(str::kFileMissing), MessageDialog::kIconError);
+        MessageDialog box(QtStrings::text(str::kFileMissing), MessageBoxStyle::kIconError);
         QVERIFY(!box.isSingleLine());
         QVERIFY(box.textRect().width() <= MessageDialog::kWrapWidth);
         QVERIFY(box.textRect().width() > MessageDialog::kWrapWidth * 3 / 4);
@@ -213,7 +214,7 @@ private slots:
 
     // A one-line text is centred beside the icon; a longer one starts at the top of its area.
     void drawsTextWhereItBelongs() {
-        MessageDialog oneLine(QStringLiteral("Convert failed."), MessageDialog::kIconError);
+        MessageDialog oneLine(QStringLiteral("Convert failed."), MessageBoxStyle::kIconError);
         QVERIFY(oneLine.isSingleLine());
         const QImage one = oneLine.grab().toImage();
         const QList<int> oneRows = inkRows(one, oneLine.textRect());
@@ -222,7 +223,7 @@ private slots:
         QVERIFY2(qAbs(inkCentre - oneLine.textRect().center().y()) <= 3,
                  qPrintable(QStringLiteral("ink centre %1").arg(inkCentre)));
 
-        MessageDialog threeLines(QStringLiteral("one\ntwo\nthree"), MessageDialog::kIconError);
+        MessageDialog threeLines(QStringLiteral("one\ntwo\nthree"), MessageBoxStyle::kIconError);
         QVERIFY(!threeLines.isSingleLine());
         const QImage three = threeLines.grab().toImage();
         const QList<int> threeRows = inkRows(three, threeLines.textRect());
@@ -231,7 +232,7 @@ private slots:
     }
 
     void paintsWindowColourAndGreyBand() {
-        MessageDialog box(QStringLiteral("Text"), MessageDialog::kOkCancel);
+        MessageDialog box(QStringLiteral("Text"), MessageBoxStyle::kOkCancel);
         const QImage image = box.grab().toImage();
         QCOMPARE(QColor(image.pixel(2, box.height() - 2)), QColor(240, 240, 240));
         QCOMPARE(QColor(image.pixel(2, box.height() - 50)), QColor(240, 240, 240));
@@ -240,10 +241,10 @@ private slots:
     }
 
     void captionIsTheApplicationNameOrTheProgramPath() {
-        MessageDialog unnamed(QStringLiteral("Text"), MessageDialog::kOk);
+        MessageDialog unnamed(QStringLiteral("Text"), MessageBoxStyle::kOk);
         QCOMPARE(unnamed.windowTitle(), QCoreApplication::applicationFilePath());
         MessageDialog::setApplicationName(QtStrings::title());
-        MessageDialog named(QStringLiteral("Text"), MessageDialog::kOk);
+        MessageDialog named(QStringLiteral("Text"), MessageBoxStyle::kOk);
         QCOMPARE(named.windowTitle(), QStringLiteral("KMV410 Plugshift 916-928MHz"));
     }
 
@@ -254,11 +255,11 @@ private slots:
         ModalRunner::answerMessages([&](const QString& text, unsigned style) {
             seenText = text;
             seenStyle = style;
-            return MessageDialog::kIdNo;
+            return MessageBoxStyle::kIdNo;
         });
         bool dialogShown = false;
         ModalRunner::answerDialogs([&](QDialog&) { dialogShown = true; });
-        QCOMPARE(MessageDialog::showMessage(str::kConvertFailed, 0x24), MessageDialog::kIdNo);
+        QCOMPARE(MessageDialog::showMessage(str::kConvertFailed, 0x24), MessageBoxStyle::kIdNo);
         QCOMPARE(seenText, QStringLiteral("Convert failed."));
         QCOMPARE(seenStyle, 0x24u);
         QVERIFY(!dialogShown);
@@ -266,7 +267,7 @@ private slots:
 
     // A dialog the answerer leaves open is ended, so nothing hangs.
     void openBoxLeftByTheAnswererEndsWithZero() {
-        QCOMPARE(answerBox(QStringLiteral("Text"), MessageDialog::kYesNo, [](MessageDialog&) {}),
+        QCOMPARE(answerBox(QStringLiteral("Text"), MessageBoxStyle::kYesNo, [](MessageDialog&) {}),
                  0);
     }
 };

@@ -19,11 +19,10 @@ private slots:
     }
     void cleanup() { delete host; }
 
-    void startsDisconnectedWithTheHelpPrompt() {
-        QCOMPARE(bar->cableText(), QStringLiteral("USB Cable Disconnected"));
-        QCOMPARE(bar->prompt(), QStringLiteral("For help, press F1"));
+    void startsEmptyAlongTheBottom() {
+        QCOMPARE(bar->cableText(), QString());
+        QCOMPARE(bar->prompt(), QString());
         QCOMPARE(bar->percent(), 0);
-        QCOMPARE(bar->scale(), 100);
         QCOMPARE(bar->geometry().bottom(), host->height() - 1);
         QCOMPARE(bar->width(), host->width());
     }
@@ -51,24 +50,24 @@ private slots:
         QCOMPARE(bar->percent(), 10);
     }
 
-    void cableStateAndPromptChangeOnlyWhenDifferent() {
-        QVERIFY(!bar->setDisconnected(true));
-        QVERIFY(bar->setDisconnected(false));
-        QCOMPARE(bar->cableText(), QStringLiteral("USB Cable Connected"));
-        QVERIFY(!bar->setDisconnected(false));
-        QVERIFY(bar->setDisconnected(true));
-        QCOMPARE(bar->cableText(), QStringLiteral("USB Cable Disconnected"));
+    void textsChangeOnlyWhenDifferent() {
+        const QString connected = QStringLiteral("USB Cable Connected");
+        QVERIFY(bar->setText(StatusBarParts::Cable, connected));
+        QVERIFY(!bar->setText(StatusBarParts::Cable, connected));
+        QCOMPARE(bar->cableText(), connected);
 
-        QVERIFY(!bar->setPrompt(QtStrings::text(str::kPromptHelp)));
-        QVERIFY(bar->setPrompt(QtStrings::text(str::kPromptExit)));
+        QVERIFY(bar->setText(StatusBarParts::Prompt, QtStrings::text(str::kPromptExit)));
+        QVERIFY(!bar->setText(StatusBarParts::Prompt, QtStrings::text(str::kPromptExit)));
         QCOMPARE(bar->prompt(), QStringLiteral("Quit the application"));
+        QCOMPARE(bar->cableText(), connected);
+        QVERIFY(!bar->setText(StatusBarParts::Progress, connected));
     }
 
     // A prompt longer than its 30 % is cut with an ellipsis; the whole of it is the part's
     // tooltip. A prompt that fits has none, nor has the progress part.
     void aCutPromptShowsWhollyAsItsPartsTooltip() {
         const QString about = QtStrings::text(str::kPromptAbout);
-        bar->setPrompt(about);
+        bar->setText(StatusBarParts::Prompt, about);
         const QString shown = bar->shownText(ProgressStatusBar::kPromptPart);
         QVERIFY2(shown.endsWith(QChar(0x2026)) && shown.size() < about.size(), qPrintable(shown));
         QVERIFY(about.startsWith(shown.chopped(1)));
@@ -84,7 +83,7 @@ private slots:
         QTRY_COMPARE(QToolTip::text(), about);
         QToolTip::hideText();
 
-        bar->setPrompt(QtStrings::text(str::kPromptHelp));
+        bar->setText(StatusBarParts::Prompt, QtStrings::text(str::kPromptHelp));
         QCOMPARE(bar->shownText(ProgressStatusBar::kPromptPart), QtStrings::text(str::kPromptHelp));
         QCOMPARE(bar->toolTipAt(inPrompt), QString());
     }

@@ -78,38 +78,39 @@ void renderMessageBoxes(Renderer& renderer) {
         unsigned style;
     } boxes[] = {
         {"msgbox_info_one_line", QtStrings::text(str::kConvertSuccessful),
-         MessageDialog::kIconInformation},
-        {"msgbox_error_112", QtStrings::text(str::kFileMissing), MessageDialog::kIconError},
+         MessageBoxStyle::kIconInformation},
+        {"msgbox_error_112", QtStrings::text(str::kFileMissing), MessageBoxStyle::kIconError},
         {"msgbox_question_116_yes_no",
          QtStrings::format(str::kConfirmConvert, QString::fromLatin1(StringTable::kBand)),
-         MessageDialog::kYesNo | MessageDialog::kIconQuestion},
-        {"msgbox_warning_113", QtStrings::format(str::kManyCables, 2), MessageDialog::kIconWarning},
+         MessageBoxStyle::kYesNo | MessageBoxStyle::kIconQuestion},
+        {"msgbox_warning_113", QtStrings::format(str::kManyCables, 2),
+         MessageBoxStyle::kIconWarning},
         {"msgbox_warning_119", QtStrings::text(str::kToggleCableDigitalRetry),
-         MessageDialog::kIconWarning},
+         MessageBoxStyle::kIconWarning},
         {"msgbox_test_mode_yes_no",
          QStringLiteral("Update flash tool is entering test mode, \t\r\ndo you want to continue?"),
-         MessageDialog::kYesNo},
+         MessageBoxStyle::kYesNo},
         {"msgbox_question_180_restore", QtStrings::text(str::kOfferRestore),
-         MessageDialog::kYesNo | MessageDialog::kIconQuestion},
+         MessageBoxStyle::kYesNo | MessageBoxStyle::kIconQuestion},
         {"msgbox_question_187_finish",
          QtStrings::format(kStrFinishWithBackup, QStringLiteral("2024-05-01 12:34")),
-         MessageDialog::kYesNo | MessageDialog::kIconQuestion},
+         MessageBoxStyle::kYesNo | MessageBoxStyle::kIconQuestion},
         {"msgbox_warning_197_half_written", QtStrings::text(kStrMayBeHalfWritten),
-         MessageDialog::kIconWarning},
+         MessageBoxStyle::kIconWarning},
         {"msgbox_warning_202_restore_into_converted",
          QtStrings::format(kStrRestoreIntoConverted, QStringLiteral("2024-05-01 12:34")),
-         MessageDialog::kYesNo | MessageDialog::kIconWarning},
+         MessageBoxStyle::kYesNo | MessageBoxStyle::kIconWarning},
         {"msgbox_warning_194_backup_lost",
          QtStrings::format(
              kStrFinishBackupLost,
              QStringLiteral("C:\\ProgramData\\Kestrelon\\KMV Plugshift PERU\\"
                             "backup\\RQX770HJNWA_752TRX4F21_20240501-103456-040.pbk")),
-         MessageDialog::kYesNo | MessageDialog::kIconWarning},
+         MessageBoxStyle::kYesNo | MessageBoxStyle::kIconWarning},
         {"msgbox_warning_189_not_reread", QtStrings::text(kStrConvertedNotReread),
-         MessageDialog::kIconWarning},
+         MessageBoxStyle::kIconWarning},
         {"msgbox_info_console_unreachable", QStringLiteral("Failed to connect to console."),
-         MessageDialog::kIconInformation},
-        {"msgbox_ok_cancel_no_icon", QStringLiteral("OK"), MessageDialog::kOkCancel},
+         MessageBoxStyle::kIconInformation},
+        {"msgbox_ok_cancel_no_icon", QStringLiteral("OK"), MessageBoxStyle::kOkCancel},
     };
     for (const auto& box : boxes) {
         MessageDialog dialog(box.text, box.style);
@@ -122,12 +123,13 @@ void renderStatusBar(Renderer& renderer) {
     host.resize(640, 60);
     host.setAutoFillBackground(true);
     ProgressStatusBar bar(&host);
-    bar.setDisconnected(false);
+    bar.setText(StatusBarParts::Prompt, QString::fromStdWString(StatusBarParts::prompt(0)));
+    bar.setText(StatusBarParts::Cable, QString::fromStdWString(StatusBarParts::cableText(true)));
     bar.setPercent(40);
     renderer.grab(QStringLiteral("statusbar_connected_40"), host);
-    bar.setDisconnected(true);
+    bar.setText(StatusBarParts::Cable, QString::fromStdWString(StatusBarParts::cableText(false)));
     bar.setPercent(100);
-    bar.setPrompt(QtStrings::text(str::kPromptAbout));
+    bar.setText(StatusBarParts::Prompt, QtStrings::text(str::kPromptAbout));
     renderer.grab(QStringLiteral("statusbar_disconnected_100"), host);
     bar.setPercent(0);
     renderer.grab(QStringLiteral("statusbar_0"), host);
@@ -272,7 +274,7 @@ void renderCutPrompt(Renderer& renderer, MainWindow& window) {
     }
     QToolTip::hideText();
     renderer.save(QStringLiteral("main_window_cut_prompt_tooltip"), scene);
-    window.statusBar()->setPrompt(QtStrings::text(str::kPromptHelp));
+    window.presenter().onMenuHighlight(0);
     window.hide();
 }
 
@@ -300,7 +302,7 @@ void renderMainWindow(Renderer& renderer) {
     RadioManager manager(simulator);
     QObject windows;
     EventWindow::bind(task, &windows);
-    ModalRunner::answerMessages([](const QString&, unsigned) { return MessageDialog::kIdOk; });
+    ModalRunner::answerMessages([](const QString&, unsigned) { return MessageBoxStyle::kIdOk; });
     ModalRunner::answerDialogs([](QDialog& dialog) {
         if (auto* login = qobject_cast<DealerLoginDialog*>(&dialog)) {
             QTest::keyClicks(login->edit(), QStringLiteral("2468"));

@@ -26,7 +26,7 @@ namespace plugshift {
 
 namespace {
 
-constexpr unsigned kFileProblem = MessageDialog::kIconError;
+constexpr unsigned kFileProblem = MessageBoxStyle::kIconError;
 
 QByteArray readFile(const QString& path) {
     QFile file(path);
@@ -100,7 +100,7 @@ private slots:
         messages_.clear();
         ModalRunner::answerMessages([this](const QString& text, unsigned style) {
             messages_.append({text, style});
-            return MessageDialog::kIdOk;
+            return MessageBoxStyle::kIdOk;
         });
     }
     void cleanup() {
@@ -136,7 +136,7 @@ private slots:
         if (removeConfig) {
             QVERIFY(QFile::remove(installDir() + "/data/config.xml"));
         }
-        Application app(&driver_);
+        Application app(driver_);
         app.setBaseDirectory(installDir());
         QVERIFY(!app.initInstance());
         QCOMPARE(int(app.stage()), stage);
@@ -159,7 +159,7 @@ private slots:
     // setup file; then the splash and the main window come up.
     void startsWithLowerCaseRegionAndTrimmedId() {
         install(QStringLiteral("peru"), "id=\"  KMV-PERU-7 \t\"");
-        Application app(&driver_);
+        Application app(driver_);
         app.setBaseDirectory(installDir());
         QStringList shown;
         ModalRunner::answerDialogs([&](QDialog& dialog) {
@@ -186,7 +186,7 @@ private slots:
     // A second start while the first holds the instance ends silently and knocks on the first.
     void secondInstanceRaisesTheFirst() {
         install(QStringLiteral("PERU"), "id=A");
-        Application app(&driver_);
+        Application app(driver_);
         app.setBaseDirectory(installDir());
         SingleInstance first(app.mutexName(), dataDir());
         QCOMPARE(first.acquire(), SingleInstance::Outcome::First);
@@ -201,7 +201,7 @@ private slots:
         // Once the first has gone, a start takes the instance.
         first.release();
         app.exitInstance();
-        Application again(&driver_);
+        Application again(driver_);
         again.setBaseDirectory(installDir());
         ModalRunner::answerDialogs([](QDialog& dialog) { dialog.done(0); });
         again.initInstance();

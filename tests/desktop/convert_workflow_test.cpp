@@ -13,6 +13,7 @@
 
 #include "desktop/console_message.h"
 #include "desktop/main_window_presenter.h"
+#include "desktop/message_box_style.h"
 #include "desktop/string_table.h"
 #include "errors/error_chain.h"
 #include "errors/wide_text.h"
@@ -31,6 +32,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::FakeView;
 using View = MainWindowView;
+using Box = MessageBoxStyle;
 using Operation = MainWindowPresenter::Operation;
 using Bytes = std::vector<uint8_t>;
 
@@ -115,7 +117,7 @@ protected:
         MainWindowPresenter& presenter = open(sim);
         cable(1);
         view_->keepPersonality = keep;
-        view_->answers.push_front(View::kIdYes);
+        view_->answers.push_front(Box::kIdYes);
         presenter.onCommand(View::kIdConvert);
         return presenter;
     }
@@ -141,9 +143,9 @@ TEST_F(ConvertWorkflowTest, ConvertsWithAndWithoutThePersonality) {
 
         ASSERT_EQ(view_->boxes.size(), 2u);
         EXPECT_EQ(view_->boxes[0].text, confirmation());
-        EXPECT_EQ(view_->boxes[0].style, View::kYesNo | View::kIconQuestion);
+        EXPECT_EQ(view_->boxes[0].style, Box::kYesNo | Box::kIconQuestion);
         EXPECT_EQ(view_->boxes[1].text, L"Convert successful.");
-        EXPECT_EQ(view_->boxes[1].style, View::kIconInformation);
+        EXPECT_EQ(view_->boxes[1].style, Box::kIconInformation);
         EXPECT_EQ(modelOf(sim.radio()), kConverted);
         // The display shows the radio as it is now.
         EXPECT_EQ(shownModel(), fromUtf8(kConverted));
@@ -163,7 +165,7 @@ TEST_F(ConvertWorkflowTest, DecliningLeavesTheRadioAlone) {
     SimD2xx sim;
     MainWindowPresenter& presenter = open(sim);
     cable(1);
-    view_->answers = {View::kIdNo};
+    view_->answers = {Box::kIdNo};
     presenter.onCommand(View::kIdConvert);
     EXPECT_EQ(view_->boxTexts(), std::vector<std::wstring>{confirmation()});
     EXPECT_EQ(modelOf(sim.radio()), "RQX770HJNWA");
@@ -183,12 +185,12 @@ TEST_F(ConvertWorkflowTest, RefusalsSayWhy) {
     };
     const Case cases[] = {
         {"already converted", kConverted, "R01.03.00", L"This radio is already in 916-928MHz.",
-         View::kIconInformation},
+         Box::kIconInformation},
         {"codeplug not compatible", "RQX770HJNWA", "R01.05.00",
          L"The tool can't convert this radio due to codeplug version not compatible.",
-         View::kIconWarning},
+         Box::kIconWarning},
         {"radio codeplug version invalid", "RQX770HJNWA", "#01.03.00", text(str::kFileMissing),
-         View::kIconError},
+         Box::kIconError},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -235,12 +237,12 @@ TEST_F(ConvertWorkflowTest, ADamagedCodeplugFileStopsBeforeTheRadioChanges) {
     MainWindowPresenter& presenter = open(sim);
     cable(1);
     view_->keepPersonality = true;
-    view_->answers = {View::kIdYes};
+    view_->answers = {Box::kIdYes};
     presenter.onCommand(View::kIdConvert);
 
     ASSERT_EQ(view_->boxes.size(), 2u);
     EXPECT_EQ(view_->boxes[1].text, text(str::kFileMissing));
-    EXPECT_EQ(view_->boxes[1].style, View::kIconError);
+    EXPECT_EQ(view_->boxes[1].style, Box::kIconError);
     EXPECT_EQ(backupCount(), 0);
     EXPECT_EQ(sim.radio().model(), modelBefore);
     EXPECT_NE(withoutStamps(errLog()).find("(0x013)"), std::string::npos);
@@ -261,7 +263,7 @@ TEST_F(ConvertWorkflowTest, AFailedConversionLogsItsCausesAndOffersTheBackup) {
         MainWindowPresenter& presenter = open(sim);
         cable(1);
         view_->keepPersonality = true;
-        view_->answers = {View::kIdYes, restore ? View::kIdYes : View::kIdNo};
+        view_->answers = {Box::kIdYes, restore ? Box::kIdYes : Box::kIdNo};
         // The recovery runs on a healthy radio.
         view_->whileBoxShown = [&](const FakeView::Box& box) {
             if (box.text == text(str::kOfferRestore)) {
@@ -272,9 +274,9 @@ TEST_F(ConvertWorkflowTest, AFailedConversionLogsItsCausesAndOffersTheBackup) {
 
         ASSERT_EQ(view_->boxes.size(), 4u);
         EXPECT_EQ(view_->boxes[1].text, L"Convert failed.");
-        EXPECT_EQ(view_->boxes[1].style, View::kIconError);
+        EXPECT_EQ(view_->boxes[1].style, Box::kIconError);
         EXPECT_EQ(view_->boxes[2].text, text(str::kOfferRestore));
-        EXPECT_EQ(view_->boxes[2].style, View::kYesNo | View::kIconQuestion);
+        EXPECT_EQ(view_->boxes[2].style, Box::kYesNo | Box::kIconQuestion);
         // Declined, the way back is said: the radio may be half-written, Convert finishes it.
         EXPECT_EQ(view_->boxes[3].text,
                   restore ? text(str::kPersonalityRestored) : text(kStrMayBeHalfWritten));
@@ -326,7 +328,7 @@ TEST_F(ConvertWorkflowTest, TheOfferedRecoveryEndsConvertedWithThePersonality) {
     MainWindowPresenter& presenter = open(sim);
     cable(1);
     view_->keepPersonality = true;
-    view_->answers = {View::kIdYes, View::kIdYes, View::kIdYes};
+    view_->answers = {Box::kIdYes, Box::kIdYes, Box::kIdYes};
     view_->whileBoxShown = [&](const FakeView::Box& box) {
         if (box.text != text(str::kOfferRestore)) {
             return;
@@ -372,7 +374,7 @@ TEST_F(ConvertWorkflowTest, ABackupFolderThatRefusesTheBackupIsNamed) {
     presenter.setBackupFolder(blocked / "backup");
     cable(1);
     view_->keepPersonality = true;
-    view_->answers = {View::kIdYes};
+    view_->answers = {Box::kIdYes};
     presenter.onCommand(View::kIdConvert);
     ASSERT_EQ(view_->boxes.size(), 2u);
     EXPECT_EQ(
@@ -410,7 +412,7 @@ TEST_F(ConvertWorkflowTest, AnUnfinishedConversionIsOfferedItsFinish) {
         MainWindowPresenter& presenter = open(sim);
         cable(1);
         view_->keepPersonality = true;
-        view_->answers = {View::kIdYes, View::kIdNo};  // converts, then declines the recovery
+        view_->answers = {Box::kIdYes, Box::kIdNo};  // converts, then declines the recovery
         presenter.onCommand(View::kIdConvert);
         ASSERT_EQ(view_->boxes.size(), 4u);
         ASSERT_NE(sim.radio().userPrivateId(), userId);
@@ -418,12 +420,12 @@ TEST_F(ConvertWorkflowTest, AnUnfinishedConversionIsOfferedItsFinish) {
         sim.faults().clear();
         view_->boxes.clear();
         view_->keepPersonality = false;
-        view_->answers = {finish ? View::kIdYes : View::kIdNo};
+        view_->answers = {finish ? Box::kIdYes : Box::kIdNo};
         presenter.onCommand(View::kIdConvert);
         ASSERT_FALSE(view_->boxes.empty());
         EXPECT_TRUE(view_->boxes[0].text.starts_with(questionStart))
             << toUtf8(view_->boxes[0].text);
-        EXPECT_EQ(view_->boxes[0].style, View::kYesNo | View::kIconWarning);
+        EXPECT_EQ(view_->boxes[0].style, Box::kYesNo | Box::kIconWarning);
         if (finish) {
             ASSERT_EQ(view_->boxes.size(), 2u);
             EXPECT_EQ(view_->boxes[1].text, text(str::kPersonalityRestored));
@@ -450,7 +452,7 @@ TEST_F(ConvertWorkflowTest, RadioAfterRadioInOneWindow) {
         SCOPED_TRACE(side.addressMap);
         nextRadio(sim, side);
         view_->boxes.clear();
-        view_->answers = {View::kIdYes};
+        view_->answers = {Box::kIdYes};
         presenter.onCommand(View::kIdConvert);
         EXPECT_EQ(view_->boxTexts(),
                   (std::vector<std::wstring>{confirmation(), L"Convert successful."}));

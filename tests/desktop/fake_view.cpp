@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "desktop/dealer_login.h"
+#include "desktop/message_box_style.h"
 #include "tasks/task_waiter.h"
 
 namespace plugshift::test {
@@ -40,22 +41,28 @@ int FakeView::messageBox(const std::wstring& text, unsigned style) {
     if (whileBoxShown) {
         whileBoxShown(boxes.back());
     }
-    const unsigned buttons = style & 0xF;
-    if (buttons != kOk && !answers.empty()) {
+    const MessageBoxStyle::Buttons buttons = MessageBoxStyle::buttons(style);
+    if (buttons.second != 0 && !answers.empty()) {
         const int answer = answers.front();
         answers.pop_front();
         return answer;
     }
-    return buttons == kYesNo ? kIdNo : kIdOk;
+    return buttons.first == MessageBoxStyle::kIdYes ? MessageBoxStyle::kIdNo
+                                                    : MessageBoxStyle::kIdOk;
 }
 
 void FakeView::runCommand(Task& task, Command& command) {
     TaskWaiter(task).run(&command, loop_);
 }
 
-bool FakeView::showDealerLogin(DealerLogin& login) {
-    return std::ranges::any_of(loginEntries,
-                               [&login](const std::wstring& entry) { return login.submit(entry); });
+std::optional<std::wstring> FakeView::askDealerPassword(DealerLogin& login) {
+    loginShowings.push_back({login.lastEntry(), login.isWrongShown()});
+    if (loginEntries.empty()) {
+        return std::nullopt;
+    }
+    std::optional<std::wstring> entry = loginEntries.front();
+    loginEntries.pop_front();
+    return entry;
 }
 
 bool FakeView::openHelpFile(const std::filesystem::path& path) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "desktop/main_window_view.h"
+#include "desktop/status_bar_parts.h"
 #include "tasks/message_loop.h"
 
 namespace plugshift::test {
@@ -27,8 +28,16 @@ public:
     // Answers of the next boxes that offer a choice, in turn; a box with only OK takes none. An
     // empty queue answers OK, or No to a question.
     std::deque<int> answers;
-    // Answers of the dealer login: the entries tried in turn, until one is accepted.
-    std::vector<std::wstring> loginEntries;
+    // Answers of the dealer login, one per showing of its dialog: an entry confirmed, or
+    // nothing for a dialog closed; an empty queue closes it.
+    std::deque<std::optional<std::wstring>> loginEntries;
+    // Each showing of the login dialog: the entry it came up with and whether it said the last
+    // one was wrong.
+    struct LoginShowing {
+        std::wstring entry;
+        bool wrongShown;
+    };
+    std::vector<LoginShowing> loginShowings;
     // Called while a box waits, before its answer.
     std::function<void(const Box&)> whileBoxShown;
     // Files the system's viewer opens.
@@ -43,8 +52,10 @@ public:
     std::wstring newSerial;
     bool serialGroupShown = false;
     std::wstring caption;
-    std::wstring picture;
-    bool cableShownConnected = false;
+    // The bitmaps shown, in turn.
+    std::vector<int> pictures;
+    int checkedLanguage = -1;
+    std::array<std::wstring, StatusBarParts::Count> statusTexts;
     int waitCursor = 0;
     int flashes = 0;
     std::vector<int> progress;
@@ -68,15 +79,17 @@ public:
     std::wstring newSerialText() const override { return newSerial; }
     void showSerialGroup(bool on) override { serialGroupShown = on; }
     void setCaption(const std::wstring& text) override { caption = text; }
-    void showModelPicture(const std::wstring& model) override { picture = model; }
-    void showCableState(bool connected) override { cableShownConnected = connected; }
+    void showPicture(int bitmapId) override { pictures.push_back(bitmapId); }
+    void checkLanguage(int command) override { checkedLanguage = command; }
+    void showStatusText(StatusBarParts::Part part, const std::wstring& text) override {
+        statusTexts[part] = text;
+    }
     void showProgress(int percent) override { progress.push_back(percent); }
-    uint32_t progressScale() const override { return 100; }
     void setWaitCursor(bool on) override { waitCursor += on ? 1 : -1; }
     void flash(int) override { ++flashes; }
     int messageBox(const std::wstring& text, unsigned style) override;
     void runCommand(Task& task, Command& command) override;
-    bool showDealerLogin(DealerLogin& login) override;
+    std::optional<std::wstring> askDealerPassword(DealerLogin& login) override;
     void showAbout() override {}
     bool openHelpFile(const std::filesystem::path& path) override;
     void runSoon(std::function<void()> work) override { soon.push_back(std::move(work)); }

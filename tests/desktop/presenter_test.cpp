@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -13,6 +14,8 @@
 #include "config/configuration.h"
 #include "desktop/console_message.h"
 #include "desktop/main_window_presenter.h"
+#include "desktop/message_box_style.h"
+#include "desktop/radio_display.h"
 #include "desktop/string_table.h"
 #include "errors/wide_text.h"
 #include "fake_d2xx.h"
@@ -31,6 +34,7 @@ using test::FakeView;
 using test::freshFolder;
 using test::PluggableCable;
 using View = MainWindowView;
+using Box = MessageBoxStyle;
 using Operation = MainWindowPresenter::Operation;
 using PresenterTest = test::PresenterFixture;
 
@@ -62,7 +66,8 @@ TEST_F(PresenterTest, EnablingRulesFollowTheCableAndTheLogin) {
         }
         cable(c.cables);
         EXPECT_EQ(presenter.isCableConnected(), c.cables > 0);
-        EXPECT_EQ(view_->cableShownConnected, c.cables > 0);
+        EXPECT_EQ(view_->statusTexts[StatusBarParts::Cable],
+                  c.cables > 0 ? L"USB Cable Connected" : L"USB Cable Disconnected");
         for (int id : {View::kIdGetRadioInfo, View::kIdConvert, View::kIdKeepPersonality}) {
             EXPECT_EQ(view_->enabled[id], c.workflows) << id;
         }
@@ -70,19 +75,32 @@ TEST_F(PresenterTest, EnablingRulesFollowTheCableAndTheLogin) {
             EXPECT_EQ(view_->enabled[id], c.serial) << id;
         }
         EXPECT_EQ(view_->serialGroupShown, c.loggedIn);
+        for (int id : {View::kIdSerialGroup, View::kIdSerialGroupLabel}) {
+            EXPECT_EQ(view_->enabled[id], c.loggedIn) << id;
+        }
         EXPECT_EQ(view_->focus, c.focus);
     }
 }
 
+// The dialog comes back after each wrong entry, that entry in it and the notice below; a closed
+// dialog ends the login, which a later command starts afresh.
 TEST_F(PresenterTest, LoginTakesOnlyTheDealerCodeAndHidesItsCommand) {
     SimD2xx sim;
     MainWindowPresenter& presenter = open(sim);
-    view_->loginEntries = {L"1234", L"24680"};
+    view_->loginEntries = {L"1234", L"24680", std::nullopt};
     presenter.onCommand(View::kCmdDealerLogin);
     EXPECT_FALSE(presenter.isDealerLoggedIn());
     EXPECT_FALSE(view_->serialGroupShown);
+    ASSERT_EQ(view_->loginShowings.size(), 3u);
+    EXPECT_EQ(view_->loginShowings[0].entry, L"");
+    EXPECT_FALSE(view_->loginShowings[0].wrongShown);
+    EXPECT_EQ(view_->loginShowings[2].entry, L"24680");
+    EXPECT_TRUE(view_->loginShowings[2].wrongShown);
+
+    view_->loginShowings.clear();
     view_->loginEntries = {L"1234", fromUtf8(kDealerCode)};
     presenter.onCommand(View::kCmdDealerLogin);
+    EXPECT_FALSE(view_->loginShowings[0].wrongShown);
     EXPECT_TRUE(presenter.isDealerLoggedIn());
     EXPECT_TRUE(view_->serialGroupShown);
     EXPECT_FALSE(view_->enabled[View::kCmdDealerLogin]);
@@ -100,15 +118,15 @@ TEST_F(PresenterTest, GetRadioInformationSaysWhatHappened) {
         const char* radioModel = "RQX770HJNWA";
     };
     const Case cases[] = {
-        {"read", 1, SimCableMode::Digital, text(kStrInfoDone), View::kIconInformation,
+        {"read", 1, SimCableMode::Digital, text(kStrInfoDone), Box::kIconInformation,
          L"RQX770HJNWA"},
         {"cable in the wrong mode", 1, SimCableMode::Echo, text(kStrCableToDigital),
-         View::kIconWarning, L"N/A"},
+         Box::kIconWarning, L"N/A"},
         {"cable not supported", 1, SimCableMode::Unsupported, text(kStrCableUnsupported),
-         View::kIconError, L"N/A"},
-        {"no cable", 0, SimCableMode::Digital, text(kStrConnectFailed), View::kIconError, L"N/A"},
+         Box::kIconError, L"N/A"},
+        {"no cable", 0, SimCableMode::Digital, text(kStrConnectFailed), Box::kIconError, L"N/A"},
         {"model not configured", 1, SimCableMode::Digital, text(str::kRadioUnsupported),
-         View::kIconError, L"N/A", "RQX770HJNZZ"},
+         Box::kIconError, L"N/A", "RQX770HJNZZ"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -145,13 +163,32 @@ TEST_F(PresenterTest, GetRadioInformationFillsEveryFieldAndKeepsThem) {
     for (int field = 0; field < View::FieldCount; ++field) {
         EXPECT_EQ(shown(View::Field(field)), expected[field]) << field;
     }
-    EXPECT_EQ(view_->picture, L"RQX770HJNWA");
+    EXPECT_EQ(view_->pictures.back(), RadioDisplay::kRadioBitmap);
 
     sim.cable(0).setMode(SimCableMode::Echo);
     presenter.onCommand(View::kIdGetRadioInfo);
     EXPECT_EQ(view_->boxTexts().back(), text(kStrCableToDigital));
     EXPECT_EQ(shown(View::SerialNumber), L"752TRX4F21");
-    EXPECT_EQ(view_->picture, L"RQX770HJNWA");
+}
+
+// The radio is drawn from the start and for every model the installation knows, whatever its
+// picture kind; a model it does not know leaves the picture as it is.
+TEST_F(PresenterTest, TheRadioIsDrawnForNothingReadAndForKnownModels) {
+    SimD2xx sim;
+    open(sim);
+    EXPECT_EQ(view_->pictures, std::vector<int>{RadioDisplay::kRadioBitmap});
+    const struct {
+        const wchar_t* model;
+        std::optional<int> bitmap;
+    } cases[] = {
+        {L"", RadioDisplay::kRadioBitmap},
+        {L"RQX770HJNWA", RadioDisplay::kRadioBitmap},
+        {L"RQX770HJNZZ", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(RadioDisplay::picture(c.model, Configuration::instance()), c.bitmap)
+            << toUtf8(c.model);
+    }
 }
 
 // Two cables: string 113 with the count, asked again until one is left.
@@ -206,7 +243,8 @@ TEST_F(PresenterTest, APulledCableClosesTheRadiosPort) {
         EXPECT_EQ(manager_->radioInfo().isConnected(), c.stillOpen);
         EXPECT_EQ(cables.isOpen(), c.stillOpen);
         EXPECT_EQ(presenter.isCableConnected(), c.stillOpen);
-        EXPECT_EQ(view_->cableShownConnected, c.stillOpen);
+        EXPECT_EQ(view_->statusTexts[StatusBarParts::Cable],
+                  StatusBarParts::cableText(c.stillOpen));
         EXPECT_TRUE(view_->boxes.empty());
         // The port still open goes with the manager, before the cable it is open on.
         presenter_.reset();
@@ -239,7 +277,7 @@ TEST_F(PresenterTest, ConvertShowsTheRadioItReadBeforeItAsks) {
     std::wstring shownAtQuestion;
     std::wstring serialAtQuestion;
     view_->whileBoxShown = [&](const FakeView::Box& box) {
-        if ((box.style & 0xF) == View::kYesNo || shownAtQuestion.empty()) {
+        if ((box.style & 0xF) == Box::kYesNo || shownAtQuestion.empty()) {
             shownAtQuestion = shownModel();
             serialAtQuestion = view_->texts.at(View::kValueIds[View::SerialNumber]);
         }
@@ -264,7 +302,7 @@ TEST_F(PresenterTest, TheRecoveryOfferAfterAPulledCableSaysToReconnectFirst) {
         MainWindowPresenter& presenter = open(plug);
         cable(1);
         view_->keepPersonality = true;
-        view_->answers = {View::kIdYes};  // the confirmation
+        view_->answers = {Box::kIdYes};  // the confirmation
         view_->whileBoxShown = [&](const FakeView::Box& box) {
             if (box.text == text(kStrConvertFailed)) {
                 plug.plugged = !pulled;
@@ -281,7 +319,7 @@ TEST_F(PresenterTest, TheRecoveryOfferAfterAPulledCableSaysToReconnectFirst) {
         expected.push_back(text(kStrMayBeHalfWritten));  // the offer declined
         EXPECT_EQ(view_->boxTexts(), expected);
         EXPECT_EQ(view_->boxes[2].style,
-                  pulled ? View::kIconWarning : View::kYesNo | View::kIconQuestion);
+                  pulled ? Box::kIconWarning : Box::kYesNo | Box::kIconQuestion);
     }
 }
 
@@ -319,11 +357,11 @@ TEST_F(PresenterTest, ConsoleRequestsAreAnsweredByTheirRules) {
          0},
         {"test mode declined",
          {ConsoleMessage::kEnterTestMode, 7, request},
-         View::kIdNo,
+         Box::kIdNo,
          0,
          false,
          0},
-        {"test mode taken", {ConsoleMessage::kEnterTestMode, 7, request}, View::kIdYes, 1, true, 1},
+        {"test mode taken", {ConsoleMessage::kEnterTestMode, 7, request}, Box::kIdYes, 1, true, 1},
         {"test mode again", {ConsoleMessage::kEnterTestMode, 7, request}, 0, 1, true, 1},
         {"test mode left", {ConsoleMessage::kExitTestMode, 7, request}, 0, 1, false, 1},
     };
@@ -405,12 +443,12 @@ TEST_F(PresenterTest, UpdateSerialNumberChecksTheEntry) {
         std::string radioAfter;
     };
     const Case cases[] = {
-        {"the radio's own", L"752TRX4F21", kStrSerialIdentical, View::kIconError, "752TRX4F21"},
-        {"far too short", L"75", kStrSerialIncorrect, View::kIconError, "752TRX4F21"},
-        {"one character more", L"752TRX4F211", kStrSerialIncorrect, View::kIconError, "752TRX4F21"},
-        {"one character less", L"752TRX4F2", kStrSerialIncorrect, View::kIconError, "752TRX4F21"},
-        {"wrong format", L"752trx4f21", kStrSerialIncorrect, View::kIconError, "752TRX4F21"},
-        {"written", L"123ABC4D67", kStrSerialUpdated, View::kIconInformation, "123ABC4D67"},
+        {"the radio's own", L"752TRX4F21", kStrSerialIdentical, Box::kIconError, "752TRX4F21"},
+        {"far too short", L"75", kStrSerialIncorrect, Box::kIconError, "752TRX4F21"},
+        {"one character more", L"752TRX4F211", kStrSerialIncorrect, Box::kIconError, "752TRX4F21"},
+        {"one character less", L"752TRX4F2", kStrSerialIncorrect, Box::kIconError, "752TRX4F21"},
+        {"wrong format", L"752trx4f21", kStrSerialIncorrect, Box::kIconError, "752TRX4F21"},
+        {"written", L"123ABC4D67", kStrSerialUpdated, Box::kIconInformation, "123ABC4D67"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -476,7 +514,7 @@ TEST_F(PresenterTest, ExitAndEnterWaitWhileAWorkflowRuns) {
     cable(1);
     view_->whileBoxShown = [&](const FakeView::Box&) {
         presenter.onCommand(View::kCmdExit);
-        EXPECT_FALSE(presenter.mayClose());
+        presenter.onClose();
     };
     presenter.onEnter(View::kIdGetRadioInfo);
     EXPECT_EQ(view_->boxTexts(), std::vector<std::wstring>{text(kStrInfoDone)});
@@ -489,8 +527,32 @@ TEST_F(PresenterTest, ExitAndEnterWaitWhileAWorkflowRuns) {
     EXPECT_EQ(view_->boxTexts(), std::vector<std::wstring>{text(kStrSerialIncorrect)});
     presenter.onEnter(View::kValueIds[View::Model]);
     EXPECT_EQ(view_->boxes.size(), 1u);
-    presenter.onCommand(View::kCmdExit);
+    presenter.onClose();
     EXPECT_EQ(view_->closedWith, View::kCmdExit);
+}
+
+// The prompt part says what a highlighted menu command does, and the general prompt otherwise.
+TEST_F(PresenterTest, ThePromptFollowsTheHighlightedCommand) {
+    SimD2xx sim;
+    MainWindowPresenter& presenter = open(sim);
+    const std::wstring general = L"For help, press F1";
+    EXPECT_EQ(view_->statusTexts[StatusBarParts::Prompt], general);
+    const struct {
+        int command;
+        std::wstring prompt;
+    } cases[] = {
+        {View::kCmdExit, L"Quit the application"},
+        {View::kCmdDealerLogin, L"Dealer login"},
+        {View::kCmdAbout, L"Display Program Information, version number and copyright"},
+        {View::kCmdHelpContents, L"Display help"},
+        {0, general},
+        {32778, general},  // a language
+        {View::kIdConvert, general},
+    };
+    for (const auto& c : cases) {
+        presenter.onMenuHighlight(c.command);
+        EXPECT_EQ(view_->statusTexts[StatusBarParts::Prompt], c.prompt) << c.command;
+    }
 }
 
 // Choosing a language stores it for the next start and says a restart is needed.
@@ -498,12 +560,19 @@ TEST_F(PresenterTest, ChoosingALanguageStoresItAndAsksForARestart) {
     SimD2xx sim;
     MainWindowPresenter& presenter = open(sim);
     const std::wstring before = Configuration::instance().defaultLanguage();
+    EXPECT_EQ(view_->checkedLanguage, presenter.languages().checkedCommand());
     presenter.onCommand(32778);  // Deutsch
-    EXPECT_EQ(presenter.languages().checkedCommand(), 32778);
+    EXPECT_EQ(view_->checkedLanguage, 32778);
     EXPECT_EQ(view_->boxTexts(), std::vector<std::wstring>{text(str::kRestartForLanguage)});
-    EXPECT_EQ(view_->boxes[0].style, View::kIconInformation);
+    EXPECT_EQ(view_->boxes[0].style, Box::kIconInformation);
     presenter.onCommand(32777);
-    EXPECT_EQ(presenter.languages().checkedCommand(), 32777);
+    EXPECT_EQ(view_->checkedLanguage, 32777);
+    EXPECT_EQ(view_->boxes.size(), 2u);
+    // Commands beside the languages' range are no languages.
+    for (int command : {LanguageList::kLastCommand + 1, 40000}) {
+        presenter.onCommand(command);
+    }
+    EXPECT_EQ(view_->checkedLanguage, 32777);
     EXPECT_EQ(view_->boxes.size(), 2u);
     Configuration::instance().storeLanguage(before);
 }

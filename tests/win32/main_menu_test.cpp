@@ -40,13 +40,14 @@ protected:
     HWND window_ = nullptr;
 };
 
-// The Setting menu: the dealer login, then every configured language, the current one checked
-// and bold; all texts from the string table.
+// The Setting menu: the dealer login, then every configured language, the one the presenter checks
+// checked and bold; all texts from the string table.
 TEST_F(MainMenuTest, SettingMenuHoldsTheLoginAndTheLanguages) {
     ASSERT_NE(window_, nullptr);
     const LanguageList languages({L"EN_US", L"de", L"pt_br"}, L"pt_br");
     MainMenu menu;
     menu.build(window_, languages);
+    menu.checkLanguage(languages.checkedCommand());
 
     HMENU bar = GetMenu(window_);
     EXPECT_EQ(itemText(bar, 0), StringTable::text(str::kMenuFile));

@@ -87,10 +87,9 @@ TEST(MessageBoxDialogTest, TheStyleChoosesTheButtonsAndThePressedOneIsTheAnswer)
         GTEST_SKIP() << "no X display for Wine's windows";
     }
     const ButtonCase cases[] = {
-        {MessageBoxDialog::kYesNo | MessageBoxDialog::kQuestionIcon, IDNO, false, false, true,
-         true},
-        {MessageBoxDialog::kInformationIcon, IDOK, true, false, false, false},
-        {MessageBoxDialog::kOkCancel | MessageBoxDialog::kWarningIcon, IDCANCEL, true, true, false,
+        {MessageBoxStyle::kYesNo | MessageBoxStyle::kIconQuestion, IDNO, false, false, true, true},
+        {MessageBoxStyle::kIconInformation, IDOK, true, false, false, false},
+        {MessageBoxStyle::kOkCancel | MessageBoxStyle::kIconWarning, IDCANCEL, true, true, false,
          false},
     };
     for (const ButtonCase& c : cases) {
@@ -112,11 +111,11 @@ TEST(MessageBoxDialogTest, TheStyleChoosesTheButtonsAndThePressedOneIsTheAnswer)
 
 // The warning's bits include the error's; the warning wins.
 TEST(MessageBoxDialogTest, IconsFollowTheStyle) {
-    EXPECT_EQ(MessageBoxDialog::iconOf(MessageBoxDialog::kWarningIcon), IDI_EXCLAMATION);
-    EXPECT_EQ(MessageBoxDialog::iconOf(MessageBoxDialog::kErrorIcon), IDI_HAND);
-    EXPECT_EQ(MessageBoxDialog::iconOf(MessageBoxDialog::kInformationIcon), IDI_ASTERISK);
-    EXPECT_EQ(MessageBoxDialog::iconOf(MessageBoxDialog::kQuestionIcon), IDI_QUESTION);
-    EXPECT_EQ(MessageBoxDialog::iconOf(MessageBoxDialog::kYesNo), nullptr);
+    EXPECT_EQ(MessageBoxDialog::iconOf(MessageBoxStyle::kIconWarning), IDI_EXCLAMATION);
+    EXPECT_EQ(MessageBoxDialog::iconOf(MessageBoxStyle::kIconError), IDI_HAND);
+    EXPECT_EQ(MessageBoxDialog::iconOf(MessageBoxStyle::kIconInformation), IDI_ASTERISK);
+    EXPECT_EQ(MessageBoxDialog::iconOf(MessageBoxStyle::kIconQuestion), IDI_QUESTION);
+    EXPECT_EQ(MessageBoxDialog::iconOf(MessageBoxStyle::kYesNo), nullptr);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "win32/radio_picture.h"
+#include "win32/resource_ids.h"
 
 namespace plugshift {
 namespace {
@@ -40,6 +41,33 @@ TEST(RadioPictureTest, OnlyTheBackgroundTakesTheButtonColour) {
     EXPECT_EQ(pixelAt(made, 1), radioBody);
     DeleteObject(made);
     DeleteObject(source);
+}
+
+// At 150 % the dialog's frame grows by half and the radio with it; a frame too small for the
+// grown radio holds it whole, in proportion.
+TEST(RadioPictureTest, TheRadioGrowsWithTheFrame) {
+    const SIZE radio{112, 224};
+    const struct {
+        int dpi;
+        SIZE frame;
+        SIZE drawn;
+    } cases[] = {
+        {96, {120, 232}, {112, 224}},  {144, {180, 348}, {168, 336}}, {192, {240, 464}, {224, 448}},
+        {144, {180, 300}, {150, 300}}, {144, {100, 348}, {100, 200}},
+    };
+    for (const auto& c : cases) {
+        const SIZE drawn = RadioPicture::drawnSize(radio, c.dpi, c.frame);
+        EXPECT_EQ(drawn.cx, c.drawn.cx) << c.dpi << " dpi in " << c.frame.cx << "x" << c.frame.cy;
+        EXPECT_EQ(drawn.cy, c.drawn.cy) << c.dpi << " dpi in " << c.frame.cx << "x" << c.frame.cy;
+    }
+
+    RadioPicture picture;
+    ASSERT_TRUE(picture.rebuild(IDB_RADIO, 144, {180, 348}));
+    BITMAP made{};
+    GetObjectW(picture.bitmap(), sizeof(made), &made);
+    EXPECT_EQ(made.bmWidth, 168);
+    EXPECT_EQ(made.bmHeight, 336);
+    EXPECT_EQ(picture.bitmapId(), IDB_RADIO);
 }
 
 }  // namespace

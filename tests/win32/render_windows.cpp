@@ -232,11 +232,10 @@ int render(const std::wstring& window, const std::wstring& sampleDir) {
         DealerLoginDialog(login).run(nullptr);
     } else if (window == L"question") {
         MessageBoxDialog(title, StringTable::format(str::kConfirmConvert, StringTable::band()),
-                         MessageBoxDialog::kYesNo | MessageBoxDialog::kQuestionIcon)
+                         MessageBoxStyle::kYesNo | MessageBoxStyle::kIconQuestion)
             .run(nullptr);
     } else if (window == L"error") {
-        MessageBoxDialog(title, StringTable::text(str::kConnectFailed),
-                         MessageBoxDialog::kErrorIcon)
+        MessageBoxDialog(title, StringTable::text(str::kConnectFailed), MessageBoxStyle::kIconError)
             .run(nullptr);
     } else if (window == L"wait") {
         Task task;
