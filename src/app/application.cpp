@@ -19,6 +19,7 @@
 #include "desktop/console_address.h"
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
+#include "platform/process_environment.h"
 #include "platform/system_files.h"
 #include "tasks/radio_manager.h"
 #include "tasks/task.h"
@@ -38,10 +39,6 @@ QString Application::mutexName() {
 
 bool Application::initInstance() {
     MessageDialog::setApplicationName(QtStrings::title());
-    if (baseDirectory_.isEmpty()) {
-        const QString program = QCoreApplication::applicationFilePath();
-        baseDirectory_ = program.left(program.lastIndexOf(u'/') + 1) + QStringLiteral("..");
-    }
     startUp_.run();
     return false;
 }
@@ -64,7 +61,8 @@ std::optional<std::filesystem::path> Application::dataFolder(std::wstring& reaso
 }
 
 std::filesystem::path Application::installationFolder() {
-    return pathFromUtf8(baseDirectory_.toStdString());
+    return baseDirectory_.isEmpty() ? plugshift::installationFolder()
+                                    : pathFromUtf8(baseDirectory_.toStdString());
 }
 
 bool Application::startComponents() {

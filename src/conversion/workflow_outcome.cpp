@@ -13,15 +13,7 @@ std::wstring WorkflowOutcome::text() const {
     if (format == nullptr) {
         return {};
     }
-    std::wstring text = format;
-    for (const wchar_t* placeholder : {L"%s", L"%d", L"%1"}) {
-        const size_t at = text.find(placeholder);
-        if (at != std::wstring::npos) {
-            text.replace(at, 2, argument);
-            break;
-        }
-    }
-    return text;
+    return withArgument(format, argument);
 }
 
 }  // namespace plugshift

@@ -154,4 +154,15 @@ const char* messageIconName(MessageIcon icon) {
     return "none";
 }
 
+std::wstring withArgument(std::wstring text, const std::wstring& argument) {
+    for (size_t i = 0; i + 1 < text.size(); ++i) {
+        const wchar_t next = text[i + 1];
+        if (text[i] == L'%' && (next == L's' || next == L'd' || next == L'1')) {
+            text.replace(i, 2, argument);
+            break;
+        }
+    }
+    return text;
+}
+
 }  // namespace plugshift

@@ -67,6 +67,8 @@ enum class MessageIcon : uint32_t {
 // The English text of a workflow string, its placeholder ("%s", "%d" or "%1") unfilled; nullptr
 // for a number that is not one of them.
 const wchar_t* workflowText(int id);
+// The text with its one placeholder (the first %s, %d or %1) replaced by the argument.
+std::wstring withArgument(std::wstring text, const std::wstring& argument);
 
 // Name of an icon for people reading a terminal: "error", "warning", ...
 const char* messageIconName(MessageIcon icon);

@@ -1,5 +1,7 @@
 #include "desktop/string_table.h"
 
+#include "conversion/convert_decisions.h"
+
 #include <algorithm>
 #include <array>
 
@@ -100,17 +102,6 @@ const Entry* find(int id) {
     return it != kEntries.end() && it->id == id ? it : nullptr;
 }
 
-// Where the one placeholder of a text starts, or npos.
-size_t placeholderAt(const std::wstring& text) {
-    for (size_t i = 0; i + 1 < text.size(); ++i) {
-        const wchar_t next = text[i + 1];
-        if (text[i] == L'%' && (next == L's' || next == L'd' || next == L'1')) {
-            return i;
-        }
-    }
-    return std::wstring::npos;
-}
-
 }  // namespace
 
 std::wstring StringTable::text(int id) {
@@ -126,11 +117,7 @@ bool StringTable::contains(int id) {
 }
 
 std::wstring StringTable::format(int id, const std::wstring& argument) {
-    std::wstring result = text(id);
-    if (const size_t at = placeholderAt(result); at != std::wstring::npos) {
-        result.replace(at, 2, argument);
-    }
-    return result;
+    return withArgument(text(id), argument);
 }
 
 std::wstring StringTable::format(int id, int argument) {
@@ -138,7 +125,7 @@ std::wstring StringTable::format(int id, int argument) {
 }
 
 std::wstring StringTable::band() {
-    return std::wstring(kBand, kBand + std::char_traits<char>::length(kBand));
+    return kBandLabel;
 }
 
 std::wstring StringTable::title() {

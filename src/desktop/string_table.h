@@ -96,8 +96,6 @@ inline constexpr int kLangTurkish = 32796;
 // Every text the user sees, by id, in one place.
 class StringTable {
 public:
-    // The band of this build: the title's last piece and the %s of the convert messages.
-    static constexpr const char* kBand = "916-928MHz";
     // The tool's version as the About box shows it.
     static constexpr const char* kToolVersion = "R01.00";
     // The title travels in a fixed buffer of 260 characters, terminator included.
@@ -113,7 +111,7 @@ public:
     // Series model, tool name and band with a blank between each: the window title, the caption
     // of message boxes and the product name of the About box.
     static std::wstring title();
-    // The band as text.
+    // The band of this build: the title's last piece and the %s of the convert messages.
     static std::wstring band();
 };
 

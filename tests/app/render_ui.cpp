@@ -81,7 +81,7 @@ void renderMessageBoxes(Renderer& renderer) {
          MessageBoxStyle::kIconInformation},
         {"msgbox_error_112", QtStrings::text(str::kFileMissing), MessageBoxStyle::kIconError},
         {"msgbox_question_116_yes_no",
-         QtStrings::format(str::kConfirmConvert, QString::fromLatin1(StringTable::kBand)),
+         QtStrings::format(str::kConfirmConvert, QString::fromStdWString(StringTable::band())),
          MessageBoxStyle::kYesNo | MessageBoxStyle::kIconQuestion},
         {"msgbox_warning_113", QtStrings::format(str::kManyCables, 2),
          MessageBoxStyle::kIconWarning},
