@@ -80,17 +80,8 @@ int SafeFileWriter::createTemporary(const std::string& path, std::string& tempor
 }
 
 bool SafeFileWriter::writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t n = writeSome(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
+    return writeFullyWith(
+        [this, fd](const char* data, size_t size) { return writeSome(fd, data, size); }, bytes);
 }
 
 ssize_t SafeFileWriter::writeSome(int fd, const char* data, size_t size) {

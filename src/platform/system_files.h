@@ -25,10 +25,12 @@ enum class FileOpenMode {
 int openFile(const std::filesystem::path& path, FileOpenMode mode);
 ssize_t readFile(int fd, void* buffer, size_t length);
 ssize_t writeFile(int fd, const void* data, size_t length);
-// Writes all of bytes, going on after interrupted and partial writes; false with errno set.
-inline bool writeFully(int fd, std::string_view bytes) {
+// Writes all of bytes through write (called as writeFile is), going on after interrupted and
+// partial writes; false with errno set.
+template <typename Write>
+bool writeFullyWith(Write write, std::string_view bytes) {
     while (!bytes.empty()) {
-        const ssize_t n = writeFile(fd, bytes.data(), bytes.size());
+        const ssize_t n = write(bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -38,6 +40,10 @@ inline bool writeFully(int fd, std::string_view bytes) {
         bytes.remove_prefix(static_cast<size_t>(n));
     }
     return true;
+}
+inline bool writeFully(int fd, std::string_view bytes) {
+    return writeFullyWith([fd](const char* data, size_t size) { return writeFile(fd, data, size); },
+                          bytes);
 }
 int closeFile(int fd);
 // Puts the file's data on the disk before returning.
