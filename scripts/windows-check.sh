@@ -5,12 +5,14 @@
 # its pseudo-terminal at line rate and compares the radio with the same conversion by the Linux
 # build, converts another such radio through FTDI's library (the stand-in ftd2xx.dll in Wine's
 # system folder, whose writes return into an 8 KiB transmit queue) and compares it too, and asks
-# `cables` and `doctor` about that cable. Then installs silently, starts the installed window against another paced kmv-sim radio
-# on COM5 (found by the window's own cable poll: the port is registered in Wine's device list
-# with the cable's USB description), lets the test station convert it through the console
-# messages, compares that radio too, tries Enter, Esc and Alt+F4 on the window, renders every
-# window it saw to PNG (the folder is printed), and uninstalls. Prints one line per step; exits
-# non-zero at the first failure.
+# `cables` and `doctor` about that cable. Converts, lists and restores once more with the
+# installation and the data folder under non-ASCII names, and starts the window from there. Then
+# installs silently, starts the installed window against another paced kmv-sim radio on COM5
+# (found by the window's own cable poll: the port is registered in Wine's device list with the
+# cable's USB description), lets the test station convert it through the console messages,
+# compares that radio too, tries Enter, Esc and Alt+F4 on the window, renders every window it saw
+# to PNG (the folder is printed), and uninstalls. Prints one line per step; exits non-zero at the
+# first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -187,6 +189,47 @@ ended() {
     for _ in $(seq "$2"); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.1; done
     return 1
 }
+
+# A Spanish-speaking dealer's computer: the installation and the data folder under names with
+# accents and other scripts. The command line converts keeping the personality, lists the
+# record and writes the backup back; the window starts from that installation.
+step "Non-ASCII folders: convert, history and restore-personality, and the window's start-up"
+accented_install="$work/instalación データ"
+accented_data="$work/datos ñandú データ"
+mkdir -p "$accented_install/bin"
+cp -r "$win_build/data" "$win_build/lang" "$win_build/skel" "$accented_install/"
+cp "$win_build/bin/plugshift-cli.exe" "$accented_install/bin/"
+[ ! -f "$win_build/bin/plugshift.exe" ] || cp "$win_build/bin/plugshift.exe" "$accented_install/bin/"
+data_folder "$accented_data"
+folders=(--install-dir "$(winepath -w "$accented_install")" --data-dir "$(winepath -w "$accented_data")")
+accented_cli=(wine "$accented_install/bin/plugshift-cli.exe")
+start_sim "$work/accented.state" "$com5" --pacing
+kill -USR1 "${sim_pids[-1]}"; sleep 0.5
+cp "$work/accented.state" "$work/accented-before.state"
+"${accented_cli[@]}" convert --yes --keep-personality --port COM5 "${folders[@]}" \
+    2>"$work/accented-convert.err" | tr -d '\r' >"$work/accented-convert.txt" ||
+    { cat "$work/accented-convert.err"; exit 1; }
+grep -q 'Model: *RQX770HJNWE' "$work/accented-convert.txt"
+backup=$(ls "$accented_data/backup/"*.pbk)
+echo "backup: $backup"
+"${accented_cli[@]}" history "${folders[@]}" | tr -d '\r' | tee "$work/accented-history.txt"
+grep -q 'datos ñandú データ' "$work/accented-history.txt"
+"${accented_cli[@]}" restore-personality --yes --port COM5 "${folders[@]}" \
+    "$(winepath -w "$backup")" 2>&1 | tr -d '\r' | tail -3
+stop_sim
+[ "$(contacts "$work/accented.state")" = "$(contacts "$work/accented-before.state")" ]
+echo "contacts kept: $(contacts "$work/accented.state")"
+if [ -f "$accented_install/bin/plugshift.exe" ]; then
+    wine "$accented_install/bin/plugshift.exe" --simulate >"$work/accented-window.out" 2>&1 &
+    accented_window_pid=$!
+    accented_window=$(timeout 60 xdotool search --sync --onlyvisible \
+        --name '^KMV410 Plugshift 916-928MHz$' | head -1) ||
+        { echo "the window did not open from $accented_install:"; cat "$work/accented-window.out"; exit 1; }
+    sleep 1
+    xdotool windowfocus --sync "$accented_window" key --clearmodifiers alt+F4
+    ended "$accented_window_pid" 100 || { echo "the window did not close"; exit 1; }
+    echo "the window started from $accented_install and closed"
+fi
 
 window_check() {
     rm -rf "$shots" && mkdir -p "$shots"
