@@ -122,6 +122,7 @@ struct FaultCase {
     Setup setup = Setup::kNone;
     // A story of several commands instead of one convert; the outcome is the last one's.
     std::vector<StoryRun> story = {};
+    int flashType = 1;
 };
 
 const std::vector<std::string> kConvertKeeping = {"convert", "--yes", "--keep-personality"};
@@ -172,6 +173,14 @@ const FaultCase kCases[] = {
      {},
      Outcome::kConverted,
      Setup::kPipeClosedDuringFlash},
+    // Flash type 0 erases its dynamic block inside the range the new, longer codeplug would
+    // take: the conversion is refused before anything is erased.
+    {"flash type 0 with a codeplug too long for it",
+     {},
+     Outcome::kFailedUntouched,
+     Setup::kNone,
+     {},
+     0},
     // Finishing what a failed run left: a run that erased nothing is no unfinished conversion,
     // so today's radio is converted with a new backup of today's personality.
     {"refused before the erase, contacts changed, then convert again",
@@ -326,7 +335,9 @@ public:
     bool prepare(std::string& problem) {
         fs::create_directories(folder_ / "data" / "data");
         fs::copy_file(kSampleSetup, folder_ / "data" / "data" / "setup.dat");
-        SimRadio radio(radioConfig());
+        SimRadioConfig config = radioConfig();
+        config.flashType = case_.flashType;
+        SimRadio radio(config);
         fillCodeplug(radio);
         before_ = stateOf(radio);
         if (!SimState::save(radio, statePath().string(), problem)) {
