@@ -57,7 +57,7 @@ BENCHMARK(ParseCodeplug)->Arg(64 * kKiB)->Arg(4 * kMiB);
 
 // A folder like an installation's: address maps and codeplug files of about 200 KiB.
 class FlashFolder {
-  public:
+public:
     explicit FlashFolder(int files) {
         path_ = std::filesystem::temp_directory_path() / "plugshift-bench-flash";
         std::filesystem::create_directories(path_);
@@ -74,7 +74,7 @@ class FlashFolder {
     ~FlashFolder() { std::filesystem::remove_all(path_); }
     std::wstring file(const std::string& name) const { return fromUtf8((path_ / name).string()); }
 
-  private:
+private:
     std::filesystem::path path_;
 };
 

@@ -13,13 +13,13 @@
 #include "config/config_file_codec.h"
 #include "config/configuration.h"
 #include "config/configuration_summary.h"
-#include "platform/safe_file_writer.h"
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
 #include "errors/wide_text.h"
 #include "formats/codeplug_image.h"
 #include "formats/flash_report.h"
 #include "formats/ftf_writer.h"
+#include "platform/safe_file_writer.h"
 
 namespace plugshift {
 namespace {

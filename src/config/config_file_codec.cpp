@@ -1,8 +1,8 @@
 #include "config/config_file_codec.h"
 
 #include "config/config_scrambler.h"
-#include "formats/ansi_text.h"
 #include "errors/wide_text.h"
+#include "formats/ansi_text.h"
 
 namespace plugshift {
 

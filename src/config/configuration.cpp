@@ -6,7 +6,6 @@
 #include <new>
 
 #include "config/config_scrambler.h"
-#include "platform/safe_file_writer.h"
 #include "config/xml_dom.h"
 #include "errors/error_category.h"
 #include "errors/error_chain.h"
@@ -14,6 +13,7 @@
 #include "formats/ansi_text.h"
 #include "formats/codeplug_image.h"
 #include "formats/flash_catalog.h"
+#include "platform/safe_file_writer.h"
 #include "platform/system_files.h"
 
 namespace plugshift {

@@ -6,9 +6,9 @@ namespace plugshift {
 
 namespace {
 constexpr std::array<const wchar_t*, 11> kLabels = {
-    L"OK",          L"Error:FILE.",  L"Error:SBEP.", L"Error:PROT.",
-    L"Error:CPG.",  L"Error:FLASH.", L"Error:INI.",  L"Error:FTF.",
-    L"Error:RESOURCE.", L"Error:UPDATE", L"Error:OTHER",
+    L"OK",           L"Error:FILE.", L"Error:SBEP.", L"Error:PROT.",     L"Error:CPG.",
+    L"Error:FLASH.", L"Error:INI.",  L"Error:FTF.",  L"Error:RESOURCE.", L"Error:UPDATE",
+    L"Error:OTHER",
 };
 }  // namespace
 

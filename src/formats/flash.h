@@ -8,7 +8,7 @@ namespace plugshift {
 
 // Owns one heap buffer for flash data; the radio record keeps one for the whole session.
 class Flash {
-  public:
+public:
     Flash() = default;
     virtual ~Flash() = default;
     Flash(const Flash&) = delete;
@@ -21,7 +21,7 @@ class Flash {
     const uint8_t* data() const { return buffer_.data(); }
     size_t size() const { return buffer_.size(); }
 
-  private:
+private:
     std::vector<uint8_t> buffer_;
 };
 

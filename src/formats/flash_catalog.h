@@ -10,7 +10,7 @@ namespace plugshift {
 // The flash files of one folder, by file name and by internal name. The configuration resolves
 // every file it names through this catalogue.
 class FlashCatalog {
-  public:
+public:
     // Empties both maps and catalogues every valid flash file matched by `pattern`, a folder
     // followed by "*.*" ("/opt/tool/data/config.xml/../*.*" names the folder of config.xml;
     // the folder is resolved by name, so ".." after a file works as it does on Windows).
@@ -24,7 +24,7 @@ class FlashCatalog {
     const std::map<std::wstring, FtfInfo>& byFileName() const { return byFileName_; }
     const std::map<std::wstring, std::wstring>& byInternalName() const { return byInternalName_; }
 
-  private:
+private:
     std::map<std::wstring, FtfInfo> byFileName_;
     // A later file with the same internal name replaces the path.
     std::map<std::wstring, std::wstring> byInternalName_;

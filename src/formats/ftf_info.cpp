@@ -20,7 +20,7 @@ bool fail(const wchar_t* format, const std::wstring& path) {
 
 // Walks the head like a file being read: each take() either yields the next bytes or fails.
 class HeadReader {
-  public:
+public:
     explicit HeadReader(std::span<const uint8_t> head) : head_(head) {}
     const uint8_t* take(size_t n) {
         if (head_.size() - position_ < n) {
@@ -31,7 +31,7 @@ class HeadReader {
         return p;
     }
 
-  private:
+private:
     std::span<const uint8_t> head_;
     size_t position_ = 0;
 };

@@ -12,7 +12,7 @@ namespace plugshift {
 // pieces with update(), then finish() once. Whole 64-byte blocks go straight from the caller's
 // buffer to the compression function; only a partial block is copied.
 class Md5 {
-  public:
+public:
     using Digest = std::array<uint8_t, 16>;
 
     Md5() { reset(); }
@@ -27,7 +27,7 @@ class Md5 {
     // Lower-case hexadecimal, as md5sum prints it.
     static std::string toHex(const Digest& digest);
 
-  private:
+private:
     static constexpr size_t kBlockSize = 64;
 
     void compress(const uint8_t* blocks, size_t count);

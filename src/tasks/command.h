@@ -6,7 +6,7 @@ namespace plugshift {
 
 // A unit of radio work that the Task runs on its worker thread.
 class Command : public Event {
-  public:
+public:
     // Cleared by run when a step fails (or by the Task when run throws); the caller reads it once
     // the run has ended.
     bool ok = true;

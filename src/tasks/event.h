@@ -12,7 +12,7 @@ namespace plugshift {
 // to it, and the listener windows it passes notices on to. Only that thread calls it; other threads
 // reach it through its window.
 class Event {
-  public:
+public:
     Event() = default;
     virtual ~Event() = default;
     Event(const Event&) = delete;
@@ -38,7 +38,7 @@ class Event {
     void postToListeners(uint32_t id, uintptr_t wParam, intptr_t lParam);
     size_t listenerCount() const { return listeners_.size(); }
 
-  private:
+private:
     std::shared_ptr<MessageTarget> eventWindow_;
     std::vector<std::shared_ptr<MessageTarget>> listeners_;
 };

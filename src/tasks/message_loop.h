@@ -17,7 +17,7 @@ struct LoopQueue;
 // A window on a MessageLoop: any thread may send it messages; the loop's thread hands them to the
 // handler, in the order they were queued.
 class LoopWindow : public MessageTarget, public std::enable_shared_from_this<LoopWindow> {
-  public:
+public:
     using Handler = std::function<intptr_t(const Message&)>;
 
     bool post(uint32_t id, uintptr_t wParam, intptr_t lParam) override;
@@ -28,7 +28,7 @@ class LoopWindow : public MessageTarget, public std::enable_shared_from_this<Loo
     // called again. Call it on the loop's thread, before whatever the handler uses goes away.
     void destroy();
 
-  private:
+private:
     friend class MessageLoop;
     LoopWindow(std::shared_ptr<LoopQueue> queue, Handler handler);
     bool enqueue(const Message& message);
@@ -42,7 +42,7 @@ class LoopWindow : public MessageTarget, public std::enable_shared_from_this<Loo
 // The message queue of a thread that has no GUI event loop (the command line, the tests): it plays
 // the part of the user-interface thread, owning windows and running their handlers.
 class MessageLoop {
-  public:
+public:
     MessageLoop();
     // Windows still held elsewhere stop accepting messages.
     ~MessageLoop();
@@ -59,7 +59,7 @@ class MessageLoop {
     // Hands over the messages queued at the call without waiting; returns how many there were.
     size_t dispatchPending();
 
-  private:
+private:
     using Deadline = std::optional<std::chrono::steady_clock::time_point>;
     bool runUntil(const std::function<bool()>& done, Deadline deadline);
     // Takes the oldest message under the held lock and delivers it with the lock released.

@@ -20,7 +20,7 @@ struct Message {
 // on the user interface. Held by shared_ptr like a handle: a target that is no longer alive stays
 // safe to call and simply refuses messages.
 class MessageTarget {
-  public:
+public:
     virtual ~MessageTarget() = default;
 
     // Queues the message; false when the target is gone.

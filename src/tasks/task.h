@@ -17,7 +17,7 @@ namespace plugshift {
 // otherwise the index of the first one that did not); the Task, on the user-interface thread, then
 // reaps the worker and posts kMsgTaskEnded (0, 0) to its listeners.
 class Task : public Event {
-  public:
+public:
     Task() = default;
     // Stops the run after its current command and waits for the worker, which uses this object.
     ~Task() override;
@@ -38,7 +38,7 @@ class Task : public Event {
 
     intptr_t handleMessage(const Message& message) override;
 
-  private:
+private:
     // What the worker reads. Filled before the worker starts and left alone until it has been
     // joined; only the atomics are shared while it runs.
     struct ThreadBlock {

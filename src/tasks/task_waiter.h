@@ -15,7 +15,7 @@ namespace plugshift {
 // it closes when the Task announces the end, and when it goes away it stops listening and empties
 // the Task's list. The Qt dialog calls open, endsWait and close; the command line calls run.
 class TaskWaiter {
-  public:
+public:
     enum class Opening {
         Started,       // wait for the Task's notice
         Refused,       // another run is under way: close at once, the commands are not run
@@ -43,7 +43,7 @@ class TaskWaiter {
     // the command did not run; otherwise the caller reads the command's ok flag.
     bool run(Command* command, MessageLoop& loop);
 
-  private:
+private:
     Task& task_;
     std::vector<Command*> commands_;
     std::shared_ptr<MessageTarget> window_;

@@ -13,7 +13,7 @@ namespace {
 constexpr const char* kSetup = R"(<s id="1" name="PERU"/>)";
 
 class LookupTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ErrorChain::remove(0);
         ASSERT_TRUE(config_.createDocument());

@@ -9,7 +9,7 @@ namespace plugshift {
 // A throw-away installation in a temporary folder: data/config.xml beside the flash files it
 // names, and setup/setup.dat in a folder of its own, as the data folder is on a real install.
 class InstallationFixture {
-  public:
+public:
     InstallationFixture();
     ~InstallationFixture();
     InstallationFixture(const InstallationFixture&) = delete;
@@ -34,7 +34,7 @@ class InstallationFixture {
     // A valid flash file with that internal name in the folder of config.xml.
     void addFlashFile(const std::string& fileName, const std::string& internalName) const;
 
-  private:
+private:
     static std::string encoded(std::string_view xml);
 
     std::filesystem::path root_;

@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "config/provision_setup_file.h"
-#include "platform/safe_file_writer.h"
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
 #include "failing_writer.h"
 #include "installation_fixture.h"
+#include "platform/safe_file_writer.h"
 
 namespace plugshift {
 namespace {

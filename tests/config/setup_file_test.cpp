@@ -5,13 +5,13 @@
 
 #include "config/config_scrambler.h"
 #include "config/configuration.h"
-#include "platform/safe_file_writer.h"
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
 #include "failing_writer.h"
 #include "formats/ansi_text.h"
 #include "installation_fixture.h"
+#include "platform/safe_file_writer.h"
 #include "platform/system_files.h"
 
 namespace plugshift {

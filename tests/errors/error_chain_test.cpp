@@ -57,8 +57,8 @@ TEST(ErrorCategoryTest, LabelsAndFileCategories) {
     EXPECT_STREQ(errorCategoryLabel(kErrorResource), L"Error:RESOURCE.");
     EXPECT_STREQ(errorCategoryLabel(42), L"Error:OTHER");
     for (int category = 0; category <= 10; ++category) {
-        bool expected = category == 1 || category == 4 || category == 5 || category == 6 ||
-                        category == 7;
+        bool expected =
+            category == 1 || category == 4 || category == 5 || category == 6 || category == 7;
         EXPECT_EQ(isFileCategory(category), expected) << category;
     }
 }

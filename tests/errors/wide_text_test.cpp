@@ -13,7 +13,9 @@ TEST(WideTextTest, FormatsBeyondAnyFixedBuffer) {
 TEST(WideTextTest, Utf8RoundTripAndInvalidBytes) {
     const std::wstring text = L"KMV \u00e9\u4e2d\U0001F4FB";
     EXPECT_EQ(fromUtf8(toUtf8(text)), text);
-    EXPECT_EQ(fromUtf8("a\xff" "b"), L"a\uFFFDb");
+    EXPECT_EQ(fromUtf8("a\xff"
+                       "b"),
+              L"a\uFFFDb");
     EXPECT_EQ(fromUtf8("\xe4\xb8"), L"\uFFFD\uFFFD");  // cut short at the end
 }
 

@@ -14,7 +14,7 @@ namespace {
 using test::RawFtf;
 
 class FlashCatalogTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { ErrorChain::remove(kErrorOk); }
     void TearDown() override { ErrorChain::remove(kErrorOk); }
 

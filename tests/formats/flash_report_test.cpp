@@ -12,7 +12,7 @@ namespace plugshift {
 namespace {
 
 class FlashReportTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { ErrorChain::remove(kErrorOk); }
     void TearDown() override { ErrorChain::remove(kErrorOk); }
 

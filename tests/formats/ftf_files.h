@@ -13,7 +13,7 @@ namespace plugshift::test {
 
 // A fresh folder for one test, removed with everything in it afterwards.
 class TempDir {
-  public:
+public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -25,7 +25,7 @@ class TempDir {
     // Writes the bytes as a file of the folder and returns its full path.
     std::wstring write(const std::string& name, std::span<const uint8_t> bytes) const;
 
-  private:
+private:
     std::filesystem::path path_;
 };
 

@@ -13,7 +13,7 @@ namespace {
 using test::RawFtf;
 
 class ReadFtfInfoTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { ErrorChain::remove(kErrorOk); }
     void TearDown() override { ErrorChain::remove(kErrorOk); }
 

@@ -93,15 +93,13 @@ FT_STATUS FakeD2xx::FT_SetDataCharacteristics(FT_HANDLE, uint8_t wordLength, uin
                   std::to_string(stopBits) + "," + std::to_string(parity) + ")");
 }
 
-FT_STATUS FakeD2xx::FT_SetFlowControl(FT_HANDLE, uint16_t flowControl, uint8_t xon,
-                                      uint8_t xoff) {
-    return record("FT_SetFlowControl(" + std::to_string(flowControl) + "," +
-                  std::to_string(xon) + "," + std::to_string(xoff) + ")");
+FT_STATUS FakeD2xx::FT_SetFlowControl(FT_HANDLE, uint16_t flowControl, uint8_t xon, uint8_t xoff) {
+    return record("FT_SetFlowControl(" + std::to_string(flowControl) + "," + std::to_string(xon) +
+                  "," + std::to_string(xoff) + ")");
 }
 
 FT_STATUS FakeD2xx::FT_SetTimeouts(FT_HANDLE, uint32_t readMs, uint32_t writeMs) {
-    return record("FT_SetTimeouts(" + std::to_string(readMs) + "," + std::to_string(writeMs) +
-                  ")");
+    return record("FT_SetTimeouts(" + std::to_string(readMs) + "," + std::to_string(writeMs) + ")");
 }
 
 FT_STATUS FakeD2xx::FT_Purge(FT_HANDLE, uint32_t mask) {

@@ -14,7 +14,7 @@ using test::RecordingTarget;
 using ::testing::ElementsAre;
 
 class EventTest : public ::testing::Test {
-  protected:
+protected:
     std::vector<std::string> journal;
     std::shared_ptr<RecordingTarget> a = std::make_shared<RecordingTarget>(&journal, "a");
     std::shared_ptr<RecordingTarget> b = std::make_shared<RecordingTarget>(&journal, "b");

@@ -13,7 +13,7 @@ namespace plugshift::test {
 // A window that only records what it is sent, from any thread, and lets a test wait for it. Calls
 // are recorded even after it is marked dead, so a test sees whether a sender checked isAlive.
 class RecordingTarget : public MessageTarget {
-  public:
+public:
     // Only a bound against a hang; the waits end as soon as the messages are there.
     static constexpr std::chrono::seconds kHangLimit{30};
 
@@ -49,7 +49,7 @@ class RecordingTarget : public MessageTarget {
         messages_.clear();
     }
 
-  private:
+private:
     bool record(const Message& message) {
         {
             std::lock_guard guard(lock_);

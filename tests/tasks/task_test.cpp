@@ -23,7 +23,7 @@ using test::ScriptedCommand;
 // The test's thread plays the user-interface thread: it takes the worker's notice from the Task's
 // window and hands it to the Task, as the event loop would.
 class TaskTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ErrorChain::remove(0);
         task.createEventWindow(taskWindow);

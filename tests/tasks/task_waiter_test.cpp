@@ -20,7 +20,7 @@ using ::testing::ElementsAre;
 // The command line's arrangement: one loop serves the Task's window and the main window that
 // commands report to, and the waiter runs it while the command works.
 class TaskWaiterTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { task.createEventWindow(taskWindow); }
     void TearDown() override {
         taskWindow->destroy();

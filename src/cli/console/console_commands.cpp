@@ -8,8 +8,8 @@
 #include <iostream>
 #include <memory>
 
-#include "desktop/console_address.h"
 #include "cli/console/console_client.h"
+#include "desktop/console_address.h"
 
 namespace plugshift {
 
