@@ -93,7 +93,7 @@ bool lookUpAddressFiles(Configuration& config, ConvertPlan& plan) {
     return true;
 }
 
-// One spec per kind with range rules, in the order the configuration gives the kinds; a kind no
+// One block per kind with range rules, in the order the configuration gives the kinds; a kind no
 // rule matches is kept with address and length 0.
 std::vector<BlockToKeep> blocksToKeep(Configuration& config, int source, int target) {
     std::vector<BlockToKeep> blocks;

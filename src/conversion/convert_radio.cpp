@@ -233,13 +233,13 @@ void ConvertRadio::checkBlocks() {
         return;
     }
     const CodeplugBlock& dyn = radio->cpg()->block(kBlockDyn);
-    for (const BlockToKeep& spec : blocks_) {
-        if (spec.kind != kBlockDyn) {
+    for (const BlockToKeep& wanted : blocks_) {
+        if (wanted.kind != kBlockDyn) {
             continue;
         }
-        const uint64_t end = uint64_t{spec.address} + spec.length;
-        if (spec.address < dyn.address || end > uint64_t{dyn.address} + dyn.capacity) {
-            fail(kErrorIni, text::kBlockMismatch, CodeplugImage::blockName(spec.kind));
+        const uint64_t end = uint64_t{wanted.address} + wanted.length;
+        if (wanted.address < dyn.address || end > uint64_t{dyn.address} + dyn.capacity) {
+            fail(kErrorIni, text::kBlockMismatch, CodeplugImage::blockName(wanted.kind));
             return;
         }
     }
@@ -250,29 +250,30 @@ void ConvertRadio::keepUserInfo() {
         return;
     }
     setStepText(text::kStepKeepUserInfo);
-    for (const BlockToKeep& spec : blocks_) {
+    for (const BlockToKeep& wanted : blocks_) {
         if (!ok) {
             break;
         }
-        if (spec.kind != kBlockDyn) {
+        if (wanted.kind != kBlockDyn) {
             continue;
         }
         KeptBlock& block = kept_.blocks.emplace_back(
-            KeptBlock{spec.kind, spec.address, std::vector<uint8_t>(spec.length)});
-        const uint64_t chunks = chunksOf(spec.length, sbep::kMaxPayload);
+            KeptBlock{wanted.kind, wanted.address, std::vector<uint8_t>(wanted.length)});
+        const uint64_t chunks = chunksOf(wanted.length, sbep::kMaxPayload);
         uint64_t done = 0;
-        uint32_t address = spec.address;
-        uint32_t remaining = spec.length;
+        uint32_t address = wanted.address;
+        uint32_t remaining = wanted.length;
         while (remaining > 0) {
             const int n = static_cast<int>(std::min<uint32_t>(remaining, sbep::kMaxPayload));
             uint32_t asked = address;
             // The destination holds n bytes, so a reply with more is refused, not copied.
             const int result = sbep().memRead(n, asked, lastOpc(), response().first(n));
             if (result < 1) {
-                fail(kErrorUpdate, text::kMemRead, CodeplugImage::blockName(spec.kind));
+                fail(kErrorUpdate, text::kMemRead, CodeplugImage::blockName(wanted.kind));
                 break;
             }
-            std::copy_n(response().begin(), result, block.data.begin() + (spec.length - remaining));
+            std::copy_n(response().begin(), result,
+                        block.data.begin() + (wanted.length - remaining));
             address += static_cast<uint32_t>(result);
             remaining -= static_cast<uint32_t>(result);
             reportUnit(kStepKeepUserInfo, ++done, chunks);
