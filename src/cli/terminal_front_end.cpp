@@ -188,7 +188,11 @@ int TerminalFrontEnd::report(const WorkflowEnd& end, const std::string& again) {
                 << "\n";
     }
     if (!backup.empty()) {
-        io_.out << "The radio's personality was saved to " << backup << "\n";
+        // A run that wrote a backup back saved none of its own.
+        io_.out << (end.outcome.stringId == kStrPersonalityRestored
+                        ? "The personality written back is the backup "
+                        : "The radio's personality was saved to ")
+                << backup << "\n";
     }
     return kExitOk;
 }

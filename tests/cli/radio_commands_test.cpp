@@ -351,6 +351,9 @@ TEST_F(RadioCommandsTest, RadioFailureAfterTheEraseLeavesABackupThatRestoresTheP
     EXPECT_EQ(restored.exitCode, kExitOk) << restored.err;
     EXPECT_THAT(restored.out, HasSubstr("User private ID:  1234567\n"));
     EXPECT_THAT(restored.out, HasSubstr(toUtf8(workflowText(kStrPersonalityRestored))));
+    // Nothing new was saved: the backup named is the one written back.
+    EXPECT_THAT(restored.out, HasSubstr("The personality written back is the backup "));
+    EXPECT_THAT(restored.out, Not(HasSubstr("personality was saved to")));
     EXPECT_EQ(radio().model, "RQX770HJNWE");
     EXPECT_EQ(radio().userId, kFresh.userId);
     EXPECT_EQ(radio().contacts, kFresh.contacts);
