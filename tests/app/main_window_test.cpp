@@ -178,7 +178,7 @@ private slots:
         QVERIFY(!control<QLabel>(window, MainWindow::kIdTimeLabel)->isVisibleTo(&window));
         QCOMPARE(window.statusBar()->prompt(), QStringLiteral("For help, press F1"));
         QCOMPARE(window.statusBar()->cableText(), QStringLiteral("USB Cable Disconnected"));
-        QVERIFY(window.shownPicture().isNull());  // no radio read yet
+        QVERIFY(!window.shownPicture().isNull());
 
         // The serial-number group is hidden and the window ends where it begins.
         auto* group = control<QGroupBox>(window, MainWindow::kIdSerialGroup);
