@@ -37,7 +37,7 @@ RadioDisplay::Texts RadioDisplay::texts(const RadioInfo& radio,
 std::optional<int> RadioDisplay::picture(const std::wstring& model,
                                          const Configuration& configuration) {
     ModelEntry entry;
-    if (model.empty() || !configuration.getModel(model, entry)) {
+    if (!model.empty() && !configuration.getModel(model, entry)) {
         return std::nullopt;
     }
     return kRadioBitmap;

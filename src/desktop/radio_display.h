@@ -23,9 +23,9 @@ public:
     static Texts texts(const RadioInfo& radio, const Configuration& configuration);
     // Every value "N/A": nothing has been read yet.
     static Texts unknown();
-    // The bitmap to show for a model the installation knows; nothing before a model is read or
-    // for one it does not know, which leaves the picture shown as it is (an empty frame at
-    // start).
+    // The bitmap to show for a model: the radio before anything is read (an empty model) and for
+    // a configured model; nothing for a model the installation does not know, which leaves the
+    // picture shown as it is.
     static std::optional<int> picture(const std::wstring& model,
                                       const Configuration& configuration);
 };

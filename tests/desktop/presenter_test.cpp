@@ -171,17 +171,17 @@ TEST_F(PresenterTest, GetRadioInformationFillsEveryFieldAndKeepsThem) {
     EXPECT_EQ(shown(View::SerialNumber), L"752TRX4F21");
 }
 
-// The radio is drawn for every model the installation knows, whatever its picture kind; before a
-// model is read, and for a model it does not know, the picture is left as it is.
-TEST_F(PresenterTest, TheRadioIsDrawnForKnownModelsOnly) {
+// The radio is drawn from the start and for every model the installation knows, whatever its
+// picture kind; a model it does not know leaves the picture as it is.
+TEST_F(PresenterTest, TheRadioIsDrawnForNothingReadAndForKnownModels) {
     SimD2xx sim;
     open(sim);
-    EXPECT_TRUE(view_->pictures.empty());
+    EXPECT_EQ(view_->pictures, std::vector<int>{RadioDisplay::kRadioBitmap});
     const struct {
         const wchar_t* model;
         std::optional<int> bitmap;
     } cases[] = {
-        {L"", std::nullopt},
+        {L"", RadioDisplay::kRadioBitmap},
         {L"RQX770HJNWA", RadioDisplay::kRadioBitmap},
         {L"RQX770HJNZZ", std::nullopt},
     };
