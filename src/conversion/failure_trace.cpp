@@ -21,8 +21,11 @@ constexpr const char* kPrefix = "sbep-trace-";
 constexpr const char* kExtension = ".txt";
 
 std::string nameFor(const std::string& stamp, int attempt) {
-    const std::string counter = attempt > 1 ? "-" + std::to_string(attempt) : "";
-    return kPrefix + stamp + counter + kExtension;
+    std::string name = kPrefix + stamp;
+    if (attempt > 1) {
+        name.append("-").append(std::to_string(attempt));
+    }
+    return name.append(kExtension);
 }
 
 std::string contentOf(const FrameRing& ring, std::chrono::system_clock::time_point now) {

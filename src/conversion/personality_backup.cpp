@@ -329,7 +329,8 @@ bool PersonalityBackup::save(const std::filesystem::path& folder,
     std::filesystem::path path = folder / fileName();
     for (int counter = 2; std::filesystem::exists(path, error); ++counter) {
         std::string name = fileName();
-        name.insert(name.size() - std::strlen(kExtension), "-" + std::to_string(counter));
+        name.insert(name.size() - std::strlen(kExtension),
+                    std::string("-").append(std::to_string(counter)));
         path = folder / name;
     }
     const std::vector<uint8_t> bytes = encode();

@@ -135,8 +135,10 @@ std::string RecordLine::quoted(std::string_view text) {
 std::string RecordLine::encode() const {
     std::string out = "{";
     for (size_t i = 0; i < fields_.size(); ++i) {
-        out += (i == 0 ? "" : ",") + quoted(fields_[i].first) + ":" +
-               (fields_[i].second ? quoted(*fields_[i].second) : std::string("null"));
+        out += i == 0 ? "" : ",";
+        out += quoted(fields_[i].first);
+        out += ':';
+        out += fields_[i].second ? quoted(*fields_[i].second) : std::string("null");
     }
     return out + "}";
 }
