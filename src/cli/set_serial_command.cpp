@@ -3,13 +3,16 @@
 #include <CLI/CLI.hpp>
 
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 
 #include "cli/console_prompt.h"
 #include "cli/exit_codes.h"
 #include "cli/terminal_front_end.h"
 #include "config/configuration.h"
+#include "conversion/dealer_password.h"
 #include "conversion/serial_update_workflow.h"
 #include "errors/wide_text.h"
 #include "tasks/radio_info.h"
@@ -32,43 +35,45 @@ constexpr const char* kNoTerminal =
     "The dealer password is asked on a terminal; without one, give it on standard input with "
     "--password-stdin.";
 
-// The dealer login: the entry must equal the setup file's password exactly. On a terminal a
-// wrong entry is asked again, as the login dialog does, until it matches or the input ends.
+// The dealer login: the entry must be the setup file's password exactly. On a terminal a wrong
+// entry is asked again, as the login dialog does, until it matches or the input ends.
 bool logIn(const SetSerialOptions& options, CommandIo& io) {
     Configuration& config = Configuration::instance();
-    std::wstring password;
+    std::wstring code;
     std::wstring accepted;
-    if (!config.dealerCodes(password, accepted)) {
+    if (!config.dealerCodes(code, accepted)) {
         io.err << kNoDealerPassword << "\n";
         return false;
     }
+    const DealerPassword password(code, [&](const std::wstring& right) {
+        if (!config.storeAcceptedCode(right)) {
+            io.err << "Warning: the accepted password could not be written to "
+                   << toUtf8(config.documentPath()) << "\n";
+        }
+    });
     const std::string wrong = toUtf8(workflowText(kStrPasswordWrong));
     std::string entry;
     if (options.passwordFromStdin) {
-        if (!ConsolePrompt::readLine(io.in, entry) || fromUtf8(entry) != password) {
+        if (!ConsolePrompt::readLine(io.in, entry) || !password.submit(fromUtf8(entry))) {
             io.err << wrong << "\n";
             return false;
         }
-    } else {
-        if (!io.prompt.interactive()) {
-            io.err << kNoTerminal << "\n";
-            return false;
-        }
-        for (;;) {
-            if (!io.prompt.readSecret(kPasswordPrompt, entry)) {
-                return false;
-            }
-            if (fromUtf8(entry) == password) {
-                break;
-            }
+        return true;
+    }
+    if (!io.prompt.interactive()) {
+        io.err << kNoTerminal << "\n";
+        return false;
+    }
+    bool again = false;
+    return password.askUntilRight([&]() -> std::optional<std::wstring> {
+        if (std::exchange(again, true)) {
             io.err << wrong << "\n";
         }
-    }
-    if (!config.storeAcceptedCode(password)) {
-        io.err << "Warning: the accepted password could not be written to "
-               << toUtf8(config.documentPath()) << "\n";
-    }
-    return true;
+        if (!io.prompt.readSecret(kPasswordPrompt, entry)) {
+            return std::nullopt;
+        }
+        return fromUtf8(entry);
+    });
 }
 
 // The form a new number must have, said after a refusal: as many characters as the radio's present

@@ -5,26 +5,25 @@
 namespace plugshift {
 
 DealerLogin::DealerLogin(std::wstring dealerCode, StoreAcceptedCode storeAccepted)
-    : dealerCode_(std::move(dealerCode)), storeAccepted_(std::move(storeAccepted)) {}
+    : password_(std::move(dealerCode), std::move(storeAccepted)) {}
 
 bool DealerLogin::run(const AskOnce& ask) {
-    if (!isSetUp()) {
-        return false;
-    }
-    while (const std::optional<std::wstring> entry = ask(*this)) {
-        if (submit(*entry)) {
-            return true;
+    const bool accepted = password_.askUntilRight([&]() -> std::optional<std::wstring> {
+        std::optional<std::wstring> entry = ask(*this);
+        if (entry) {
+            // What the dialog shows should it come back: the entry, refused.
+            lastEntry_ = *entry;
+            wrong_ = true;
         }
-    }
-    return false;
+        return entry;
+    });
+    wrong_ = wrong_ && !accepted;
+    return accepted;
 }
 
 bool DealerLogin::submit(const std::wstring& entry) {
     lastEntry_ = entry;
-    wrong_ = entry != dealerCode_;
-    if (!wrong_ && storeAccepted_) {
-        storeAccepted_(dealerCode_);
-    }
+    wrong_ = !password_.submit(entry);
     return !wrong_;
 }
 

@@ -4,22 +4,23 @@
 #include <optional>
 #include <string>
 
+#include "conversion/dealer_password.h"
+
 namespace plugshift {
 
-// The dealer login's decisions: an entry matches the dealer code exactly or it is wrong; after a
-// wrong entry the dialog comes back, the entry selected, with the notice (string 104) in place of
-// the hint (string 107) until the entry changes, with no limit on attempts. An empty dealer code
-// means no dealer password is set up: no dialog is shown.
+// The dealer login dialog's decisions over the shared password rule: after a wrong entry the
+// dialog comes back, the entry selected, with the notice (string 104) in place of the hint
+// (string 107) until the entry changes. Without a dealer password set up no dialog is shown.
 class DealerLogin {
 public:
     static constexpr int kMaxDigits = 15;
-    using StoreAcceptedCode = std::function<void(const std::wstring& code)>;
+    using StoreAcceptedCode = DealerPassword::StoreAccepted;
     // Shows the dialog once; the entry confirmed with Login, or nothing when it was closed.
     using AskOnce = std::function<std::optional<std::wstring>(DealerLogin& login)>;
 
     DealerLogin(std::wstring dealerCode, StoreAcceptedCode storeAccepted);
 
-    bool isSetUp() const { return !dealerCode_.empty(); }
+    bool isSetUp() const { return password_.isSetUp(); }
     // Asks until an entry is the dealer code (true, the code stored) or the dialog is closed.
     bool run(const AskOnce& ask);
     // The entry confirmed with Login; true (and the code stored) when it is the dealer code.
@@ -33,8 +34,7 @@ public:
     std::wstring lineText() const;
 
 private:
-    std::wstring dealerCode_;
-    StoreAcceptedCode storeAccepted_;
+    DealerPassword password_;
     std::wstring lastEntry_;
     bool wrong_ = false;
 };
