@@ -2,14 +2,13 @@
 
 #include <CLI/CLI.hpp>
 
-#include <filesystem>
 #include <memory>
 
 #include "cli/exit_codes.h"
+#include "cli/next_command.h"
 #include "cli/terminal_front_end.h"
 #include "config/configuration.h"
 #include "conversion/convert_workflow.h"
-#include "platform/system_files.h"
 
 namespace plugshift {
 
@@ -17,31 +16,7 @@ namespace {
 
 constexpr int kProgressScale = 100;
 
-// A path as a shell takes it back.
-std::string quoted(const std::string& text) {
-    if (text.find_first_of(" \t'\"\\$`!*?;&|<>()") == std::string::npos) {
-        return text;
-    }
-    std::string out = "'";
-    for (const char c : text) {
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return out + "'";
-}
-
 }  // namespace
-
-std::string finishCommandLine(const BackendOptions& backend, const InstallPaths& paths) {
-    std::string line = "plugshift-cli convert --yes";
-    if (backend.simulate) {
-        line += " --simulate";
-    } else if (!backend.port.empty()) {
-        line += " --port " + quoted(backend.port);
-    }
-    line += " --data-dir " + quoted(utf8FromPath(std::filesystem::absolute(paths.dataDir)));
-    line += " --install-dir " + quoted(utf8FromPath(std::filesystem::absolute(paths.installDir)));
-    return line;
-}
 
 int runConvert(const ConvertOptions& options, CommandIo& io) {
     const InstallPaths paths = InstallPaths::resolve(options.install);
@@ -63,7 +38,7 @@ int runConvert(const ConvertOptions& options, CommandIo& io) {
         if (end.outcome.stringId == kStrConnectFailed) {
             session.disconnect();
         }
-        return frontEnd.report(end, finishCommandLine(options.backend, paths));
+        return frontEnd.report(end, NextCommand(options.backend, paths));
     });
 }
 

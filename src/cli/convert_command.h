@@ -29,8 +29,4 @@ void addConvertCommand(CLI::App& app, int& exitCode);
 // The workflow over the options; returns the exit code.
 int runConvert(const ConvertOptions& options, CommandIo& io);
 
-// The command line that finishes a conversion that did not end: `convert --yes` with the cable,
-// data folder and installation this command was given.
-std::string finishCommandLine(const BackendOptions& backend, const InstallPaths& paths);
-
 }  // namespace plugshift

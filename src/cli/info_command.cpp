@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "cable/cable_backend.h"
-#include "cli/convert_command.h"
 #include "cli/exit_codes.h"
+#include "cli/next_command.h"
 #include "cli/radio_session.h"
 #include "config/configuration.h"
 #include "conversion/conversion_record.h"
@@ -131,7 +131,7 @@ int runInfo(const InfoOptions& options) {
         configuration = nullptr;
     }
     const InfoOutput output{std::cout, std::cerr, options.json, paths.dataDir,
-                            finishCommandLine(options.backend, paths)};
+                            NextCommand(options.backend, paths).finish()};
     const RadioFrame frame{.backend = options.backend,
                            .probe = RadioSession::Probe::Info,
                            .cableFailure = kInfoNotConnected,

@@ -151,9 +151,17 @@ void InstallPaths::addOptions(CLI::App& command, InstallOptions& options) {
 }
 
 InstallPaths InstallPaths::resolve(const InstallOptions& options) {
+    // Absolute from here on: the record and the commands printed for later name files on their
+    // own, whatever folder the next command runs in.
+    const auto absolute = [](const fs::path& path) {
+        std::error_code ec;
+        const fs::path whole = fs::absolute(path, ec);
+        return ec ? path : whole.lexically_normal();
+    };
     return InstallPaths{
-        options.installDir.empty() ? installationFolder() : pathFromUtf8(options.installDir),
-        options.dataDir.empty() ? defaultDataDir() : pathFromUtf8(options.dataDir)};
+        absolute(options.installDir.empty() ? installationFolder()
+                                            : pathFromUtf8(options.installDir)),
+        absolute(options.dataDir.empty() ? defaultDataDir() : pathFromUtf8(options.dataDir))};
 }
 
 fs::path InstallPaths::defaultDataDir() {

@@ -7,8 +7,8 @@
 #include <ostream>
 #include <span>
 
-#include "cli/convert_command.h"
 #include "cli/exit_codes.h"
+#include "cli/next_command.h"
 #include "cli/terminal_front_end.h"
 #include "config/configuration.h"
 #include "conversion/personality_backup.h"
@@ -54,7 +54,7 @@ int runRestore(const RestoreOptions& options, CommandIo& io) {
             io.err << "This radio's serial number is " << std::string(serial.begin(), serial.end())
                    << ". Give --any-radio to write the backup all the same.\n";
         }
-        return frontEnd.report(end, finishCommandLine(options.backend, paths));
+        return frontEnd.report(end, NextCommand(options.backend, paths));
     });
 }
 

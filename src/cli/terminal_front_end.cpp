@@ -42,6 +42,7 @@ int exitCodeFor(const WorkflowOutcome& outcome) {
         case kStrFileProblem:
         case kStrBackupNotSaved:
         case kStrNotRecorded:
+        case kStrStepNotRecorded:
         case kStrRecordUnreadable:
         case kStrRecordOtherFiles:
         case kStrBackupUnusable:
@@ -49,7 +50,6 @@ int exitCodeFor(const WorkflowOutcome& outcome) {
         case kStrSerialNotRecorded:
             return kExitFileProblem;
         case kStrAlreadyConverted:
-        case kStrUnfinishedButConverted:
             return kExitAlreadyConverted;
         case kStrIncompatible:
         case kStrRecoveryOtherRadio:
@@ -65,6 +65,10 @@ int exitCodeFor(const WorkflowOutcome& outcome) {
 
 TerminalFrontEnd::TerminalFrontEnd(CommandIo& io, RadioSession& session, Choices choices)
     : io_(io), session_(session), choices_(choices) {}
+
+TerminalFrontEnd::~TerminalFrontEnd() {
+    releaseStops();
+}
 
 bool TerminalFrontEnd::ask(const WorkflowOutcome& question) {
     if (!io_.prompt.interactive()) {
@@ -98,19 +102,29 @@ bool TerminalFrontEnd::runCommand(ConvertRadio& command) {
     CommandRunner runner(&bar);
     command.window = runner.window([&command] { return command.stepText(); });
     note_ = runner.notifier();
-    std::atomic<bool> ownStop{false};
-    std::atomic<bool>& stop = io_.stop != nullptr ? *io_.stop : ownStop;
-    catchStopRequests(stop, kStopNotice);
+    std::atomic<bool>& stop = io_.stop != nullptr ? *io_.stop : ownStop_;
+    // Caught until the workflow has ended, the record's last line included: a stop then only
+    // waits for it.
+    if (!catchingStops_) {
+        catchStopRequests(stop, kStopNotice);
+        catchingStops_ = true;
+    }
     if (radio.sbep() != nullptr) {
         radio.sbep()->setStopSignal(&stop);
     }
     runner.run(command);
-    releaseStopRequests();
     if (radio.sbep() != nullptr) {
         radio.sbep()->setStopSignal(nullptr);
     }
     note_ = {};
     return stop.load();
+}
+
+void TerminalFrontEnd::releaseStops() {
+    if (catchingStops_) {
+        releaseStopRequests();
+        catchingStops_ = false;
+    }
 }
 
 void TerminalFrontEnd::runSerialUpdate(SerialNumberUpdate& command) {
@@ -130,7 +144,8 @@ bool TerminalFrontEnd::readAgain() {
     return session_.rereadIdentity();
 }
 
-int TerminalFrontEnd::report(const WorkflowEnd& end, const std::string& again) {
+int TerminalFrontEnd::report(const WorkflowEnd& end, const NextCommand& next) {
+    releaseStops();
     const std::string backup = utf8FromPath(end.backup);
     switch (end.kind) {
         case WorkflowEnd::Kind::Declined:
@@ -138,13 +153,13 @@ int TerminalFrontEnd::report(const WorkflowEnd& end, const std::string& again) {
             return kExitRefused;
         case WorkflowEnd::Kind::Refused: {
             const int code = reportFailure(io_.err, end.outcome.text(), exitCodeFor(end.outcome));
-            if (end.outcome.stringId == kStrUnfinishedButConverted && !backup.empty()) {
-                io_.err << "That conversion's backup: " << backup
-                        << "\nTo write it back on purpose: plugshift-cli restore-personality \""
-                        << backup << "\"\n";
-            } else if (end.outcome.stringId == kStrBackupUnusable) {
-                io_.err << "To finish without the personality: " << again
-                        << " --finish-without-backup\n";
+            if (end.outcome.stringId == kStrBackupUnusable) {
+                io_.err << "To finish without the personality: "
+                        << next.line({"convert", "--yes", "--finish-without-backup"}) << "\n";
+            } else if (!end.backupNotWritten.empty()) {
+                io_.err << "To convert it with this installation's files and write the "
+                           "personality saved before back: "
+                        << next.restore(end.backupNotWritten) << "\n";
             }
             return code;
         }
@@ -162,9 +177,8 @@ int TerminalFrontEnd::report(const WorkflowEnd& end, const std::string& again) {
                 if (!backup.empty()) {
                     io_.err << "The radio's personality was saved to " << backup << "\n";
                 }
-                io_.err << "To finish the conversion"
-                        << (backup.empty() ? "" : " and write the personality back") << ": "
-                        << again << "\n";
+                io_.err << "To finish the conversion from where it stopped: " << next.finish()
+                        << "\n";
             } else if (!backup.empty()) {
                 io_.err << "The radio was not changed; its personality was saved to " << backup
                         << "\n";
@@ -193,6 +207,13 @@ int TerminalFrontEnd::report(const WorkflowEnd& end, const std::string& again) {
                         ? "The personality written back is the backup "
                         : "The radio's personality was saved to ")
                 << backup << "\n";
+    }
+    if (!end.backupNotWritten.empty()) {
+        io_.err << "The personality saved before that conversion was not written back: "
+                << utf8FromPath(end.backupNotWritten)
+                << "\nIf the owner's user information or contacts are missing, write it back on "
+                   "purpose: "
+                << next.restore(end.backupNotWritten) << "\n";
     }
     return kExitOk;
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <string>
 
+#include "cli/next_command.h"
 #include "cli/radio_session.h"
 #include "conversion/workflow_end.h"
 #include "conversion/workflow_front_end.h"
@@ -21,6 +23,9 @@ public:
     };
 
     TerminalFrontEnd(CommandIo& io, RadioSession& session, Choices choices);
+    ~TerminalFrontEnd() override;
+    TerminalFrontEnd(const TerminalFrontEnd&) = delete;
+    TerminalFrontEnd& operator=(const TerminalFrontEnd&) = delete;
 
     bool confirm(const WorkflowOutcome& question) override;
     bool confirmLoss(const WorkflowOutcome& question) override;
@@ -33,17 +38,20 @@ public:
     // A question went unasked because there was no terminal to ask on.
     bool couldNotAsk() const { return couldNotAsk_; }
 
-    // Prints how the workflow ended and returns the exit code. `again` is the command line that
-    // finishes a conversion that did not end (this command's own options included).
-    int report(const WorkflowEnd& end, const std::string& again);
+    // Prints how the workflow ended and returns the exit code; `next` gives the commands that
+    // go on from there with this command's own options. Stops are no longer caught.
+    int report(const WorkflowEnd& end, const NextCommand& next);
 
 private:
     bool ask(const WorkflowOutcome& question);
+    void releaseStops();
 
     CommandIo& io_;
     RadioSession& session_;
     Choices choices_;
     bool couldNotAsk_ = false;
+    std::atomic<bool> ownStop_{false};
+    bool catchingStops_ = false;
     std::function<void(std::string)> note_;
 };
 

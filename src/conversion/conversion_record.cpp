@@ -1,5 +1,6 @@
 #include "conversion/conversion_record.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -29,6 +30,9 @@ constexpr const char* kSerial = "serial";
 constexpr const char* kErase = "erase";
 constexpr const char* kEraseNoted = "noted";
 constexpr const char* kProgrammed = "programmed";
+constexpr const char* kStep = "step";
+constexpr const char* kPersonalityBack = "personality-back";
+constexpr const char* kStepsNoted = "steps";
 constexpr size_t kReadChunk = 64 * 1024;
 
 constexpr const char* kResultNames[] = {"open",    "converted",   "failed",
@@ -85,11 +89,40 @@ ConversionRecord::Conversion conversionOf(const RecordLine& line) {
     c.firmware = line.value("firmware");
     c.codeplug = line.value("codeplug");
     c.codeplugFile = line.value("codeplugFile");
+    c.codeplugFileId = line.value("codeplugFileId");
     c.addressFile = line.value("addressFile");
+    c.addressFileId = line.value("addressFileId");
     c.backup = line.value("backup");
     c.finishes = line.value("finishes");
+    c.personality = line.value("personality");
     c.eraseNoted = line.value(kErase) == kEraseNoted;
+    c.stepsNoted = line.value(kStepsNoted) == kEraseNoted;
     return c;
+}
+
+// What a line after the open entry says of its run; false for a line of another kind.
+bool applyProgress(const RecordLine& line, ConversionRecord::Conversion& c) {
+    const std::string entry = line.value("entry");
+    if (entry == kStep) {
+        // A step this version does not know is still a change to the radio.
+        const RunStep step = runStepNamed(line.value(kStep)).value_or(RunStep::EraseDefaultBlock);
+        c.lastStep = std::max(c.lastStep, step);
+    } else if (entry == kErase) {
+        c.lastStep = std::max(c.lastStep, RunStep::EraseDefaultBlock);
+    } else if (entry == kProgrammed) {
+        c.programmed = true;
+        c.lastStep = std::max(c.lastStep, RunStep::EraseDynamicBlock);
+    } else if (entry == kPersonalityBack) {
+        c.personalityBack = true;
+    } else {
+        return false;
+    }
+    c.eraseBegan = true;
+    return true;
+}
+
+bool isProgressEntry(const std::string& entry) {
+    return entry == kStep || entry == kErase || entry == kProgrammed || entry == kPersonalityBack;
 }
 
 void applyClose(const RecordLine& line, ConversionRecord::Conversion& c) {
@@ -227,33 +260,44 @@ bool ConversionRecord::open(Conversion& conversion, std::string& reason) const {
     line.add("firmware", conversion.firmware);
     line.add("codeplug", conversion.codeplug);
     line.add("codeplugFile", conversion.codeplugFile);
+    line.add("codeplugFileId", conversion.codeplugFileId);
     line.add("addressFile", conversion.addressFile);
+    line.add("addressFileId", conversion.addressFileId);
     line.addOrNull("backup", conversion.backup);
     line.addOrNull("finishes", conversion.finishes);
+    line.add("personality", conversion.personality);
     line.add(kErase, kEraseNoted);
+    line.add(kStepsNoted, kEraseNoted);
     conversion.eraseNoted = true;
+    conversion.stepsNoted = true;
     conversion.eraseBegan = false;
+    conversion.lastStep = RunStep::None;
+    conversion.personalityBack = false;
     return append(line.encode(), reason);
 }
 
 namespace {
 
-std::string stepLine(const char* entry, const std::string& id) {
+RecordLine progressLine(const char* entry, const std::string& id) {
     RecordLine line;
     line.add("entry", entry);
     line.add("id", id);
-    line.add("time", now());
-    return line.encode();
+    return line;
 }
 
 }  // namespace
 
-bool ConversionRecord::markErase(const std::string& id, std::string& reason) const {
-    return append(stepLine(kErase, id), reason);
+bool ConversionRecord::markStep(const std::string& id, RunStep step, std::string& reason) const {
+    RecordLine line = progressLine(kStep, id);
+    line.add(kStep, runStepName(step));
+    line.add("time", now());
+    return append(line.encode(), reason);
 }
 
-bool ConversionRecord::markProgrammed(const std::string& id, std::string& reason) const {
-    return append(stepLine(kProgrammed, id), reason);
+bool ConversionRecord::markPersonalityBack(const std::string& id, std::string& reason) const {
+    RecordLine line = progressLine(kPersonalityBack, id);
+    line.add("time", now());
+    return append(line.encode(), reason);
 }
 
 bool ConversionRecord::close(const std::string& id, Result result, const std::string& error,
@@ -295,10 +339,8 @@ bool ConversionRecord::read(History& history, std::string& reason) const {
             history.conversions.push_back(conversionOf(*line));
         } else if (entry == kClose && known != byId.end()) {
             applyClose(*line, history.conversions[known->second]);
-        } else if (entry == kErase && known != byId.end()) {
-            history.conversions[known->second].eraseBegan = true;
-        } else if (entry == kProgrammed && known != byId.end()) {
-            history.conversions[known->second].programmed = true;
+        } else if (isProgressEntry(entry) && known != byId.end()) {
+            applyProgress(*line, history.conversions[known->second]);
         } else if (entry == kSerial) {
             history.serialUpdates.push_back(
                 SerialUpdate{line->value("time"), line->value("model"), line->value("serialBefore"),
@@ -319,10 +361,9 @@ bool ConversionRecord::findUnfinished(const std::string& serial,
     if (serial.empty() || !fs::exists(file(), ec)) {
         return true;
     }
-    // Read backwards, a run's close and erase lines come before its open entry.
+    // Read backwards, a run's close and progress lines come before its open entry.
     std::map<std::string, RecordLine> closes;
-    std::map<std::string, bool> erased;
-    std::map<std::string, bool> programmed;
+    std::map<std::string, std::vector<RecordLine>> progress;
     const auto take = [&](std::string_view text) {
         const std::optional<RecordLine> line = RecordLine::decode(text);
         if (!line) {
@@ -332,14 +373,13 @@ bool ConversionRecord::findUnfinished(const std::string& serial,
         const std::string id = line->value("id");
         if (entry == kClose) {
             closes.emplace(id, *line);
-        } else if (entry == kErase) {
-            erased[id] = true;
-        } else if (entry == kProgrammed) {
-            programmed[id] = true;
+        } else if (isProgressEntry(entry)) {
+            progress[id].push_back(*line);
         } else if (entry == kOpen && line->value("serial") == serial) {
             Conversion c = conversionOf(*line);
-            c.eraseBegan = erased.count(id) != 0;
-            c.programmed = programmed.count(id) != 0;
+            for (const RecordLine& step : progress[id]) {
+                applyProgress(step, c);
+            }
             if (const auto close = closes.find(id); close != closes.end()) {
                 applyClose(close->second, c);
             }

@@ -6,39 +6,57 @@
 #include <string>
 #include <vector>
 
+#include "conversion/run_step.h"
+
 namespace plugshift {
 
 // The data folder's book of radio work, conversion-record.jsonl: what every conversion was about
-// to do before it erased anything, how it ended, and every serial-number update. It is what
-// brings an interrupted conversion back (the radio's identity before, the files it was converted
-// with, its backup) and the dealer's record of the radios converted.
+// to do before it erased anything, each step that changed the radio as it began, how it ended,
+// and every serial-number update. It is what brings an interrupted conversion back (the radio's
+// identity before, the files it was converted with, its backup, the last step begun) and the
+// dealer's record of the radios converted.
 //
 // Append-only text, one JSON object per line, UTF-8, never rewritten by the tool:
 //   {"entry":"open","id":"...","start":"<ISO time>","serial":"...","model":"...",
-//    "firmware":"...","codeplug":"...","codeplugFile":"...","addressFile":"...",
-//    "backup":"..." or null,"finishes":"<id of the conversion it finishes>" or null,
-//    "erase":"noted"}
-//   {"entry":"erase","id":"...","time":"<ISO time>"}
-//   {"entry":"programmed","id":"...","time":"<ISO time>"}
+//    "firmware":"...","codeplug":"...","codeplugFile":"<absolute path>","codeplugFileId":"...",
+//    "addressFile":"<absolute path>","addressFileId":"...","backup":"<absolute path>" or null,
+//    "finishes":"<id of the conversion it finishes>" or null,"personality":"radio|backup|none",
+//    "erase":"noted","steps":"noted"}
+//   {"entry":"step","id":"...","step":"<RunStep name>","time":"<ISO time>"}
+//   {"entry":"personality-back","id":"...","time":"<ISO time>"}
 //   {"entry":"close","id":"...","end":"<ISO time>","result":"converted|failed|stopped|
 //    interrupted","error":"..." or null}
 //   {"entry":"serial","time":"<ISO time>","model":"...","serialBefore":"...",
 //    "serialAfter":"...","result":"updated|failed","error":"..." or null}
-// An open entry is on the disk before the radio is asked to change anything, its erase line right
-// before the first erase request, and its close when the run ends. An open entry that never gets
-// its close is a conversion the tool did not see end (killed, crashed, power lost); one without
-// an erase line left the radio's flash as it was. (Entries without "erase":"noted" come from
-// before erase lines were written: they are taken as having erased.) A line that does not end
-// with a line feed, is longer than kMaxLineBytes or does not parse is a torn or damaged write and
-// is skipped; the next entry starts on a line of its own, and a failed write is cut off again.
+// An open entry is on the disk before the radio is asked to change anything, each step line
+// before its step begins, the personality-back line once the kept personality is in the radio
+// again, and the close when the run ends. An open entry that never gets its close is a
+// conversion the tool did not see end (killed, crashed, power lost); one without a step line left
+// the radio's flash as it was. A file's id says what it is (internal name, version, digest), so a
+// moved installation's files are still known.
+// Earlier versions wrote {"entry":"erase",...} before the first erase and {"entry":"programmed",
+// ...} once the default block was whole instead of step lines; they read as the first step and as
+// the default block done with nothing known after it. Entries without "erase":"noted" are older
+// still and are taken as having erased.
+// A line that does not end with a line feed, is longer than kMaxLineBytes or does not parse is a
+// torn or damaged write and is skipped; the next entry starts on a line of its own, and a failed
+// write is cut off again.
 class ConversionRecord {
 public:
     static constexpr const char* kFileName = "conversion-record.jsonl";
     // No entry the tool writes comes near this; a longer line is damage, not an entry.
     static constexpr size_t kMaxLineBytes = 64 * 1024;
+    // The values of an entry's "personality".
+    static constexpr const char* kFromRadio = "radio";
+    static constexpr const char* kFromBackup = "backup";
+    static constexpr const char* kKeptNone = "none";
     // The conversion's own record when its open entry could not be written.
     static constexpr const wchar_t* kNotRecorded =
         L"Error:the conversion could not be recorded before erasing; nothing was erased.";
+    // The same before a later step (%ls: the step's name); the run stops before that step.
+    static constexpr const wchar_t* kStepNotRecorded =
+        L"Error:the conversion could not be recorded before its step [%ls]; the run stopped "
+        L"there.";
 
     enum class Result { Open, Converted, Failed, Stopped, Interrupted, NotStarted };
 
@@ -51,24 +69,30 @@ public:
         std::string firmware;
         std::string codeplug;
         std::string codeplugFile;
+        std::string codeplugFileId;  // empty in entries of earlier versions
         std::string addressFile;
+        std::string addressFileId;
         std::string backup;    // empty: none saved
         std::string finishes;  // empty: a conversion of its own
+        // Where the run takes the personality it writes back from: read from the radio, a
+        // backup, or none kept; empty in entries of earlier versions.
+        std::string personality;
         Result result = Result::Open;
         std::string end;
         std::string error;
-        // The open entry promises an erase line, and whether it came; and whether the whole
-        // default block was programmed after it.
+        // The open entry promises an erase line (or step lines), and whether one came.
         bool eraseNoted = false;
         bool eraseBegan = false;
+        // The open entry promises a line before every step; entries of earlier versions knew
+        // only the first erase and the whole default block ("programmed").
+        bool stepsNoted = false;
         bool programmed = false;
+        RunStep lastStep = RunStep::None;
+        // The kept personality is back in the radio.
+        bool personalityBack = false;
 
         // The run asked the radio to erase (or is too old to say it did not).
         bool touchedFlash() const { return !eraseNoted || eraseBegan; }
-        // The radio holds the whole new default block (or the entry is too old to say): one that
-        // reads as converted then is, where a run cut in the middle of programming leaves a
-        // radio that reports the new model from its first chunk alone.
-        bool defaultBlockWritten() const { return !eraseNoted || programmed; }
         // Touched the flash and did not convert (open: the tool never saw it end; failed,
         // stopped or interrupted): the radio may be half-written.
         bool unfinished() const {
@@ -103,10 +127,10 @@ public:
     // Writes the open entry of `conversion` (its id and start are set here) and puts it on the
     // disk, with the folder's entry when the file is new. false with the system's reason.
     bool open(Conversion& conversion, std::string& reason) const;
-    // Notes that the run with this id is about to send its first erase.
-    bool markErase(const std::string& id, std::string& reason) const;
-    // Notes that the run with this id has programmed the whole default block.
-    bool markProgrammed(const std::string& id, std::string& reason) const;
+    // Notes that the run with this id is about to begin `step`.
+    bool markStep(const std::string& id, RunStep step, std::string& reason) const;
+    // Notes that the run with this id has written the kept personality back.
+    bool markPersonalityBack(const std::string& id, std::string& reason) const;
     bool close(const std::string& id, Result result, const std::string& error,
                std::string& reason) const;
     bool addSerialUpdate(SerialUpdate update, std::string& reason) const;

@@ -101,6 +101,16 @@ void ConvertRadio::takePersonalityFrom(const PersonalityBackup& backup,
     fromBackupPath_ = std::move(path);
 }
 
+ConvertRadio::PersonalitySource ConvertRadio::personalitySource() const {
+    if (!keepPersonality) {
+        return PersonalitySource::None;
+    }
+    if (!fromBackupPath_.empty()) {
+        return PersonalitySource::Backup;
+    }
+    return resumeAt_ == ResumePoint::Start ? PersonalitySource::Radio : PersonalitySource::None;
+}
+
 bool ConvertRadio::run() {
     beginRun(text::kStepUpdate);
     lastBackupPath_.clear();
@@ -120,11 +130,13 @@ bool ConvertRadio::run() {
     // Every file the run needs is whole before anything changes in the radio or the record.
     loadCodeplug();
     checkDefaultBlockFits();
-    if (!recovering) {
+    // Only a run from the start finds the owner's personality where it was.
+    const bool readPersonality = !recovering && resumeAt_ == ResumePoint::Start;
+    if (readPersonality) {
         keepUserInfo();
     }
     finishStep(kStepKeepUserInfo);
-    if (!recovering) {
+    if (readPersonality) {
         keepContacts();
     }
     finishStep(kStepKeepContacts);
@@ -139,30 +151,46 @@ bool ConvertRadio::run() {
         fail(kErrorFile, ConversionRecord::kNotRecorded);
     }
 
-    enterUpdateProtection();
-    eraseDefaultBlock();
-    programDefaultBlock();
-    if (ok && updating() && defaultBlockProgrammed_) {
-        defaultBlockProgrammed_();
+    const bool fromStart = resumeAt_ == ResumePoint::Start;
+    const bool rewriting = resumeAt_ != ResumePoint::NormalMode;
+    if (rewriting) {
+        enterUpdateProtection();
     }
-    eraseDynamicBlock();
+    if (fromStart) {
+        beginStep(RunStep::EraseDefaultBlock);
+        eraseDefaultBlock();
+        beginStep(RunStep::ProgramDefaultBlock);
+        programDefaultBlock();
+    }
+    if (rewriting) {
+        beginStep(RunStep::EraseDynamicBlock);
+        eraseDynamicBlock();
+    }
     finishStep(kStepUpdateDefaultBlock);
-    finalize();
-    hardReset();
-
-    if (updating() || keepPersonality) {
-        enterSbepTestMode();
+    if (rewriting) {
+        beginStep(RunStep::HardReset);
     }
-    resetBlocks();
-    if (ok && keepPersonality) {
+    finalize(rewriting);
+    if (rewriting) {
+        hardReset();
+        if (updating() || keepPersonality) {
+            enterSbepTestMode();
+        }
+        resetBlocks();
+    }
+    const bool restoring = rewriting && keepPersonality;
+    if (ok && restoring) {
+        beginStep(RunStep::RestorePersonality);
         setStepText(text::kStepRestoreUserInfo);
         restoreBlocks(kept_);
     }
     finishStep(kStepRestoreUserInfo);
-    if (ok && keepPersonality) {
+    if (ok && restoring) {
         restoreContacts(kept_);
+        noteRestored();
     }
     finishStep(kStepRestoreContacts);
+    beginStep(RunStep::ReturnToNormalMode);
     returnToNormalMode(false);
     // A recovery wrote no backup to make room for, and its file may lie among the dealer's own.
     if (!recovering) {
@@ -170,6 +198,7 @@ bool ConvertRadio::run() {
     }
 
     flags_ = 0;
+    resumeAt_ = ResumePoint::Start;
     kept_.clear();
     fromBackup_.reset();
     fromBackupPath_.clear();
@@ -422,10 +451,6 @@ void ConvertRadio::eraseDefaultBlock() {
     if (!ok || !updating()) {
         return;
     }
-    if (eraseStarting_ && !eraseStarting_()) {
-        fail(kErrorFile, ConversionRecord::kNotRecorded);
-        return;
-    }
     // Named on the progress line at once: the erase itself reports no units.
     setStepText(text::kStepEraseDefault);
     reportUnit(kStepUpdateDefaultBlock, 0, 1);
@@ -480,10 +505,28 @@ void ConvertRadio::eraseDynamicBlock() {
     }
 }
 
-void ConvertRadio::finalize() {
+void ConvertRadio::beginStep(RunStep step) {
+    if (!ok || !stepStarting_ || stepStarting_(step)) {
+        return;
+    }
+    if (step == RunStep::EraseDefaultBlock) {
+        fail(kErrorFile, ConversionRecord::kNotRecorded);
+    } else {
+        fail(kErrorFile, ConversionRecord::kStepNotRecorded, fromUtf8(runStepName(step)).c_str());
+    }
+}
+
+void ConvertRadio::noteRestored() {
+    if (ok && personalityBack_ && !personalityBack_()) {
+        fail(kErrorFile, ConversionRecord::kStepNotRecorded,
+             fromUtf8(runStepName(RunStep::ReturnToNormalMode)).c_str());
+    }
+}
+
+void ConvertRadio::finalize(bool rewriting) {
     setStepText(text::kStepFinalize);
     statusWord_ = 0;
-    if (ok && sbep().setRadioBaudRate(1, lastOpc(), response()) < 0) {
+    if (ok && rewriting && sbep().setRadioBaudRate(1, lastOpc(), response()) < 0) {
         fail(kErrorUpdate, text::kFinalizeBaudRate, static_cast<int>(sbep::kRadioBaudRate));
     }
 }

@@ -14,6 +14,7 @@
 #include "conversion/flash_layout.h"
 #include "conversion/personality.h"
 #include "conversion/personality_backup.h"
+#include "conversion/run_step.h"
 #include "formats/ftf_image.h"
 #include "tasks/radio_info.h"
 
@@ -38,11 +39,17 @@ namespace plugshift {
 // otherwise keepPersonality = false) and the backup folder. A run clears the update flag, the
 // steps and the backup it took the personality from.
 //
+// Before each step that changes the radio the step is announced (setStepStarting), so a run that
+// stops anywhere can be taken up again from the step it was in (resumeAt).
+//
 // After a failed run the radio may hold part of a default block; the way back is to convert it
 // again with the personality taken from the failed run's backup (takePersonalityFrom): nothing is
 // then read from the radio and no new backup is written.
 class ConvertRadio : public ConversionCommand {
 public:
+    enum class ResumePoint { Start, DynamicBlock, NormalMode };
+    enum class PersonalitySource { None, Radio, Backup };
+
     // The flag bit that makes a run update the default block.
     static constexpr uint16_t kUpdateDefaultBlock = 0x40;
 
@@ -73,18 +80,26 @@ public:
     void setBeforeErase(std::function<bool()> beforeErase) {
         beforeErase_ = std::move(beforeErase);
     }
-    // Called on the worker thread right before the first erase request; false stops the run
-    // before it is sent (the record notes there that the radio is about to change).
-    void setEraseStarting(std::function<bool()> eraseStarting) {
-        eraseStarting_ = std::move(eraseStarting);
+    // Called on the worker thread before each step that changes the radio (the record notes
+    // there where the run is); false stops the run before the step.
+    void setStepStarting(std::function<bool(RunStep)> stepStarting) {
+        stepStarting_ = std::move(stepStarting);
     }
-    // Called on the worker thread once the whole default block is programmed.
-    void setDefaultBlockProgrammed(std::function<void()> programmed) {
-        defaultBlockProgrammed_ = std::move(programmed);
+    // Called on the worker thread once the kept personality is back in the radio; false stops
+    // the run before it returns the radio to its normal mode.
+    void setPersonalityBack(std::function<bool()> personalityBack) {
+        personalityBack_ = std::move(personalityBack);
     }
+    // Where the next run takes up the radio work, for a conversion that stopped on the way: from
+    // the start, from the dynamic block's erase (the default block is whole; the personality, if
+    // any, comes from a backup) or only the return to normal mode (everything else is done).
+    // Nothing is read from the radio to keep unless the run starts at the start.
+    void resumeAt(ResumePoint point) { resumeAt_ = point; }
 
     bool run() override;
 
+    // Where the next (or running) run takes the personality it writes back from.
+    PersonalitySource personalitySource() const;
     const std::wstring& addressPath() const { return addressPath_; }
     const std::wstring& codeplugPath() const { return codeplugPath_; }
     uint16_t flags() const { return flags_; }
@@ -99,6 +114,9 @@ public:
 
 private:
     bool updating() const { return (flags_ & kUpdateDefaultBlock) != 0; }
+    // The record has noted the step; a failure stops the run before it.
+    void beginStep(RunStep step);
+    void noteRestored();
 
     void enterFlashTestMode();
     void raiseBaudRate();
@@ -116,7 +134,8 @@ private:
     void eraseDefaultBlock();
     void programDefaultBlock();
     void eraseDynamicBlock();
-    void finalize();
+    // The step text always; the request only when the run rewrites the radio.
+    void finalize(bool rewriting);
     void hardReset();
     void resetBlocks();
     void pruneOlderBackups();
@@ -137,8 +156,9 @@ private:
     std::optional<Personality> fromBackup_;
     std::filesystem::path fromBackupPath_;
     std::function<bool()> beforeErase_;
-    std::function<bool()> eraseStarting_;
-    std::function<void()> defaultBlockProgrammed_;
+    std::function<bool(RunStep)> stepStarting_;
+    std::function<bool()> personalityBack_;
+    ResumePoint resumeAt_ = ResumePoint::Start;
     // The address map first, then the codeplug.
     FtfImage image_;
 };

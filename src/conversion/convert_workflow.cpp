@@ -5,6 +5,7 @@
 
 #include "config/configuration.h"
 #include "conversion/convert_radio.h"
+#include "conversion/finish_plan.h"
 #include "conversion/log_folder.h"
 #include "conversion/personality_backup.h"
 #include "conversion/recorded_run.h"
@@ -13,6 +14,7 @@
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
+#include "formats/ftf_identity.h"
 #include "platform/system_files.h"
 #include "tasks/radio_info.h"
 
@@ -40,17 +42,24 @@ std::wstring shownPath(const std::filesystem::path& path) {
     return fromUtf8(utf8FromPath(path));
 }
 
-// Whether a file a record line names is the one the installation's rules give now; a line
-// without the file (an older record) names nothing to compare.
-bool sameFile(const std::string& recorded, const std::wstring& planned) {
-    if (recorded.empty()) {
+// Whether a file a record line names is the one the installation's rules give now: the same
+// internal name, version and digest, wherever either lies. A line of an earlier version without
+// the file's identity is compared with the file it names, or, when that is gone, by its name.
+bool sameFile(const std::string& recordedPath, const std::string& recordedId,
+              const std::wstring& planned) {
+    if (recordedPath.empty() && recordedId.empty()) {
         return true;
     }
+    const std::string plannedId = ftfIdentity(planned);
+    if (!recordedId.empty()) {
+        return recordedId == plannedId;
+    }
+    const std::filesystem::path recorded = pathFromUtf8(recordedPath);
     std::error_code ec;
-    const std::filesystem::path a = std::filesystem::weakly_canonical(pathFromUtf8(recorded), ec);
-    const std::filesystem::path b =
-        std::filesystem::weakly_canonical(pathFromUtf8(toUtf8(planned)), ec);
-    return a == b;
+    if (std::filesystem::exists(recorded, ec)) {
+        return ftfIdentity(fromUtf8(recordedPath)) == plannedId;
+    }
+    return recorded.filename() == pathFromUtf8(toUtf8(planned)).filename();
 }
 
 }  // namespace
@@ -141,97 +150,126 @@ bool ConvertWorkflow::planFinish(const ConversionRecord::Conversion& unfinished,
                               plan, outcome);
 }
 
+namespace {
+
+// A record is data, not instructions: it never chooses what is written into a radio.
+bool sameFiles(const ConversionRecord::Conversion& unfinished, const ConvertPlan& plan,
+               WorkflowOutcome& outcome) {
+    const bool same =
+        sameFile(unfinished.codeplugFile, unfinished.codeplugFileId, plan.codeplugPath) &&
+        sameFile(unfinished.addressFile, unfinished.addressFileId, plan.addressPath);
+    // A file that cannot be read is simply not the same one.
+    ErrorChain::remove(kErrorOk);
+    if (same) {
+        return true;
+    }
+    const std::wstring named =
+        fromUtf8(unfinished.codeplugFile) + L", " + fromUtf8(unfinished.addressFile);
+    ErrorLog::write(
+        L"The unfinished conversion's record names files that are not this installation's: %ls.",
+        named.c_str());
+    outcome = WorkflowOutcome::of(kStrRecordOtherFiles, MessageIcon::Error, named);
+    return false;
+}
+
+FinishPlan::Backup loadBackup(const ConversionRecord::Conversion& unfinished,
+                              PersonalityBackup& backup) {
+    if (unfinished.backup.empty()) {
+        return FinishPlan::Backup::NotKept;
+    }
+    if (PersonalityBackup::load(pathFromUtf8(unfinished.backup), backup)) {
+        return FinishPlan::Backup::Present;
+    }
+    ErrorLog::write(L"The personality backup of the unfinished conversion cannot be used:\n%ls",
+                    ErrorChain::text().c_str());
+    ErrorChain::remove(kErrorOk);
+    return FinishPlan::Backup::Unusable;
+}
+
+// The question that finishes as planned; a standing yes answers it.
+int finishQuestion(const FinishPlan& finish, const ConversionRecord::Conversion& unfinished) {
+    if (finish.resumeAt == ConvertRadio::ResumePoint::NormalMode) {
+        return kStrFinishLastSteps;
+    }
+    const bool keptThen = !unfinished.backup.empty();
+    return keptThen || finish.personality != FinishPlan::Personality::None
+               ? kStrFinishWithBackup
+               : kStrFinishWithoutBackup;
+}
+
+}  // namespace
+
 WorkflowEnd ConvertWorkflow::finish(const ConversionRecord::Conversion& unfinished,
                                     const Options& options, bool identityComplete,
                                     uint32_t progressEnd) {
     const std::wstring started = fromUtf8(LogFolder::shownTime(unfinished.start));
-    const std::wstring reported = radio_.modelNumber();
-    if (identityComplete && Configuration::isSupportedModel(reported) &&
-        unfinished.defaultBlockWritten()) {
-        return restoreIntoConverted(unfinished, started, progressEnd);
-    }
+    const bool radioConverted =
+        identityComplete && Configuration::isSupportedModel(radio_.modelNumber());
+    PersonalityBackup backup;
+    const FinishPlan::Backup backupState = loadBackup(unfinished, backup);
+    FinishPlan finish =
+        FinishPlan::decide(unfinished, radioConverted, backupState, options.keepPersonality);
+    const bool readFromRadio = finish.personality == FinishPlan::Personality::FromRadio;
     ConvertPlan plan;
     WorkflowOutcome outcome;
-    if (!planFinish(unfinished, identityComplete, options.keepPersonality, plan, outcome)) {
+    if (!planFinish(unfinished, identityComplete, readFromRadio, plan, outcome)) {
         return refused(outcome);
     }
-    // A record is data, not instructions: it never chooses what is written into a radio.
-    if (!sameFile(unfinished.codeplugFile, plan.codeplugPath) ||
-        !sameFile(unfinished.addressFile, plan.addressPath)) {
-        const std::wstring named =
-            fromUtf8(unfinished.codeplugFile) + L", " + fromUtf8(unfinished.addressFile);
-        ErrorLog::write(
-            L"The unfinished conversion's record names files that are not this "
-            L"installation's: %ls.",
-            named.c_str());
-        return refused(WorkflowOutcome::of(kStrRecordOtherFiles, MessageIcon::Error, named));
+    if (!sameFiles(unfinished, plan, outcome)) {
+        // This installation converts the radio otherwise: the way on is its backup, on purpose.
+        WorkflowEnd end = refused(outcome);
+        end.backupNotWritten = backupState == FinishPlan::Backup::Present
+                                   ? pathFromUtf8(unfinished.backup)
+                                   : std::filesystem::path();
+        return end;
     }
-
-    ConvertRadio command;
     const std::filesystem::path backupPath = pathFromUtf8(unfinished.backup);
-    PersonalityBackup backup;
-    bool withBackup = !unfinished.backup.empty();
-    bool backupLost = false;
-    if (withBackup && !PersonalityBackup::load(backupPath, backup)) {
-        ErrorLog::write(L"The personality backup of the unfinished conversion cannot be used:\n%ls",
-                        ErrorChain::text().c_str());
-        ErrorChain::remove(kErrorOk);
-        const std::wstring shown = shownPath(backupPath);
-        if (!frontEnd_.confirmLoss(
-                WorkflowOutcome::of(kStrFinishBackupLost, MessageIcon::Warning, shown))) {
-            return refused(WorkflowOutcome::of(kStrBackupUnusable, MessageIcon::Error, shown));
-        }
-        withBackup = false;
-        backupLost = true;
-    }
-    if (withBackup && !backupBelongsTo(backup, radio_, outcome)) {
+    // A run that wrote another radio's backup into this one on purpose is finished with it.
+    if (finish.personality == FinishPlan::Personality::FromBackup &&
+        unfinished.personality != ConversionRecord::kFromBackup &&
+        !backupBelongsTo(backup, radio_, outcome)) {
         return refused(outcome);
     }
-    if (!backupLost && !frontEnd_.confirm(WorkflowOutcome::of(
-                           withBackup ? kStrFinishWithBackup : kStrFinishWithoutBackup,
-                           MessageIcon::Question, started))) {
-        return declined();
+    std::filesystem::path notWritten;
+    switch (finish.question) {
+        case FinishPlan::Question::FinishKeepingNone:
+            if (!frontEnd_.confirmLoss(WorkflowOutcome::of(
+                    kStrFinishBackupLost, MessageIcon::Warning, shownPath(backupPath)))) {
+                return refused(WorkflowOutcome::of(kStrBackupUnusable, MessageIcon::Error,
+                                                   shownPath(backupPath)));
+            }
+            break;
+        case FinishPlan::Question::WriteOverRadio:
+            if (frontEnd_.confirmLoss(
+                    WorkflowOutcome::of(kStrRestoreIntoConverted, MessageIcon::Warning, started))) {
+                break;
+            }
+            // Only a person writes an older personality over the radio's; the backup stays.
+            finish = FinishPlan::withoutWritingOver();
+            notWritten = backupPath;
+            [[fallthrough]];
+        case FinishPlan::Question::Finish:
+            if (!frontEnd_.confirm(WorkflowOutcome::of(finishQuestion(finish, unfinished),
+                                                       MessageIcon::Question, started))) {
+                return declined();
+            }
+            break;
     }
-    RecordedRun record(record_, RecordedRun::finishing(unfinished));
-    if (withBackup) {
-        // The unfinished run's own backup; the run saves none, so no newer one is replaced.
-        prepareRecovery(command, plan, backup, backupPath, radio_, progressEnd);
-        return execute(command, record, radio_, frontEnd_, true, kStrPersonalityRestored);
-    }
-    // Nothing was kept then: today's choice holds, read from the radio as any conversion does.
-    const bool keep = options.keepPersonality && !backupLost;
-    prepareConversion(command, plan, keep, radio_, progressEnd, backupFolder_);
-    return execute(command, record, radio_, frontEnd_, keep, kStrConvertDone);
-}
 
-// The record says the conversion did not end, yet the radio reads converted (its end was not
-// written, or it failed after programming). Its backup may bring the owner's data back, or
-// replace what the owner has changed since: only a person decides that, never a standing yes.
-WorkflowEnd ConvertWorkflow::restoreIntoConverted(const ConversionRecord::Conversion& unfinished,
-                                                  const std::wstring& started,
-                                                  uint32_t progressEnd) {
-    ErrorLog::write(
-        L"The record shows the conversion started %ls unfinished, but the radio reads "
-        L"as converted.",
-        started.c_str());
-    WorkflowEnd said =
-        refused(WorkflowOutcome::of(kStrUnfinishedButConverted, MessageIcon::Warning, started));
-    said.backup = pathFromUtf8(unfinished.backup);
-    PersonalityBackup backup;
-    WorkflowOutcome outcome;
-    ConvertPlan plan;
-    if (unfinished.backup.empty() || !PersonalityBackup::load(said.backup, backup) ||
-        !backupBelongsTo(backup, radio_, outcome) ||
-        !planRecovery(config_, backup, plan, outcome) ||
-        !frontEnd_.confirmLoss(
-            WorkflowOutcome::of(kStrRestoreIntoConverted, MessageIcon::Warning, started))) {
-        ErrorChain::remove(kErrorOk);
-        return said;
-    }
     ConvertRadio command;
-    prepareRecovery(command, plan, backup, said.backup, radio_, progressEnd);
     RecordedRun record(record_, RecordedRun::finishing(unfinished));
-    return execute(command, record, radio_, frontEnd_, true, kStrPersonalityRestored);
+    WorkflowEnd end;
+    if (finish.personality == FinishPlan::Personality::FromBackup) {
+        prepareRecovery(command, plan, backup, backupPath, radio_, progressEnd);
+        command.resumeAt(finish.resumeAt);
+        end = execute(command, record, radio_, frontEnd_, true, kStrPersonalityRestored);
+    } else {
+        prepareConversion(command, plan, readFromRadio, radio_, progressEnd, backupFolder_);
+        command.resumeAt(finish.resumeAt);
+        end = execute(command, record, radio_, frontEnd_, readFromRadio, kStrConvertDone);
+    }
+    end.backupNotWritten = notWritten;
+    return end;
 }
 
 WorkflowEnd ConvertWorkflow::execute(ConvertRadio& command, RecordedRun& record, RadioInfo& radio,
@@ -250,12 +288,14 @@ WorkflowEnd ConvertWorkflow::execute(ConvertRadio& command, RecordedRun& record,
         end.radioSilent = std::ranges::any_of(end.causes, [](const ErrorRecord& cause) {
             return cause.message.find(kNoReplyAtAll) != std::wstring::npos;
         });
-        end.mayBeHalfWritten = record.opened() && record.entry().eraseBegan;
+        end.mayBeHalfWritten = record.radioChanged();
         end.outcome =
             concludeFailedConversion(command, RadioSummary::of(radio), restore, radio.frameRing());
         if (record.notRecorded()) {
-            end.outcome = WorkflowOutcome::of(kStrNotRecorded, MessageIcon::Error,
-                                              shownPath(record.record().folder()));
+            // The disk, not the installation: the run stopped before the step it could not note.
+            end.outcome =
+                WorkflowOutcome::of(end.mayBeHalfWritten ? kStrStepNotRecorded : kStrNotRecorded,
+                                    MessageIcon::Error, shownPath(record.record().folder()));
         } else if (stopRequested && !end.mayBeHalfWritten) {
             end.outcome = WorkflowOutcome::of(kStrStoppedUnchanged, MessageIcon::Information);
         }

@@ -18,15 +18,12 @@ class WorkflowFrontEnd;
 // The Convert workflow after the radio is opened, for every front end: the unfinished conversion
 // the record knows of, the model and version checks, the confirmation, the record, the run, its
 // conclusion and the identity read again. A radio whose last conversion touched its flash and did
-// not end is offered its finish instead:
-// - the plan comes from the installation's rules for what the radio reports (its model and
+// not end is offered its finish instead, from the step that run was in (FinishPlan):
+// - the files come from the installation's rules for what the radio reports (its model and
 //   codeplug version when it answers them, else what the record saw before that conversion),
 //   never from the paths a record line names, and a record naming other files is refused;
-// - with the unfinished run's backup, that backup is written back and nothing is read from the
-//   radio or saved over it; an unreadable backup is given up only on purpose (confirmLoss);
-// - without one, today's choice of keeping the personality holds;
-// - a radio that reads back converted is not converted again: the record is said to disagree,
-//   and its backup is written back only when a person asks for it (confirmLoss).
+// - an unreadable backup is given up only on purpose (confirmLoss), and an older entry's backup
+//   is written over a radio that reads converted only when a person asks for it.
 class ConvertWorkflow {
 public:
     struct Options {
@@ -54,8 +51,6 @@ private:
     WorkflowEnd convert(const Options& options, uint32_t progressEnd);
     WorkflowEnd finish(const ConversionRecord::Conversion& unfinished, const Options& options,
                        bool identityComplete, uint32_t progressEnd);
-    WorkflowEnd restoreIntoConverted(const ConversionRecord::Conversion& unfinished,
-                                     const std::wstring& started, uint32_t progressEnd);
     // The plan of a finish from what the radio reports or, when it does not, the record.
     bool planFinish(const ConversionRecord::Conversion& unfinished, bool identityComplete,
                     bool keepPersonality, ConvertPlan& plan, WorkflowOutcome& outcome);

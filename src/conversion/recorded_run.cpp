@@ -9,6 +9,7 @@
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
+#include "formats/ftf_identity.h"
 #include "platform/system_files.h"
 #include "tasks/radio_info.h"
 
@@ -21,11 +22,26 @@ std::string shown(const std::optional<std::wstring>& value) {
 }
 
 // A record outlives the folder the tool was started from: its paths name files on their own.
-std::string absoluteText(const std::wstring& path) {
+std::string absoluteText(const std::filesystem::path& path) {
     std::error_code ec;
-    const std::filesystem::path absolute =
-        std::filesystem::absolute(pathFromUtf8(toUtf8(path)), ec);
-    return ec ? toUtf8(path) : utf8FromPath(absolute.lexically_normal());
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    return utf8FromPath(ec ? path : absolute.lexically_normal());
+}
+
+std::string absoluteText(const std::wstring& path) {
+    return absoluteText(pathFromUtf8(toUtf8(path)));
+}
+
+const char* personalityName(ConvertRadio::PersonalitySource source) {
+    switch (source) {
+        case ConvertRadio::PersonalitySource::Radio:
+            return ConversionRecord::kFromRadio;
+        case ConvertRadio::PersonalitySource::Backup:
+            return ConversionRecord::kFromBackup;
+        case ConvertRadio::PersonalitySource::None:
+            break;
+    }
+    return ConversionRecord::kKeptNone;
 }
 
 }  // namespace
@@ -45,7 +61,7 @@ RecordedRun::Conversion RecordedRun::identityOf(const RadioInfo& radio) {
 RecordedRun::Conversion RecordedRun::identityOf(const PersonalityBackup& backup,
                                                 const std::filesystem::path& path) {
     Conversion identity;
-    identity.backup = utf8FromPath(path);
+    identity.backup = absoluteText(path);
     identity.serial = shown(RadioInfo::serialText(backup.serial));
     identity.model = shown(RadioInfo::modelText(backup.model));
     identity.codeplug = shown(RadioInfo::versionText(backup.codeplugVersion));
@@ -66,52 +82,61 @@ RecordedRun::Conversion RecordedRun::finishing(const Conversion& unfinished) {
 void RecordedRun::attach(ConvertRadio& command,
                          std::function<void(const std::filesystem::path&)> onBackup) {
     opened_ = false;
+    notRecorded_ = false;
     closeFailed_ = false;
     reason_.clear();
     command.setBeforeErase(
         [this, &command, onBackup = std::move(onBackup)] { return openEntry(command, onBackup); });
-    command.setEraseStarting([this] { return markErase(); });
-    command.setDefaultBlockProgrammed([this] {
-        // Only a later finish reads it; the conversion goes on without it.
-        if (!record_.markProgrammed(entry_.id, reason_)) {
-            ErrorLog::write(L"The conversion record [%ls] could not be written: %ls",
-                            fromUtf8(utf8FromPath(record_.file())).c_str(),
-                            fromUtf8(reason_).c_str());
-        }
-    });
+    command.setStepStarting([this](RunStep step) { return markStep(step); });
+    command.setPersonalityBack([this] { return markPersonalityBack(); });
 }
 
-bool RecordedRun::markErase() {
-    if (!record_.markErase(entry_.id, reason_)) {
+bool RecordedRun::noted(bool written) {
+    if (!written) {
+        notRecorded_ = true;
         ErrorChain::add(kErrorFile, L"Error:failed to write the conversion record [%ls]: %ls.",
                         fromUtf8(utf8FromPath(record_.file())).c_str(), fromUtf8(reason_).c_str());
+    }
+    return written;
+}
+
+bool RecordedRun::markStep(RunStep step) {
+    if (!noted(record_.markStep(entry_.id, step, reason_))) {
         return false;
     }
+    entry_.lastStep = step;
     entry_.eraseBegan = true;
+    return true;
+}
+
+bool RecordedRun::markPersonalityBack() {
+    if (!noted(record_.markPersonalityBack(entry_.id, reason_))) {
+        return false;
+    }
+    entry_.personalityBack = true;
     return true;
 }
 
 bool RecordedRun::openEntry(const ConvertRadio& command,
                             const std::function<void(const std::filesystem::path&)>& onBackup) {
     const std::filesystem::path& backup = command.lastBackupPath();
-    if (!backup.empty() && utf8FromPath(backup) != entry_.backup) {
+    const std::string backupText = backup.empty() ? std::string() : absoluteText(backup);
+    if (!backup.empty() && backupText != entry_.backup) {
         // Named now, not only at the end: a run that never ends still leaves the way back.
         ErrorLog::write(L"The radio's personality is saved in [%ls].",
-                        fromUtf8(utf8FromPath(backup)).c_str());
+                        fromUtf8(backupText).c_str());
         if (onBackup) {
-            onBackup(backup);
+            onBackup(pathFromUtf8(backupText));
         }
     }
     entry_.codeplugFile = absoluteText(command.codeplugPath());
+    entry_.codeplugFileId = ftfIdentity(command.codeplugPath());
     entry_.addressFile = absoluteText(command.addressPath());
-    entry_.backup = utf8FromPath(backup);
-    if (!record_.open(entry_, reason_)) {
-        ErrorChain::add(kErrorFile, L"Error:failed to write the conversion record [%ls]: %ls.",
-                        fromUtf8(utf8FromPath(record_.file())).c_str(), fromUtf8(reason_).c_str());
-        return false;
-    }
-    opened_ = true;
-    return true;
+    entry_.addressFileId = ftfIdentity(command.addressPath());
+    entry_.backup = backupText;
+    entry_.personality = personalityName(command.personalitySource());
+    opened_ = noted(record_.open(entry_, reason_));
+    return opened_;
 }
 
 void RecordedRun::finish(const ConvertRadio& command, bool stopRequested) {
@@ -122,9 +147,9 @@ void RecordedRun::finish(const ConvertRadio& command, bool stopRequested) {
     std::string error;
     if (!command.ok) {
         // A run that never asked for an erase left the flash as it was.
-        result = !entry_.eraseBegan ? ConversionRecord::Result::NotStarted
-                 : stopRequested    ? ConversionRecord::Result::Stopped
-                                    : ConversionRecord::Result::Failed;
+        result = !radioChanged() ? ConversionRecord::Result::NotStarted
+                 : stopRequested ? ConversionRecord::Result::Stopped
+                                 : ConversionRecord::Result::Failed;
         error = toUtf8(ErrorChain::firstMessage());
     }
     entry_.result = result;

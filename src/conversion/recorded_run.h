@@ -14,9 +14,10 @@ class RadioInfo;
 
 // The conversion record of one run of a ConvertRadio. Before the command changes anything in the
 // radio (on its worker thread) the open entry goes on the disk, naming the backup the run has
-// just saved, which is logged and handed to onBackup at once; right before the first erase the
-// erase line follows. A record that cannot be written stops the run before the step it guards.
-// After the run, finish() closes the entry with how it ended.
+// just saved, which is logged and handed to onBackup at once; before each step that changes the
+// radio its step line follows, and once the kept personality is back, a line saying so. A line
+// that cannot be written stops the run before the step it announces. After the run, finish()
+// closes the entry with how it ended.
 class RecordedRun {
 public:
     using Conversion = ConversionRecord::Conversion;
@@ -45,11 +46,13 @@ public:
 
     // The run got as far as its open entry.
     bool opened() const { return opened_; }
-    // The open entry could not be written, so the run stopped with the radio untouched.
-    bool notRecorded() const { return !reason_.empty() && !opened_; }
+    // A line could not be written, so the run stopped before the step it was to announce.
+    bool notRecorded() const { return notRecorded_; }
+    // The run began a step that changes the radio.
+    bool radioChanged() const { return entry_.lastStep != RunStep::None; }
     // The run's end could not be written: the record still shows it as not ended.
     bool closeFailed() const { return closeFailed_; }
-    // Why the record could not be written (open, erase or close).
+    // Why the record could not be written (open, a step or close).
     const std::string& reason() const { return reason_; }
     const Conversion& entry() const { return entry_; }
     const ConversionRecord& record() const { return record_; }
@@ -58,11 +61,15 @@ private:
     bool openEntry(const ConvertRadio& command,
                    const std::function<void(const std::filesystem::path&)>& onBackup);
 
-    bool markErase();
+    bool markStep(RunStep step);
+    bool markPersonalityBack();
+    // Says why a line could not be written, in the chain of the run it stops.
+    bool noted(bool written);
 
     ConversionRecord record_;
     Conversion entry_;
     bool opened_ = false;
+    bool notRecorded_ = false;
     bool closeFailed_ = false;
     std::string reason_;
 };

@@ -6,6 +6,7 @@
 #include "conversion/convert_radio.h"
 #include "conversion/convert_workflow.h"
 #include "conversion/personality_backup.h"
+#include "conversion/radio_opening.h"
 #include "conversion/recorded_run.h"
 #include "conversion/workflow_front_end.h"
 #include "errors/wide_text.h"
@@ -56,7 +57,14 @@ WorkflowEnd RecoveryWorkflow::run(const PersonalityBackup& backup,
     }
     ConvertRadio command;
     prepareRecovery(command, plan, backup, path, radio_, progressEnd);
-    RecordedRun record(record_, RecordedRun::identityOf(backup, path));
+    RecordedRun::Conversion before = RecordedRun::identityOf(backup, path);
+    if (options.anyRadio) {
+        // Filed under the radio written into, which a later finish looks for, not the backup's.
+        before.serial = radio_.readSerialNumber(RadioOpening::kSerialReadAttempts)
+                            ? toUtf8(radio_.serialNumberText())
+                            : std::string();
+    }
+    RecordedRun record(record_, std::move(before));
     return ConvertWorkflow::execute(command, record, radio_, frontEnd_, true,
                                     kStrPersonalityRestored);
 }

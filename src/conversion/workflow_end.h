@@ -37,6 +37,9 @@ struct WorkflowEnd {
     // The personality backup that brings the owner's data back after a failure (the run's own,
     // or the one it wrote back); empty when there is none.
     std::filesystem::path backup;
+    // A backup older than what the radio may hold now, which the run did not write back: the
+    // way to write it on purpose.
+    std::filesystem::path backupNotWritten;
 
     bool converted() const { return kind == Kind::Converted; }
 };

@@ -77,11 +77,6 @@ constexpr std::array kTexts = {
           L"ended cannot be told, and nothing was changed.\nPlease repair the file or move it "
           L"aside (the personality backups stay in the backup folder beside it), then try "
           L"again."},
-    Entry{kStrUnfinishedButConverted,
-          L"The conversion record says that the last conversion of this radio (started %s) did "
-          L"not end, but the radio reads as converted, so nothing was changed.\nIf the owner's "
-          L"user information or contacts are missing, write that conversion's personality "
-          L"backup back on purpose (restore the personality from the backup)."},
     Entry{kStrRecordOtherFiles,
           L"The conversion record names files that are not this installation's (%s), so the "
           L"unfinished conversion is not finished from it and nothing was changed."},
@@ -122,6 +117,15 @@ constexpr std::array kTexts = {
           L"The serial-number update could not be recorded in the folder %s, so the radio was "
           L"not changed.\nPlease make sure that this folder can be written to and that the disk "
           L"is not full, then try again."},
+    Entry{kStrFinishLastSteps,
+          L"The last conversion of this radio (started %s) did not end, but its personality is "
+          L"already in the radio (or none was kept). Only its last steps are left; nothing is "
+          L"written over the personality.\n\nDo you want to finish the conversion now?"},
+    Entry{kStrStepNotRecorded,
+          L"The conversion could not be recorded in the folder %s, so it stopped before its "
+          L"next step and the radio may be half-written.\nPlease make sure that this folder can "
+          L"be written to and that the disk is not full, then convert again to finish the "
+          L"conversion from where it stopped."},
     Entry{kStrFinishFirst,
           L"The last conversion of this radio (started %s) did not end. Please finish it first "
           L"(Convert); the serial number was not changed."},

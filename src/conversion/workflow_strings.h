@@ -40,11 +40,10 @@ enum WorkflowString : int {
     kStrFinishWithoutBackup = 188,  // %s: when the unfinished conversion started
     kStrConvertedNotReread = 189,
     // 190 is the window's own (reconnect before a recovery).
-    kStrRecordUnreadable = 191,        // %s: the record file and why it cannot be read
-    kStrUnfinishedButConverted = 192,  // %s: when the unfinished conversion started
-    kStrRecordOtherFiles = 193,        // %s: the files the record names
-    kStrFinishBackupLost = 194,        // %s: the backup that cannot be read
-    kStrBackupUnusable = 195,          // %s: the backup that cannot be read
+    kStrRecordUnreadable = 191,  // %s: the record file and why it cannot be read
+    kStrRecordOtherFiles = 193,  // %s: the files the record names
+    kStrFinishBackupLost = 194,  // %s: the backup that cannot be read
+    kStrBackupUnusable = 195,    // %s: the backup that cannot be read
     kStrStoppedUnchanged = 196,
     kStrMayBeHalfWritten = 197,
     kStrRecordNotClosed = 198,       // %s: why the record could not be written
@@ -53,6 +52,8 @@ enum WorkflowString : int {
     kStrFinishFirst = 201,           // %s: when the unfinished conversion started
     kStrRestoreIntoConverted = 202,  // %s: when the unfinished conversion started
     kStrSerialNotRecorded = 203,     // %s: the folder
+    kStrFinishLastSteps = 204,       // %s: when the unfinished conversion started
+    kStrStepNotRecorded = 205,       // %s: the data folder
 };
 
 // The icon of a message, as the message box's style bits encode it.

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace plugshift {
@@ -19,6 +20,9 @@ bool isTerminal(StandardStream stream);
 // Makes the terminal behind an output stream show UTF-8 text and the escape sequences that
 // redraw a line in place; false when it is no terminal or cannot.
 bool prepareTerminalOutput(StandardStream stream);
+// A word as the system's shell takes it back whole (a POSIX shell on Linux, cmd.exe on
+// Windows): quoted only when it needs to be.
+std::string shellQuoted(std::string_view word);
 // The folder of the running program; empty when the system cannot say.
 std::filesystem::path executableFolder();
 // The installation the running program belongs to (config.xml, lang/, skel/): the folder above

@@ -26,6 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using Result = ConversionRecord::Result;
 
 class ConversionRecordTest : public ::testing::Test {
@@ -46,7 +47,7 @@ protected:
         std::string reason;
         EXPECT_TRUE(record.open(c, reason)) << reason;
         if (erased) {
-            EXPECT_TRUE(record.markErase(c.id, reason)) << reason;
+            EXPECT_TRUE(record.markStep(c.id, RunStep::EraseDefaultBlock, reason)) << reason;
         }
         return c;
     }
@@ -93,7 +94,7 @@ TEST_F(ConversionRecordTest, OpenAndCloseMakeOneConversionAndTheLastOfARadioDeci
     auto finishing = RecordedRun::finishing(*unfinishedFor("752TRX4F21"));
     EXPECT_EQ(finishing.finishes, first.id);
     ASSERT_TRUE(record.open(finishing, reason));
-    ASSERT_TRUE(record.markErase(finishing.id, reason));
+    ASSERT_TRUE(record.markStep(finishing.id, RunStep::EraseDefaultBlock, reason));
     ASSERT_TRUE(record.close(finishing.id, Result::Converted, "", reason));
     EXPECT_FALSE(unfinishedFor("752TRX4F21"));
 
@@ -122,11 +123,29 @@ TEST_F(ConversionRecordTest, RunsThatErasedNothingArePassedOver) {
     ASSERT_TRUE(still);
     EXPECT_EQ(still->id, half.id);
     EXPECT_EQ(still->backup, "/data/backup/b.pbk");
-    // Cut in the middle of programming: the new model may show, the block is not whole.
-    EXPECT_FALSE(still->defaultBlockWritten());
-    ASSERT_TRUE(record.markProgrammed(half.id, reason));
-    EXPECT_TRUE(unfinishedFor("752TRX4F21")->defaultBlockWritten());
-    EXPECT_TRUE(history().conversions.at(1).programmed);
+    // The last step begun says where the run was, read backwards and forwards alike.
+    EXPECT_EQ(still->lastStep, RunStep::EraseDefaultBlock);
+    ASSERT_TRUE(record.markStep(half.id, RunStep::EraseDynamicBlock, reason));
+    ASSERT_TRUE(record.markPersonalityBack(half.id, reason));
+    const auto later = unfinishedFor("752TRX4F21");
+    EXPECT_EQ(later->lastStep, RunStep::EraseDynamicBlock);
+    EXPECT_TRUE(later->personalityBack);
+    EXPECT_TRUE(later->stepsNoted);
+    EXPECT_EQ(history().conversions.at(1).lastStep, RunStep::EraseDynamicBlock);
+
+    // Earlier versions noted the first erase and the whole default block only.
+    appendRaw(R"({"entry":"open","id":"old-2","start":"2026-01-01T00:00:00+00:00",)"
+              R"("serial":"222BBB2B22","model":"RQX770HJNWA","backup":null,"erase":"noted"})"
+              "\n"
+              R"({"entry":"erase","id":"old-2","time":"2026-01-01T00:00:01+00:00"})"
+              "\n"
+              R"({"entry":"programmed","id":"old-2","time":"2026-01-01T00:00:09+00:00"})"
+              "\n");
+    const auto legacy = unfinishedFor("222BBB2B22");
+    ASSERT_TRUE(legacy);
+    EXPECT_FALSE(legacy->stepsNoted);
+    EXPECT_TRUE(legacy->programmed);
+    EXPECT_EQ(legacy->lastStep, RunStep::EraseDynamicBlock);
 
     // An entry written before erase lines were is taken as having erased.
     appendRaw(R"({"entry":"open","id":"old-1","start":"2026-01-01T00:00:00+00:00",)"
@@ -281,6 +300,85 @@ TEST_F(RecordedConversionTest, ARecordThatCannotBeWrittenStopsTheRunBeforeAnyEra
         said = said || r.message == ConversionRecord::kNotRecorded;
     }
     EXPECT_TRUE(said);
+}
+
+// Each step that changes the radio is on the disk before its first request goes out, so a run
+// stopped anywhere is known to have reached that step and no further.
+TEST_F(RecordedConversionTest, EveryStepIsOnTheDiskBeforeItsFirstRequest) {
+    struct FirstRequest {
+        uint8_t opcode;
+        std::optional<uint8_t> sub;
+        const char* step;
+    };
+    const FirstRequest firsts[] = {
+        {sbep::kOpFlash, sbep::kEraseSector, "erase-default-block"},
+        {sbep::kOpFlash, sbep::kWriteCommand, "program-default-block"},
+        {sbep::kOpFlash, sbep::kEraseDynamic, "erase-dynamic-block"},
+        {sbep::kOpReset, sbep::kResetHard, "hard-reset"},
+        {sbep::kOpMemWrite, std::nullopt, "restore-personality"},
+    };
+    Conversion conversion(rig, folder.path() / "data" / "backup");
+    RecordedRun run(record, RecordedRun::identityOf(rig.radio));
+    run.attach(conversion.command, {});
+    std::vector<std::string> onDiskAtFirstRequest(std::size(firsts));
+    rig.radio.sbep()->setFrameObserver([&](const FrameEvent& event) {
+        const Request sent{Bytes(event.bytes.begin(), event.bytes.end())};
+        for (size_t i = 0; i < std::size(firsts); ++i) {
+            const bool first = onDiskAtFirstRequest[i].empty() &&
+                               event.direction == FrameDirection::kSent &&
+                               sent.opcode() == firsts[i].opcode &&
+                               (!firsts[i].sub || sent.sub() == firsts[i].sub);
+            if (first) {
+                std::ifstream in(record.file());
+                std::stringstream text;
+                text << in.rdbuf();
+                onDiskAtFirstRequest[i] = text.str();
+            }
+        }
+    });
+    ASSERT_TRUE(conversion.run());
+    run.finish(conversion.command, false);
+    for (size_t i = 0; i < std::size(firsts); ++i) {
+        SCOPED_TRACE(firsts[i].step);
+        EXPECT_THAT(onDiskAtFirstRequest[i],
+                    HasSubstr(std::string(R"("step":")") + firsts[i].step + "\""));
+        if (i + 1 < std::size(firsts)) {
+            EXPECT_THAT(onDiskAtFirstRequest[i],
+                        Not(HasSubstr(std::string(R"("step":")") + firsts[i + 1].step + "\"")));
+        }
+    }
+    const auto h = history();
+    ASSERT_EQ(h.conversions.size(), 1u);
+    EXPECT_EQ(h.conversions[0].lastStep, RunStep::ReturnToNormalMode);
+    EXPECT_TRUE(h.conversions[0].personalityBack);
+    EXPECT_EQ(h.conversions[0].personality, ConversionRecord::kFromRadio);
+    EXPECT_THAT(h.conversions[0].codeplugFileId, HasSubstr(" md5:"));
+}
+
+// A step line the disk does not take stops the run before that step: here the dynamic block's
+// erase, once the default block is whole.
+TEST_F(RecordedConversionTest, AStepThatCannotBeRecordedIsNotTaken) {
+    Conversion conversion(rig, folder.path() / "data" / "backup");
+    RecordedRun run(record, RecordedRun::identityOf(rig.radio));
+    run.attach(conversion.command, {});
+    int programs = 0;
+    rig.radio.sbep()->setFrameObserver([&](const FrameEvent& event) {
+        const Request sent{Bytes(event.bytes.begin(), event.bytes.end())};
+        if (event.direction == FrameDirection::kSent && sent.opcode() == sbep::kOpFlash &&
+            sent.sub() == sbep::kWriteCommand && ++programs == 16) {
+            // The record's place is taken by a folder: no line goes on from here.
+            fs::remove(record.file());
+            fs::create_directory(record.file());
+        }
+    });
+    rig.requests.clear();
+    EXPECT_FALSE(conversion.run());
+    run.finish(conversion.command, false);
+    EXPECT_TRUE(run.notRecorded());
+    EXPECT_TRUE(run.radioChanged());
+    EXPECT_EQ(rig.count(sbep::kOpFlash, sbep::kEraseDynamic), 0u);
+    EXPECT_EQ(rig.count(sbep::kOpReset), 0u);
+    EXPECT_THAT(toUtf8(ErrorChain::text()), HasSubstr("erase-dynamic-block"));
 }
 
 TEST_F(RecordedConversionTest, AConvertedRunIsClosedConvertedWithoutABackupWhenNoneIsKept) {

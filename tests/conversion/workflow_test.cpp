@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -23,7 +24,10 @@
 #include "conversion/serial_update_workflow.h"
 #include "conversion/workflow_front_end.h"
 #include "log_capture.h"
+#include "radio/frame_event.h"
+#include "radio/sbep.h"
 #include "radio/sbep_protocol.h"
+#include "sim/sim_faults.h"
 #include "sim_rig.h"
 
 namespace plugshift::test {
@@ -32,6 +36,9 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr uint8_t kFlashOpcode = 0x72;
+constexpr uint8_t kSectorErase = 4;
+constexpr uint8_t kDynamicErase = 6;
+constexpr uint8_t kProtectionMode = 8;
 constexpr uint32_t kProgressEnd = 100;
 constexpr const char* kNewSerial = "123ABC4D56";
 
@@ -110,10 +117,11 @@ protected:
     fs::path auditFile() const { return log_.folder() / "log" / SerialAudit::kFileName; }
     fs::path backupFolder() const { return log_.folder() / "backup"; }
 
-    WorkflowEnd convert(SimRig& rig, ScriptedFrontEnd& frontEnd, bool keep) {
+    WorkflowEnd convert(SimRig& rig, ScriptedFrontEnd& frontEnd, bool keep,
+                        bool identityComplete = true) {
         ConvertWorkflow workflow(Configuration::instance(), rig.radio, record(), backupFolder(),
                                  frontEnd);
-        return workflow.run({.keepPersonality = keep}, true, kProgressEnd);
+        return workflow.run({.keepPersonality = keep}, identityComplete, kProgressEnd);
     }
 
     LogCapture log_;
@@ -165,7 +173,7 @@ TEST_F(SerialUpdateWorkflowTest, RefusesBeforeTheRadioChanges) {
              open.eraseNoted = true;
              std::string reason;
              ASSERT_TRUE(book.open(open, reason)) << reason;
-             ASSERT_TRUE(book.markErase(open.id, reason)) << reason;
+             ASSERT_TRUE(book.markStep(open.id, RunStep::EraseDefaultBlock, reason)) << reason;
          },
          kStrFinishFirst},
     };
@@ -214,35 +222,78 @@ TEST_F(ConvertWorkflowSharedTest, DecliningSendsNothingThatChangesTheRadio) {
     EXPECT_EQ(frontEnd.runs, 0);
 }
 
-// A run cut after its erase leaves the conversion unfinished; the next run finishes it with that
-// run's backup and saves none over it.
-TEST_F(ConvertWorkflowSharedTest, AFailedRunIsFinishedWithItsOwnBackup) {
-    SimRig rig;
-    const std::vector<Bytes> contacts = rig.contacts();
-    rig.faults().add({SimFaultKind::FailErase, 0x84000, 0});
-    ScriptedFrontEnd first(rig.radio);
-    first.answers = {true};
-    const WorkflowEnd failed = convert(rig, first, true);
-    ASSERT_EQ(failed.kind, WorkflowEnd::Kind::Failed);
-    EXPECT_TRUE(failed.mayBeHalfWritten);
-    ASSERT_EQ(first.saved.size(), 1u);
+// A run stopped at any step is finished from there: the default block again only while it was
+// not whole, the personality read from the radio while it was still there and taken from the
+// run's backup once it was erased, and nothing written over it once it was back.
+TEST_F(ConvertWorkflowSharedTest, AStoppedRunIsFinishedFromTheStepItWasIn) {
+    std::atomic<bool> stop{false};
+    const auto refuse = [](const char* fault) {
+        return [fault](SimRig& rig) { rig.faults().add(*SimFaults::parse(fault)); };
+    };
+    struct Case {
+        const char* name;
+        std::function<void(SimRig&)> stop;
+        bool defaultBlockAgain;
+        bool dynamicBlockAgain;
+        bool newBackup;
+    };
+    const Case cases[] = {
+        {"the default block's erase", refuse("fail-erase:0x84000"), true, true, true},
+        {"the default block's programming", refuse("refuse:0x72/1@0x88000"), true, true, true},
+        {"the dynamic block's erase", refuse("refuse:0x72/6"), false, true, false},
+        {"the contacts written back", refuse("refuse:0x9B/0x31"), false, true, false},
+        {"the return to normal mode",
+         [&stop](SimRig& rig) {
+             // Stopped as the end's protection mode is on the line.
+             rig.radio.sbep()->setStopSignal(&stop);
+             rig.radio.sbep()->setFrameObserver([&stop,
+                                                 protections = 0](const FrameEvent& event) mutable {
+                 const Request sent{Bytes(event.bytes.begin(), event.bytes.end())};
+                 if (event.direction == FrameDirection::kSent && sent.opcode() == kFlashOpcode &&
+                     sent.sub() == kProtectionMode && ++protections == 2) {
+                     stop = true;
+                 }
+             });
+         },
+         false, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(log_.folder() / ConversionRecord::kFileName);
+        SimRig rig;
+        rig.seedDyn();
+        const std::vector<Bytes> contacts = rig.contacts();
+        const Bytes dyn = rig.dynBytes(kKeptDyn.length);
+        c.stop(rig);
+        ScriptedFrontEnd first(rig.radio);
+        first.answers = {true};
+        const WorkflowEnd failed = convert(rig, first, true);
+        ASSERT_EQ(failed.kind, WorkflowEnd::Kind::Failed);
+        EXPECT_TRUE(failed.mayBeHalfWritten);
+        ASSERT_EQ(first.saved.size(), 1u);
 
-    rig.faults().clear();
-    ASSERT_TRUE(rig.radio.readIdentity());
-    ScriptedFrontEnd second(rig.radio);
-    second.answers = {true};
-    // Today's choice not to keep does not drop the personality the unfinished run saved.
-    const WorkflowEnd finished = convert(rig, second, false);
-    ASSERT_TRUE(finished.converted()) << toUtf8(finished.outcome.text());
-    EXPECT_EQ(second.asked.size(), 1u);
-    EXPECT_TRUE(second.saved.empty());
-    EXPECT_EQ(finished.backup, first.saved[0]);
-    EXPECT_EQ(inRestoreOrder(rig.contacts()), inRestoreOrder(contacts));
-    EXPECT_EQ(second.rereads, 1);
-    std::optional<ConversionRecord::Conversion> unfinished;
-    std::string reason;
-    ASSERT_TRUE(record().findUnfinished("752TRX4F21", unfinished, reason)) << reason;
-    EXPECT_FALSE(unfinished);
+        rig.faults().clear();
+        rig.radio.sbep()->setStopSignal(nullptr);
+        stop = false;
+        const bool identityComplete = rig.radio.readIdentity();
+        rig.requests.clear();
+        ScriptedFrontEnd second(rig.radio);
+        second.answers = {true};
+        // Today's choice not to keep does not drop the personality the stopped run kept.
+        const WorkflowEnd finished = convert(rig, second, false, identityComplete);
+        ASSERT_TRUE(finished.converted()) << toUtf8(finished.outcome.text());
+        EXPECT_EQ(second.asked.size(), 1u);
+        EXPECT_EQ(rig.count(kFlashOpcode, kSectorErase) > 0, c.defaultBlockAgain);
+        EXPECT_EQ(rig.count(kFlashOpcode, kDynamicErase) > 0, c.dynamicBlockAgain);
+        EXPECT_EQ(second.saved.size(), c.newBackup ? 1u : 0u);
+        EXPECT_EQ(toUtf8(rig.radio.modelNumber()), kTargetModel);
+        EXPECT_EQ(rig.dynBytes(kKeptDyn.length), dyn);
+        EXPECT_EQ(inRestoreOrder(rig.contacts()), inRestoreOrder(contacts));
+        std::optional<ConversionRecord::Conversion> unfinished;
+        std::string reason;
+        ASSERT_TRUE(record().findUnfinished("752TRX4F21", unfinished, reason)) << reason;
+        EXPECT_FALSE(unfinished);
+    }
 }
 
 // The unfinished run kept nothing and its erase took the model's sector: the finish keeping the

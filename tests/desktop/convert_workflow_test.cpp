@@ -397,10 +397,10 @@ TEST_F(ConvertWorkflowTest, AContactOfNoGroupIsKeptWithoutWarnings) {
     EXPECT_EQ(ErrorChain::text(), L"OK");
 }
 
-// A radio whose last conversion failed after programming reads as converted: the window says what
-// the record shows and asks before it writes the backup's personality back; No leaves it.
+// A radio whose last conversion failed after its dynamic block was erased reads as converted: the
+// window asks to finish it from there with the backup's personality; No leaves it.
 TEST_F(ConvertWorkflowTest, AnUnfinishedConversionIsOfferedItsFinish) {
-    const std::wstring question = text(kStrRestoreIntoConverted);
+    const std::wstring question = text(kStrFinishWithBackup);
     const std::wstring questionStart = question.substr(0, question.find(L"%s"));
     for (const bool finish : {true, false}) {
         SCOPED_TRACE(finish ? "finished" : "declined");
@@ -425,7 +425,7 @@ TEST_F(ConvertWorkflowTest, AnUnfinishedConversionIsOfferedItsFinish) {
         ASSERT_FALSE(view_->boxes.empty());
         EXPECT_TRUE(view_->boxes[0].text.starts_with(questionStart))
             << toUtf8(view_->boxes[0].text);
-        EXPECT_EQ(view_->boxes[0].style, Box::kYesNo | Box::kIconWarning);
+        EXPECT_EQ(view_->boxes[0].style, Box::kYesNo | Box::kIconQuestion);
         if (finish) {
             ASSERT_EQ(view_->boxes.size(), 2u);
             EXPECT_EQ(view_->boxes[1].text, text(str::kPersonalityRestored));
@@ -434,9 +434,8 @@ TEST_F(ConvertWorkflowTest, AnUnfinishedConversionIsOfferedItsFinish) {
             EXPECT_TRUE(holdsItsCodeplug(sim, kOldSide));
             EXPECT_EQ(shownModel(), fromUtf8(kConverted));
         } else {
-            ASSERT_EQ(view_->boxes.size(), 2u);
-            EXPECT_TRUE(
-                view_->boxes[1].text.starts_with(text(kStrUnfinishedButConverted).substr(0, 40)));
+            EXPECT_EQ(view_->boxes.size(), 1u);
+            EXPECT_NE(sim.radio().userPrivateId(), userId);
         }
         expectIdleAndClosed(presenter);
     }

@@ -17,7 +17,8 @@ namespace {
 constexpr int kPollMs = 100;
 }  // namespace
 
-ChildProcess::ChildProcess(const std::vector<std::string>& argv, bool mergeErrors) {
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, bool mergeErrors,
+                           const Surroundings& surroundings) {
     int out[2];
     if (argv.empty() || ::pipe2(out, O_CLOEXEC) != 0) {
         return;
@@ -28,12 +29,24 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, bool mergeError
     if (mergeErrors) {
         posix_spawn_file_actions_adddup2(&actions, out[1], STDERR_FILENO);
     }
+    if (!surroundings.folder.empty()) {
+        posix_spawn_file_actions_addchdir_np(&actions, surroundings.folder.c_str());
+    }
+    // getenv takes the first of a name, so the child's own settings go first.
+    std::vector<char*> environment;
+    for (const std::string& setting : surroundings.environment) {
+        environment.push_back(const_cast<char*>(setting.c_str()));
+    }
+    for (char** inherited = environ; *inherited != nullptr; ++inherited) {
+        environment.push_back(*inherited);
+    }
+    environment.push_back(nullptr);
     std::vector<char*> args;
     for (const std::string& a : argv) {
         args.push_back(const_cast<char*>(a.c_str()));
     }
     args.push_back(nullptr);
-    if (::posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) {
+    if (::posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environment.data()) != 0) {
         pid_ = -1;
     }
     posix_spawn_file_actions_destroy(&actions);

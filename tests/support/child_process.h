@@ -15,7 +15,14 @@ public:
     // Only a bound against a hang; reading ends as soon as the output is complete.
     static constexpr std::chrono::seconds kHangLimit{30};
 
-    explicit ChildProcess(const std::vector<std::string>& argv, bool mergeErrors = true);
+    // Where and with what the child runs, beyond this process's own.
+    struct Surroundings {
+        std::vector<std::string> environment;  // NAME=VALUE, before the inherited ones
+        std::string folder;                    // its working folder; empty: this one's
+    };
+
+    explicit ChildProcess(const std::vector<std::string>& argv, bool mergeErrors = true,
+                          const Surroundings& surroundings = {});
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;

@@ -28,6 +28,19 @@ bool prepareTerminalOutput(StandardStream stream) {
     return isTerminal(stream);
 }
 
+std::string shellQuoted(std::string_view word) {
+    if (!word.empty() &&
+        word.find_first_of(" \t\n'\"\\$`!*?[]{}~#;&|<>()") == std::string_view::npos) {
+        return std::string(word);
+    }
+    // Inside single quotes only the quote itself needs care.
+    std::string quoted = "'";
+    for (const char c : word) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
 std::filesystem::path executableFolder() {
     std::error_code error;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);

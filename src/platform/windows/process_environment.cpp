@@ -67,6 +67,14 @@ bool prepareTerminalOutput(StandardStream stream) {
     return ::SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
 
+std::string shellQuoted(std::string_view word) {
+    // A path cannot hold a double quote; cmd.exe and the program's own parsing take the rest.
+    if (!word.empty() && word.find_first_of(" \t&|<>^()%!,;=") == std::string_view::npos) {
+        return std::string(word);
+    }
+    return "\"" + std::string(word) + "\"";
+}
+
 std::filesystem::path executableFolder() {
     std::wstring name(MAX_PATH, L'\0');
     for (;;) {
