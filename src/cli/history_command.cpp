@@ -67,6 +67,20 @@ std::string jsonValue(const std::string& value) {
     return value.empty() ? "null" : RecordLine::quoted(value);
 }
 
+// Lines of older versions say only whether the update succeeded.
+std::string serialResult(const SerialUpdate& update) {
+    if (!update.result.empty()) {
+        return update.result;
+    }
+    return update.updated ? SerialUpdate::kUpdated : SerialUpdate::kFailed;
+}
+
+// A started update without its end is one the tool never saw end (killed, crashed, power lost).
+std::string serialResultText(const SerialUpdate& update) {
+    const std::string result = serialResult(update);
+    return result == SerialUpdate::kStarted ? "did not end" : shown(result);
+}
+
 void printText(const ConversionRecord::History& history, std::ostream& out) {
     out << "Conversions: " << history.conversions.size() << "\n";
     for (const Conversion& c : history.conversions) {
@@ -82,8 +96,11 @@ void printText(const ConversionRecord::History& history, std::ostream& out) {
     out << "Serial-number updates: " << history.serialUpdates.size() << "\n";
     for (const SerialUpdate& u : history.serialUpdates) {
         out << "  " << shown(u.time) << "  " << shown(u.model) << "  " << shown(u.serialBefore)
-            << " -> " << shown(u.serialAfter) << "  " << (u.updated ? "updated" : "failed")
-            << errorPart(u.error) << "\n";
+            << " -> " << shown(u.serialAfter) << "  " << serialResultText(u) << errorPart(u.error)
+            << "\n";
+        if (!u.serialRead.empty()) {
+            out << "    the radio read " << shown(u.serialRead) << " afterwards\n";
+        }
     }
 }
 
@@ -110,8 +127,9 @@ void printJson(const ConversionRecord::History& history, std::ostream& out) {
             << ", \"model\": " << jsonValue(u.model)
             << ", \"serialBefore\": " << jsonValue(u.serialBefore)
             << ", \"serialAfter\": " << jsonValue(u.serialAfter)
-            << ", \"result\": " << jsonValue(u.updated ? "updated" : "failed")
-            << ", \"error\": " << jsonValue(u.error) << "}";
+            << ", \"result\": " << jsonValue(serialResult(u))
+            << ", \"error\": " << jsonValue(u.error) << ", \"end\": " << jsonValue(u.end)
+            << ", \"serialRead\": " << jsonValue(u.serialRead) << "}";
     }
     out << (history.serialUpdates.empty() ? "" : "\n  ")
         << "],\n  \"skippedLines\": " << history.skippedLines << "\n}\n";

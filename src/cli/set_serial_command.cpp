@@ -14,6 +14,7 @@
 #include "config/configuration.h"
 #include "conversion/dealer_password.h"
 #include "conversion/serial_update_workflow.h"
+#include "errors/error_chain.h"
 #include "errors/wide_text.h"
 #include "tasks/radio_info.h"
 
@@ -97,6 +98,16 @@ std::string expectedForm(const std::wstring& present) {
     return form + ".";
 }
 
+// A failed update's causes, then which number the radio holds and what to do about it.
+void reportAfterFailure(const WorkflowEnd& end, std::ostream& err) {
+    for (const ErrorRecord& cause : end.causes) {
+        err << "  " << toUtf8(cause.message) << "\n";
+    }
+    for (const WorkflowOutcome& note : end.notes) {
+        err << toUtf8(note.text()) << "\n";
+    }
+}
+
 int updateSerial(const SetSerialOptions& options, RadioSession& session, CommandIo& io) {
     TerminalFrontEnd frontEnd(io, session, {});
     SerialUpdateWorkflow workflow(Configuration::instance(), session.radio(), frontEnd);
@@ -107,7 +118,9 @@ int updateSerial(const SetSerialOptions& options, RadioSession& session, Command
         if (end.outcome.stringId == kStrSerialIncorrect) {
             message += L"\n" + fromUtf8(expectedForm(present));
         }
-        return reportFailure(io.err, message, exitCodeFor(end.outcome));
+        const int code = reportFailure(io.err, message, exitCodeFor(end.outcome));
+        reportAfterFailure(end, io.err);
+        return code;
     }
     printIdentity(session.radio(), &Configuration::instance(), io.out);
     io.out << toUtf8(end.outcome.text()) << "\n";

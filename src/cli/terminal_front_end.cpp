@@ -26,6 +26,11 @@ constexpr const char* kDeclined = "Not done; the radio is unchanged.";
 // What a stop (Ctrl-C, SIGTERM) writes at once; the run then ends at its request's end.
 constexpr const char* kStopNotice =
     "\nStop requested: the radio work stops at the end of the request on the line.\n";
+// A serial-number update is not stopped once its number is sent: the backup that follows is what
+// keeps the number through a later conversion.
+constexpr const char* kSerialStopNotice =
+    "\nStop requested: the update stops at the end of the request on the line if the new number "
+    "has not been sent yet; once it is sent, the update is finished first.\n";
 
 std::string text(const WorkflowOutcome& outcome) {
     return toUtf8(outcome.text());
@@ -97,16 +102,29 @@ void TerminalFrontEnd::showRadio(bool afterRadioWork) {
 }
 
 bool TerminalFrontEnd::runCommand(ConvertRadio& command) {
-    RadioInfo& radio = session_.radio();
     ProgressBar bar(io_.err, io_.redrawProgress);
     CommandRunner runner(&bar);
     command.window = runner.window([&command] { return command.stepText(); });
     note_ = runner.notifier();
+    const bool stopped = runStoppable(runner, command, kStopNotice);
+    note_ = {};
+    return stopped;
+}
+
+void TerminalFrontEnd::runSerialUpdate(SerialNumberUpdate& command) {
+    io_.err << "Writing the new serial number into the radio...\n";
+    CommandRunner runner(nullptr);
+    command.window = runner.window();
+    runStoppable(runner, command, kSerialStopNotice);
+}
+
+bool TerminalFrontEnd::runStoppable(CommandRunner& runner, Command& command, const char* notice) {
+    RadioInfo& radio = session_.radio();
     std::atomic<bool>& stop = io_.stop != nullptr ? *io_.stop : ownStop_;
     // Caught until the workflow has ended, the record's last line included: a stop then only
     // waits for it.
     if (!catchingStops_) {
-        catchStopRequests(stop, kStopNotice);
+        catchStopRequests(stop, notice);
         catchingStops_ = true;
     }
     if (radio.sbep() != nullptr) {
@@ -116,7 +134,6 @@ bool TerminalFrontEnd::runCommand(ConvertRadio& command) {
     if (radio.sbep() != nullptr) {
         radio.sbep()->setStopSignal(nullptr);
     }
-    note_ = {};
     return stop.load();
 }
 
@@ -125,13 +142,6 @@ void TerminalFrontEnd::releaseStops() {
         releaseStopRequests();
         catchingStops_ = false;
     }
-}
-
-void TerminalFrontEnd::runSerialUpdate(SerialNumberUpdate& command) {
-    io_.err << "Writing the new serial number into the radio...\n";
-    CommandRunner runner(nullptr);
-    command.window = runner.window();
-    runner.run(command);
 }
 
 void TerminalFrontEnd::backupSaved(const std::filesystem::path& backup) {

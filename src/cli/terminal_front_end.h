@@ -11,6 +11,9 @@
 
 namespace plugshift {
 
+class Command;
+class CommandRunner;
+
 // The radio workflows on a terminal: questions on the prompt (or answered by --yes), the radio's
 // identity and the progress bar on the command's streams, Ctrl-C and SIGTERM stopping the radio
 // work at the end of a request.
@@ -44,6 +47,10 @@ public:
 
 private:
     bool ask(const WorkflowOutcome& question);
+    // Runs the command with Ctrl-C, SIGTERM and SIGHUP raising the radio engine's stop signal (the
+    // notice said at once); true when a stop was asked for. The stops stay caught until
+    // releaseStops, so a record's last line is written whatever comes.
+    bool runStoppable(CommandRunner& runner, Command& command, const char* notice);
     void releaseStops();
 
     CommandIo& io_;

@@ -131,6 +131,35 @@ void applyClose(const RecordLine& line, ConversionRecord::Conversion& c) {
     c.error = line.value("error");
 }
 
+// A serial-number line: an update of its own, or the end of the started one with its id.
+void takeSerialLine(const RecordLine& line, std::vector<ConversionRecord::SerialUpdate>& updates,
+                    std::map<std::string, size_t>& startedById) {
+    using Update = ConversionRecord::SerialUpdate;
+    Update update{.time = line.value("time"),
+                  .model = line.value("model"),
+                  .serialBefore = line.value("serialBefore"),
+                  .serialAfter = line.value("serialAfter"),
+                  .updated = line.value("result") == Update::kUpdated,
+                  .error = line.value("error"),
+                  .id = line.value("id"),
+                  .result = line.value("result"),
+                  .end = {},
+                  .serialRead = line.value("serialRead")};
+    const auto started = update.id.empty() ? startedById.end() : startedById.find(update.id);
+    if (started != startedById.end() && update.result != Update::kStarted) {
+        Update& opened = updates[started->second];
+        update.end = update.time;
+        update.time = opened.time;
+        opened = std::move(update);
+        startedById.erase(started);
+        return;
+    }
+    if (update.result == Update::kStarted && !update.id.empty()) {
+        startedById[update.id] = updates.size();
+    }
+    updates.push_back(std::move(update));
+}
+
 // The entries of the file in their order, one line at a time: a torn last line (no line feed)
 // and a line longer than the limit are counted in `skipped` and not handed on.
 bool eachLine(const fs::path& file, const std::function<void(std::string_view)>& take,
@@ -312,14 +341,19 @@ bool ConversionRecord::close(const std::string& id, Result result, const std::st
 }
 
 bool ConversionRecord::addSerialUpdate(SerialUpdate update, std::string& reason) const {
+    using Update = SerialUpdate;
     RecordLine line;
     line.add("entry", kSerial);
     line.add("time", update.time.empty() ? now() : update.time);
     line.add("model", update.model);
     line.add("serialBefore", update.serialBefore);
     line.add("serialAfter", update.serialAfter);
-    line.add("result", update.updated ? "updated" : "failed");
+    line.add("result", !update.result.empty() ? update.result
+                       : update.updated       ? Update::kUpdated
+                                              : Update::kFailed);
     line.addOrNull("error", update.error);
+    line.addOrNull("id", update.id);
+    line.addOrNull("serialRead", update.serialRead);
     return append(line.encode(), reason);
 }
 
@@ -330,6 +364,7 @@ bool ConversionRecord::read(History& history, std::string& reason) const {
         return true;
     }
     std::map<std::string, size_t> byId;
+    std::map<std::string, size_t> serialById;
     const auto take = [&](std::string_view text) {
         const std::optional<RecordLine> line = RecordLine::decode(text);
         const std::string entry = line ? line->value("entry") : std::string();
@@ -342,10 +377,7 @@ bool ConversionRecord::read(History& history, std::string& reason) const {
         } else if (isProgressEntry(entry) && known != byId.end()) {
             applyProgress(*line, history.conversions[known->second]);
         } else if (entry == kSerial) {
-            history.serialUpdates.push_back(
-                SerialUpdate{line->value("time"), line->value("model"), line->value("serialBefore"),
-                             line->value("serialAfter"), line->value("result") == "updated",
-                             line->value("error")});
+            takeSerialLine(*line, history.serialUpdates, serialById);
         } else {
             ++history.skippedLines;
         }

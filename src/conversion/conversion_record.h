@@ -27,7 +27,8 @@ namespace plugshift {
 //   {"entry":"close","id":"...","end":"<ISO time>","result":"converted|failed|stopped|
 //    interrupted","error":"..." or null}
 //   {"entry":"serial","time":"<ISO time>","model":"...","serialBefore":"...",
-//    "serialAfter":"...","result":"updated|failed","error":"..." or null}
+//    "serialAfter":"...","result":"started|updated|failed|stopped|not-backed-up",
+//    "error":"..." or null,"id":"...","serialRead":"..." or null}
 // An open entry is on the disk before the radio is asked to change anything, each step line
 // before its step begins, the personality-back line once the kept personality is in the radio
 // again, and the close when the run ends. An open entry that never gets its close is a
@@ -38,6 +39,11 @@ namespace plugshift {
 // ...} once the default block was whole instead of step lines; they read as the first step and as
 // the default block done with nothing known after it. Entries without "erase":"noted" are older
 // still and are taken as having erased.
+// A serial-number update writes its "started" line before anything is sent to the radio and a
+// second line with the same id when it ends; a started one without its end is an update the tool
+// did not see end. serialRead is what the radio reported after an update that did not succeed.
+// (Serial lines without an id come from before started lines were written: each is a whole
+// update, "updated" or "failed".)
 // A line that does not end with a line feed, is longer than kMaxLineBytes or does not parse is a
 // torn or damaged write and is skipped; the next entry starts on a line of its own, and a failed
 // write is cut off again.
@@ -107,6 +113,21 @@ public:
         std::string serialAfter;
         bool updated = false;
         std::string error;
+        // Pairs the started line with its end; empty in lines of older versions.
+        std::string id;
+        // "started" (no end was written), "updated", "failed", "stopped" or "not-backed-up" (the
+        // radio took the number, its factory block was not backed up); empty: from `updated`.
+        std::string result;
+        // The end line's time; empty when there is none (or the line is an older version's).
+        std::string end;
+        // What the radio reported after an update that did not succeed; empty: not read.
+        std::string serialRead;
+
+        static constexpr const char* kStarted = "started";
+        static constexpr const char* kUpdated = "updated";
+        static constexpr const char* kFailed = "failed";
+        static constexpr const char* kStopped = "stopped";
+        static constexpr const char* kNotBackedUp = "not-backed-up";
     };
 
     struct History {

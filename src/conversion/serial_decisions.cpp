@@ -1,103 +1,71 @@
 #include "conversion/serial_decisions.h"
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 
 #include "conversion/conversion_record.h"
 #include "conversion/convert_workflow.h"
 #include "conversion/failure_trace.h"
 #include "conversion/log_folder.h"
-#include "conversion/serial_audit.h"
 #include "conversion/serial_number_update.h"
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
-#include "platform/system_files.h"
 #include "tasks/radio_info.h"
 
 namespace plugshift {
 
 namespace {
 
+using Stage = SerialAudit::Stage;
+using Reached = SerialNumberUpdate::Reached;
+
 constexpr uint32_t kLastAscii = 0x7F;
 
-// The number the command was given, up to its zero padding.
-std::wstring newSerialOf(const SerialNumberUpdate& command) {
-    std::wstring text;
-    for (uint8_t byte : command.newSerial) {
-        if (byte == 0) {
-            break;
-        }
-        text += static_cast<wchar_t>(byte);
+// The number the radio holds after the run: what it reported, else the old one when nothing was
+// sent; empty when that cannot be told.
+std::wstring heldNumber(const SerialNumberUpdate& command, const std::wstring& oldSerial,
+                        const std::optional<std::wstring>& serialRead) {
+    if (serialRead) {
+        return *serialRead;
     }
-    return text;
-}
-
-void audit(const SerialAudit::Entry& entry) {
-    const std::filesystem::path folder = LogFolder::current();
-    std::string reason;
-    if (!folder.empty() && !SerialAudit::append(folder, entry, reason)) {
-        ErrorLog::write(L"The serial-number audit could not be written in [%ls]: %ls",
-                        fromUtf8(utf8FromPath(folder)).c_str(), fromUtf8(reason).c_str());
-    }
-}
-
-// The dealer's books: the data folder's conversion record lists serial-number updates as well.
-void record(const SerialAudit::Entry& entry, const std::string& error) {
-    const ConversionRecord book(ConversionRecord::dataFolderOfLog());
-    std::string reason;
-    if (!book.folder().empty() && !book.addSerialUpdate({{},
-                                                         toUtf8(entry.model),
-                                                         toUtf8(entry.oldSerial),
-                                                         toUtf8(entry.newSerial),
-                                                         entry.success,
-                                                         error},
-                                                        reason)) {
-        ErrorLog::write(L"The conversion record could not be written in [%ls]: %ls",
-                        fromUtf8(utf8FromPath(book.folder())).c_str(), fromUtf8(reason).c_str());
-    }
-}
-
-// Opens the file for appending, creating it when missing, and writes nothing.
-bool takesLines(const std::filesystem::path& file, std::string& reason) {
-    std::error_code ec;
-    std::filesystem::create_directories(file.parent_path(), ec);
-    return LogFolder::appendDurably(file, {}, reason);
+    return command.reached == Reached::Nothing ? oldSerial : std::wstring();
 }
 
 }  // namespace
 
 bool checkSerialUpdateMayStart(const RadioInfo& radio, WorkflowOutcome& outcome) {
     const ConversionRecord book(ConversionRecord::dataFolderOfLog());
-    if (!book.folder().empty()) {
-        std::optional<ConversionRecord::Conversion> unfinished;
-        if (!ConvertWorkflow::lookUpUnfinished(book, radio, unfinished, outcome)) {
-            return false;
-        }
-        if (unfinished) {
-            outcome = WorkflowOutcome::of(kStrFinishFirst, MessageIcon::Warning,
-                                          fromUtf8(LogFolder::shownTime(unfinished->start)));
-            return false;
-        }
+    if (book.folder().empty()) {
+        return true;
     }
-    const std::filesystem::path logFolder = LogFolder::current();
-    std::string reason;
-    for (const std::filesystem::path& file :
-         {logFolder.empty() ? std::filesystem::path() : logFolder / SerialAudit::kFileName,
-          book.folder().empty() ? std::filesystem::path() : book.file()}) {
-        if (!file.empty() && !takesLines(file, reason)) {
-            ErrorLog::write(L"The serial-number update cannot be recorded in [%ls]: %ls",
-                            fromUtf8(utf8FromPath(file)).c_str(), fromUtf8(reason).c_str());
-            outcome = WorkflowOutcome::of(kStrSerialNotRecorded, MessageIcon::Error,
-                                          fromUtf8(utf8FromPath(file.parent_path())));
-            return false;
-        }
+    std::optional<ConversionRecord::Conversion> unfinished;
+    if (!ConvertWorkflow::lookUpUnfinished(book, radio, unfinished, outcome)) {
+        return false;
+    }
+    if (unfinished) {
+        outcome = WorkflowOutcome::of(kStrFinishFirst, MessageIcon::Warning,
+                                      fromUtf8(LogFolder::shownTime(unfinished->start)));
+        return false;
     }
     return true;
 }
 
-bool checkNewSerial(std::wstring_view entered, std::wstring_view present,
+bool mayWriteAgain(const ConversionRecord& book, std::wstring_view serial) {
+    ConversionRecord::History history;
+    std::string reason;
+    if (book.folder().empty() || !book.read(history, reason)) {
+        return false;
+    }
+    const std::string number = toUtf8(std::wstring(serial));
+    const auto& updates = history.serialUpdates;
+    const auto last = std::find_if(updates.rbegin(), updates.rend(), [&](const auto& update) {
+        return update.serialAfter == number;
+    });
+    return last != updates.rend() && !last->updated;
+}
+
+bool checkNewSerial(std::wstring_view entered, std::wstring_view present, bool mayRepeat,
                     std::vector<uint8_t>& bytes, WorkflowOutcome& outcome) {
     bytes.clear();
     const bool ascii = std::all_of(entered.begin(), entered.end(), [](wchar_t c) {
@@ -107,7 +75,7 @@ bool checkNewSerial(std::wstring_view entered, std::wstring_view present,
         outcome = WorkflowOutcome::of(kStrSerialIncorrect, MessageIcon::Error);
         return false;
     }
-    if (entered == present) {
+    if (entered == present && !mayRepeat) {
         outcome = WorkflowOutcome::of(kStrSerialIdentical, MessageIcon::Error);
         return false;
     }
@@ -115,23 +83,48 @@ bool checkNewSerial(std::wstring_view entered, std::wstring_view present,
     return true;
 }
 
-bool concludeSerialUpdate(const SerialNumberUpdate& command, bool succeeded) {
-    RadioInfo* radio = command.radio;
-    if (radio == nullptr || !radio->isConnected()) {
-        return succeeded;  // nothing was sent
+SerialUpdateEnding endOfUnsuccessfulUpdate(const SerialNumberUpdate& command,
+                                           const RecordedSerialUpdate::Numbers& numbers,
+                                           const std::optional<std::wstring>& serialRead) {
+    SerialUpdateEnding ending;
+    if (command.stoppedBeforeWrite) {
+        ending.stage = Stage::Stopped;
+        ending.serialNow = numbers.oldSerial;
+        ending.outcome = WorkflowOutcome::of(kStrSerialStoppedUnchanged, MessageIcon::Information,
+                                             numbers.oldSerial);
+        return ending;
     }
-    const SerialAudit::Entry entry{std::chrono::system_clock::now(), radio->modelNumber(),
-                                   radio->serialNumberText(), newSerialOf(command), succeeded};
-    audit(entry);
-    record(entry, succeeded ? std::string() : toUtf8(ErrorChain::firstMessage()));
-    if (!succeeded) {
-        ErrorLog::write(
-            L"Update serial number failed (Model:%ls,SN:%ls,New SN:%ls), caused by:\n%ls",
-            entry.model.c_str(), entry.oldSerial.c_str(), entry.newSerial.c_str(),
-            ErrorChain::text().c_str());
-        FailureTrace::logAfterSummary(radio->frameRing());
+    ending.outcome = WorkflowOutcome::of(kStrSerialFailed, MessageIcon::Error);
+    ending.serialNow = heldNumber(command, numbers.oldSerial, serialRead);
+    // Writing the number the radio held already finishes an update whose backup failed.
+    const bool repeat = numbers.oldSerial == numbers.newSerial;
+    if (ending.serialNow.empty()) {
+        ending.notes.push_back(WorkflowOutcome::of(kStrSerialNotKnown, MessageIcon::Warning));
+        return ending;
     }
-    return succeeded;
+    if (ending.serialNow == numbers.oldSerial && !repeat) {
+        ending.notes.push_back(
+            WorkflowOutcome::of(kStrSerialStillOld, MessageIcon::Information, numbers.oldSerial));
+        return ending;
+    }
+    const bool isNew = ending.serialNow == numbers.newSerial;
+    ending.notes.push_back(WorkflowOutcome::of(isNew ? kStrSerialNowNew : kStrSerialNowOther,
+                                               MessageIcon::Information, ending.serialNow));
+    if (command.reached < Reached::BackedUp) {
+        ending.stage = Stage::NotBackedUp;
+        ending.notes.push_back(WorkflowOutcome::of(kStrSerialNotBackedUp, MessageIcon::Warning));
+    }
+    return ending;
+}
+
+void logSerialFailure(const SerialNumberUpdate& command,
+                      const RecordedSerialUpdate::Numbers& numbers) {
+    ErrorLog::write(L"Update serial number failed (Model:%ls,SN:%ls,New SN:%ls), caused by:\n%ls",
+                    numbers.model.c_str(), numbers.oldSerial.c_str(), numbers.newSerial.c_str(),
+                    ErrorChain::text().c_str());
+    if (command.radio != nullptr) {
+        FailureTrace::logAfterSummary(command.radio->frameRing());
+    }
 }
 
 }  // namespace plugshift

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "errors/error_category.h"
+#include "errors/error_chain.h"
 #include "radio/sbep.h"
 #include "radio/sbep_protocol.h"
 #include "tasks/messages.h"
@@ -31,34 +33,63 @@ size_t SerialNumberUpdate::serialLength() const {
 }
 
 bool SerialNumberUpdate::run() {
-    ok = true;
+    ok = false;
+    reached = Reached::Nothing;
+    stoppedBeforeWrite = false;
     postToWindow(kMsgCommandStarted);
     if (radio == nullptr || radio->sbep() == nullptr) {
         // Nothing to ask without the radio's engine.
-        ok = false;
         postToWindow(kMsgCommandEnded);
         return false;
     }
-    if (!radio->isConnected()) {
-        ok = false;
+    SBEP& sbep = *radio->sbep();
+    if (radio->isConnected() && prepare(sbep)) {
+        write(sbep);
     }
+    stoppedBeforeWrite = reached == Reached::Nothing && sbep.stopped();
+    ok = reached == Reached::Done;
+    postToWindow(kMsgCommandEnded);
+    return ok;
+}
+
+bool SerialNumberUpdate::prepare(SBEP& sbep) {
     std::array<uint8_t, kResponseSize> response{};
     const std::array<uint8_t, 2> testModeParameters{};
     uint8_t lastOpc = 0;
-    SBEP& sbep = *radio->sbep();
-    if (sbep.resetDevice(sbep::kResetSoft, lastOpc, response) < 0 ||
-        (response[1] & kResetRefusesUpdate) != 0) {
-        ok = false;
+    if (sbep.resetDevice(sbep::kResetSoft, lastOpc, response) < 0) {
+        return false;
     }
-    const bool written =
-        ok &&
-        sbep.requestTestMode(sbep::kTestModeSbep, testModeParameters, lastOpc, response) >= 0 &&
-        sbep.updateSN(std::span(newSerial).first(serialLength()), lastOpc, response) >= 0 &&
-        sbep.factoryBlockBackup(lastOpc, response) >= 0 &&
-        sbep.resetDevice(sbep::kResetSoft, lastOpc, response) >= 0;
-    ok = written;
-    postToWindow(kMsgCommandEnded);
-    return ok;
+    if ((response[1] & kResetRefusesUpdate) != 0) {
+        // The reset itself succeeded, so the engine recorded nothing: the failure needs a cause.
+        ErrorChain::add(kErrorUpdate,
+                        L"Error:the radio's reset reported that it cannot take a new serial "
+                        L"number now (status 0x%02X).",
+                        response[1]);
+        return false;
+    }
+    return sbep.requestTestMode(sbep::kTestModeSbep, testModeParameters, lastOpc, response) >= 0;
+}
+
+void SerialNumberUpdate::write(SBEP& sbep) {
+    if (sbep.stopped()) {
+        return;  // the last moment a stop leaves the radio as it was
+    }
+    const std::atomic<bool>* stop = sbep.stopSignal();
+    sbep.setStopSignal(nullptr);
+    std::array<uint8_t, kResponseSize> response{};
+    uint8_t lastOpc = 0;
+    reached = Reached::SerialSent;
+    if (sbep.updateSN(std::span(newSerial).first(serialLength()), lastOpc, response) >= 0) {
+        reached = Reached::SerialWritten;
+    }
+    if (reached == Reached::SerialWritten && sbep.factoryBlockBackup(lastOpc, response) >= 0) {
+        reached = Reached::BackedUp;
+    }
+    if (reached == Reached::BackedUp &&
+        sbep.resetDevice(sbep::kResetSoft, lastOpc, response) >= 0) {
+        reached = Reached::Done;
+    }
+    sbep.setStopSignal(stop);
 }
 
 void SerialNumberUpdate::progress(uint32_t done, uint32_t total) {

@@ -22,6 +22,8 @@ struct WorkflowEnd {
     WorkflowOutcome outcome;
     // A failure's error chain, root cause first (the chain itself is cleared).
     std::vector<ErrorRecord> causes;
+    // Messages that follow the outcome, in the order they are to be shown.
+    std::vector<WorkflowOutcome> notes;
     // What a successful run recorded and went on after, newest first; empty when nothing.
     std::wstring warnings;
     // Converted, but the radio did not answer the identity read afterwards.

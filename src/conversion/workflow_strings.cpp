@@ -126,6 +126,26 @@ constexpr std::array kTexts = {
           L"next step and the radio may be half-written.\nPlease make sure that this folder can "
           L"be written to and that the disk is not full, then convert again to finish the "
           L"conversion from where it stopped."},
+    Entry{kStrSerialStoppedUnchanged,
+          L"The serial-number update stopped at your request before the new number was sent; "
+          L"the radio is unchanged and keeps its serial number %s."},
+    Entry{kStrSerialStillOld,
+          L"The radio still holds its old serial number %s. Please check the cable and the "
+          L"radio, then try again."},
+    Entry{kStrSerialNowNew, L"The radio now holds the new serial number %s."},
+    Entry{kStrSerialNotKnown,
+          L"The radio could not be read after the update, so whether it holds its old or the "
+          L"new serial number is not known. Please reconnect it and read it (Get radio "
+          L"information, or plugshift-cli info); if it shows the new number, update the serial "
+          L"number again with that same number."},
+    Entry{kStrSerialNotBackedUp,
+          L"The radio's factory block could not be backed up after the new number was written, "
+          L"so a later conversion would bring back the serial number the radio had before. "
+          L"Please update the serial number again with the same new number (Update serial "
+          L"number, or plugshift-cli set-serial) to fix this."},
+    Entry{kStrSerialNowOther,
+          L"The radio now holds the serial number %s, neither its old nor the new one. Please "
+          L"update the serial number again."},
     Entry{kStrFinishFirst,
           L"The last conversion of this radio (started %s) did not end. Please finish it first "
           L"(Convert); the serial number was not changed."},

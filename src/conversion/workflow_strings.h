@@ -46,14 +46,20 @@ enum WorkflowString : int {
     kStrBackupUnusable = 195,    // %s: the backup that cannot be read
     kStrStoppedUnchanged = 196,
     kStrMayBeHalfWritten = 197,
-    kStrRecordNotClosed = 198,       // %s: why the record could not be written
-    kStrRestoreConfirm = 199,        // %s: the backup
-    kStrBackupOtherCodeplug = 200,   // %s: the backup's codeplug version
-    kStrFinishFirst = 201,           // %s: when the unfinished conversion started
-    kStrRestoreIntoConverted = 202,  // %s: when the unfinished conversion started
-    kStrSerialNotRecorded = 203,     // %s: the folder
-    kStrFinishLastSteps = 204,       // %s: when the unfinished conversion started
-    kStrStepNotRecorded = 205,       // %s: the data folder
+    kStrRecordNotClosed = 198,         // %s: why the record could not be written
+    kStrRestoreConfirm = 199,          // %s: the backup
+    kStrBackupOtherCodeplug = 200,     // %s: the backup's codeplug version
+    kStrFinishFirst = 201,             // %s: when the unfinished conversion started
+    kStrRestoreIntoConverted = 202,    // %s: when the unfinished conversion started
+    kStrSerialNotRecorded = 203,       // %s: the folder
+    kStrSerialStoppedUnchanged = 204,  // %s: the radio's serial number
+    kStrSerialStillOld = 205,          // %s: the radio's old serial number
+    kStrSerialNowNew = 206,            // %s: the new serial number
+    kStrSerialNotKnown = 207,
+    kStrSerialNotBackedUp = 208,
+    kStrSerialNowOther = 209,   // %s: the serial number the radio reports
+    kStrFinishLastSteps = 210,  // %s: when the unfinished conversion started
+    kStrStepNotRecorded = 211,  // %s: the data folder
 };
 
 // The icon of a message, as the message box's style bits encode it.

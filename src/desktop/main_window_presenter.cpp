@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <cwchar>
+#include <vector>
 
 #include "config/configuration.h"
 #include "conversion/convert_decisions.h"
@@ -436,6 +437,7 @@ void MainWindowPresenter::updateSerialNumber() {
         openWorkflow(Operation::UpdatingSerial, {View::kIdUpdateSerial, View::kIdNewSerial},
                      RadioOpening::Probe::None, RadioOpening::Identity::Full);
     WorkflowOutcome outcome = opening.outcome;
+    std::vector<WorkflowOutcome> notes;
     if (opening.opened()) {
         SerialUpdateWorkflow workflow(configuration_, manager_.radioInfo(), *this);
         const WorkflowEnd end = workflow.run(view_.newSerialText(), StatusBarParts::kScale);
@@ -443,10 +445,14 @@ void MainWindowPresenter::updateSerialNumber() {
             showResult();
         }
         outcome = end.outcome;
+        notes = end.notes;
     }
     manager_.connect(false);
     refreshDisplay();
     showOutcome(outcome);
+    for (const WorkflowOutcome& note : notes) {
+        showOutcome(note);
+    }
     view_.selectText(View::kIdNewSerial, true);
     closeWorkflow();
 }

@@ -114,6 +114,7 @@ public:
     // pattern makes no further attempt and the operation records that the user stopped it. A
     // request already on the line completes. Not owned; null (the default) never stops.
     void setStopSignal(const std::atomic<bool>* stop) { stop_ = stop; }
+    const std::atomic<bool>* stopSignal() const { return stop_; }
     bool stopped() const { return stop_ != nullptr && stop_->load(); }
 
     int trials() const { return trials_; }

@@ -832,6 +832,7 @@ TEST_F(RadioCommandsTest, SetSerialAuditsEveryChangeThatReachedTheRadio) {
     const CommandResult failed = runCommand(options, runSetSerial, password);
     EXPECT_EQ(failed.exitCode, kExitRadioFailed);
     EXPECT_THAT(failed.err, HasSubstr("Failed to update serial number.\n"));
+    EXPECT_THAT(failed.err, HasSubstr("The radio still holds its old serial number 123ABC4D56."));
     EXPECT_EQ(radio().serial, "123ABC4D56");
 
     // Refused before the radio: no line.
@@ -839,19 +840,116 @@ TEST_F(RadioCommandsTest, SetSerialAuditsEveryChangeThatReachedTheRadio) {
     options.backend.simFaults.clear();
     EXPECT_EQ(runCommand(options, runSetSerial, password).exitCode, kExitRefused);
 
+    // Each update's line before the radio was asked, then how it ended.
     const std::vector<std::string> audit = linesOf(dataDir_ / "log" / "serial-audit.log");
-    ASSERT_EQ(audit.size(), 2u);
+    ASSERT_EQ(audit.size(), 4u);
     const std::string stamp = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)";
-    EXPECT_TRUE(std::regex_match(
-        audit[0], std::regex(stamp + " model=RQX770HJNWA old=752TRX4F21 new=123ABC4D56 success")))
-        << audit[0];
-    EXPECT_TRUE(std::regex_match(
-        audit[1], std::regex(stamp + " model=RQX770HJNWA old=123ABC4D56 new=123ABC4D57 failure")))
-        << audit[1];
+    const char* expected[] = {
+        " model=RQX770HJNWA old=752TRX4F21 new=123ABC4D56 started",
+        " model=RQX770HJNWA old=752TRX4F21 new=123ABC4D56 success",
+        " model=RQX770HJNWA old=123ABC4D56 new=123ABC4D57 started",
+        " model=RQX770HJNWA old=123ABC4D56 new=123ABC4D57 failure now=123ABC4D56",
+    };
+    for (size_t i = 0; i < audit.size(); ++i) {
+        EXPECT_TRUE(std::regex_match(audit[i], std::regex(stamp + expected[i]))) << audit[i];
+    }
     const std::string log = withoutStamps(errLog());
     EXPECT_THAT(log, HasSubstr("Update serial number failed (Model:RQX770HJNWA,SN:123ABC4D56,"
                                "New SN:123ABC4D57), caused by:\n"));
     EXPECT_THAT(log, HasSubstr("\n\nSBEP trace of this failure: " + (dataDir_ / "log").string()));
+}
+
+class SetSerialTest : public RadioCommandsTest {
+protected:
+    SetSerialOptions options() const {
+        SetSerialOptions options;
+        options.newSerial = "123ABC4D56";
+        options.passwordFromStdin = true;
+        options.backend.simulate = true;
+        options.install = install();
+        return options;
+    }
+    CommandResult setSerial(const SetSerialOptions& options, std::atomic<bool>* stop = nullptr) {
+        std::istringstream in(std::string(kDealerPassword) + "\n");
+        std::ostringstream out;
+        std::ostringstream err;
+        ConsolePrompt prompt(in, err, false);
+        CommandIo io{in, out, err, prompt, false, stop};
+        CommandResult run;
+        run.exitCode = runSetSerial(options, io);
+        run.out = out.str();
+        run.err = err.str();
+        return run;
+    }
+    std::string historyText() {
+        std::ostringstream text;
+        std::ostringstream err;
+        EXPECT_EQ(showHistory(dataDir_, false, text, err), kExitOk) << err.str();
+        return text.str();
+    }
+};
+
+// Ctrl-C before the number is sent: said as a stop that left the radio as it was.
+TEST_F(SetSerialTest, AStopBeforeTheNumberIsSentSaysTheRadioIsUnchanged) {
+    std::atomic<bool> stop{true};
+    const CommandResult run = setSerial(options(), &stop);
+    EXPECT_EQ(run.exitCode, kExitRadioFailed);
+    EXPECT_THAT(run.err, HasSubstr("stopped at your request before the new number was sent; the "
+                                   "radio is unchanged and keeps its serial number 752TRX4F21."));
+    EXPECT_EQ(radio().serial, kFresh.serial);
+    EXPECT_THAT(historyText(), HasSubstr("752TRX4F21 -> 123ABC4D56  stopped"));
+}
+
+// The number is in but its factory block was not backed up: the dealer is told what the radio
+// holds, that a conversion would undo it, and the fix, which then works.
+TEST_F(SetSerialTest, AFailedBackupIsSaidWithItsFixAndTheSameNumberAgainFixesIt) {
+    SetSerialOptions first = options();
+    first.backend.simFaults = {"refuse:0x38"};
+    const CommandResult failed = setSerial(first);
+    EXPECT_EQ(failed.exitCode, kExitRadioFailed);
+    EXPECT_THAT(failed.err, HasSubstr("Failed to update serial number.\n"));
+    EXPECT_THAT(failed.err, HasSubstr("The radio now holds the new serial number 123ABC4D56.\n"));
+    EXPECT_THAT(failed.err, HasSubstr("a later conversion would bring back the serial number the "
+                                      "radio had before."));
+    EXPECT_THAT(failed.err, HasSubstr("plugshift-cli set-serial"));
+    EXPECT_EQ(radio().serial, "123ABC4D56");
+
+    const CommandResult fixed = setSerial(options());
+    EXPECT_EQ(fixed.exitCode, kExitOk) << fixed.err;
+    EXPECT_THAT(fixed.out, HasSubstr("Update serial number successful.\n"));
+    const std::string history = historyText();
+    EXPECT_THAT(history, HasSubstr("752TRX4F21 -> 123ABC4D56  not-backed-up: "));
+    EXPECT_THAT(history, HasSubstr("    the radio read 123ABC4D56 afterwards\n"));
+    EXPECT_THAT(history, HasSubstr("123ABC4D56 -> 123ABC4D56  updated\n"));
+}
+
+// The audit cannot take a line (as on a full disk): refused with the folder named, the radio
+// never asked.
+TEST_F(SetSerialTest, AnUpdateThatCannotBeRecordedIsRefusedWithTheRadioUnchanged) {
+    fs::create_directories(dataDir_ / "log" / "serial-audit.log");
+    const CommandResult run = setSerial(options());
+    EXPECT_EQ(run.exitCode, kExitFileProblem);
+    EXPECT_THAT(run.err,
+                HasSubstr("The serial-number update could not be recorded in the folder " +
+                          (dataDir_ / "log").string() + ", so the radio was not changed."));
+    EXPECT_EQ(radio().serial, kFresh.serial);
+}
+
+// A started update whose end never came (the tool killed) and the lines of older versions.
+TEST_F(SetSerialTest, HistoryReadsOldLinesAndUpdatesThatDidNotEnd) {
+    std::ofstream(dataDir_ / ConversionRecord::kFileName)
+        << R"({"entry":"serial","time":"t0","model":"M","serialBefore":"A","serialAfter":"B",)"
+        << R"("result":"updated","error":null})"
+        << "\n"
+        << R"({"entry":"serial","time":"t1","model":"M","serialBefore":"B","serialAfter":"C",)"
+        << R"("result":"started","error":null,"id":"x","serialRead":null})"
+        << "\n";
+    EXPECT_THAT(historyText(), HasSubstr("Serial-number updates: 2\n  t0  M  A -> B  updated\n"
+                                         "  t1  M  B -> C  did not end\n"));
+    std::ostringstream json;
+    std::ostringstream err;
+    ASSERT_EQ(showHistory(dataDir_, true, json, err), kExitOk);
+    EXPECT_THAT(json.str(), HasSubstr("\"serialAfter\": \"C\", \"result\": \"started\""));
 }
 
 // The password is asked for and compared, and goes nowhere else: not into err.log, the audit, a

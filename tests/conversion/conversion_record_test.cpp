@@ -180,8 +180,12 @@ TEST_F(ConversionRecordTest, ATornLastLineIsSkippedAndTheNextEntryStartsOnItsOwn
     ASSERT_TRUE(unfinishedFor("752TRX4F21"));
 
     std::string reason;
-    ASSERT_TRUE(
-        record.addSerialUpdate({"", "RQX770HJNWA", "752TRX4F21", "123ABC4D56", true, ""}, reason));
+    ConversionRecord::SerialUpdate update;
+    update.model = "RQX770HJNWA";
+    update.serialBefore = "752TRX4F21";
+    update.serialAfter = "123ABC4D56";
+    update.updated = true;
+    ASSERT_TRUE(record.addSerialUpdate(update, reason)) << reason;
     const auto h = history();
     EXPECT_EQ(h.skippedLines, 1u);  // the torn line, now ended, still does not parse
     ASSERT_EQ(h.serialUpdates.size(), 1u);
@@ -189,6 +193,49 @@ TEST_F(ConversionRecordTest, ATornLastLineIsSkippedAndTheNextEntryStartsOnItsOwn
     EXPECT_TRUE(h.serialUpdates[0].updated);
     EXPECT_FALSE(h.serialUpdates[0].time.empty());
     EXPECT_EQ(h.conversions.at(0).result, Result::Open);
+}
+
+// An older version's line is a whole update; a started line takes the end line of its id, even
+// with other lines between them, and one without an end is an update that did not end.
+TEST_F(ConversionRecordTest, SerialUpdatesPairTheirStartedAndEndLines) {
+    using Update = ConversionRecord::SerialUpdate;
+    const auto written = [this](const char* time, const char* before, const char* after,
+                                const char* id, const char* result, const char* error = "",
+                                const char* serialRead = "") {
+        Update update;
+        update.time = time;
+        update.serialBefore = before;
+        update.serialAfter = after;
+        update.id = id;
+        update.result = result;
+        update.error = error;
+        update.serialRead = serialRead;
+        std::string reason;
+        ASSERT_TRUE(record.addSerialUpdate(update, reason)) << reason;
+    };
+    fs::create_directories(record.folder());
+    appendRaw(R"({"entry":"serial","time":"t0","model":"M","serialBefore":"A",)"
+              R"("serialAfter":"B","result":"failed","error":"refused"})"
+              "\n");
+    written("t1", "B", "C", "1", "started");
+    written("t2", "C", "D", "2", "started");
+    written("t3", "B", "C", "1", "not-backed-up", "no backup", "C");
+
+    const auto updates = history().serialUpdates;
+    ASSERT_EQ(updates.size(), 3u);
+    EXPECT_EQ(updates[0].result, "failed");
+    EXPECT_EQ(updates[0].error, "refused");
+    EXPECT_TRUE(updates[0].id.empty());
+    EXPECT_TRUE(updates[0].end.empty());
+    EXPECT_EQ(updates[1].time, "t1");
+    EXPECT_EQ(updates[1].end, "t3");
+    EXPECT_EQ(updates[1].result, "not-backed-up");
+    EXPECT_FALSE(updates[1].updated);
+    EXPECT_EQ(updates[1].serialRead, "C");
+    EXPECT_EQ(updates[1].error, "no backup");
+    EXPECT_EQ(updates[2].result, "started");
+    EXPECT_TRUE(updates[2].end.empty());
+    EXPECT_EQ(history().skippedLines, 0u);
 }
 
 TEST_F(ConversionRecordTest, AValueCannotBreakItsLineOrForgeAnEntry) {

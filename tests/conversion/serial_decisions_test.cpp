@@ -14,6 +14,7 @@ struct SerialCase {
     std::wstring entered;
     std::wstring present;
     int stringId;  // kStrNone: accepted
+    bool mayRepeat = false;
 };
 
 TEST(SerialDecisionsTest, LengthFormatAndDifference) {
@@ -30,6 +31,10 @@ TEST(SerialDecisionsTest, LengthFormatAndDifference) {
         {L"123ABC4D56Z", L"752TRX4F21A", kStrNone},
         {L"123ABC4D56\u00e9", L"752TRX4F21A", kStrSerialIncorrect},
         {L"752TRX4F21", L"752TRX4F21", kStrSerialIdentical},
+        // The radio's own number is written again only to finish an update left without backup,
+        // and only in the right form.
+        {L"752TRX4F21", L"752TRX4F21", kStrNone, true},
+        {L"752trx4f21", L"752trx4f21", kStrSerialIncorrect, true},
         // The format is checked before the difference.
         {L"752trx4f21", L"752trx4f21", kStrSerialIncorrect},
     };
@@ -37,7 +42,7 @@ TEST(SerialDecisionsTest, LengthFormatAndDifference) {
         SCOPED_TRACE(toUtf8(c.entered) + " for " + toUtf8(c.present));
         std::vector<uint8_t> bytes{1, 2};
         WorkflowOutcome outcome;
-        const bool accepted = checkNewSerial(c.entered, c.present, bytes, outcome);
+        const bool accepted = checkNewSerial(c.entered, c.present, c.mayRepeat, bytes, outcome);
         EXPECT_EQ(accepted, c.stringId == kStrNone);
         if (accepted) {
             EXPECT_EQ(bytes, std::vector<uint8_t>(c.entered.begin(), c.entered.end()));

@@ -3,6 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+
+#include "radio/frame_event.h"
+#include "radio/sbep.h"
 #include "recording_target.h"
 #include "sim_rig.h"
 #include "tasks/messages.h"
@@ -56,6 +60,7 @@ TEST_F(SerialNumberUpdateTest, WritesTheNumberAndBacksTheFactoryBlockUp) {
     EXPECT_THAT(ids(*window), ElementsAre(kMsgCommandStarted, kMsgCommandEnded));
     ASSERT_EQ(rig.requests.size(), 5u);
     EXPECT_EQ(rig.requests[2].opcode(), 0x18);
+    EXPECT_EQ(command.reached, SerialNumberUpdate::Reached::Done);
     ASSERT_TRUE(rig.radio.readIdentity());
     EXPECT_EQ(RadioInfo::serialText(rig.radio.serialValue()), fromUtf8(kNewSerial));
 }
@@ -91,6 +96,45 @@ TEST_F(SerialNumberUpdateTest, AFailedFactoryBackupFailsTheRunAfterTheWrite) {
     EXPECT_FALSE(command.run());
     EXPECT_EQ(serialOf(rig), kNewSerial);
     EXPECT_EQ(rig.count(0x10), 1u);
+    EXPECT_EQ(command.reached, SerialNumberUpdate::Reached::SerialWritten);
+    EXPECT_FALSE(command.stoppedBeforeWrite);
+}
+
+// A stop ends the run at its request's end until the number is sent, and never after.
+TEST_F(SerialNumberUpdateTest, AStopCountsOnlyBeforeTheNumberIsSent) {
+    struct Case {
+        const char* name;
+        uint8_t stopWhenSent;
+        SerialNumberUpdate::Reached reached;
+        bool stoppedBeforeWrite;
+        const char* serial;
+    };
+    const Case cases[] = {
+        {"during the first reset", 0x10, SerialNumberUpdate::Reached::Nothing, true, "752TRX4F21"},
+        {"during the test mode", 0x22, SerialNumberUpdate::Reached::Nothing, true, "752TRX4F21"},
+        {"during the update", 0x18, SerialNumberUpdate::Reached::Done, false, kNewSerial},
+        {"during the backup", 0x38, SerialNumberUpdate::Reached::Done, false, kNewSerial},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimRig rig;
+        std::atomic<bool> stop{false};
+        rig.radio.sbep()->setStopSignal(&stop);
+        rig.radio.sbep()->setFrameObserver([&](const FrameEvent& event) {
+            if (event.direction == FrameDirection::kSent && event.bytes.size() > 1 &&
+                event.bytes[1] == c.stopWhenSent) {
+                stop = true;
+            }
+        });
+        SerialNumberUpdate command;
+        prepare(command, rig);
+        EXPECT_EQ(command.run(), c.reached == SerialNumberUpdate::Reached::Done);
+        EXPECT_EQ(command.reached, c.reached);
+        EXPECT_EQ(command.stoppedBeforeWrite, c.stoppedBeforeWrite);
+        EXPECT_EQ(serialOf(rig), c.serial);
+        // The engine is handed back with the stop signal it came with.
+        EXPECT_EQ(rig.radio.sbep()->stopSignal(), &stop);
+    }
 }
 
 TEST_F(SerialNumberUpdateTest, WithoutARadioTheRunStopsAtOnce) {

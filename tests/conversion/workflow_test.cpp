@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,9 @@
 #include "radio/sbep_protocol.h"
 #include "sim/sim_faults.h"
 #include "sim_rig.h"
+#ifndef _WIN32
+#include "without_privileges.h"
+#endif
 
 namespace plugshift::test {
 namespace {
@@ -60,12 +64,14 @@ public:
     }
     void runSerialUpdate(SerialNumberUpdate& command) override {
         ++runs;
+        command.radio->sbep()->setStopSignal(stop);
         command.run();
+        command.radio->sbep()->setStopSignal(nullptr);
     }
     void backupSaved(const fs::path& backup) override { saved.push_back(backup); }
     bool readAgain() override {
         ++rereads;
-        return radio_.readIdentity();
+        return rereadAnswers && radio_.readIdentity();
     }
 
     std::deque<bool> answers;
@@ -74,6 +80,9 @@ public:
     std::vector<fs::path> saved;
     int runs = 0;
     int rereads = 0;
+    // The stop signal the serial-number update runs with; null: none.
+    std::atomic<bool>* stop = nullptr;
+    bool rereadAnswers = true;
 
 private:
     bool answer(const WorkflowOutcome& question) {
@@ -127,26 +136,100 @@ protected:
     LogCapture log_;
 };
 
-using SerialUpdateWorkflowTest = WorkflowTest;
+// The serial-number workflow, with the history of the record and the lines of the audit.
+class SerialUpdateWorkflowTest : public WorkflowTest {
+protected:
+    WorkflowEnd update(SimRig& rig, ScriptedFrontEnd& frontEnd,
+                       const char* newSerial = kNewSerial) {
+        SerialUpdateWorkflow workflow(Configuration::instance(), rig.radio, frontEnd);
+        return workflow.run(fromUtf8(newSerial), kProgressEnd);
+    }
+    std::vector<ConversionRecord::SerialUpdate> serialUpdates() const {
+        ConversionRecord::History history;
+        std::string reason;
+        EXPECT_TRUE(record().read(history, reason)) << reason;
+        return history.serialUpdates;
+    }
+    // The audit's lines without their time stamps.
+    std::vector<std::string> auditLines() const {
+        std::vector<std::string> lines;
+        std::ifstream in(auditFile());
+        for (std::string line; std::getline(in, line);) {
+            lines.push_back(line.substr(line.find(' ') + 1));
+        }
+        return lines;
+    }
+};
+
+std::vector<int> idsOf(const std::vector<WorkflowOutcome>& outcomes) {
+    std::vector<int> ids;
+    for (const WorkflowOutcome& outcome : outcomes) {
+        ids.push_back(outcome.stringId);
+    }
+    return ids;
+}
+
+// Raises `stop` once a request with this opcode is on the line, as Ctrl-C would then; the rig
+// goes on recording the requests.
+void stopWhenSent(SimRig& rig, uint8_t opcode, std::atomic<bool>& stop) {
+    rig.radio.sbep()->setFrameObserver([&rig, &stop, opcode](const FrameEvent& event) {
+        if (event.direction != FrameDirection::kSent) {
+            return;
+        }
+        rig.requests.push_back({Bytes(event.bytes.begin(), event.bytes.end())});
+        if (rig.requests.back().opcode() == opcode) {
+            stop = true;
+        }
+    });
+}
+
+bool factoryBlockBackedUp(SimRig& rig) {
+    const auto fac = rig.sim().flash().block(SimBlock::Fac);
+    const auto bac = rig.sim().flash().block(SimBlock::Bac);
+    return std::equal(fac.begin(), fac.end(), bac.begin(), bac.end());
+}
 
 TEST_F(SerialUpdateWorkflowTest, WritesAuditsAndReadsTheRadioAgain) {
     SimRig rig;
     ScriptedFrontEnd frontEnd(rig.radio);
-    SerialUpdateWorkflow workflow(Configuration::instance(), rig.radio, frontEnd);
-    const WorkflowEnd end = workflow.run(fromUtf8(kNewSerial), kProgressEnd);
+    const WorkflowEnd end = update(rig, frontEnd);
     ASSERT_TRUE(end.converted()) << toUtf8(end.outcome.text());
     EXPECT_EQ(end.outcome.stringId, kStrSerialUpdated);
+    EXPECT_TRUE(end.notes.empty());
     EXPECT_EQ(serialOf(rig).substr(0, 10), kNewSerial);
     EXPECT_EQ(toUtf8(rig.radio.serialNumberText()), kNewSerial);
     EXPECT_EQ(frontEnd.rereads, 1);
     EXPECT_TRUE(frontEnd.asked.empty());
-    EXPECT_EQ(linesIn(auditFile()), 1u);
-    ConversionRecord::History history;
-    std::string reason;
-    ASSERT_TRUE(record().read(history, reason)) << reason;
-    ASSERT_EQ(history.serialUpdates.size(), 1u);
-    EXPECT_TRUE(history.serialUpdates[0].updated);
-    EXPECT_EQ(history.serialUpdates[0].serialBefore, "752TRX4F21");
+    EXPECT_EQ(auditLines(), (std::vector<std::string>{
+                                "model=RQX770HJNWA old=752TRX4F21 new=123ABC4D56 started",
+                                "model=RQX770HJNWA old=752TRX4F21 new=123ABC4D56 success"}));
+    const auto updates = serialUpdates();
+    ASSERT_EQ(updates.size(), 1u);
+    EXPECT_TRUE(updates[0].updated);
+    EXPECT_EQ(updates[0].result, "updated");
+    EXPECT_EQ(updates[0].serialBefore, "752TRX4F21");
+    EXPECT_FALSE(updates[0].end.empty());
+}
+
+// A crash or a power cut during the update still leaves the update in both files.
+TEST_F(SerialUpdateWorkflowTest, TheTraceIsOnTheDiskBeforeTheNumberIsSent) {
+    SimRig rig;
+    std::vector<std::string> auditWhenSent;
+    std::vector<ConversionRecord::SerialUpdate> recordWhenSent;
+    rig.radio.sbep()->setFrameObserver([&](const FrameEvent& event) {
+        if (event.direction == FrameDirection::kSent && event.bytes.size() > 1 &&
+            event.bytes[1] == sbep::kOpUpdateSerial) {
+            auditWhenSent = auditLines();
+            recordWhenSent = serialUpdates();
+        }
+    });
+    ScriptedFrontEnd frontEnd(rig.radio);
+    ASSERT_TRUE(update(rig, frontEnd).converted());
+    EXPECT_EQ(auditWhenSent,
+              std::vector<std::string>{"model=RQX770HJNWA old=752TRX4F21 new=123ABC4D56 started"});
+    ASSERT_EQ(recordWhenSent.size(), 1u);
+    EXPECT_EQ(recordWhenSent[0].result, "started");
+    EXPECT_EQ(recordWhenSent[0].serialAfter, kNewSerial);
 }
 
 // Each refusal comes before anything is sent to the radio or written to the audit.
@@ -185,8 +268,7 @@ TEST_F(SerialUpdateWorkflowTest, RefusesBeforeTheRadioChanges) {
         SimRig rig(options);
         rig.requests.clear();
         ScriptedFrontEnd frontEnd(rig.radio);
-        SerialUpdateWorkflow workflow(Configuration::instance(), rig.radio, frontEnd);
-        const WorkflowEnd end = workflow.run(fromUtf8(c.newSerial), kProgressEnd);
+        const WorkflowEnd end = update(rig, frontEnd, c.newSerial);
         EXPECT_EQ(end.kind, WorkflowEnd::Kind::Refused);
         EXPECT_EQ(end.outcome.stringId, c.stringId);
         EXPECT_EQ(frontEnd.runs, 0);
@@ -196,17 +278,185 @@ TEST_F(SerialUpdateWorkflowTest, RefusesBeforeTheRadioChanges) {
     }
 }
 
-TEST_F(SerialUpdateWorkflowTest, AFailedWriteIsAuditedAndItsCausesKept) {
+// A full disk or a folder that cannot be written to: the update is refused before the radio is
+// asked anything, naming the folder.
+class UntraceableSerialUpdateTest : public SerialUpdateWorkflowTest {
+protected:
+    void expectRefusedNaming(const fs::path& folder) {
+        SimRig rig;
+        rig.requests.clear();
+        ScriptedFrontEnd frontEnd(rig.radio);
+        const WorkflowEnd end = update(rig, frontEnd);
+        EXPECT_EQ(end.kind, WorkflowEnd::Kind::Refused);
+        EXPECT_EQ(end.outcome.stringId, kStrSerialNotRecorded);
+        EXPECT_EQ(end.outcome.argument, folder.wstring());
+        EXPECT_EQ(frontEnd.runs, 0);
+        EXPECT_TRUE(rig.requests.empty());
+        EXPECT_EQ(serialOf(rig).substr(0, 10), "752TRX4F21");
+        EXPECT_TRUE(serialUpdates().empty());
+    }
+};
+
+TEST_F(UntraceableSerialUpdateTest, AnAuditThatCannotTakeALine) {
+    fs::create_directories(auditFile());  // a folder where the file should be
+    expectRefusedNaming(auditFile().parent_path());
+}
+
+#ifndef _WIN32
+TEST_F(UntraceableSerialUpdateTest, ARecordInAFolderThatCannotBeWrittenTo) {
+    fs::create_directories(auditFile().parent_path());
+    fs::permissions(record().folder(),
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    {
+        WithoutPrivileges user;
+        if (!user.ok()) {
+            GTEST_SKIP() << "the capabilities could not be dropped";
+        }
+        expectRefusedNaming(record().folder());
+    }
+    fs::permissions(record().folder(), fs::perms::owner_write, fs::perm_options::add);
+    // The audit took its started line before the record refused: it ends with the radio as it
+    // was.
+    EXPECT_EQ(auditLines(),
+              (std::vector<std::string>{
+                  "model=RQX770HJNWA old=752TRX4F21 new=123ABC4D56 started",
+                  "model=RQX770HJNWA old=752TRX4F21 new=123ABC4D56 failure now=752TRX4F21"}));
+}
+#endif
+
+TEST_F(SerialUpdateWorkflowTest, AStopBeforeTheNumberIsSentLeavesTheRadioUnchanged) {
+    struct Case {
+        const char* name;
+        std::optional<uint8_t> stopAt;  // none: before the first request
+    };
+    const Case cases[] = {{"before the first request", std::nullopt},
+                          {"while the test mode is asked for", sbep::kOpTestMode}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(log_.folder() / ConversionRecord::kFileName);
+        SimRig rig;
+        std::atomic<bool> stop{!c.stopAt};
+        if (c.stopAt) {
+            stopWhenSent(rig, *c.stopAt, stop);
+        }
+        ScriptedFrontEnd frontEnd(rig.radio);
+        frontEnd.stop = &stop;
+        const WorkflowEnd end = update(rig, frontEnd);
+        EXPECT_EQ(end.kind, WorkflowEnd::Kind::Failed);
+        EXPECT_EQ(end.outcome.stringId, kStrSerialStoppedUnchanged);
+        EXPECT_EQ(end.outcome.argument, L"752TRX4F21");
+        EXPECT_EQ(rig.count(sbep::kOpUpdateSerial), 0u);
+        EXPECT_EQ(serialOf(rig).substr(0, 10), "752TRX4F21");
+        EXPECT_EQ(auditLines().back(), "model=RQX770HJNWA old=752TRX4F21 new=123ABC4D56 stopped");
+        ASSERT_EQ(serialUpdates().size(), 1u);
+        EXPECT_EQ(serialUpdates()[0].result, "stopped");
+    }
+}
+
+// A number without its factory-block backup would be undone by the next conversion: once it is
+// sent, a stop waits for the update's end.
+TEST_F(SerialUpdateWorkflowTest, AStopOnceTheNumberIsSentLetsTheUpdateFinish) {
     SimRig rig;
-    rig.faults().add({SimFaultKind::RefuseOpcode, sbep::kOpUpdateSerial, 0});
+    std::atomic<bool> stop{false};
+    stopWhenSent(rig, sbep::kOpUpdateSerial, stop);
     ScriptedFrontEnd frontEnd(rig.radio);
-    SerialUpdateWorkflow workflow(Configuration::instance(), rig.radio, frontEnd);
-    const WorkflowEnd end = workflow.run(fromUtf8(kNewSerial), kProgressEnd);
-    EXPECT_EQ(end.kind, WorkflowEnd::Kind::Failed);
-    EXPECT_EQ(end.outcome.stringId, kStrSerialFailed);
-    EXPECT_FALSE(end.causes.empty());
-    EXPECT_EQ(frontEnd.rereads, 0);
-    EXPECT_EQ(linesIn(auditFile()), 1u);
+    frontEnd.stop = &stop;
+    const WorkflowEnd end = update(rig, frontEnd);
+    EXPECT_TRUE(stop);
+    ASSERT_TRUE(end.converted()) << toUtf8(end.outcome.text());
+    EXPECT_EQ(serialOf(rig).substr(0, 10), kNewSerial);
+    EXPECT_EQ(rig.count(sbep::kOpSoftpot), 1u);
+    EXPECT_TRUE(factoryBlockBackedUp(rig));
+}
+
+// After a failure the radio is read again and the dealer told which number it holds; the audit
+// and the record keep it.
+TEST_F(SerialUpdateWorkflowTest, AFailedUpdateSaysWhichNumberTheRadioHolds) {
+    struct Case {
+        const char* name;
+        SimFault fault;
+        bool rereadAnswers;
+        std::vector<int> notes;
+        const char* auditEnd;
+        const char* result;
+        const char* serialRead;  // the record's
+    };
+    const SimFault refuseSerial{SimFaultKind::RefuseOpcode, sbep::kOpUpdateSerial, 0};
+    const SimFault refuseBackup{SimFaultKind::RefuseOpcode, sbep::kOpSoftpot, 0};
+    const SimFault resetRefusesUpdate{SimFaultKind::ResetStatus, 0, 0x02};
+    const Case cases[] = {
+        {"the number refused",
+         refuseSerial,
+         true,
+         {kStrSerialStillOld},
+         "failure now=752TRX4F21",
+         "failed",
+         "752TRX4F21"},
+        {"the factory block's backup refused",
+         refuseBackup,
+         true,
+         {kStrSerialNowNew, kStrSerialNotBackedUp},
+         "not-backed-up now=123ABC4D56",
+         "not-backed-up",
+         kNewSerial},
+        {"the backup refused and the radio silent afterwards",
+         refuseBackup,
+         false,
+         {kStrSerialNotKnown},
+         "failure now=N/A",
+         "failed",
+         ""},
+        // Nothing was sent, so the old number holds even without a read.
+        {"the reset refusing the update, the radio silent afterwards",
+         resetRefusesUpdate,
+         false,
+         {kStrSerialStillOld},
+         "failure now=752TRX4F21",
+         "failed",
+         "752TRX4F21"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(log_.folder() / ConversionRecord::kFileName);
+        SimRig rig;
+        rig.faults().add(c.fault);
+        ScriptedFrontEnd frontEnd(rig.radio);
+        frontEnd.rereadAnswers = c.rereadAnswers;
+        const WorkflowEnd end = update(rig, frontEnd);
+        EXPECT_EQ(end.kind, WorkflowEnd::Kind::Failed);
+        EXPECT_EQ(end.outcome.stringId, kStrSerialFailed);
+        EXPECT_FALSE(end.causes.empty());
+        EXPECT_EQ(frontEnd.rereads, 1);
+        EXPECT_EQ(idsOf(end.notes), c.notes);
+        EXPECT_EQ(auditLines().back(),
+                  std::string("model=RQX770HJNWA old=752TRX4F21 new=123ABC4D56 ") + c.auditEnd);
+        const auto updates = serialUpdates();
+        ASSERT_EQ(updates.size(), 1u);
+        EXPECT_EQ(updates[0].result, c.result);
+        EXPECT_EQ(updates[0].serialRead, c.serialRead);
+        EXPECT_FALSE(updates[0].error.empty());
+    }
+}
+
+// The fix the dealer is told of: the same number again, which the radio already reports, is
+// written and backed up this time; once it is, the same number is refused as ever.
+TEST_F(SerialUpdateWorkflowTest, WritingTheNumberAgainFinishesAnUpdateWhoseBackupFailed) {
+    SimRig rig;
+    rig.faults().add({SimFaultKind::RefuseOpcode, sbep::kOpSoftpot, 0});
+    ScriptedFrontEnd first(rig.radio);
+    ASSERT_EQ(update(rig, first).kind, WorkflowEnd::Kind::Failed);
+    ASSERT_EQ(toUtf8(rig.radio.serialNumberText()), kNewSerial);
+    ASSERT_FALSE(factoryBlockBackedUp(rig));
+
+    rig.faults().clear();
+    ScriptedFrontEnd again(rig.radio);
+    const WorkflowEnd fixed = update(rig, again);
+    ASSERT_TRUE(fixed.converted()) << toUtf8(fixed.outcome.text());
+    EXPECT_TRUE(factoryBlockBackedUp(rig));
+
+    ScriptedFrontEnd onceMore(rig.radio);
+    EXPECT_EQ(update(rig, onceMore).outcome.stringId, kStrSerialIdentical);
 }
 
 using ConvertWorkflowSharedTest = WorkflowTest;

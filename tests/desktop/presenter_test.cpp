@@ -487,7 +487,8 @@ TEST_F(PresenterTest, SerialNumberUpdatesAreAudited) {
     view_->newSerial = L"123ABC4D68";
     presenter.onCommand(View::kIdUpdateSerial);
     EXPECT_EQ(view_->boxTexts(),
-              (std::vector<std::wstring>{text(kStrSerialUpdated), text(kStrSerialFailed)}));
+              (std::vector<std::wstring>{text(kStrSerialUpdated), text(kStrSerialFailed),
+                                         StringTable::format(kStrSerialStillOld, L"123ABC4D67")}));
 
     std::ifstream audit(data_ / "log" / "serial-audit.log");
     std::vector<std::string> lines;
@@ -495,16 +496,38 @@ TEST_F(PresenterTest, SerialNumberUpdatesAreAudited) {
         std::erase(line, '\r');
         lines.push_back(line);
     }
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_TRUE(lines[0].ends_with(" model=RQX770HJNWA old=752TRX4F21 new=123ABC4D67 success"))
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_TRUE(lines[0].ends_with(" model=RQX770HJNWA old=752TRX4F21 new=123ABC4D67 started"))
         << lines[0];
-    EXPECT_TRUE(lines[1].ends_with(" model=RQX770HJNWA old=123ABC4D67 new=123ABC4D68 failure"))
+    EXPECT_TRUE(lines[1].ends_with(" model=RQX770HJNWA old=752TRX4F21 new=123ABC4D67 success"))
         << lines[1];
+    EXPECT_TRUE(lines[3].ends_with(
+        " model=RQX770HJNWA old=123ABC4D67 new=123ABC4D68 failure now=123ABC4D67"))
+        << lines[3];
     const std::string log = errLog();
     std::smatch named;
     ASSERT_TRUE(std::regex_search(log, named, std::regex("SBEP trace of this failure: (\\S+)")))
         << log;
     EXPECT_TRUE(fs::exists(pathFromUtf8(named[1].str())));
+}
+
+// The number is in, its factory block not backed up: the window says so after the failure, with
+// the radio read again on the display.
+TEST_F(PresenterTest, AFailedBackupIsSaidAfterTheFailureWithTheRadioReadAgain) {
+    SimD2xx sim;
+    MainWindowPresenter& presenter = open(sim);
+    logIn();
+    cable(1);
+    sim.faults(0).add({SimFaultKind::RefuseOpcode, 0x38, 0});
+    view_->boxes.clear();
+    view_->newSerial = L"123ABC4D67";
+    presenter.onCommand(View::kIdUpdateSerial);
+    EXPECT_EQ(view_->boxTexts(),
+              (std::vector<std::wstring>{text(kStrSerialFailed),
+                                         StringTable::format(kStrSerialNowNew, L"123ABC4D67"),
+                                         text(kStrSerialNotBackedUp)}));
+    EXPECT_EQ(shown(View::SerialNumber), L"123ABC4D67");
+    EXPECT_EQ(presenter.operation(), Operation::Idle);
 }
 
 TEST_F(PresenterTest, ExitAndEnterWaitWhileAWorkflowRuns) {
