@@ -175,18 +175,18 @@ int SBEP::transact(std::span<const uint8_t> frame, uint32_t& replyAddress, uint8
 }
 
 int SBEP::transactMatching(std::span<const uint8_t> frame, uint32_t& replyAddress, uint8_t& lastOpc,
-                           std::span<uint8_t> replyData, const Match& match) {
+                           std::span<uint8_t> replyData, const Match& match, bool replyOwed) {
     // The per-opcode settings last one transaction only.
     const int savedTrials = trials_;
     const int savedWaitTrials = waitTrials_;
-    const int result = exchange(frame, replyAddress, lastOpc, replyData, match);
+    const int result = exchange(frame, replyAddress, lastOpc, replyData, match, replyOwed);
     trials_ = savedTrials;
     waitTrials_ = savedWaitTrials;
     return result;
 }
 
 int SBEP::exchange(std::span<const uint8_t> frame, uint32_t& replyAddress, uint8_t& lastOpc,
-                   std::span<uint8_t> replyData, const Match& match) {
+                   std::span<uint8_t> replyData, const Match& match, bool replyOwed) {
     lastRefusal_.clear();
     if (!usable() || frame.size() < 2 || stopped()) {
         return -1;
@@ -199,7 +199,8 @@ int SBEP::exchange(std::span<const uint8_t> frame, uint32_t& replyAddress, uint8
         unsettled_ = true;
         return -1;
     }
-    return receiveReply(replyAddress, lastOpc, replyData, match);
+    return receiveReply(replyAddress, lastOpc, replyData, match,
+                        replyOwed ? waitCoveringOwedReply() : wait_);
 }
 
 void SBEP::applyOpcodeSettings(std::span<const uint8_t> frame) {
@@ -278,8 +279,21 @@ void SBEP::sizeReplyWait(std::span<const uint8_t> frame) {
     stragglerQuiet_ = std::max<Clock::duration>(read * wait_.reads, kStragglerQuiet);
 }
 
+// A resend after an attempt that went without its reply: that reply may still come, later than
+// its wait and the quiet before the resend together, and a radio answers in order, so the
+// resend's own reply comes only after it. The wait stretches by the quiet once more to take the
+// earlier reply in its place; the resend's own must then agree with it (resendConfirmed).
+SBEP::ReplyWait SBEP::waitCoveringOwedReply() const {
+    ReplyWait wait = wait_;
+    const auto owed = std::chrono::ceil<std::chrono::milliseconds>(stragglerQuiet_);
+    const auto readMs = std::max<int64_t>(port_->readTimeout(), 1);
+    wait.reads += static_cast<int>((owed.count() + readMs - 1) / readMs);
+    wait.begin += owed;
+    return wait;
+}
+
 int SBEP::receiveReply(uint32_t& replyAddress, uint8_t& lastOpc, std::span<uint8_t> replyData,
-                       const Match& match) {
+                       const Match& match, const ReplyWait& wait) {
     const Clock::time_point sentAt = Clock::now();
     replyAddress = 0;
     lastOpc = 0;
@@ -287,7 +301,7 @@ int SBEP::receiveReply(uint32_t& replyAddress, uint8_t& lastOpc, std::span<uint8
     for (;;) {
         std::ranges::fill(receiveBuffer_, 0);
         ReplyParser parser(replyData, receiveBuffer_.size());
-        const bool complete = readFrame(parser, wait_, sentAt);
+        const bool complete = readFrame(parser, wait, sentAt);
         // After a dropped reply, silence leaves the dropped one's opcode for the record.
         if (parser.consumed() > 0 || !dropped) {
             replyAddress = parser.address();
@@ -460,7 +474,8 @@ SBEP::Attempts SBEP::retry(std::span<const uint8_t> frame, uint32_t& replyAddres
         if (haltForStop()) {
             return {-1, false};
         }
-        result = transactMatching(frame, replyAddress, lastOpc, replyData, match);
+        const bool replyOwed = attempt > 0 && unsettled_;
+        result = transactMatching(frame, replyAddress, lastOpc, replyData, match, replyOwed);
         const Answer answer{result, lastOpc, replyAddress, dataOf(replyData, result)};
         Verdict verdict = judge(answer);
         if (verdict == Verdict::kPass && attempt > 0 &&
@@ -838,7 +853,8 @@ int SBEP::performMasterReset(uint8_t& lastOpc, std::span<uint8_t> replyData) {
         if (haltForStop()) {
             return kMasterResetFailed;
         }
-        result = transact(frame, replyAddress, lastOpc, replyData);
+        const bool replyOwed = attempt > 0 && unsettled_;
+        result = transactMatching(frame, replyAddress, lastOpc, replyData, anyReply(), replyOwed);
         const Answer answer{result, lastOpc, replyAddress, dataOf(replyData, result)};
         if (result > 0 && attempt > 0 &&
             !resendConfirmed(frame, judge, anyReply(), answer, Agreement::kVerdict)) {

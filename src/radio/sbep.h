@@ -39,11 +39,12 @@ class USBSerial;
 //
 // A resend leaves two answers on their way, and nothing in a reply says which attempt it
 // answers: the one taken may be the first attempt's, very late, with the resend's own still to
-// come. So after a resend the line is trusted again only once it has been quiet for the whole
-// wait of the resend; a further reply in that time answers this request too, and when it
-// disagrees with the one taken (accepted against refused, or other data for a read) the request's
-// outcome is unknown: it counts as failed and is sent again after a quiet line. Without a resend
-// this costs nothing.
+// come. The radio answers in order, so a reply later than the quiet before the resend holds back
+// the resend's own: a resend's wait is longer by that quiet again, to take the late one. So after a
+// resend the line is trusted again only once it has been quiet for the whole wait of the resend; a
+// further reply in that time answers this request too, and when it disagrees with the one taken
+// (accepted against refused, or other data for a read) the request's outcome is unknown: it counts
+// as failed and is sent again after a quiet line. Without a resend this costs nothing.
 class SBEP {
 public:
     // probeCableMode results.
@@ -166,15 +167,17 @@ private:
     bool usable() const;
     bool haltForStop();
     Clock::duration lineTime(size_t bytes) const;
-    // transact taking only the replies that match.
+    // transact taking only the replies that match; replyOwed: an earlier attempt of the same
+    // request went without its reply.
     int transactMatching(std::span<const uint8_t> frame, uint32_t& replyAddress, uint8_t& lastOpc,
-                         std::span<uint8_t> replyData, const Match& match);
+                         std::span<uint8_t> replyData, const Match& match, bool replyOwed = false);
     int exchange(std::span<const uint8_t> frame, uint32_t& replyAddress, uint8_t& lastOpc,
-                 std::span<uint8_t> replyData, const Match& match);
+                 std::span<uint8_t> replyData, const Match& match, bool replyOwed);
     void applyOpcodeSettings(std::span<const uint8_t> frame);
     void sizeReplyWait(std::span<const uint8_t> frame);
+    ReplyWait waitCoveringOwedReply() const;
     int receiveReply(uint32_t& replyAddress, uint8_t& lastOpc, std::span<uint8_t> replyData,
-                     const Match& match);
+                     const Match& match, const ReplyWait& wait);
     // One frame within `wait` from `from`; silence is recorded unless quietIsFine.
     bool readFrame(ReplyParser& parser, const ReplyWait& wait, Clock::time_point from,
                    bool quietIsFine = false);

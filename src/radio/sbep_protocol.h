@@ -204,7 +204,9 @@ inline constexpr std::chrono::milliseconds kStalledReplyMargin{300};
 // A request that went unanswered is sent again only once the line has been quiet this long (or
 // the request's own wait, when that is longer): a radio that missed its wait is slower than it
 // should be (a sagging battery, a busy firmware), and its late reply must land and be dropped
-// rather than be taken for the answer to the resend. It costs nothing while replies come in time.
+// rather than be taken for the answer to the resend. One later still holds back the resend's own
+// reply, so the resend waits this much longer for its reply to begin. It costs nothing while
+// replies come in time.
 inline constexpr std::chrono::milliseconds kStragglerQuiet{2000};
 // After a resend, further replies are heard out for at most this many of the resend's whole
 // waits: a line that never falls quiet leaves the request's outcome unknown.

@@ -56,6 +56,7 @@ SimD2xx::SimD2xx(const Options& options)
     : cables_(options.cables),
       realTime_(options.realTime),
       transmitQueue_(options.transmitQueue),
+      chipBuffer_(options.chipBuffer),
       strictPurge_(options.strictPurge),
       clock_(options.realTime ? std::unique_ptr<SimClock>(new SimRealClock)
                               : std::unique_ptr<SimClock>(new SimVirtualClock)) {
@@ -303,7 +304,8 @@ FT_STATUS SimD2xx::FT_GetStatus(FT_HANDLE handle, uint32_t* rxQueue, uint32_t* t
     *rxQueue = d->cable ? static_cast<uint32_t>(std::ranges::count_if(
                               d->cable->pending(), [now](const auto& b) { return b.at <= now; }))
                         : 0;
-    *txQueue = static_cast<uint32_t>(d->queued.size());
+    *txQueue =
+        static_cast<uint32_t>(d->queued.size() - std::min<size_t>(d->queued.size(), chipBuffer_));
     *events = 0;
     return FT_OK;
 }
@@ -364,10 +366,11 @@ FT_STATUS SimD2xx::queueWrite(Device& d, std::unique_lock<std::mutex>& guard,
     }
     const size_t before = d.queued.size();
     d.queued.insert(d.queued.end(), bytes.begin(), bytes.end());
-    // The write returns once what does not fit in the queue has gone down the line; within its
-    // time-out it takes only the bytes that found room by then.
+    // The write returns once what does not fit in the queue and the chip has gone down the line;
+    // within its time-out it takes only the bytes that found room by then.
     const SimTime spacing = d.cable->timing().pacing ? SimCable::byteTime(d.baud) : SimTime{0};
-    const size_t over = d.queued.size() > transmitQueue_ ? d.queued.size() - transmitQueue_ : 0;
+    const size_t room = size_t{transmitQueue_} + chipBuffer_;
+    const size_t over = d.queued.size() > room ? d.queued.size() - room : 0;
     SimTime returnAt =
         std::max(d.queueFrom, d.cable->lineFree()) + spacing * static_cast<int64_t>(over);
     size_t taken = bytes.size();
@@ -376,7 +379,7 @@ FT_STATUS SimD2xx::queueWrite(Device& d, std::unique_lock<std::mutex>& guard,
         if (returnAt > deadline) {
             const size_t carried =
                 d.cable->fitsBefore(d.queued.size(), d.baud, d.queueFrom, deadline);
-            taken = std::min(bytes.size(), carried + transmitQueue_ - before);
+            taken = std::min(bytes.size(), carried + room - before);
             d.queued.resize(before + taken);
             returnAt = deadline;
         }
@@ -409,9 +412,9 @@ FT_STATUS SimD2xx::FT_Write(FT_HANDLE handle, const void* buffer, uint32_t count
                           *written);
     }
     const SimTime now = clock_->now();
-    // Without a queue the write returns once the line has carried the bytes, so the reply's
-    // time-out starts when the request has gone out; what cannot go out within the write
-    // time-out is not sent.
+    // Without a queue the write returns once the line has carried the bytes (but those the chip
+    // holds), so the reply's time-out starts when the request has gone out; what cannot go out
+    // within the write time-out is not sent.
     uint32_t sendable = count;
     if (d->writeTimeoutMs != 0) {
         const SimTime deadline = now + std::chrono::milliseconds(d->writeTimeoutMs);
@@ -419,11 +422,13 @@ FT_STATUS SimD2xx::FT_Write(FT_HANDLE handle, const void* buffer, uint32_t count
     }
     const auto bytes = std::span(static_cast<const uint8_t*>(buffer), sendable);
     *written = static_cast<uint32_t>(d->cable->send(bytes, d->baud, now));
-    const SimTime sent = d->cable->lineFree();
+    const SimTime spacing = d->cable->timing().pacing ? SimCable::byteTime(d->baud) : SimTime{0};
+    const auto inChip = static_cast<int64_t>(std::min(*written, chipBuffer_));
+    const SimTime handedOver = d->cable->lineFree() - spacing * inChip;
     if (realTime_) {
         guard.unlock();  // let the enumeration run while this write really waits
     }
-    clock_->sleepUntil(std::max(sent, now));
+    clock_->sleepUntil(std::max(handedOver, now));
     return *written == sendable ? FT_OK : FT_IO_ERROR;
 }
 

@@ -22,7 +22,9 @@ namespace plugshift {
 // the line on the steady clock. The rate set with FT_SetBaudRate is the rate the host's bytes are
 // sent at. With a transmit queue a write returns as soon as the driver has taken its bytes, as
 // FTDI's library may: the line empties the queue at its rate, and FT_GetStatus tells how much is
-// left.
+// left. The adapter's chip buffers the last bytes before the line on top of that queue: they are
+// no longer the driver's, so FT_GetStatus no longer counts them and a write may return while
+// they are still going out.
 class SimD2xx : public D2xx {
 public:
     static constexpr const char* kCableDescription = "NV PGM Cable";
@@ -41,6 +43,8 @@ public:
         uint64_t seed = 1;
         // Bytes the driver holds for the line; 0: none, a write waits for the line itself.
         uint32_t transmitQueue = 0;
+        // Bytes the adapter's chip holds for the line (an FT232R's is 256); 0: none.
+        uint32_t chipBuffer = 0;
         // Purge masks beyond FT_PURGE_RX | FT_PURGE_TX are refused (FT_INVALID_PARAMETER).
         bool strictPurge = false;
     };
@@ -82,8 +86,8 @@ public:
                        uint32_t* written) override;
     uint32_t lastSystemError() const override { return 0; }
     std::string driverName() const override { return "the simulated cable"; }
-    // The queues as FTDI's FT_GetStatus reports them: bytes arrived and not read, bytes still
-    // waiting for the line, and no events.
+    // The queues as FTDI's FT_GetStatus reports them: bytes arrived and not read, bytes the
+    // driver still holds for the line (not those already in the chip), and no events.
     FT_STATUS FT_GetStatus(FT_HANDLE handle, uint32_t* rxQueue, uint32_t* txQueue,
                            uint32_t* events);
 
@@ -104,6 +108,7 @@ private:
     int cables_ = 0;
     bool realTime_ = false;
     uint32_t transmitQueue_ = 0;
+    uint32_t chipBuffer_ = 0;
     bool strictPurge_ = false;
     std::unique_ptr<SimClock> clock_;
     // Enumeration runs on the poll thread beside the worker's reads and writes.

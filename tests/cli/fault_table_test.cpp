@@ -294,6 +294,31 @@ const FaultCase kFaultCases[] = {
     {"contact read answered after both attempts",
      {"delay:0x9B/0x30#3:3000", "delay:0x9B/0x30#4:30"},
      Outcome::kConvertedOrFailedUntouched},
+    // 3.5 s late: past the first wait, the quiet before the resend and the resend's own wait. The
+    // radio answers in order, so the resend's reply comes after the late one: the late reply
+    // answers the resend, and the resend's own must agree with it.
+    {"3.5 s late reply at a sector erase, then a refused erase",
+     {"delay:0x72/4@0x84000#1:3500", "refuse:0x72/4@0x85000:1"},
+     Outcome::kConverted},
+    {"3.5 s late reply at a sector erase, then a failed erase",
+     {"delay:0x72/4@0x84000#1:3500", "fail-erase:0x86000:1"},
+     Outcome::kConverted},
+    {"3.5 s late reply at a later sector erase",
+     {"delay:0x72/4@0x86000#1:3500"},
+     Outcome::kConverted},
+    {"3.5 s late reply at a 4 KiB write, then a refused write",
+     {"delay:0x72/1@0x88000#1:3500", "refuse:0x72/1@0x89000:1"},
+     Outcome::kConverted},
+    {"3.5 s late reply at a 4 KiB write, then a refusal after the next",
+     {"delay:0x72/1@0x88000#1:3500", "refuse:0x72/1@0x8A000:1"},
+     Outcome::kConverted},
+    {"3.5 s late reply at an identity item", {"delay:0x23/3#1:3500"}, Outcome::kConverted},
+    {"3.5 s late reply at a contact read, then a refused contact write",
+     {"delay:0x9B/0x30#3:3500", "delay:0x9B/0x30#4:30", "refuse:0x9B/0x31:1"},
+     Outcome::kConverted},
+    {"3.5 s late reply at a contact read",
+     {"delay:0x9B/0x30#3:3500", "delay:0x9B/0x30#4:30"},
+     Outcome::kConverted},
     // The damaged reply names flash type 7; with the resend's reply lost no complete reply
     // told the type.
     {"FLASH test-mode reply damaged then lost",

@@ -341,7 +341,8 @@ TEST(SbepMatchTest, AReplyThatDoesNotMatchIsDroppedAndTheAttemptListensOn) {
 
 // Late replies against the simulated radio on its line clock, at the line's rate with the
 // adapter's latency: a reply later than its wait lands while the line must stay quiet before
-// the resend, and is never taken for a later request's.
+// the resend, or later still answers the resend, whose own reply the radio sends after it; it is
+// never taken for a later request's.
 class SbepLateReplyTest : public ::testing::Test {
 protected:
     SbepLateReplyTest() : port(d2xx, [](std::chrono::milliseconds) {}), engine(&port) {
@@ -379,7 +380,7 @@ TEST_F(SbepLateReplyTest, ALateIdentityItemShiftsNoField) {
         clean.push_back(item(number));
         ASSERT_FALSE(clean.back().empty());
     }
-    for (uint32_t lateMs : {150u, 600u, 1500u}) {
+    for (uint32_t lateMs : {150u, 600u, 1500u, 3500u}) {
         delayReply(2, lateMs);
         for (size_t i = 0; i < std::size(items); ++i) {
             EXPECT_EQ(item(items[i]), clean[i]) << lateMs << " ms late, item " << int{items[i]};
@@ -393,7 +394,7 @@ TEST_F(SbepLateReplyTest, ALateFlashReplyNeverAnswersALaterRequest) {
     ASSERT_GE(engine.requestTestMode(sbep::kTestModeFlash, {0, 0}, lastOpc, reply), 0);
     ASSERT_GE(engine.requestProtectionMode(0x3000, lastOpc, reply), 0);
     d2xx.faults() = SimFaults();
-    for (uint32_t lateMs : {700u, 1500u}) {
+    for (uint32_t lateMs : {700u, 1500u, 3500u}) {
         delayReply(1, lateMs);
         d2xx.faults().add({SimFaultKind::FailErase, kStubborn, 0});
         // The late reply to the first erase lands before the resend; the second sector is

@@ -338,12 +338,14 @@ Queues queues(SimD2xx& d2xx, FT_HANDLE handle) {
 }
 
 // FTDI's library may return from a write once its driver holds the bytes: the write waits only
-// for room in the transmit queue, which the line empties at its rate.
+// for room in the transmit queue, which the line empties at its rate. The adapter's chip holds
+// the last bytes before the line besides that queue, and FT_GetStatus does not count them.
 TEST(SimD2xxTest, ATransmitQueueTakesTheWriteAsSoonAsItHasRoom) {
     const Bytes program = test::longFrame(0x72, Bytes(4100, 0xFF));
     const SimTime byte = SimCable::byteTime(57600);
     struct Case {
         uint32_t queue;
+        uint32_t chip;
         uint32_t writeTimeoutMs;
         FT_STATUS status;
         uint32_t written;
@@ -351,14 +353,19 @@ TEST(SimD2xxTest, ATransmitQueueTakesTheWriteAsSoonAsItHasRoom) {
         uint32_t queuedThen;
     };
     const Case cases[] = {
-        {8192, 3000, FT_OK, 4105, SimTime{0}, 4105},
-        {1024, 3000, FT_OK, 4105, 3081 * byte, 1024},
+        {8192, 0, 3000, FT_OK, 4105, SimTime{0}, 4105},
+        {1024, 0, 3000, FT_OK, 4105, 3081 * byte, 1024},
         // 1728 bytes leave within 300 ms and make room for as many more.
-        {1024, 300, FT_IO_ERROR, 1728 + 1024, 300ms, 1024},
+        {1024, 0, 300, FT_IO_ERROR, 1728 + 1024, 300ms, 1024},
+        {8192, 256, 3000, FT_OK, 4105, SimTime{0}, 4105 - 256},
+        {1024, 256, 3000, FT_OK, 4105, (3081 - 256) * byte, 1024},
+        // Without a queue the write returns once the chip holds the rest.
+        {0, 256, 3000, FT_OK, 4105, (4105 - 256) * byte, 0},
     };
     for (const Case& c : cases) {
         SimD2xx::Options o;
         o.transmitQueue = c.queue;
+        o.chipBuffer = c.chip;
         SimD2xx d2xx(o);
         WireHost host(d2xx);
         d2xx.FT_SetTimeouts(host.handle(), 250, c.writeTimeoutMs);
@@ -366,7 +373,8 @@ TEST(SimD2xxTest, ATransmitQueueTakesTheWriteAsSoonAsItHasRoom) {
         uint32_t written = 0;
         EXPECT_EQ(d2xx.FT_Write(host.handle(), program.data(), 4105, &written), c.status);
         EXPECT_EQ(written, c.written);
-        EXPECT_EQ(d2xx.now() - start, c.returnsAfter) << c.queue << " " << c.writeTimeoutMs;
+        EXPECT_EQ(d2xx.now() - start, c.returnsAfter)
+            << c.queue << " " << c.chip << " " << c.writeTimeoutMs;
         EXPECT_EQ(queues(d2xx, host.handle()).tx, c.queuedThen);
     }
 }

@@ -211,29 +211,31 @@ Ftd2xxLibrary::Line Ftd2xxLibrary::lineOf(FT_HANDLE handle) const {
 
 void Ftd2xxLibrary::awaitDrained(FT_HANDLE handle, uint32_t count,
                                  std::chrono::steady_clock::time_point begun) const {
-    using namespace std::chrono;
     const Line line = lineOf(handle);
-    // No byte leaves faster than the line carries it.
-    const steady_clock::time_point carriedBy = begun + line.timeOf(count);
-    // Without FT_GetStatus (a library too old for it) or without an answer from it, the bytes
-    // are taken as gone once their line time since the call has passed: nothing more for a
-    // library that already waited for the line, and as long as the line needs for one that
-    // returned once its driver held them.
+    // No byte leaves faster than the line carries it, whatever the queue reads: it is the
+    // driver's, and once it is empty the adapter's chip still sends the bytes it took last. The
+    // line time is all there is to wait for with a library that waited for the line itself, or
+    // without FT_GetStatus (a library too old for it) or an answer from it.
+    const std::chrono::steady_clock::time_point carriedBy = begun + line.timeOf(count);
+    awaitEmptyQueue(handle, line, carriedBy + kDrainMargin);
+    std::this_thread::sleep_until(carriedBy);
+}
+
+void Ftd2xxLibrary::awaitEmptyQueue(FT_HANDLE handle, const Line& line,
+                                    std::chrono::steady_clock::time_point giveUpAt) const {
+    using namespace std::chrono;
     if (functions_->getStatus == nullptr) {
-        std::this_thread::sleep_until(carriedBy);
         return;
     }
-    const steady_clock::time_point giveUpAt = carriedBy + kDrainMargin;
     for (;;) {
         DWORD rxQueue = 0;
         DWORD txQueue = 0;
         DWORD events = 0;
-        if (functions_->getStatus(handle, &rxQueue, &txQueue, &events) != FT_OK) {
-            std::this_thread::sleep_until(carriedBy);
+        if (functions_->getStatus(handle, &rxQueue, &txQueue, &events) != FT_OK || txQueue == 0) {
             return;
         }
         const steady_clock::time_point now = steady_clock::now();
-        if (txQueue == 0 || now >= giveUpAt) {
+        if (now >= giveUpAt) {
             return;
         }
         // The queue empties at the line's rate: look again when it should be empty.

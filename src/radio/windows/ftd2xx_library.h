@@ -17,7 +17,9 @@ namespace plugshift {
 // Safe to enumerate from one thread while another moves bytes.
 //
 // The library's FT_Write may return as soon as its driver holds the bytes; this one returns
-// once they have left (FT_GetStatus shows the transmit queue empty), as every backend's does.
+// once they have left (FT_GetStatus shows the transmit queue empty, and the frame's line time
+// since the call has passed, since the adapter's chip still sends the bytes it took last), as
+// every backend's does.
 class Ftd2xxLibrary : public D2xx {
 public:
     static constexpr const wchar_t* kLibraryName = L"ftd2xx.dll";
@@ -72,10 +74,14 @@ private:
     Ftd2xxLibrary(void* module, std::unique_ptr<Functions> functions);
 
     Line lineOf(FT_HANDLE handle) const;
-    // Returns once the transmit queue is empty, at most the bytes' line time from begun plus
-    // kDrainMargin.
+    // Returns once the transmit queue is empty and the bytes' line time from begun has passed,
+    // at most that line time plus kDrainMargin.
     void awaitDrained(FT_HANDLE handle, uint32_t count,
                       std::chrono::steady_clock::time_point begun) const;
+    // Returns once FT_GetStatus reads the transmit queue empty (or cannot tell), at giveUpAt at
+    // the latest.
+    void awaitEmptyQueue(FT_HANDLE handle, const Line& line,
+                         std::chrono::steady_clock::time_point giveUpAt) const;
 
     void* module_;
     std::unique_ptr<Functions> functions_;

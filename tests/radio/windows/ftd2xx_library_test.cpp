@@ -24,7 +24,8 @@ using namespace std::chrono_literals;
 
 constexpr const wchar_t* kWithoutStatus = L"ftd2xx-without-status.dll";
 // What the stand-in reads when it is loaded.
-constexpr const wchar_t* kSettings[] = {L"STAND_IN_FTD2XX_TX_QUEUE", L"STAND_IN_FTD2XX_LINE_TIMING",
+constexpr const wchar_t* kSettings[] = {L"STAND_IN_FTD2XX_TX_QUEUE", L"STAND_IN_FTD2XX_CHIP_BUFFER",
+                                        L"STAND_IN_FTD2XX_LINE_TIMING",
                                         L"STAND_IN_FTD2XX_GET_STATUS", L"STAND_IN_FTD2XX_SERIAL"};
 
 // Built beside bin/, where the suites are.
@@ -123,7 +124,9 @@ TEST_F(Ftd2xxLibraryTest, ReadsTheRadioIdentityThroughTheSystemLibrary) {
 
 // The library's FT_Write may return once its driver holds the bytes, long before they have left;
 // ours returns when they have, whatever the library does, and costs nothing where they already
-// have. A stand-in's line runs at 10 bits a byte whatever the handle says.
+// have. The driver's queue reads empty while the adapter's chip still sends the last bytes, so
+// an empty queue never ends the wait before the frame's line time. A stand-in's line runs at 10
+// bits a byte whatever the handle says.
 TEST_F(Ftd2xxLibraryTest, AWriteReturnsOnceItsBytesHaveLeftTheLine) {
     constexpr uint32_t kBytes = 2048;
     const auto at8N1 = std::chrono::microseconds(kBytes * 10 * 1'000'000LL / 57600);  // 355.6 ms
@@ -132,22 +135,31 @@ TEST_F(Ftd2xxLibraryTest, AWriteReturnsOnceItsBytesHaveLeftTheLine) {
         const char* what;
         const wchar_t* library;
         const wchar_t* queue;
+        const wchar_t* chip;  // the adapter's own transmit buffer
         const wchar_t* getStatus;
         uint8_t stopBits;
         std::chrono::microseconds atLeast;  // from the call
     };
     const Case cases[] = {
-        {"FT_GetStatus shows the queue empty", Ftd2xxLibrary::kLibraryName, L"8192", L"", 0, at8N1},
-        {"the library waits for the line itself", Ftd2xxLibrary::kLibraryName, L"0", L"", 0, at8N1},
+        {"FT_GetStatus shows the queue empty", Ftd2xxLibrary::kLibraryName, L"8192", L"0", L"", 0,
+         at8N1},
+        {"the library waits for the line itself", Ftd2xxLibrary::kLibraryName, L"0", L"0", L"", 0,
+         at8N1},
+        // An FT232R's 256 bytes: the queue reads empty some 44 ms before the line is.
+        {"the chip still sends the end of a queued frame", Ftd2xxLibrary::kLibraryName, L"8192",
+         L"256", L"", 0, at8N1},
+        {"the library returns once the chip holds the frame's end", Ftd2xxLibrary::kLibraryName,
+         L"0", L"256", L"", 0, at8N1},
         // Without an answer, the line time of the handle's characteristics.
-        {"FT_GetStatus fails", Ftd2xxLibrary::kLibraryName, L"8192", L"fail", 2, at8N2},
-        {"the library has no FT_GetStatus", kWithoutStatus, L"8192", L"", 2, at8N2},
+        {"FT_GetStatus fails", Ftd2xxLibrary::kLibraryName, L"8192", L"0", L"fail", 2, at8N2},
+        {"the library has no FT_GetStatus", kWithoutStatus, L"8192", L"0", L"", 2, at8N2},
     };
     const std::vector<uint8_t> bytes(kBytes, 0x55);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ::SetEnvironmentVariableW(L"STAND_IN_FTD2XX_LINE_TIMING", L"1");
         ::SetEnvironmentVariableW(L"STAND_IN_FTD2XX_TX_QUEUE", c.queue);
+        ::SetEnvironmentVariableW(L"STAND_IN_FTD2XX_CHIP_BUFFER", c.chip);
         ::SetEnvironmentVariableW(L"STAND_IN_FTD2XX_GET_STATUS", c.getStatus);
         place(systemFolder() / c.library, c.library);
         auto library = Ftd2xxLibrary::load(c.library);

@@ -5,6 +5,10 @@
 // script running the real program, can choose what FTDI's guide allows a driver to do:
 //   STAND_IN_FTD2XX_TX_QUEUE=N      a transmit queue of N bytes: FT_Write returns once the driver
 //                                   holds the bytes, and FT_GetStatus shows them leave
+//   STAND_IN_FTD2XX_CHIP_BUFFER=N   the adapter's chip holds the last N bytes for the line: they
+//                                   have left the driver's queue, so FT_GetStatus reads it empty
+//                                   (and a write without a queue returns) while the chip still
+//                                   sends them at the line's rate
 //   STAND_IN_FTD2XX_LINE_TIMING=1   the line's time passes on the steady clock, not a virtual one
 //   STAND_IN_FTD2XX_STRICT_PURGE=1  FT_Purge refuses masks other than FT_PURGE_RX and FT_PURGE_TX
 //   STAND_IN_FTD2XX_GET_STATUS=fail FT_GetStatus answers FT_IO_ERROR
@@ -57,6 +61,9 @@ plugshift::SimD2xx::Options options() {
     plugshift::SimD2xx::Options o;
     if (const std::optional<std::wstring> queue = environment(L"STAND_IN_FTD2XX_TX_QUEUE")) {
         o.transmitQueue = static_cast<uint32_t>(std::wcstoul(queue->c_str(), nullptr, 10));
+    }
+    if (const std::optional<std::wstring> chip = environment(L"STAND_IN_FTD2XX_CHIP_BUFFER")) {
+        o.chipBuffer = static_cast<uint32_t>(std::wcstoul(chip->c_str(), nullptr, 10));
     }
     o.realTime = set(L"STAND_IN_FTD2XX_LINE_TIMING");
     o.strictPurge = set(L"STAND_IN_FTD2XX_STRICT_PURGE");
