@@ -50,12 +50,13 @@ cmake --build --preset windows-test -j2
 step "Core suites under Wine"
 ctest --preset windows-test -j2
 
-step "Linux kmv-sim and plugshift-cli (release preset), for the reference conversion"
-cmake --preset release -DPLUGSHIFT_TESTS=OFF >/dev/null
-cmake --build --preset release --target kmv-sim plugshift-cli sample_installation -j2
+# The package check's release build (CI has just made it): one Linux release build, not two.
+step "Linux kmv-sim and plugshift-cli (the package's release build), for the reference conversion"
+linux_build=$root/build/package
+cmake --preset release -B "$linux_build" -DPLUGSHIFT_TESTS=OFF >/dev/null
+cmake --build "$linux_build" --target kmv-sim plugshift-cli sample_installation -j2
 
 win_build=$root/build/windows-test
-linux_build=$root/build/release
 work=$(mktemp -d "${TMPDIR:-/tmp}/windows-check.XXXXXX")
 # Where the program looks for FTDI's library, and only there.
 system_library=$WINEPREFIX/drive_c/windows/system32/ftd2xx.dll

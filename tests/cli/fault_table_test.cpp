@@ -81,7 +81,7 @@ constexpr int64_t kFutureStampMs = 4070908800000;  // 2099-01-01
 constexpr int64_t kDayMs = 86400000;
 
 // A point of a run, as kmv-sim reports the radio's flash or the record notes the step.
-enum class Point { kSectorErased, kProgrammed, kDynamicErased, kRestoring };
+enum class Point { kSectorErased, kProgrammed, kDynamicErased, kRestoring, kSerialStarted };
 // A signal sent once a run reaches a point: to the tool, or to kmv-sim (SIGTERM: the cable is
 // pulled, the radio keeps its flash).
 struct Signal {
@@ -90,8 +90,10 @@ struct Signal {
     bool toRadio = false;
 };
 
-// An exit code that is any failure (the tool was stopped by force or lost its radio).
+// An exit code that is any failure (the tool was stopped by force or lost its radio), or any at
+// all (a stop that may come before or after the point of no return).
 constexpr int kAnyFailure = -2;
+constexpr int kAnyExit = -3;
 
 // Where a command of a story runs and finds its folders.
 enum class Folders {
@@ -104,6 +106,9 @@ enum class Outcome {
     kConverted,
     // Converted; nothing of the owner's was asked to be kept.
     kConvertedWithoutPersonality,
+    // Serial-number updates only: the flash as it was, the serial number the old or the new one,
+    // and every update the record saw begin also seen to end.
+    kSerialTraced,
     // Refused with the story's last exit code and text; nothing of the radio changed by it.
     kRefusedUnchanged,
     // Failed and said so; the radio as it was.
@@ -146,6 +151,7 @@ struct StoryRun {
     // The command is given a copy of the installation; moveInstallation moves it first.
     bool copiedInstallation = false;
     bool moveInstallation = false;
+    std::string input = {};  // the command's standard input
 };
 
 struct FaultCase {
@@ -166,6 +172,9 @@ const std::vector<std::string> kConvertKeeping = {"convert", "--yes", "--keep-pe
 const std::vector<std::string> kConvertWithoutKeeping = {"convert", "--yes"};
 
 const std::vector<std::string> kInfo = {"info"};
+constexpr const char* kNewSerial = "123ABC4D56";
+const std::vector<std::string> kSetSerial = {"set-serial", kNewSerial, "--password-stdin"};
+const std::string kDealerPassword = "2468\n";  // the sample setup file's
 const Signal kKillAfterDynamicErase{SIGKILL, Point::kDynamicErased};
 const Signal kPullWhileRestoring{SIGTERM, Point::kRestoring, true};
 
@@ -255,6 +264,28 @@ const std::vector<FaultCase> kStoppedLateCases = {
      Outcome::kConverted,
      Setup::kNone,
      {{.command = kConvertKeeping, .said = "Stop requested", .recordSigintAt = 9},
+      {.command = kInfo}}},
+    // A serial-number update leaves its trace before the radio changes, or does not change it.
+    {"set-serial on a full disk, then again",
+     {},
+     Outcome::kSerialTraced,
+     Setup::kNone,
+     {{.command = kSetSerial,
+       .exitCode = kExitFileProblem,
+       .said = "could not be recorded",
+       .recordFullAt = 1,
+       .input = kDealerPassword},
+      {.command = kInfo},
+      {.command = kSetSerial, .said = "Update serial number successful.", .input = kDealerPassword},
+      {.command = kInfo}}},
+    {"set-serial stopped as it begins",
+     {},
+     Outcome::kSerialTraced,
+     Setup::kNone,
+     {{.command = kSetSerial,
+       .exitCode = kAnyExit,
+       .signal = {SIGINT, Point::kSerialStarted},
+       .input = kDealerPassword},
       {.command = kInfo}}},
     // Filed under the radio written into, so that radio, not the backup's, shows unfinished.
     {"another radio's backup killed after the dynamic block's erase, then convert",
@@ -437,6 +468,7 @@ Report readReport(const fs::path& file) {
 // What the test compares of a radio.
 struct RadioState {
     std::string model;
+    std::string serial;
     Bytes defaultBlock;
     Bytes keptDyn;
     std::vector<Bytes> contacts;  // sorted: a restore changes their order, not the set
@@ -445,6 +477,8 @@ struct RadioState {
 RadioState stateOf(const SimRadio& radio) {
     RadioState state;
     state.model = toUtf8(RadioInfo::modelText(radio.model()).value_or(L"?"));
+    const auto serial = radio.serial();
+    state.serial = std::string(serial.begin(), serial.end()).substr(0, std::strlen(kSerial));
     const auto def = radio.flash().block(SimBlock::Def);
     state.defaultBlock.assign(def.begin(), def.end());
     const auto dyn = radio.flash().block(SimBlock::Dyn).first(kKeptDynLength);
@@ -709,6 +743,7 @@ private:
             case Point::kDynamicErased:
                 return !report.dynamicErases.empty();
             case Point::kRestoring:
+            case Point::kSerialStarted:
                 break;
         }
         return false;
@@ -733,6 +768,7 @@ private:
             command.push_back(word == kOtherRadioBackup ? otherRadioBackup().string() : word);
         }
         test::ChildProcess::Surroundings surroundings;
+        surroundings.input = step.input;
         fs::path data = folder_ / "data";
         fs::path install = step.copiedInstallation ? installationCopy() : fs::path(kSampleInstall);
         if (step.folders == Folders::kRelative) {
@@ -783,13 +819,34 @@ private:
         return run;
     }
     bool reached(Point point) const {
-        if (point != Point::kRestoring) {
-            return reached(readReport(currentReport_), point);
+        switch (point) {
+            case Point::kRestoring:
+                return recordText().find(R"("step":"restore-personality")") != std::string::npos;
+            case Point::kSerialStarted:
+                return recordText().find(R"("result":"started")") != std::string::npos;
+            default:
+                return reached(readReport(currentReport_), point);
         }
+    }
+    std::string recordText() const {
         std::ifstream record(folder_ / "data" / "conversion-record.jsonl");
         std::stringstream text;
         text << record.rdbuf();
-        return text.str().find(R"("step":"restore-personality")") != std::string::npos;
+        return text.str();
+    }
+    // Every serial-number update the record saw begin, it also saw end.
+    bool serialUpdatesEnded() const {
+        std::istringstream lines(recordText());
+        std::map<std::string, bool> ended;
+        for (std::string line; std::getline(lines, line);) {
+            const size_t id = line.find(R"("id":")");
+            if (line.find(R"("entry":"serial")") == std::string::npos || id == std::string::npos) {
+                continue;
+            }
+            const std::string key = line.substr(id, line.find('"', id + 6) - id);
+            ended[key] = ended[key] || line.find(R"("result":"started")") == std::string::npos;
+        }
+        return std::all_of(ended.begin(), ended.end(), [](const auto& e) { return e.second; });
     }
     fs::path installationCopy() const {
         return folder_ / (installationMoved_ ? "installation-moved" : "installation");
@@ -835,13 +892,13 @@ void CaseRun::checkStory() const {
         checkRun(run, step.command.front().c_str());
         if (step.exitCode == kAnyFailure) {
             EXPECT_NE(run.exitCode, kExitOk) << run.output;
-        } else {
+        } else if (step.exitCode != kAnyExit) {
             EXPECT_EQ(run.exitCode, step.exitCode) << run.output;
         }
         if (step.said != nullptr) {
             EXPECT_THAT(run.output, ::testing::HasSubstr(step.said));
         }
-        if (step.exitCode != kExitOk) {
+        if (step.exitCode != kExitOk && step.exitCode != kAnyExit) {
             EXPECT_THAT(run.output, ::testing::Not(::testing::HasSubstr(kSuccess)));
         }
         if (step.signal.number != 0) {
@@ -953,6 +1010,13 @@ void CaseRun::check(const Bytes& converted) const {
     switch (case_.outcome) {
         case Outcome::kConverted:
             checkConverted(last, converted);
+            break;
+        case Outcome::kSerialTraced:
+            EXPECT_TRUE(report_.sectorErases.empty() && report_.dynamicErases.empty() &&
+                        report_.programs == 0)
+                << "a serial-number update changed the flash";
+            EXPECT_THAT(after_->serial, ::testing::AnyOf(kSerial, kNewSerial));
+            EXPECT_TRUE(serialUpdatesEnded()) << recordText();
             break;
         case Outcome::kConvertedWithoutPersonality:
             EXPECT_EQ(after_->model, kTargetModel);

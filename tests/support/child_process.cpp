@@ -20,11 +20,18 @@ constexpr int kPollMs = 100;
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, bool mergeErrors,
                            const Surroundings& surroundings) {
     int out[2];
+    int in[2];
     if (argv.empty() || ::pipe2(out, O_CLOEXEC) != 0) {
+        return;
+    }
+    if (::pipe2(in, O_CLOEXEC) != 0) {
+        ::close(out[0]);
+        ::close(out[1]);
         return;
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     if (mergeErrors) {
         posix_spawn_file_actions_adddup2(&actions, out[1], STDERR_FILENO);
@@ -51,6 +58,13 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, bool mergeError
     }
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
+    ::close(in[0]);
+    // Small enough for the pipe's buffer; the child sees its end once it has read it.
+    if (!surroundings.input.empty()) {
+        [[maybe_unused]] const ssize_t written =
+            ::write(in[1], surroundings.input.data(), surroundings.input.size());
+    }
+    ::close(in[1]);
     fd_ = out[0];
 }
 

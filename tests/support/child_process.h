@@ -19,6 +19,7 @@ public:
     struct Surroundings {
         std::vector<std::string> environment;  // NAME=VALUE, before the inherited ones
         std::string folder;                    // its working folder; empty: this one's
+        std::string input;                     // what it reads on its standard input, then end
     };
 
     explicit ChildProcess(const std::vector<std::string>& argv, bool mergeErrors = true,
