@@ -1,5 +1,7 @@
 #include "cli/next_command.h"
 
+#include <utility>
+
 #include "platform/process_environment.h"
 #include "platform/system_files.h"
 
@@ -11,7 +13,9 @@ constexpr const char* kProgram = "plugshift-cli";
 
 }  // namespace
 
-NextCommand::NextCommand(const BackendOptions& backend, const InstallPaths& paths) {
+NextCommand::NextCommand(const BackendOptions& backend, const InstallPaths& paths,
+                         std::vector<std::string> finish)
+    : finish_(std::move(finish)) {
     if (backend.simulate) {
         options_.push_back(BackendOptions::kSimulate);
     } else if (!backend.port.empty()) {
@@ -24,7 +28,7 @@ NextCommand::NextCommand(const BackendOptions& backend, const InstallPaths& path
 }
 
 std::string NextCommand::finish() const {
-    return line({"convert", "--yes"});
+    return line(finish_);
 }
 
 std::string NextCommand::restore(const std::filesystem::path& backup) const {

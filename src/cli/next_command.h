@@ -14,9 +14,12 @@ namespace plugshift {
 // system's shell, so that it runs as printed from any folder.
 class NextCommand {
 public:
-    NextCommand(const BackendOptions& backend, const InstallPaths& paths);
+    // `finish`: the words that finish this command's work when it did not end; `convert --yes`
+    // unless the command has its own.
+    NextCommand(const BackendOptions& backend, const InstallPaths& paths,
+                std::vector<std::string> finish = {"convert", "--yes"});
 
-    // `convert --yes`: finishes a conversion that did not end.
+    // Finishes the work that did not end.
     std::string finish() const;
     // `restore-personality BACKUP`: writes a backup back on purpose.
     std::string restore(const std::filesystem::path& backup) const;
@@ -24,6 +27,7 @@ public:
     std::string line(const std::vector<std::string>& words) const;
 
 private:
+    std::vector<std::string> finish_;
     std::vector<std::string> options_;
 };
 

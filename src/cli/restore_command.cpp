@@ -54,7 +54,15 @@ int runRestore(const RestoreOptions& options, CommandIo& io) {
             io.err << "This radio's serial number is " << std::string(serial.begin(), serial.end())
                    << ". Give --any-radio to write the backup all the same.\n";
         }
-        return frontEnd.report(end, NextCommand(options.backend, paths));
+        // A radio written into on purpose may not tell its serial number, which a plain finish
+        // looks it up by: the same restore finishes it.
+        const NextCommand next =
+            options.anyRadio
+                ? NextCommand(options.backend, paths,
+                              {"restore-personality", utf8FromPath(std::filesystem::absolute(path)),
+                               "--yes", "--any-radio"})
+                : NextCommand(options.backend, paths);
+        return frontEnd.report(end, next);
     });
 }
 

@@ -93,6 +93,10 @@ bool TerminalFrontEnd::confirmLoss(const WorkflowOutcome& question) {
     return choices_.acceptLoss || ask(question);
 }
 
+bool TerminalFrontEnd::confirmInPerson(const WorkflowOutcome& question) {
+    return ask(question);
+}
+
 void TerminalFrontEnd::showRadio(bool afterRadioWork) {
     if (!choices_.showIdentity) {
         return;
@@ -192,6 +196,11 @@ int TerminalFrontEnd::report(const WorkflowEnd& end, const NextCommand& next) {
             } else if (!backup.empty()) {
                 io_.err << "The radio was not changed; its personality was saved to " << backup
                         << "\n";
+            }
+            if (!end.backupNotWritten.empty()) {
+                io_.err << "Should this keep failing, write the personality saved before back "
+                           "instead: "
+                        << next.restore(end.backupNotWritten) << "\n";
             }
             return exitCodeFor(end.outcome);
         case WorkflowEnd::Kind::Converted:

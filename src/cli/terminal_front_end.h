@@ -32,6 +32,7 @@ public:
 
     bool confirm(const WorkflowOutcome& question) override;
     bool confirmLoss(const WorkflowOutcome& question) override;
+    bool confirmInPerson(const WorkflowOutcome& question) override;
     void showRadio(bool afterRadioWork) override;
     bool runCommand(ConvertRadio& command) override;
     void runSerialUpdate(SerialNumberUpdate& command) override;

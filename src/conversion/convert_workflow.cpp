@@ -240,7 +240,7 @@ WorkflowEnd ConvertWorkflow::finish(const ConversionRecord::Conversion& unfinish
             }
             break;
         case FinishPlan::Question::WriteOverRadio:
-            if (frontEnd_.confirmLoss(
+            if (frontEnd_.confirmInPerson(
                     WorkflowOutcome::of(kStrRestoreIntoConverted, MessageIcon::Warning, started))) {
                 break;
             }
@@ -268,7 +268,10 @@ WorkflowEnd ConvertWorkflow::finish(const ConversionRecord::Conversion& unfinish
         command.resumeAt(finish.resumeAt);
         end = execute(command, record, radio_, frontEnd_, readFromRadio, kStrConvertDone);
     }
-    end.backupNotWritten = notWritten;
+    // The radio's own personality could not be read: the run's backup is the way on.
+    const bool readFailed = end.kind == WorkflowEnd::Kind::Failed && readFromRadio &&
+                            !record.radioChanged() && backupState == FinishPlan::Backup::Present;
+    end.backupNotWritten = readFailed ? backupPath : notWritten;
     return end;
 }
 
@@ -288,7 +291,8 @@ WorkflowEnd ConvertWorkflow::execute(ConvertRadio& command, RecordedRun& record,
         end.radioSilent = std::ranges::any_of(end.causes, [](const ErrorRecord& cause) {
             return cause.message.find(kNoReplyAtAll) != std::wstring::npos;
         });
-        end.mayBeHalfWritten = record.radioChanged();
+        // A finish leaves the radio as half-written as it found it, even before its first step.
+        end.mayBeHalfWritten = record.radioChanged() || !record.entry().finishes.empty();
         end.outcome =
             concludeFailedConversion(command, RadioSummary::of(radio), restore, radio.frameRing());
         if (record.notRecorded()) {

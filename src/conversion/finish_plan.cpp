@@ -65,19 +65,22 @@ FinishPlan FinishPlan::decide(const ConversionRecord::Conversion& unfinished, bo
     switch (phaseOf(unfinished)) {
         case Phase::DefaultBlock:
             return beforePersonalityErased(unfinished, backup, keepNow);
-        case Phase::PersonalityGone:
-            // A default block that does not read converted is written again; that does not touch
-            // the personality.
-            return fromBackup(radioConverted ? Resume::DynamicBlock : Resume::Start, backup);
-        case Phase::PersonalityBack: {
-            if (radioConverted) {
-                return withoutWritingOver();
-            }
-            // What the radio holds is the newest; a default block written again takes it along.
-            const bool kept = unfinished.personality != ConversionRecord::kKeptNone || keepNow;
-            return plan(Resume::Start, kept ? Personality::FromRadio : Personality::None);
+        case Phase::PersonalityGone: {
+            // A default block that does not read converted is written again, and so is one whose
+            // hard reset may have found it damaged; that does not touch the personality.
+            const bool defaultBlockSound =
+                radioConverted && unfinished.lastStep != RunStep::HardReset;
+            return fromBackup(defaultBlockSound ? Resume::DynamicBlock : Resume::Start, backup);
         }
+        case Phase::PersonalityBack:
+            // What the radio holds is the newest (a run that kept nothing has erased it): a
+            // default block written again takes it along.
+            return radioConverted ? withoutWritingOver()
+                                  : plan(Resume::Start, Personality::FromRadio);
         case Phase::Unknown:
+            if (!radioConverted && backup == Backup::NotKept) {
+                return plan(Resume::Start, keepNow ? Personality::FromRadio : Personality::None);
+            }
             if (!radioConverted) {
                 return fromBackup(Resume::Start, backup);
             }

@@ -85,6 +85,10 @@ void RecordedRun::attach(ConvertRadio& command,
     notRecorded_ = false;
     closeFailed_ = false;
     reason_.clear();
+    // What the files are, taken here and not on the worker thread: a file that cannot be read
+    // leaves its records in this thread's chain, which the caller clears before the run.
+    entry_.codeplugFileId = ftfIdentity(command.codeplugPath());
+    entry_.addressFileId = ftfIdentity(command.addressPath());
     command.setBeforeErase(
         [this, &command, onBackup = std::move(onBackup)] { return openEntry(command, onBackup); });
     command.setStepStarting([this](RunStep step) { return markStep(step); });
@@ -130,10 +134,11 @@ bool RecordedRun::openEntry(const ConvertRadio& command,
         }
     }
     entry_.codeplugFile = absoluteText(command.codeplugPath());
-    entry_.codeplugFileId = ftfIdentity(command.codeplugPath());
     entry_.addressFile = absoluteText(command.addressPath());
-    entry_.addressFileId = ftfIdentity(command.addressPath());
-    entry_.backup = backupText;
+    // A finish that saves no backup of its own still names the one of the run it finishes.
+    if (!backupText.empty()) {
+        entry_.backup = backupText;
+    }
     entry_.personality = personalityName(command.personalitySource());
     opened_ = noted(record_.open(entry_, reason_));
     return opened_;

@@ -22,6 +22,8 @@ public:
     // A question whose yes gives up the owner's data: a standing "go ahead" never answers it;
     // only a person, or an option that names the loss, does.
     virtual bool confirmLoss(const WorkflowOutcome& question) = 0;
+    // A question only a person at the tool answers: no option and no test station says yes.
+    virtual bool confirmInPerson(const WorkflowOutcome& question) = 0;
     // The radio's identity as last read, before the radio work or after it.
     virtual void showRadio(bool afterRadioWork) = 0;
     // Runs the prepared command to its end, its progress shown; true when the user asked it to

@@ -146,6 +146,10 @@ constexpr std::array kTexts = {
     Entry{kStrSerialNowOther,
           L"The radio now holds the serial number %s, neither its old nor the new one. Please "
           L"update the serial number again."},
+    Entry{kStrBackupNotWrittenBack,
+          L"The personality saved before the unfinished conversion was not written back; it is "
+          L"kept in %s.\nIf the owner's user information or contacts are missing, restore the "
+          L"personality from that backup on purpose."},
     Entry{kStrFinishFirst,
           L"The last conversion of this radio (started %s) did not end. Please finish it first "
           L"(Convert); the serial number was not changed."},

@@ -57,9 +57,10 @@ enum WorkflowString : int {
     kStrSerialNowNew = 206,            // %s: the new serial number
     kStrSerialNotKnown = 207,
     kStrSerialNotBackedUp = 208,
-    kStrSerialNowOther = 209,   // %s: the serial number the radio reports
-    kStrFinishLastSteps = 210,  // %s: when the unfinished conversion started
-    kStrStepNotRecorded = 211,  // %s: the data folder
+    kStrSerialNowOther = 209,        // %s: the serial number the radio reports
+    kStrFinishLastSteps = 210,       // %s: when the unfinished conversion started
+    kStrStepNotRecorded = 211,       // %s: the data folder
+    kStrBackupNotWrittenBack = 212,  // %s: the backup
 };
 
 // The icon of a message, as the message box's style bits encode it.

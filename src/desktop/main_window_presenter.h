@@ -145,6 +145,7 @@ private:
     ConversionRecord conversionRecord() const;
     bool confirm(const WorkflowOutcome& question) override;
     bool confirmLoss(const WorkflowOutcome& question) override;
+    bool confirmInPerson(const WorkflowOutcome& question) override;
     void showRadio(bool afterRadioWork) override;
     bool runCommand(ConvertRadio& command) override;
     void runSerialUpdate(SerialNumberUpdate& command) override;

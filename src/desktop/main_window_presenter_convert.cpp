@@ -17,6 +17,7 @@
 #include "errors/error_chain.h"
 #include "errors/error_log.h"
 #include "errors/wide_text.h"
+#include "platform/system_files.h"
 #include "tasks/radio_manager.h"
 
 namespace plugshift {
@@ -80,6 +81,10 @@ void MainWindowPresenter::showConversionEnd(const WorkflowEnd& end) {
         showOutcome(WorkflowOutcome::of(kStrRecordNotClosed, MessageIcon::Warning,
                                         fromUtf8(end.recordProblem)));
     }
+    if (!end.backupNotWritten.empty()) {
+        showOutcome(WorkflowOutcome::of(kStrBackupNotWrittenBack, MessageIcon::Information,
+                                        fromUtf8(utf8FromPath(end.backupNotWritten))));
+    }
     // The backup's offer is the way back; without one, or declined, the radio may be left
     // half-written, and Convert finishes it.
     if (end.kind == WorkflowEnd::Kind::Failed && !offerRecovery(end.backup) &&
@@ -100,6 +105,10 @@ bool MainWindowPresenter::confirm(const WorkflowOutcome& question) {
 bool MainWindowPresenter::confirmLoss(const WorkflowOutcome& question) {
     // A test station cannot be asked to give up an owner's data.
     return !testMode_ && ask(textOf(question), static_cast<unsigned>(question.icon));
+}
+
+bool MainWindowPresenter::confirmInPerson(const WorkflowOutcome& question) {
+    return confirmLoss(question);
 }
 
 void MainWindowPresenter::showRadio(bool afterRadioWork) {

@@ -23,11 +23,12 @@ struct Entry {
     bool personalityBack = false;
     bool olderVersion = false;  // "erase" and "programmed" lines only
     bool programmed = false;
+    bool eraseNoted = true;  // false: older still, without even an erase line
 
     ConversionRecord::Conversion conversion() const {
         ConversionRecord::Conversion c;
-        c.eraseNoted = true;
-        c.eraseBegan = true;
+        c.eraseNoted = eraseNoted;
+        c.eraseBegan = eraseNoted;
         c.stepsNoted = !olderVersion;
         c.personality = olderVersion ? "" : personality;
         c.backup = backupNamed ? "/data/backup/a.pbk" : "";

@@ -56,6 +56,7 @@ public:
         lossQuestions.push_back(question.stringId);
         return answer(question);
     }
+    bool confirmInPerson(const WorkflowOutcome& question) override { return confirmLoss(question); }
     void showRadio(bool) override {}
     bool runCommand(ConvertRadio& command) override {
         ++runs;

@@ -72,7 +72,10 @@ std::string shellQuoted(std::string_view word) {
     if (!word.empty() && word.find_first_of(" \t&|<>^()%!,;=") == std::string_view::npos) {
         return std::string(word);
     }
-    return "\"" + std::string(word) + "\"";
+    // Backslashes right before the closing quote would escape it when the program splits its
+    // command line ("D:\\Plug Data\\"), so they are doubled.
+    const size_t trailing = word.size() - (word.find_last_not_of('\\') + 1);
+    return "\"" + std::string(word) + std::string(trailing, '\\') + "\"";
 }
 
 std::filesystem::path executableFolder() {
