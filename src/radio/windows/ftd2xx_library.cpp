@@ -218,7 +218,11 @@ void Ftd2xxLibrary::awaitDrained(FT_HANDLE handle, uint32_t count,
     // without FT_GetStatus (a library too old for it) or an answer from it.
     const std::chrono::steady_clock::time_point carriedBy = begun + line.timeOf(count);
     awaitEmptyQueue(handle, line, carriedBy + kDrainMargin);
-    std::this_thread::sleep_until(carriedBy);
+    // The system's sleeps count whole milliseconds and may wake a little early: looked at again
+    // until the line time has truly passed.
+    while (std::chrono::steady_clock::now() < carriedBy) {
+        std::this_thread::sleep_until(carriedBy);
+    }
 }
 
 void Ftd2xxLibrary::awaitEmptyQueue(FT_HANDLE handle, const Line& line,
