@@ -10,8 +10,9 @@
 #include <vector>
 
 #ifdef _WIN32
-#include <shellapi.h>
 #include <windows.h>
+// Needs windows.h first.
+#include <shellapi.h>
 #else
 #include <cstdio>
 #endif

@@ -33,14 +33,14 @@ bool isRecord(const char* path) {
     return std::strcmp(slash != nullptr ? slash + 1 : path, kRecordName) == 0;
 }
 
-// A line of the record begins with its opening for writing.
-void noteOpening(int fd, const char* path, int flags) {
+// A line of the record begins with its opening for writing. Returns fd.
+int noteOpening(int fd, const char* path, int flags) {
     if (fd < 0 || fd >= kMaxWatched) {
-        return;
+        return fd;
     }
     full[fd] = false;
     if ((flags & (O_WRONLY | O_RDWR)) == 0 || !isRecord(path)) {
-        return;
+        return fd;
     }
     ++lines;
     if (lines == settingOf("PLUGSHIFT_TEST_RECORD_SIGINT_AT")) {
@@ -48,6 +48,7 @@ void noteOpening(int fd, const char* path, int flags) {
     }
     const int fullAt = settingOf("PLUGSHIFT_TEST_RECORD_FULL_AT");
     full[fd] = fullAt > 0 && lines >= fullAt;
+    return fd;
 }
 
 template <typename Fn>
@@ -69,9 +70,7 @@ int open(const char* path, int flags, ...) {
     const mode_t mode = modeOf(flags, args);
     va_end(args);
     static const auto next = real<int (*)(const char*, int, ...)>("open");
-    const int fd = next(path, flags, mode);
-    noteOpening(fd, path, flags);
-    return fd;
+    return noteOpening(next(path, flags, mode), path, flags);
 }
 
 int open64(const char* path, int flags, ...) {
@@ -80,9 +79,7 @@ int open64(const char* path, int flags, ...) {
     const mode_t mode = modeOf(flags, args);
     va_end(args);
     static const auto next = real<int (*)(const char*, int, ...)>("open64");
-    const int fd = next(path, flags, mode);
-    noteOpening(fd, path, flags);
-    return fd;
+    return noteOpening(next(path, flags, mode), path, flags);
 }
 
 int openat(int folder, const char* path, int flags, ...) {
@@ -91,9 +88,7 @@ int openat(int folder, const char* path, int flags, ...) {
     const mode_t mode = modeOf(flags, args);
     va_end(args);
     static const auto next = real<int (*)(int, const char*, int, ...)>("openat");
-    const int fd = next(folder, path, flags, mode);
-    noteOpening(fd, path, flags);
-    return fd;
+    return noteOpening(next(folder, path, flags, mode), path, flags);
 }
 
 ssize_t write(int fd, const void* buffer, size_t count) {
