@@ -58,14 +58,18 @@ std::vector<std::string> splitAsTheShellDoes(const std::string& line) {
 }
 
 TEST(NextCommand, EveryWordComesBackWholeThroughTheShell) {
-    const std::vector<std::string> folders = {
+    std::vector<std::string> folders = {
         "/plain/data",
         "/data with spaces/Kestrelon/KMV Plugshift PERU",
-        "/it's $HOME `x` \"quoted\" & more;|<>(*)?",
+        "/it's $HOME `x` & more;|<>(*)",
         "/Perú/datos de la radio",
         "C:\\ProgramData\\Plug Data\\",
         "D:\\100% (dealer)\\",
     };
+#ifndef _WIN32
+    // Names only other systems allow.
+    folders.push_back("/\"quoted\" *?");
+#endif
     for (const std::string& folder : folders) {
         SCOPED_TRACE(folder);
         BackendOptions backend;
