@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <cwchar>
+#include <optional>
 #include <vector>
 
 #include "config/configuration.h"
@@ -433,12 +434,21 @@ void MainWindowPresenter::getRadioInformation() {
 }
 
 void MainWindowPresenter::updateSerialNumber() {
+    // The number was typed for the radio on display: only that radio takes it.
+    const std::optional<std::wstring> shownSerial =
+        resultShown_ ? std::optional(shown_[View::SerialNumber]) : std::nullopt;
     const RadioOpening::Result opening =
         openWorkflow(Operation::UpdatingSerial, {View::kIdUpdateSerial, View::kIdNewSerial},
                      RadioOpening::Probe::None, RadioOpening::Identity::Full);
     WorkflowOutcome outcome = opening.outcome;
     std::vector<WorkflowOutcome> notes;
-    if (opening.opened()) {
+    const std::wstring connectedSerial =
+        RadioDisplay::texts(manager_.radioInfo(), configuration_)[View::SerialNumber];
+    if (opening.opened() && shownSerial && *shownSerial != connectedSerial) {
+        showResult();
+        outcome =
+            WorkflowOutcome::of(str::kAnotherRadioConnected, MessageIcon::Warning, connectedSerial);
+    } else if (opening.opened()) {
         SerialUpdateWorkflow workflow(configuration_, manager_.radioInfo(), *this);
         const WorkflowEnd end = workflow.run(view_.newSerialText(), StatusBarParts::kScale);
         if (end.converted() && !end.rereadFailed) {

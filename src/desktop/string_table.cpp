@@ -81,6 +81,10 @@ constexpr std::array kEntries = {
     Entry{str::kReconnectForRecovery,
           L"The USB cable is disconnected. Please reconnect the radio before converting it "
           L"again."},
+    Entry{str::kAnotherRadioConnected,
+          L"Another radio is connected: its serial number is %s, not the one shown, so nothing "
+          L"was written into it.\nIts identity is shown now. Type the new serial number for this "
+          L"radio and press Update Serial Number again."},
     Entry{str::kLabelUserPrivateId, L"User Private ID:"},
     Entry{str::kLangEnglish, L"&English"},
     Entry{str::kLangGerman, L"Deutsch(&D)"},

@@ -78,6 +78,8 @@ inline constexpr int kLabelKeypadVersion = 179;
 inline constexpr int kOfferRestore = 180;
 // Before that offer when the cable has gone.
 inline constexpr int kReconnectForRecovery = 190;
+// Update Serial Number found another radio on the cable than the one shown (%s: its number).
+inline constexpr int kAnotherRadioConnected = 213;
 inline constexpr int kPersonalityRestored = kStrPersonalityRestored;
 inline constexpr int kBackupNotSaved = kStrBackupNotSaved;          // %s: the folder
 inline constexpr int kRecoveryOtherRadio = kStrRecoveryOtherRadio;  // %s: the backup's serial

@@ -475,6 +475,34 @@ TEST_F(PresenterTest, UpdateSerialNumberChecksTheEntry) {
     }
 }
 
+// A number typed for the radio shown is never written into another radio plugged in since: that
+// radio is shown instead, the entry cleared, and nothing is written.
+TEST_F(PresenterTest, ANumberTypedForOneRadioIsNotWrittenIntoTheNext) {
+    SimD2xx sim;
+    MainWindowPresenter& presenter = open(sim);
+    logIn();
+    cable(1);
+    presenter.onCommand(View::kIdGetRadioInfo);
+    ASSERT_EQ(shown(View::SerialNumber), L"752TRX4F21");
+    SimRadioConfig other;
+    other.serial = "111AAA1A11";
+    sim.radio() = SimRadio(other);
+    view_->boxes.clear();
+    view_->newSerial = L"123ABC4D67";
+    presenter.onCommand(View::kIdUpdateSerial);
+    EXPECT_EQ(view_->boxTexts(), (std::vector<std::wstring>{StringTable::format(
+                                     str::kAnotherRadioConnected, L"111AAA1A11")}));
+    EXPECT_EQ(serialOf(sim), "111AAA1A11");
+    EXPECT_EQ(shown(View::SerialNumber), L"111AAA1A11");
+    EXPECT_EQ(view_->texts[View::kIdNewSerial], L"");
+
+    // Typed again for the radio now shown, it is written.
+    view_->boxes.clear();
+    presenter.onCommand(View::kIdUpdateSerial);
+    EXPECT_EQ(view_->boxTexts(), (std::vector<std::wstring>{text(kStrSerialUpdated)}));
+    EXPECT_EQ(serialOf(sim), "123ABC4D67");
+}
+
 // Every update reaches the audit beside err.log, and a failed one leaves its trace.
 TEST_F(PresenterTest, SerialNumberUpdatesAreAudited) {
     SimD2xx sim;
