@@ -1,5 +1,6 @@
 #include <CLI/CLI.hpp>
 
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,34 @@
 #include "cli/restore_command.h"
 #include "cli/set_serial_command.h"
 #include "platform/process_environment.h"
+
+namespace {
+
+// The exit code of a command line that names no command this program has.
+constexpr int kUnknownCommand = static_cast<int>(CLI::ExitCodes::ExtrasError);
+
+// A first word that is no option and names no command is said as such, with the commands there
+// are, rather than as a command that is missing.
+bool saidUnknownCommand(CLI::App& app, const std::vector<std::string>& arguments) {
+    if (arguments.size() < 2 || arguments[1].starts_with("-")) {
+        return false;
+    }
+    const std::vector<CLI::App*> commands =
+        app.get_subcommands([](const CLI::App*) { return true; });
+    for (const CLI::App* command : commands) {
+        if (command->check_name(arguments[1])) {
+            return false;
+        }
+    }
+    std::cerr << "plugshift-cli: '" << arguments[1] << "' is not a command. The commands are:";
+    for (const CLI::App* command : commands) {
+        std::cerr << " " << command->get_name();
+    }
+    std::cerr << ".\nRun plugshift-cli --help for what each does.\n";
+    return true;
+}
+
+}  // namespace
 
 // Each subcommand lives in its own file pair and is added here.
 int main(int argc, char** argv) {
@@ -32,6 +61,9 @@ int main(int argc, char** argv) {
     plugshift::addRestoreCommand(app, exitCode);
     plugshift::addHistoryCommand(app, exitCode);
     const std::vector<std::string> arguments = plugshift::utf8Arguments(argc, argv);
+    if (saidUnknownCommand(app, arguments)) {
+        return kUnknownCommand;
+    }
     std::vector<const char*> pointers;
     for (const std::string& argument : arguments) {
         pointers.push_back(argument.c_str());

@@ -35,10 +35,20 @@ namespace {
 
 // --port, --simulate, --sim-fault and --sim-cable.
 void addBackendOptions(CLI::App& command, BackendOptions& options) {
-    CLI::Option* port = command.add_option(
-        BackendOptions::kPort, options.port,
-        "the serial port of the cable (a /dev/ttyUSB*, kmv-sim's terminal, or COMn on Windows), "
-        "used as the only cable");
+    CLI::Option* port =
+        command
+            .add_option(BackendOptions::kPort, options.port,
+                        "the serial port of the cable (a /dev/ttyUSB*, kmv-sim's terminal, or "
+                        "COMn on Windows), used as the only cable")
+            // An empty name would fall back to looking for cables, and say none was found.
+            ->check(CLI::Validator(
+                [](std::string& name) {
+                    return name.empty() ? std::string(
+                                              "the port name is empty; give the cable's "
+                                              "serial port (a /dev/ttyUSB* or COMn)")
+                                        : std::string();
+                },
+                "PORT"));
     CLI::Option* simulate = command.add_flag(
         BackendOptions::kSimulate, options.simulate,
         "use the in-process simulated radio, kept in the data folder between commands");

@@ -66,6 +66,27 @@ TEST(InfoProgram, APortThatIsNoSerialPortIsNamed) {
     EXPECT_THAT(null.output, ::testing::HasSubstr("\n  /dev/null is not a serial port.\n"));
 }
 
+// Command lines a person may mistype are said for what they are.
+TEST(InfoProgram, MistypedCommandLinesAreSaid) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* said;
+    };
+    const Case cases[] = {
+        {{"bogus"},
+         "'bogus' is not a command. The commands are: cables config doctor ftf codeplug "
+         "info convert set-serial restore-personality history."},
+        {{"info", "--port", ""}, "the port name is empty"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {PLUGSHIFT_CLI_PATH};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Result result = runInfo(args);
+        EXPECT_GE(result.exitCode, 100) << result.output;
+        EXPECT_THAT(result.output, ::testing::HasSubstr(c.said));
+    }
+}
+
 TEST(InfoProgram, PortAndSimulateExcludeEachOther) {
     const Result result = runInfo({PLUGSHIFT_CLI_PATH, "info", "--simulate", "--port", "/dev/x"});
     EXPECT_GE(result.exitCode, 100);
