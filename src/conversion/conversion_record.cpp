@@ -117,7 +117,6 @@ bool applyProgress(const RecordLine& line, ConversionRecord::Conversion& c) {
     } else {
         return false;
     }
-    c.eraseBegan = true;
     return true;
 }
 
@@ -299,7 +298,6 @@ bool ConversionRecord::open(Conversion& conversion, std::string& reason) const {
     line.add(kStepsNoted, kEraseNoted);
     conversion.eraseNoted = true;
     conversion.stepsNoted = true;
-    conversion.eraseBegan = false;
     conversion.lastStep = RunStep::None;
     conversion.personalityBack = false;
     return append(line.encode(), reason);

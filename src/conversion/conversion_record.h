@@ -86,9 +86,8 @@ public:
         Result result = Result::Open;
         std::string end;
         std::string error;
-        // The open entry promises an erase line (or step lines), and whether one came.
+        // The open entry promises an erase line (or step lines).
         bool eraseNoted = false;
-        bool eraseBegan = false;
         // The open entry promises a line before every step; entries of earlier versions knew
         // only the first erase and the whole default block ("programmed").
         bool stepsNoted = false;
@@ -98,7 +97,7 @@ public:
         bool personalityBack = false;
 
         // The run asked the radio to erase (or is too old to say it did not).
-        bool touchedFlash() const { return !eraseNoted || eraseBegan; }
+        bool touchedFlash() const { return !eraseNoted || lastStep != RunStep::None; }
         // Touched the flash and did not convert (open: the tool never saw it end; failed,
         // stopped or interrupted): the radio may be half-written.
         bool unfinished() const {

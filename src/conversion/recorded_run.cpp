@@ -109,7 +109,6 @@ bool RecordedRun::markStep(RunStep step) {
         return false;
     }
     entry_.lastStep = step;
-    entry_.eraseBegan = true;
     return true;
 }
 

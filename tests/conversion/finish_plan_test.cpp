@@ -28,7 +28,6 @@ struct Entry {
     ConversionRecord::Conversion conversion() const {
         ConversionRecord::Conversion c;
         c.eraseNoted = eraseNoted;
-        c.eraseBegan = eraseNoted;
         c.stepsNoted = !olderVersion;
         c.personality = olderVersion ? "" : personality;
         c.backup = backupNamed ? "/data/backup/a.pbk" : "";
